@@ -1,0 +1,223 @@
+#include "foundation/Text.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#ifndef BCRYPT_SHA256_ALG_HANDLE
+// The CNG pseudo-handle of SHA-256; older SDK headers lack the macro.
+#define BCRYPT_SHA256_ALG_HANDLE ((BCRYPT_ALG_HANDLE)0x00000041)
+#endif
+
+namespace Lorvex::Text {
+
+bool IsSpace(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == 0xFEFF || c == 0x00A0;
+}
+
+std::wstring ToWide(std::string_view utf8) {
+    if (utf8.empty() || utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
+    const int length = static_cast<int>(utf8.size());
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    std::wstring result(static_cast<size_t>(needed), L'\0');
+    const int written = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, result.data(), needed);
+    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return result;
+}
+
+std::string ToUtf8(std::wstring_view utf16) {
+    if (utf16.empty() || utf16.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
+    const int length = static_cast<int>(utf16.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return {};
+    std::string result(static_cast<size_t>(needed), '\0');
+    const int written =
+        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, result.data(), needed, nullptr, nullptr);
+    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return result;
+}
+
+std::wstring Trim(std::wstring_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsSpace(text[begin])) ++begin;
+    while (end > begin && IsSpace(text[end - 1])) --end;
+    return std::wstring(text.substr(begin, end - begin));
+}
+
+std::wstring NormalizeNewlines(std::wstring_view text) {
+    std::wstring result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'\r') {
+            result.push_back(L'\n');
+            if (i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+        } else {
+            result.push_back(c);
+        }
+    }
+    return result;
+}
+
+std::vector<std::wstring> SplitLines(std::wstring_view text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t lf = text.find(L'\n', start);
+        if (lf == std::wstring_view::npos) {
+            std::wstring_view rest = text.substr(start);
+            if (!rest.empty() && rest.back() == L'\r') rest.remove_suffix(1);
+            if (!rest.empty()) lines.emplace_back(rest);
+            break;
+        }
+        std::wstring_view line = text.substr(start, lf - start);
+        if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        start = lf + 1;
+    }
+    return lines;
+}
+
+std::wstring ReplaceAll(std::wstring_view text, std::wstring_view pattern, std::wstring_view replacement) {
+    if (pattern.empty()) return std::wstring(text);
+    std::wstring result;
+    result.reserve(text.size());
+    size_t start = 0;
+    for (size_t found = text.find(pattern); found != std::wstring_view::npos;
+         found = text.find(pattern, start)) {
+        result.append(text.substr(start, found - start));
+        result.append(replacement);
+        start = found + pattern.size();
+    }
+    result.append(text.substr(start));
+    return result;
+}
+
+namespace {
+
+// Accumulates ASCII digits; none when a character is not a digit or the value exceeds `limit`.
+std::optional<uint64_t> ParseDigits(std::wstring_view digits, uint64_t limit) {
+    if (digits.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (const wchar_t c : digits) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        const uint64_t digit = static_cast<uint64_t>(c - L'0');
+        if (value > (limit - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<int64_t> TryParseInt(std::wstring_view text) {
+    const std::wstring trimmed = Trim(text);
+    std::wstring_view digits = trimmed;
+    bool negative = false;
+    if (!digits.empty() && (digits.front() == L'-' || digits.front() == L'+')) {
+        negative = digits.front() == L'-';
+        digits.remove_prefix(1);
+    }
+    constexpr uint64_t maxPositive = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    const auto magnitude = ParseDigits(digits, negative ? maxPositive + 1 : maxPositive);
+    if (!magnitude) return std::nullopt;
+    if (negative) {
+        // -(2^63) has no positive twin, so negate in unsigned arithmetic.
+        return static_cast<int64_t>(0 - *magnitude);
+    }
+    return static_cast<int64_t>(*magnitude);
+}
+
+std::optional<uint64_t> TryParseUInt(std::wstring_view text) {
+    const std::wstring trimmed = Trim(text);
+    return ParseDigits(trimmed, std::numeric_limits<uint64_t>::max());
+}
+
+std::string UrlEncode(std::string_view utf8) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string result;
+    result.reserve(utf8.size() * 3);
+    for (const char ch : utf8) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                c == '-' || c == '.' || c == '_' || c == '~';
+        if (unreserved) {
+            result.push_back(static_cast<char>(c));
+        } else {
+            result.push_back('%');
+            result.push_back(hex[c >> 4]);
+            result.push_back(hex[c & 0x0F]);
+        }
+    }
+    return result;
+}
+
+std::wstring FormatBytes(uint64_t bytes) {
+    static constexpr const wchar_t* units[] = {L"B", L"KB", L"MB", L"GB", L"TB"};
+    double x = static_cast<double>(bytes);
+    int unit = 0;
+    while (x >= 1024.0 && unit < 4) {
+        x /= 1024.0;
+        ++unit;
+    }
+    wchar_t buffer[64];
+    swprintf(buffer, 64, L"%.*f %ls", unit == 0 ? 0 : 1, x, units[unit]);
+    return buffer;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    static constexpr char hex[] = "0123456789abcdef";
+    unsigned char digest[32] = {};
+    // BCryptHash takes a 32-bit length: hash larger inputs incrementally.
+    if (bytes.size() <= 0xFFFFFFFFu) {
+        const NTSTATUS status = BCryptHash(BCRYPT_SHA256_ALG_HANDLE, nullptr, 0,
+                                           reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                                           static_cast<ULONG>(bytes.size()), digest, sizeof digest);
+        if (!BCRYPT_SUCCESS(status)) return {};
+    } else {
+        BCRYPT_HASH_HANDLE hash = nullptr;
+        if (!BCRYPT_SUCCESS(BCryptCreateHash(BCRYPT_SHA256_ALG_HANDLE, &hash, nullptr, 0, nullptr, 0, 0))) return {};
+        bool ok = true;
+        for (size_t offset = 0; ok && offset < bytes.size();) {
+            const ULONG chunk = static_cast<ULONG>(std::min<size_t>(bytes.size() - offset, 0x40000000u));
+            ok = BCRYPT_SUCCESS(BCryptHashData(
+                hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + offset)), chunk, 0));
+            offset += chunk;
+        }
+        ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
+        BCryptDestroyHash(hash);
+        if (!ok) return {};
+    }
+    std::string result(64, '0');
+    for (size_t i = 0; i < 32; ++i) {
+        result[2 * i] = hex[digest[i] >> 4];
+        result[2 * i + 1] = hex[digest[i] & 0x0F];
+    }
+    return result;
+}
+
+bool CopyToClipboard(const std::wstring& text) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    bool set = false;
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = GlobalLock(memory)) {
+            memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        // On success the clipboard owns the memory.
+        if (!set) GlobalFree(memory);
+    }
+    CloseClipboard();
+    return set;
+}
+
+}  // namespace Lorvex::Text

@@ -1,0 +1,84 @@
+# Shared by the build/test/run scripts: package installs, configure and build, the Wine prefix,
+# and Xvfb. Sourced, never run on its own.
+
+LORVEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+LORVEX_BUILD=${LORVEX_BUILD:-$LORVEX_ROOT/build/release}
+
+# Installs, with apt-get, only the packages that are missing.
+lorvex_require_packages() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+lorvex_build() {
+  cmake -S "$LORVEX_ROOT" -B "$LORVEX_BUILD" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$LORVEX_ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=${LORVEX_BUILD_TYPE:-Release} >/dev/null || return 1
+  cmake --build "$LORVEX_BUILD" -- -j"$(nproc)" || return 1
+}
+
+# A private Wine prefix inside the build folder, created once. Wine maps Documents, Desktop and
+# Pictures to $HOME, so HOME points into the build folder too.
+lorvex_wine_prefix() {
+  export WINEPREFIX="$LORVEX_BUILD/wine"
+  export HOME="$LORVEX_BUILD/wine-home"
+  export WINEDEBUG=-all
+  mkdir -p "$HOME"
+  if [ ! -f "$WINEPREFIX/.lorvex-ready" ]; then
+    echo "Creating the Wine prefix in $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || return 1
+    wineserver -w
+    # A fresh prefix has no "Segoe UI" nor "Tahoma": Wine's Tahoma, registered, becomes the
+    # family that every missing one falls back to, so text has metrics and draws.
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    mkdir -p "$fonts"
+    cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$fonts/" 2>/dev/null
+    local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+    wine reg add "$key" /v 'Tahoma (TrueType)' /t REG_SZ /d tahoma.ttf /f >/dev/null 2>&1
+    wine reg add "$key" /v 'Tahoma Bold (TrueType)' /t REG_SZ /d tahomabd.ttf /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.lorvex-ready"
+  fi
+}
+
+# Keeps the Wine server alive so each program starts in a fraction of a second.
+lorvex_wine_start() {
+  wineserver -p
+  trap lorvex_cleanup EXIT
+  # Start Wine's long-lived helper processes (services, devices) now, with their output going
+  # nowhere: started by the first test instead, they would inherit CTest's output pipes and CTest
+  # would wait for them forever.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+LORVEX_XVFB_PID=""
+lorvex_xvfb_start() {
+  local n=99
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  LORVEX_XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start" >&2
+  return 1
+}
+
+lorvex_cleanup() {
+  wineserver -k 2>/dev/null
+  [ -n "$LORVEX_XVFB_PID" ] && kill "$LORVEX_XVFB_PID" 2>/dev/null
+  LORVEX_XVFB_PID=""
+}

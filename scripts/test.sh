@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test under Wine. Installs what is missing first.
+# Extra arguments go to ctest (for example: -R foundation).
+set -u
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest xvfb xauth || exit 1
+lorvex_build || exit 1
+lorvex_wine_prefix || exit 1
+lorvex_wine_start
+
+# Tests labelled "display" need an X display (the Direct3D device and windows do).
+if ctest --test-dir "$LORVEX_BUILD" -N -L display 2>/dev/null | grep -q 'Total Tests: [1-9]'; then
+  lorvex_xvfb_start || exit 1
+fi
+
+ctest --test-dir "$LORVEX_BUILD" --output-on-failure -j"$(nproc)" "$@"

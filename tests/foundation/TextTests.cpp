@@ -1,0 +1,141 @@
+#include "foundation/Text.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+using namespace Lorvex::Text;
+
+TEST(TextConvert, RoundTripsSpanishAndAstralText) {
+    const std::wstring wide = L"Canción ñandú \U0001F600 \"fin\"";
+    const std::string utf8 = ToUtf8(wide);
+    EXPECT_EQ(utf8, "Canci\xC3\xB3n \xC3\xB1" "and\xC3\xBA \xF0\x9F\x98\x80 \"fin\"");
+    EXPECT_EQ(ToWide(utf8), wide);
+    EXPECT_EQ(ToWide(""), L"");
+    EXPECT_EQ(ToUtf8(L""), "");
+}
+
+TEST(TextConvert, InvalidInputBecomesReplacementCharacters) {
+    // Wine and Windows differ in how many U+FFFD they produce, so only presence is checked.
+    const std::wstring wide = ToWide("a\xC3(b\xFF");
+    EXPECT_EQ(wide.front(), L'a');
+    EXPECT_NE(wide.find(L'\xFFFD'), std::wstring::npos);
+    EXPECT_NE(wide.find(L"(b"), std::wstring::npos);
+
+    const std::wstring loneSurrogate{L'x', static_cast<wchar_t>(0xD83D), L'y'};
+    EXPECT_EQ(ToUtf8(loneSurrogate), "x\xEF\xBF\xBDy");
+}
+
+TEST(TextTrim, UsesTheSystemWhitespaceSet) {
+    EXPECT_EQ(Trim(L"\xFEFF hola\t\r\n\xA0"), L"hola");
+    EXPECT_EQ(Trim(L"\va\v"), L"\va\v");          // vertical tab is not whitespace here
+    EXPECT_EQ(Trim(L"\x2003" L"a"), L"\x2003" L"a"); // nor other Unicode spaces
+    EXPECT_EQ(Trim(L" \t\xA0 "), L"");
+    EXPECT_EQ(Trim(L"a b"), L"a b");
+}
+
+TEST(TextLines, NormalizeAndSplit) {
+    EXPECT_EQ(NormalizeNewlines(L"\r\r\n"), L"\n\n");
+    EXPECT_EQ(NormalizeNewlines(L"a\rb\r\nc\n"), L"a\nb\nc\n");
+
+    using Lines = std::vector<std::wstring>;
+    const struct {
+        const wchar_t* text;
+        Lines lines;
+    } cases[] = {
+        {L"", {}},
+        {L"one\n", {L"one"}},
+        {L"\n", {L""}},
+        {L"a\n\nb", {L"a", L"", L"b"}},
+        {L"a\r\nb\r\n", {L"a", L"b"}},
+        {L"a\rb", {L"a\rb"}},
+        {L"tail\r", {L"tail"}},
+        {L"x\n\r", {L"x"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << "input: " << ToUtf8(c.text);
+}
+
+TEST(TextReplaceAll, ReplacesLeftToRightWithoutOverlap) {
+    EXPECT_EQ(ReplaceAll(L"aaa", L"aa", L"b"), L"ba");
+    EXPECT_EQ(ReplaceAll(L"{{user}} y {{user}}", L"{{user}}", L"Ana"), L"Ana y Ana");
+    EXPECT_EQ(ReplaceAll(L"abc", L"", L"x"), L"abc");
+    EXPECT_EQ(ReplaceAll(L"abc", L"b", L""), L"ac");
+}
+
+TEST(TextParseInt, StrictDecimalWithOverflowRejected) {
+    const struct {
+        const wchar_t* text;
+        std::optional<int64_t> value;
+    } cases[] = {
+        {L"-0", 0},
+        {L"  +7 \t", 7},
+        {L"\xA0" L"42\xFEFF", 42},
+        {L"-9223372036854775808", INT64_MIN},
+        {L"9223372036854775807", INT64_MAX},
+        {L"9223372036854775808", std::nullopt},
+        {L"-9223372036854775809", std::nullopt},
+        {L"99999999999999999999999", std::nullopt},
+        {L"7.0", std::nullopt},
+        {L"1e3", std::nullopt},
+        {L"-", std::nullopt},
+        {L"+", std::nullopt},
+        {L"", std::nullopt},
+        {L"1 2", std::nullopt},
+        {L"1,000", std::nullopt},
+        {L"\x0663", std::nullopt},  // Arabic-Indic digit three
+    };
+    for (const auto& c : cases) EXPECT_EQ(TryParseInt(c.text), c.value) << "input: " << ToUtf8(c.text);
+}
+
+TEST(TextParseUInt, DigitsOnly) {
+    EXPECT_EQ(TryParseUInt(L"00042"), 42u);
+    EXPECT_EQ(TryParseUInt(L" 18446744073709551615 "), UINT64_MAX);
+    EXPECT_EQ(TryParseUInt(L"18446744073709551616"), std::nullopt);
+    EXPECT_EQ(TryParseUInt(L"-1"), std::nullopt);
+    EXPECT_EQ(TryParseUInt(L"+1"), std::nullopt);
+    EXPECT_EQ(TryParseUInt(L""), std::nullopt);
+}
+
+TEST(TextUrlEncode, PercentEncodesEverythingButUnreserved) {
+    EXPECT_EQ(UrlEncode(" "), "%20");
+    EXPECT_EQ(UrlEncode("\xC3\xA9"), "%C3%A9");
+    EXPECT_EQ(UrlEncode("~-._AZaz09"), "~-._AZaz09");
+    EXPECT_EQ(UrlEncode("a+b/c?d=e&f"), "a%2Bb%2Fc%3Fd%3De%26f");
+    EXPECT_EQ(UrlEncode(std::string("\0", 1)), "%00");
+}
+
+TEST(TextFormatBytes, UnitsAndDecimals) {
+    const struct {
+        uint64_t bytes;
+        const wchar_t* text;
+    } cases[] = {
+        {0, L"0 B"},
+        {1000, L"1000 B"},
+        {1023, L"1023 B"},
+        {1024, L"1.0 KB"},
+        {1536, L"1.5 KB"},
+        {1048576, L"1.0 MB"},
+        {5ull << 30, L"5.0 GB"},
+        {2048ull << 40, L"2048.0 TB"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatBytes(c.bytes), c.text) << c.bytes;
+}
+
+TEST(TextSha256, KnownDigests) {
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(TextClipboard, CopiesUnicodeText) {
+    const std::wstring text = L"¿Qué tal? \U0001F600";
+    ASSERT_TRUE(CopyToClipboard(text));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    ASSERT_NE(data, nullptr);
+    const auto* stored = static_cast<const wchar_t*>(GlobalLock(data));
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(std::wstring(stored), text);
+    GlobalUnlock(data);
+    CloseClipboard();
+}
