@@ -1,0 +1,372 @@
+// File-system half of Lorvex::Files: existence, folders, whole-file reads and writes, listings.
+
+#include "foundation/Files.h"
+
+#include "foundation/Text.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <string_view>
+#include <utility>
+
+namespace Lorvex::Files {
+
+namespace {
+
+// ReadFile and WriteFile take 32-bit lengths; 16 MiB a call keeps well inside them.
+constexpr std::size_t kChunkBytes = 16u * 1024u * 1024u;
+
+// Files up to this size are read without first asking whether the memory can be had.
+constexpr std::uint64_t kUncheckedReadBytes = 64u * 1024u * 1024u;
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() {
+        if (IsOpen()) {
+            CloseHandle(handle_);
+        }
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    ~FindHandle() {
+        if (IsOpen()) {
+            FindClose(handle_);
+        }
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+struct Entry {
+    std::wstring name;
+    DWORD attributes = 0;
+};
+
+bool IsDirAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsLink(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool IsDir(const std::wstring& path) {
+    return !path.empty() && IsDirAttributes(GetFileAttributesW(path.c_str()));
+}
+
+// Entries of a folder matching the pattern, "." and ".." left out, in the system's order.
+// Collected first so that callers may delete while going through them.
+std::vector<Entry> ReadEntries(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<Entry> entries;
+    WIN32_FIND_DATAW data{};
+    FindHandle find(FindFirstFileW(JoinPath(folder, pattern).c_str(), &data));
+    if (!find.IsOpen()) {
+        return entries;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        entries.push_back({name, data.dwFileAttributes});
+    } while (FindNextFileW(find.Get(), &data));
+    return entries;
+}
+
+// Empties and deletes a folder that is known not to be a link. Goes on after a failure so that
+// as much as possible is gone; the result says whether everything went.
+bool RemoveFolder(const std::wstring& folder) {
+    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    bool ok = true;
+    for (const Entry& entry : ReadEntries(folder, L"*")) {
+        const std::wstring path = JoinPath(folder, entry.name);
+        if (IsLink(entry.attributes)) {
+            // Only the link goes; what it points at belongs to someone else. Its attributes are
+            // left alone because changing them could reach through to the target.
+            const bool removed = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                     ? RemoveDirectoryW(path.c_str()) != 0
+                                     : DeleteFileW(path.c_str()) != 0;
+            ok = ok && removed;
+        } else if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            ok = RemoveFolder(path) && ok;
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ok = DeleteFileW(path.c_str()) != 0 && ok;
+        }
+    }
+    return RemoveDirectoryW(folder.c_str()) != 0 && ok;
+}
+
+// Whether a block of this size can be committed at all, so a huge file fails cleanly instead of
+// reserving more than the machine has.
+bool CanHold(std::uint64_t size) {
+    if (size > static_cast<std::uint64_t>(SIZE_MAX)) {
+        return false;
+    }
+    if (size <= kUncheckedReadBytes) {
+        return true;
+    }
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status)) {
+        return true;
+    }
+    return size <= status.ullAvailPageFile && size <= status.ullAvailVirtual;
+}
+
+}  // namespace
+
+bool IsFile(const std::wstring& path) {
+    if (path.empty()) {
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool EnsureDir(const std::wstring& path) {
+    if (path.empty()) {
+        return false;
+    }
+    std::vector<std::wstring> missing;
+    std::wstring current = path;
+    while (!current.empty() && !IsDir(current)) {
+        missing.push_back(current);
+        std::wstring parent = ParentPath(current);
+        if (parent.size() >= current.size()) {
+            break;
+        }
+        current = std::move(parent);
+    }
+    // Outermost first; a failure shows in the final test, not here.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        CreateDirectoryW(it->c_str(), nullptr);
+    }
+    return IsDir(path);
+}
+
+bool RemoveFile(const std::wstring& path) {
+    if (path.empty()) {
+        return true;
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return true;
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(path.c_str()) != 0;
+}
+
+bool RemoveTree(const std::wstring& folder) {
+    if (folder.empty()) {
+        return true;
+    }
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (!IsDirAttributes(attributes)) {
+        return true;
+    }
+    const bool ok = IsLink(attributes) ? RemoveDirectoryW(folder.c_str()) != 0 : RemoveFolder(folder);
+    return ok && !IsDir(folder);
+}
+
+bool Move(const std::wstring& source, const std::wstring& target, bool replace) {
+    EnsureDir(ParentPath(target));
+    DWORD flags = MOVEFILE_COPY_ALLOWED;
+    if (replace) {
+        flags |= MOVEFILE_REPLACE_EXISTING;
+        // Windows refuses to replace a read-only file; the caller asked for it to be replaced.
+        const DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+            SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+    }
+    return MoveFileExW(source.c_str(), target.c_str(), flags) != 0;
+}
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        !CanHold(static_cast<std::uint64_t>(size.QuadPart))) {
+        return std::nullopt;
+    }
+    const std::size_t total = static_cast<std::size_t>(size.QuadPart);
+    std::string bytes;
+    try {
+        bytes.resize(total);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    // Anything short of the whole file is a failure: half a file must not pass for the file.
+    std::size_t done = 0;
+    while (done < total) {
+        const DWORD want = static_cast<DWORD>(std::min(total - done, kChunkBytes));
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), bytes.data() + done, want, &got, nullptr) || got == 0) {
+            return std::nullopt;
+        }
+        done += got;
+    }
+    return bytes;
+}
+
+std::optional<std::wstring> ReadText(const std::wstring& path) {
+    std::optional<std::string> bytes = ReadBytes(path);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    std::string_view view = *bytes;
+    if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF") {
+        view.remove_prefix(3);
+    }
+    if (view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE") {
+        view.remove_prefix(2);
+        std::wstring text(view.size() / 2, L'\0');
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto low = static_cast<unsigned char>(view[2 * i]);
+            const auto high = static_cast<unsigned char>(view[2 * i + 1]);
+            text[i] = static_cast<wchar_t>(low | (high << 8));
+        }
+        return text;
+    }
+    return Text::ToWide(view);
+}
+
+bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length) {
+    if (path.empty() || (bytes == nullptr && length != 0)) {
+        return false;
+    }
+    const std::wstring parent = ParentPath(path);
+    if (!parent.empty()) {
+        EnsureDir(parent);
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const char* data = static_cast<const char*>(bytes);
+    std::size_t done = 0;
+    while (done < length) {
+        const DWORD want = static_cast<DWORD>(std::min(length - done, kChunkBytes));
+        DWORD wrote = 0;
+        if (!WriteFile(file.Get(), data + done, want, &wrote, nullptr) || wrote == 0) {
+            return false;
+        }
+        done += wrote;
+    }
+    return true;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    return WriteBytes(path, bytes.data(), bytes.size());
+}
+
+std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& pattern, bool recursive) {
+    std::vector<std::wstring> files;
+    if (!IsDir(folder)) {
+        return files;
+    }
+    for (const Entry& entry : ReadEntries(folder, pattern)) {
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            files.push_back(JoinPath(folder, entry.name));
+        }
+    }
+    if (recursive) {
+        // A linked folder may point anywhere, even back up the tree: it is not entered.
+        for (const Entry& entry : ReadEntries(folder, L"*")) {
+            if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsLink(entry.attributes)) {
+                std::vector<std::wstring> inner = ListFiles(JoinPath(folder, entry.name), pattern, true);
+                files.insert(files.end(), std::make_move_iterator(inner.begin()), std::make_move_iterator(inner.end()));
+            }
+        }
+    }
+    return files;
+}
+
+std::vector<std::wstring> ListDirs(const std::wstring& folder) {
+    std::vector<std::wstring> dirs;
+    if (folder.empty()) {
+        return dirs;
+    }
+    for (const Entry& entry : ReadEntries(folder, L"*")) {
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            dirs.push_back(JoinPath(folder, entry.name));
+        }
+    }
+    return dirs;
+}
+
+std::wstring TempDir() {
+    // Ask for the needed size instead of trusting MAX_PATH; retry while the answer grows.
+    DWORD capacity = GetTempPathW(0, nullptr);
+    std::wstring path;
+    for (int attempt = 0; attempt < 8 && capacity != 0; ++attempt) {
+        path.assign(capacity, L'\0');
+        const DWORD length = GetTempPathW(capacity, path.data());
+        if (length == 0) {
+            return {};
+        }
+        if (length < capacity) {
+            path.resize(length);
+            while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
+                path.pop_back();
+            }
+            return path;
+        }
+        capacity = length;
+    }
+    return {};
+}
+
+std::wstring ExePath() {
+    std::wstring path(260, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= 32768) {
+            return {};
+        }
+        path.assign(path.size() * 2, L'\0');
+    }
+}
+
+}  // namespace Lorvex::Files

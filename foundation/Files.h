@@ -1,0 +1,62 @@
+#pragma once
+// The one layer through which the program touches the file system: existence tests, folder
+// creation and removal, whole-file reads and writes, listings and path text. Every function is
+// stateless, safe on any thread, never throws and reports failure only through its result.
+// Paths are UTF-16 Windows paths; the path-text functions use '\' and also accept '/'.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Lorvex::Files {
+
+// True when the path exists and is not a folder.
+bool IsFile(const std::wstring& path);
+
+// Creates the folder and every missing parent; true when the path is a folder afterwards.
+bool EnsureDir(const std::wstring& path);
+
+// True when no file is there afterwards; a folder is left alone and counts as success.
+bool RemoveFile(const std::wstring& path);
+
+// Deletes the folder with everything in it, read-only entries included. A linked folder inside
+// (junction or symbolic link) is unlinked, never entered. True when the folder is gone afterwards
+// or never was a folder.
+bool RemoveTree(const std::wstring& folder);
+
+// Moves (or, across volumes, copies and deletes) a file or folder; creates the target's parent.
+// With replace set an existing target file is replaced, even a read-only one.
+bool Move(const std::wstring& source, const std::wstring& target, bool replace);
+
+// The whole file, read with full sharing; none when it cannot be opened or read completely.
+std::optional<std::string> ReadBytes(const std::wstring& path);
+
+// The file as text: UTF-8 with or without its byte-order mark, or UTF-16LE when it starts FF FE.
+// Bad UTF-8 becomes U+FFFD. None when the file cannot be read.
+std::optional<std::wstring> ReadText(const std::wstring& path);
+
+// Replaces the file's content in place (no temporary file), creating its parent folder and
+// clearing the attributes of an existing file first. True when every byte was written.
+bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+
+// Full paths of the files matching the pattern, in the order the system returns them; when
+// recursive, followed by those of every sub-folder, depth first. Linked folders are not entered.
+std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& pattern, bool recursive);
+
+// Full paths of the folder's sub-folders, in the order the system returns them.
+std::vector<std::wstring> ListDirs(const std::wstring& folder);
+
+std::wstring JoinPath(const std::wstring& base, const std::wstring& child);
+std::wstring ParentPath(const std::wstring& path);
+std::wstring FileName(const std::wstring& path);
+std::wstring Extension(const std::wstring& path);
+
+// The user's temporary folder without a trailing separator.
+std::wstring TempDir();
+
+// Full path of the running program file.
+std::wstring ExePath();
+
+}  // namespace Lorvex::Files

@@ -1,0 +1,40 @@
+#pragma once
+// Where the user's data lives ("LorvexData" in the roaming application-data folder) and the
+// one-time move of the former product's (Velmorin) data into it.
+
+#include <string>
+
+namespace Lorvex::Paths {
+
+// The data folder, computed once on first use and fixed afterwards. Not created here: whoever
+// writes into it creates it. Safe from any thread.
+const std::wstring& DataDir();
+
+// The data folder as the known folders give it: roaming application data, else local
+// application data, else the relative "LorvexData".
+std::wstring ComputeDataDir();
+std::wstring ComputeDataDir(const std::wstring& roamingAppData, const std::wstring& localAppData);
+
+std::wstring ImagesDir();
+std::wstring SettingsPath();
+
+// The user's Documents folder; empty when the system names none.
+std::wstring DocumentsDir();
+
+// Merges the source folder into the target file by file; a file the target already holds wins
+// and its source stays. True when every other file ended up in the target. Never deletes a
+// source file; empty source folders stay.
+bool MoveTree(const std::wstring& source, const std::wstring& target);
+
+// Brings the former product's data over: "VelmorinData" in Documents and "settings.json",
+// "account.dat" and "cloud.json" of the roaming "Velmorin" folder. A former folder is removed
+// only as far as it was emptied; whatever was not brought over stays where it was. False when
+// something could be neither moved nor copied; the next start tries again.
+bool MigrateLegacyData();
+bool MigrateLegacyData(const std::wstring& dataDir, const std::wstring& documentsDir, const std::wstring& roamingDir);
+
+// Test seam: points DataDir() (the same referenced text) at another folder, e.g. a fresh one per
+// test. Not for the program itself, and not while another thread reads DataDir().
+void SetDataDirForTesting(std::wstring dataDir);
+
+}  // namespace Lorvex::Paths

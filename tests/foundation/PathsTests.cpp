@@ -1,0 +1,282 @@
+#include "foundation/Paths.h"
+
+#include "foundation/Files.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestFiles.h"
+
+using namespace Lorvex;
+using namespace Lorvex::Testing;
+
+// A fresh folder per test standing in for the user's folders: "docs" (Documents), "roaming"
+// (roaming application data) and "roaming\LorvexData" (the data folder).
+class PathsMigration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = MakeTempFolder(L"lorvex-paths");
+        ASSERT_TRUE(Files::EnsureDir(At(L"docs")));
+        ASSERT_TRUE(Files::EnsureDir(At(L"roaming")));
+        data_ = At(L"roaming\\LorvexData");
+        legacy_ = At(L"docs\\VelmorinData");
+        former_ = At(L"roaming\\Velmorin");
+    }
+    void TearDown() override { EXPECT_TRUE(Files::RemoveTree(root_)); }
+
+    std::wstring At(const std::wstring& relative) const { return Files::JoinPath(root_, relative); }
+
+    static void Put(const std::wstring& path, const std::string& bytes) { ASSERT_TRUE(Files::WriteBytes(path, bytes)); }
+
+    bool Migrate() const { return Paths::MigrateLegacyData(data_, At(L"docs"), At(L"roaming")); }
+
+    std::wstring root_;
+    std::wstring data_;
+    std::wstring legacy_;
+    std::wstring former_;
+};
+
+TEST(PathsDataDir, ComputedFromTheKnownFolders) {
+    struct Case {
+        const wchar_t* roaming;
+        const wchar_t* local;
+        const wchar_t* dataDir;
+    };
+    const Case cases[] = {
+        {L"C:\\Users\\ana\\AppData\\Roaming", L"C:\\Users\\ana\\AppData\\Local",
+         L"C:\\Users\\ana\\AppData\\Roaming\\LorvexData"},
+        {L"", L"C:\\Users\\ana\\AppData\\Local", L"C:\\Users\\ana\\AppData\\Local\\LorvexData"},
+        {L"", L"", L"LorvexData"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Paths::ComputeDataDir(c.roaming, c.local), c.dataDir) << c.roaming << " | " << c.local;
+    }
+
+    const std::wstring computed = Paths::ComputeDataDir();
+    EXPECT_EQ(Files::FileName(computed), L"LorvexData");
+    ASSERT_GE(computed.size(), 3u);
+    EXPECT_EQ(computed[1], L':');  // the system names a roaming folder here
+}
+
+TEST(PathsDataDir, TestSeamRepointsTheFixedFolder) {
+    const std::wstring original = Paths::DataDir();
+    const std::wstring* reference = &Paths::DataDir();
+
+    Paths::SetDataDirForTesting(L"D:\\tmp\\case");
+    EXPECT_EQ(&Paths::DataDir(), reference);
+    EXPECT_EQ(Paths::DataDir(), L"D:\\tmp\\case");
+    EXPECT_EQ(Paths::ImagesDir(), L"D:\\tmp\\case\\images");
+    EXPECT_EQ(Paths::SettingsPath(), L"D:\\tmp\\case\\settings.json");
+
+    Paths::SetDataDirForTesting(original);
+    EXPECT_EQ(Paths::DataDir(), original);
+}
+
+TEST_F(PathsMigration, MoveTreeMergesAndTheTargetWins) {
+    const std::wstring source = At(L"source");
+    const std::wstring target = At(L"target");
+    Put(Files::JoinPath(source, L"characters\\a\\character.json"), "old a");
+    Put(Files::JoinPath(source, L"characters\\b\\chats\\1.json"), "b chat");
+    Put(Files::JoinPath(source, L"top.json"), "top");
+    Put(Files::JoinPath(target, L"characters\\a\\character.json"), "new a");
+
+    EXPECT_TRUE(Paths::MoveTree(source + L"\\", target));
+
+    EXPECT_EQ(Content(Files::JoinPath(target, L"characters\\a\\character.json")), "new a");
+    EXPECT_EQ(Content(Files::JoinPath(target, L"characters\\b\\chats\\1.json")), "b chat");
+    EXPECT_EQ(Content(Files::JoinPath(target, L"top.json")), "top");
+    // The skipped file stays; moved files are gone; emptied folders stay.
+    EXPECT_EQ(Content(Files::JoinPath(source, L"characters\\a\\character.json")), "old a");
+    EXPECT_FALSE(Exists(Files::JoinPath(source, L"top.json")));
+    EXPECT_TRUE(IsFolder(Files::JoinPath(source, L"characters\\b\\chats")));
+}
+
+TEST_F(PathsMigration, NothingToMigrateTouchesNothing) {
+    EXPECT_TRUE(Migrate());
+    EXPECT_FALSE(Exists(data_));
+
+    // Unknown Documents and roaming folders: nothing to look at either.
+    EXPECT_TRUE(Paths::MigrateLegacyData(data_, L"", L""));
+    EXPECT_FALSE(Exists(data_));
+}
+
+TEST_F(PathsMigration, FormerDataFolderIsRenamedInOneStep) {
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    Put(Files::JoinPath(legacy_, L"settings.json"), "{}");
+    ASSERT_TRUE(SetFileAttributesW(Files::JoinPath(legacy_, L"settings.json").c_str(), FILE_ATTRIBUTE_READONLY));
+    // An empty folder survives only a rename, never a file-by-file merge.
+    ASSERT_TRUE(Files::EnsureDir(Files::JoinPath(legacy_, L"images")));
+
+    EXPECT_TRUE(Migrate());
+
+    EXPECT_FALSE(Exists(legacy_));
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"settings.json")), "{}");
+    EXPECT_TRUE(IsFolder(Files::JoinPath(data_, L"images")));
+}
+
+TEST_F(PathsMigration, MergeKeepsTheDataFolderAndWhatWasNotBroughtOver) {
+    Put(Files::JoinPath(data_, L"characters\\a\\character.json"), "current a");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "former a");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\chats\\1.json"), "a chat");
+    Put(Files::JoinPath(legacy_, L"characters\\b\\character.json"), "b");
+    Put(Files::JoinPath(legacy_, L"images\\p.png"), "png");
+
+    EXPECT_TRUE(Migrate());
+
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "current a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\chats\\1.json")), "a chat");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\b\\character.json")), "b");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"images\\p.png")), "png");
+
+    // Only the file the data folder already had stays behind; the emptied folders are gone.
+    EXPECT_EQ(Files::ListFiles(legacy_, L"*", true),
+              std::vector<std::wstring>{Files::JoinPath(legacy_, L"characters\\a\\character.json")});
+    EXPECT_FALSE(Exists(Files::JoinPath(legacy_, L"images")));
+    EXPECT_FALSE(Exists(Files::JoinPath(legacy_, L"characters\\b")));
+    EXPECT_FALSE(Exists(Files::JoinPath(legacy_, L"characters\\a\\chats")));
+}
+
+TEST_F(PathsMigration, MergeRemovesTheFormerFolderOnceEverythingMoved) {
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    Put(Files::JoinPath(legacy_, L"cloud.json"), "{}");
+
+    EXPECT_TRUE(Migrate());
+
+    EXPECT_FALSE(Exists(legacy_));
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"cloud.json")), "{}");
+}
+
+TEST_F(PathsMigration, AFileInUseFailsAndIsTriedAgainNextTime) {
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "busy");
+    Put(Files::JoinPath(legacy_, L"characters\\b\\character.json"), "free");
+    {
+        HeldFile held(Files::JoinPath(legacy_, L"characters\\a\\character.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        ASSERT_TRUE(held.IsOpen());
+
+        EXPECT_FALSE(Migrate());
+
+        EXPECT_FALSE(Exists(Files::JoinPath(data_, L"characters\\a\\character.json")));
+        EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\b\\character.json")), "free");
+        EXPECT_TRUE(IsFolder(legacy_));
+        EXPECT_FALSE(Exists(Files::JoinPath(legacy_, L"characters\\b")));
+    }
+    EXPECT_EQ(Content(Files::JoinPath(legacy_, L"characters\\a\\character.json")), "busy");
+
+    // Next start: only what is still missing moves, and the former folder goes.
+    EXPECT_TRUE(Migrate());
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "busy");
+    EXPECT_FALSE(Exists(legacy_));
+}
+
+TEST_F(PathsMigration, AFileThatCanOnlyBeCopiedIsBroughtOver) {
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    const std::wstring busy = Files::JoinPath(legacy_, L"account.dat");
+    Put(busy, "account");
+    Put(Files::JoinPath(legacy_, L"cloud.json"), "{}");
+    {
+        // Readers may share it, but it cannot be moved or deleted while this handle is open.
+        HeldFile held(busy, GENERIC_READ, FILE_SHARE_READ);
+        ASSERT_TRUE(held.IsOpen());
+        EXPECT_TRUE(Migrate());
+    }
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"account.dat")), "account");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"cloud.json")), "{}");
+    // Its original could not be deleted, so it and its folder stay.
+    EXPECT_TRUE(Files::IsFile(busy));
+    EXPECT_FALSE(Exists(Files::JoinPath(legacy_, L"cloud.json")));
+}
+
+TEST_F(PathsMigration, RoamingFilesMoveAndTheDataFolderWins) {
+    struct Case {
+        const char* label;
+        std::vector<std::wstring> formerFiles;  // in roaming\Velmorin
+        std::vector<std::wstring> dataFiles;    // already in the data folder
+        bool formerFolderGone;
+    };
+    const Case cases[] = {
+        {"all three, nothing in the way", {L"settings.json", L"account.dat", L"cloud.json"}, {}, true},
+        {"settings already in the data folder", {L"settings.json", L"account.dat"}, {L"settings.json"}, false},
+        {"an unrelated file in the former folder", {L"cloud.json", L"notes.txt"}, {}, false},
+        {"an empty former folder", {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(Files::RemoveTree(data_));
+        ASSERT_TRUE(Files::RemoveTree(former_));
+        ASSERT_TRUE(Files::EnsureDir(former_));
+        for (const std::wstring& name : c.formerFiles) {
+            Put(Files::JoinPath(former_, name), "former");
+        }
+        for (const std::wstring& name : c.dataFiles) {
+            Put(Files::JoinPath(data_, name), "current");
+        }
+
+        EXPECT_TRUE(Migrate());
+
+        EXPECT_TRUE(IsFolder(data_));
+        EXPECT_EQ(IsFolder(former_), !c.formerFolderGone);
+        for (const std::wstring& name : c.formerFiles) {
+            const bool known = name == L"settings.json" || name == L"account.dat" || name == L"cloud.json";
+            const bool wasInData = std::find(c.dataFiles.begin(), c.dataFiles.end(), name) != c.dataFiles.end();
+            if (!known) {
+                EXPECT_EQ(Content(Files::JoinPath(former_, name)), "former");
+                EXPECT_FALSE(Exists(Files::JoinPath(data_, name)));
+            } else if (wasInData) {
+                EXPECT_EQ(Content(Files::JoinPath(data_, name)), "current");
+                EXPECT_EQ(Content(Files::JoinPath(former_, name)), "former");
+            } else {
+                EXPECT_EQ(Content(Files::JoinPath(data_, name)), "former");
+                EXPECT_FALSE(Exists(Files::JoinPath(former_, name)));
+            }
+        }
+    }
+}
+
+TEST_F(PathsMigration, ARoamingFileInUseFails) {
+    Put(Files::JoinPath(former_, L"settings.json"), "former");
+    Put(Files::JoinPath(former_, L"cloud.json"), "{}");
+    {
+        HeldFile held(Files::JoinPath(former_, L"settings.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        ASSERT_TRUE(held.IsOpen());
+        EXPECT_FALSE(Migrate());
+    }
+    EXPECT_EQ(Content(Files::JoinPath(former_, L"settings.json")), "former");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"cloud.json")), "{}");
+    EXPECT_FALSE(Exists(Files::JoinPath(data_, L"settings.json")));
+}
+
+TEST_F(PathsMigration, BothFormerPlacesInOneRun) {
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    Put(Files::JoinPath(former_, L"account.dat"), "account");
+
+    EXPECT_TRUE(Migrate());
+
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"account.dat")), "account");
+    EXPECT_FALSE(Exists(legacy_));
+    EXPECT_FALSE(Exists(former_));
+}
+
+TEST_F(PathsMigration, AnUnknownRoamingFolderNeverMeansTheCurrentDirectory) {
+    // A "Velmorin" folder in the current directory must not be mistaken for the former one.
+    Put(At(L"cwd\\Velmorin\\settings.json"), "not ours");
+    DWORD length = GetCurrentDirectoryW(0, nullptr);
+    std::wstring previous(length, L'\0');
+    previous.resize(GetCurrentDirectoryW(length, previous.data()));
+    ASSERT_TRUE(SetCurrentDirectoryW(At(L"cwd").c_str()));
+
+    const bool result = Paths::MigrateLegacyData(data_, At(L"docs"), L"");
+
+    SetCurrentDirectoryW(previous.c_str());
+    EXPECT_TRUE(result);
+    EXPECT_FALSE(Exists(data_));
+    EXPECT_EQ(Content(At(L"cwd\\Velmorin\\settings.json")), "not ours");
+}
