@@ -23,7 +23,11 @@ lorvex_build() {
   cmake -S "$LORVEX_ROOT" -B "$LORVEX_BUILD" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$LORVEX_ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=${LORVEX_BUILD_TYPE:-Release} >/dev/null || return 1
-  cmake --build "$LORVEX_BUILD" -- -j"$(nproc)" || return 1
+  # LORVEX_TARGETS (optional, space-separated) builds only those targets.
+  local targets=()
+  local t
+  for t in ${LORVEX_TARGETS:-}; do targets+=(--target "$t"); done
+  cmake --build "$LORVEX_BUILD" "${targets[@]}" -- -j"$(nproc)" || return 1
 }
 
 # A private Wine prefix inside the build folder, created once. Wine maps Documents, Desktop and
