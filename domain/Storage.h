@@ -1,0 +1,63 @@
+#pragma once
+// The local store: characters with their chats, personas and imported pictures as files in the
+// data folder. Free functions without state of their own; the only state is the file system and
+// the records' folder and path fields. JSON files are written whole through a ".tmp" file that
+// then replaces the target, and read tolerantly: a file that cannot be read or parsed is skipped
+// as if it were not there. A record whose id is not a safe file-name token (IsSafeId) is skipped
+// on load and never written, so nothing lands outside the data folder. UI thread only.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "domain/Records.h"
+#include "foundation/json/Value.h"
+
+namespace Lorvex::Storage {
+
+// True when the file was read and parsed and holds a JSON object. The parsed value is stored in
+// `value` whenever parsing ran, also when it is not an object.
+bool ReadJsonFile(const std::wstring& path, Json::Value& value);
+
+// Writes the value's pretty text to path + ".tmp", then moves it over the target (replacing a
+// read-only one too). True when the target now holds the text; on failure the target keeps its
+// previous content and a written ".tmp" stays beside it.
+bool WriteFileAtomic(const std::wstring& path, const Json::Value& value);
+
+// A stored picture path that no longer names a file is pointed at the file of the same name in
+// the current "images" folder, when there is one: records keep their pictures after the data
+// folder moved or came from another PC.
+void ResolveImagePath(std::optional<std::wstring>& photo);
+
+// Every character under "characters" with its chats, newest first, in the order the file system
+// lists the folders. A folder without a readable "character.json" is skipped with its chats.
+std::vector<std::shared_ptr<Character>> LoadCharacters();
+
+// Gives a never-saved character its folder, then writes "character.json" and every chat of its
+// list. Every file is attempted; true only when all were written.
+bool SaveCharacter(Character& character);
+
+// Writes one chat into the character's "chats" folder; a character never saved is saved whole.
+bool SaveChat(Character& character, const Chat& chat);
+
+// Deletes the chat's file from the character's folder; failures are ignored.
+void DeleteChatFile(const Character& character, const Chat& chat);
+
+// Every persona under "personas", ordered by name without regard to ASCII case.
+std::vector<std::shared_ptr<Persona>> LoadPersonas();
+
+// Writes the persona's file, named by its id in "personas" on the first save.
+bool SavePersona(Persona& persona);
+
+// Copies a picture into "images" under `prefix` + a new id and returns the path to keep in the
+// record; a picture already inside "images" is returned as it is. Empty when the source is not
+// an existing file or cannot be stored.
+std::wstring ImportImage(const std::wstring& source, const std::wstring& prefix);
+
+// A folder name for the character's name that Windows accepts (characters it forbids dropped,
+// no trailing dots or spaces, a device name such as "CON" or "nul.txt" given a "_", at most 100
+// units) and that no entry under "characters" holds yet: "Ana", else "Ana_1", "Ana_2" and so on.
+std::wstring MakeCharacterFolderName(const std::wstring& name);
+
+}  // namespace Lorvex::Storage

@@ -1,0 +1,71 @@
+// Pictures of the records: re-rooting stored paths into the current "images" folder and
+// importing a picked file into it.
+
+#include "domain/Storage.h"
+
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
+#include "foundation/Time.h"
+#include "graphics/Images.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <iterator>
+
+namespace Lorvex::Storage {
+
+namespace {
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t buffer[1040];
+    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
+    if (length == 0 || length >= std::size(buffer)) {
+        return path;
+    }
+    return std::wstring(buffer, length);
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// True when `path` lies inside `folder`, letter case ignored. The folder's name must end where
+// a separator follows, so "images2\x.png" is not inside "images".
+bool IsInside(const std::wstring& path, const std::wstring& folder) {
+    if (folder.empty() || path.size() <= folder.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < folder.size(); ++i) {
+        if (std::towlower(path[i]) != std::towlower(folder[i])) {
+            return false;
+        }
+    }
+    return IsSeparator(folder.back()) || IsSeparator(path[folder.size()]);
+}
+
+}  // namespace
+
+void ResolveImagePath(std::optional<std::wstring>& photo) {
+    if (!photo || photo->empty() || Files::IsFile(*photo)) {
+        return;
+    }
+    const std::wstring candidate = Files::JoinPath(Paths::ImagesDir(), Files::FileName(*photo));
+    if (!candidate.empty() && Files::IsFile(candidate)) {
+        photo = candidate;
+    }
+}
+
+std::wstring ImportImage(const std::wstring& source, const std::wstring& prefix) {
+    if (source.empty() || !Files::IsFile(source)) {
+        return {};
+    }
+    const std::wstring images = Paths::ImagesDir();
+    if (IsInside(FullPath(source), FullPath(images))) {
+        return source;
+    }
+    Files::EnsureDir(images);
+    return Images::StoreImageFile(source, Files::JoinPath(images, prefix + Time::NewUuid()));
+}
+
+}  // namespace Lorvex::Storage

@@ -1,0 +1,440 @@
+#include "domain/Storage.h"
+
+#include "domain/Records.h"
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
+#include "foundation/Text.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestFiles.h"
+
+using namespace Lorvex;
+using namespace Lorvex::Testing;
+
+// Every test gets a fresh folder: "outside" stands beside the data folder "data", so a test can
+// see whether anything escaped it.
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = MakeTempFolder(L"lorvex-store");
+        data_ = Files::JoinPath(root_, L"data");
+        ASSERT_TRUE(Files::EnsureDir(data_));
+        Paths::SetDataDirForTesting(data_);
+    }
+    void TearDown() override { EXPECT_TRUE(Files::RemoveTree(root_)); }
+
+    std::wstring Data(const std::wstring& relative) const { return Files::JoinPath(data_, relative); }
+    std::wstring Root(const std::wstring& relative) const { return Files::JoinPath(root_, relative); }
+
+    static void Put(const std::wstring& path, const std::string& bytes) { ASSERT_TRUE(Files::WriteBytes(path, bytes)); }
+
+    // Entries directly in a folder, sorted.
+    static std::vector<std::wstring> Names(const std::wstring& folder) {
+        std::vector<std::wstring> names;
+        for (const std::wstring& path : Files::ListFiles(folder, L"*", false)) names.push_back(Files::FileName(path));
+        for (const std::wstring& path : Files::ListDirs(folder)) names.push_back(Files::FileName(path) + L"\\");
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static std::shared_ptr<Chat> MakeChat(const std::wstring& id, const std::wstring& timestamp) {
+        auto chat = std::make_shared<Chat>();
+        chat->id = id;
+        chat->timestamp = timestamp;
+        chat->messages.push_back(Message::Create(L"user", L"hola " + id));
+        return chat;
+    }
+
+    static std::vector<std::wstring> ChatIds(const Character& character) {
+        std::vector<std::wstring> ids;
+        for (const auto& chat : *character.chats) ids.push_back(chat->id);
+        return ids;
+    }
+
+    std::wstring root_;
+    std::wstring data_;
+};
+
+TEST_F(StoreTest, ReadJsonFileAcceptsOnlyObjects) {
+    struct Case {
+        const char* bytes;  // nullptr: no file
+        bool accepted;
+        Json::Type parsed;  // the value left behind
+    };
+    const Case cases[] = {
+        {"{\"a\": 1}", true, Json::Type::Object},
+        {"\xEF\xBB\xBF{\"a\": 1}", true, Json::Type::Object},
+        {"[1, 2]", false, Json::Type::Array},
+        {"{\"a\": ", false, Json::Type::Null},
+        {"", false, Json::Type::Null},
+        {nullptr, false, Json::Type::Number},
+    };
+    const std::wstring path = Data(L"x.json");
+    for (const Case& c : cases) {
+        Files::RemoveFile(path);
+        if (c.bytes) Put(path, c.bytes);
+        Json::Value value = 5;  // untouched when the file cannot be read
+        EXPECT_EQ(Storage::ReadJsonFile(path, value), c.accepted) << (c.bytes ? c.bytes : "(missing)");
+        EXPECT_EQ(value.kind, c.parsed) << (c.bytes ? c.bytes : "(missing)");
+    }
+
+    const wchar_t utf16[] = L"\xFEFF{\"name\": \"Ana\"}";
+    ASSERT_TRUE(Files::WriteBytes(path, utf16, sizeof(utf16) - sizeof(wchar_t)));
+    Json::Value value;
+    EXPECT_TRUE(Storage::ReadJsonFile(path, value));
+    EXPECT_EQ(value.Find("name").AsString(), "Ana");
+}
+
+TEST_F(StoreTest, WriteFileAtomicWritesPrettyTextThroughTemporaryFile) {
+    Json::Value value{Json::Object{}};
+    value["id"] = "x";
+    value["list"] = Json::Value::EmptyArray();
+    const std::wstring path = Data(L"deep\\er\\file.json");
+
+    ASSERT_TRUE(Storage::WriteFileAtomic(path, value));
+    EXPECT_EQ(Content(path), "{\n  \"id\": \"x\",\n  \"list\": []\n}");
+    EXPECT_FALSE(Exists(path + L".tmp"));
+
+    // A stale temporary file from an earlier crash and a read-only target do not stop a save.
+    Put(path + L".tmp", "garbage");
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    value["id"] = "y";
+    EXPECT_TRUE(Storage::WriteFileAtomic(path, value));
+    EXPECT_EQ(Content(path), "{\n  \"id\": \"y\",\n  \"list\": []\n}");
+    EXPECT_FALSE(Exists(path + L".tmp"));
+}
+
+TEST_F(StoreTest, WriteFileAtomicFailureKeepsTheTarget) {
+    const std::wstring path = Data(L"file.json");
+    Put(path, "{\"old\": true}");
+    Json::Value value{Json::Object{}};
+    value["new"] = true;
+    {
+        // Readers and in-place writers may share this handle, a replacement may not.
+        HeldFile held(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(held.IsOpen());
+        EXPECT_FALSE(Storage::WriteFileAtomic(path, value));
+    }
+    EXPECT_EQ(Content(path), "{\"old\": true}");
+    EXPECT_EQ(Content(path + L".tmp"), "{\n  \"new\": true\n}");
+}
+
+TEST_F(StoreTest, FolderNamesAreNamesWindowsAccepts) {
+    const std::wstring longName(150, L'a');
+    const std::wstring pairAtCap = std::wstring(99, L'b') + L"\U0001F600";  // the pair would straddle unit 100
+    const std::wstring dotsAtCap = std::wstring(98, L'c') + L". x";
+    struct Case {
+        std::wstring name;
+        std::wstring folder;
+    };
+    const Case cases[] = {
+        {L"  Luna: la?Roja. ", L"Luna laRoja"},
+        {L"a<b>c|d*e\"f/g\\h\ti\x01j", L"abcdefghij"},
+        {L"Ana Mar\u00eda\u00a0", L"Ana Mar\u00eda"},
+        {L"...", L"character"},
+        {L"", L"character"},
+        {L" . :? ", L"character"},
+        {L"CON", L"CON_"},
+        {L"nul.txt", L"nul_.txt"},
+        {L"Com1", L"Com1_"},
+        {L"lpt9.a.b", L"lpt9_.a.b"},
+        {L"AUX .x", L"AUX_ .x"},
+        {L"COM\u00b9", L"COM\u00b9_"},
+        {L"Console", L"Console"},
+        {L"COM10", L"COM10"},
+        {L"prn2", L"prn2"},
+        {longName, std::wstring(100, L'a')},
+        {pairAtCap, std::wstring(99, L'b')},
+        {dotsAtCap, std::wstring(98, L'c')},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Storage::MakeCharacterFolderName(c.name), c.folder) << Text::ToUtf8(c.name);
+    }
+}
+
+TEST_F(StoreTest, FolderNamesSkipTakenEntries) {
+    ASSERT_TRUE(Files::EnsureDir(Data(L"characters\\Ana")));
+    ASSERT_TRUE(Files::EnsureDir(Data(L"characters\\Ana_1")));
+    EXPECT_EQ(Storage::MakeCharacterFolderName(L"Ana"), L"Ana_2");
+    EXPECT_EQ(Storage::MakeCharacterFolderName(L"ana"), L"ana_2");  // Windows names ignore case
+    EXPECT_EQ(Storage::MakeCharacterFolderName(L"Ana_1"), L"Ana_1_1");
+
+    // A file of the name would keep the folder from being made, so it takes the name too.
+    Put(Data(L"characters\\Bea"), "x");
+    EXPECT_EQ(Storage::MakeCharacterFolderName(L"Bea"), L"Bea_1");
+
+    ASSERT_TRUE(Files::EnsureDir(Data(L"characters\\CON_")));
+    EXPECT_EQ(Storage::MakeCharacterFolderName(L"con"), L"con__1");
+}
+
+TEST_F(StoreTest, FirstSaveAssignsTheFolderAndLaterSavesKeepIt) {
+    auto character = Character::Create();
+    character->name = L"Luna?";
+    character->chats->push_back(MakeChat(L"chat-b", L"2025-01-02T10:00:00.0000000+01:00"));
+    character->chats->push_back(MakeChat(L"chat-a", L"2025-01-01T10:00:00.0000000+01:00"));
+
+    ASSERT_TRUE(Storage::SaveCharacter(*character));
+    EXPECT_EQ(character->folder, Data(L"characters\\Luna"));
+    EXPECT_EQ(Names(character->folder), (std::vector<std::wstring>{L"character.json", L"chats\\"}));
+    EXPECT_EQ(Names(Files::JoinPath(character->folder, L"chats")),
+              (std::vector<std::wstring>{L"chat-a.json", L"chat-b.json"}));
+
+    character->name = L"Sol";
+    ASSERT_TRUE(Storage::SaveCharacter(*character));
+    EXPECT_EQ(character->folder, Data(L"characters\\Luna"));
+    EXPECT_EQ(Names(Data(L"characters")), (std::vector<std::wstring>{L"Luna\\"}));
+
+    const auto loaded = Storage::LoadCharacters();
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0]->id, character->id);
+    EXPECT_EQ(loaded[0]->name, L"Sol");
+    EXPECT_EQ(loaded[0]->folder, character->folder);
+    EXPECT_EQ(ChatIds(*loaded[0]), (std::vector<std::wstring>{L"chat-b", L"chat-a"}));
+    ASSERT_EQ(loaded[0]->chats->front()->messages.size(), 1u);
+    EXPECT_EQ(loaded[0]->chats->front()->messages[0]->content, L"hola chat-b");
+}
+
+TEST_F(StoreTest, SaveChatWritesOneChatOrSavesANewCharacterWhole) {
+    Character character;
+    character.id = L"c1";
+    character.name = L"Mar";
+    auto first = MakeChat(L"first", L"2025-01-01");
+    character.chats->push_back(first);
+
+    // Never saved: the whole character goes to disk.
+    ASSERT_TRUE(Storage::SaveChat(character, *first));
+    ASSERT_FALSE(character.folder.empty());
+    EXPECT_TRUE(Files::IsFile(Files::JoinPath(character.folder, L"character.json")));
+
+    // Saved: only the chat's file is written, even when the list does not hold it yet.
+    Files::RemoveFile(Files::JoinPath(character.folder, L"character.json"));
+    auto second = MakeChat(L"second", L"2025-01-02");
+    ASSERT_TRUE(Storage::SaveChat(character, *second));
+    EXPECT_FALSE(Exists(Files::JoinPath(character.folder, L"character.json")));
+    EXPECT_EQ(Names(Files::JoinPath(character.folder, L"chats")),
+              (std::vector<std::wstring>{L"first.json", L"second.json"}));
+
+    // A read-only chat file still goes.
+    const std::wstring secondFile = Files::JoinPath(character.folder, L"chats\\second.json");
+    ASSERT_TRUE(SetFileAttributesW(secondFile.c_str(), FILE_ATTRIBUTE_READONLY));
+    Storage::DeleteChatFile(character, *second);
+    EXPECT_FALSE(Exists(secondFile));
+    Storage::DeleteChatFile(character, *second);  // already gone: nothing happens
+    EXPECT_TRUE(Files::IsFile(Files::JoinPath(character.folder, L"chats\\first.json")));
+}
+
+TEST_F(StoreTest, DuoChatsAreWrittenIntoBothFolders) {
+    Character first;
+    first.id = L"one";
+    first.name = L"Uno";
+    Character second;
+    second.id = L"two";
+    second.name = L"Dos";
+    second.chats = first.chats;
+    first.chats->push_back(MakeChat(L"shared", L"2025-01-01"));
+
+    ASSERT_TRUE(Storage::SaveCharacter(first));
+    ASSERT_TRUE(Storage::SaveCharacter(second));
+    EXPECT_TRUE(Files::IsFile(Files::JoinPath(first.folder, L"chats\\shared.json")));
+    EXPECT_TRUE(Files::IsFile(Files::JoinPath(second.folder, L"chats\\shared.json")));
+}
+
+TEST_F(StoreTest, LoadSkipsWhatCannotBeRead) {
+    // No character.json: the folder and its chats stay hidden.
+    Put(Data(L"characters\\NoFile\\chats\\c.json"), R"({"id": "c", "timestamp": "2025"})");
+    // A character.json that is not an object, or does not parse.
+    Put(Data(L"characters\\Array\\character.json"), "[]");
+    Put(Data(L"characters\\Broken\\character.json"), "{\"id\": ");
+    // A good character with chats of every kind.
+    Put(Data(L"characters\\Good\\character.json"), R"({"id": "good", "name": "Bien"})");
+    Put(Data(L"characters\\Good\\chats\\array.json"), "[{\"id\": \"array\"}]");
+    Put(Data(L"characters\\Good\\chats\\broken.json"), "{");
+    Put(Data(L"characters\\Good\\chats\\ok.json"), R"({"id": "ok", "timestamp": "2025"})");
+    Put(Data(L"characters\\Good\\chats\\left.json.tmp"), R"({"id": "left", "timestamp": "2025"})");
+    Put(Data(L"characters\\Good\\chats\\notes.txt"), R"({"id": "notes", "timestamp": "2025"})");
+
+    const auto loaded = Storage::LoadCharacters();
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0]->id, L"good");
+    EXPECT_EQ(loaded[0]->folder, Data(L"characters\\Good"));
+    EXPECT_EQ(ChatIds(*loaded[0]), (std::vector<std::wstring>{L"ok"}));
+    // Skipped files stay on disk untouched.
+    EXPECT_EQ(Content(Data(L"characters\\Good\\chats\\broken.json")), "{");
+}
+
+TEST_F(StoreTest, ChatsLoadNewestFirstAndEqualStampsInFileOrder) {
+    Put(Data(L"characters\\C\\character.json"), R"({"id": "c"})");
+    // Enough chats that an unstable sort would mix equal stamps, written in reverse so the order
+    // of creation does not decide. "D" sorts before "c.." by code units, after them in NTFS
+    // listings, which ignore case.
+    const wchar_t* stamps[] = {L"2025-05-00", L"2025-05-01", L"2025-05-02"};
+    std::vector<std::wstring> ids;
+    for (int i = 0; i < 30; ++i) ids.push_back((i < 10 ? L"c0" : L"c") + std::to_wstring(i));
+    ids.push_back(L"D");
+    for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
+        const int group = *id == L"D" ? 1 : std::stoi(id->substr(1)) % 3;
+        Put(Data(L"characters\\C\\chats\\" + *id + L".json"),
+            "{\"id\": \"" + Text::ToUtf8(*id) + "\", \"timestamp\": \"" + Text::ToUtf8(stamps[group]) + "\"}");
+    }
+
+    std::vector<std::wstring> expected;
+    for (int group = 2; group >= 0; --group) {
+        if (group == 1) expected.push_back(L"D");
+        for (int i = group; i < 30; i += 3) expected.push_back((i < 10 ? L"c0" : L"c") + std::to_wstring(i));
+    }
+    const auto loaded = Storage::LoadCharacters();
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(ChatIds(*loaded[0]), expected);
+}
+
+TEST_F(StoreTest, PicturePathsAreReRootedIntoTheCurrentImagesFolder) {
+    Put(Data(L"images\\moved.png"), "png");
+    Put(Data(L"images\\known.png"), "png");
+    Put(Root(L"elsewhere.png"), "png");
+    const std::string gone = Text::ToUtf8(Root(L"old\\images\\moved.png"));
+    const std::string goneKnown = Text::ToUtf8(Root(L"old\\images\\known.png"));
+    const std::string elsewhere = Text::ToUtf8(Root(L"elsewhere.png"));
+
+    Json::Value character{Json::Object{}};
+    character["id"] = "c";
+    character["photoPath"] = gone;
+    Json::Value known{Json::Object{}};
+    known["name"] = "K";
+    known["photoPath"] = goneKnown;
+    Json::Value stays{Json::Object{}};
+    stays["name"] = "S";
+    stays["photoPath"] = elsewhere;
+    Json::Value lost{Json::Object{}};
+    lost["name"] = "L";
+    lost["photoPath"] = "C:\\nowhere\\lost.png";
+    character["known_characters"].Push(known);
+    character["known_characters"].Push(stays);
+    character["known_characters"].Push(lost);
+    ASSERT_TRUE(Storage::WriteFileAtomic(Data(L"characters\\C\\character.json"), character));
+
+    Json::Value persona{Json::Object{}};
+    persona["id"] = "p";
+    persona["photoPath"] = gone;
+    persona["known_characters"].Push(known);
+    ASSERT_TRUE(Storage::WriteFileAtomic(Data(L"personas\\p.json"), persona));
+
+    const auto characters = Storage::LoadCharacters();
+    ASSERT_EQ(characters.size(), 1u);
+    EXPECT_EQ(characters[0]->photoPath, Data(L"images\\moved.png"));
+    ASSERT_EQ(characters[0]->known_characters.size(), 3u);
+    EXPECT_EQ(characters[0]->known_characters[0].photoPath, Data(L"images\\known.png"));
+    EXPECT_EQ(characters[0]->known_characters[1].photoPath, Root(L"elsewhere.png"));
+    EXPECT_EQ(characters[0]->known_characters[2].photoPath, L"C:\\nowhere\\lost.png");
+
+    const auto personas = Storage::LoadPersonas();
+    ASSERT_EQ(personas.size(), 1u);
+    EXPECT_EQ(personas[0]->photoPath, Data(L"images\\moved.png"));
+    ASSERT_EQ(personas[0]->known_characters.size(), 1u);
+    EXPECT_EQ(personas[0]->known_characters[0].photoPath, Data(L"images\\known.png"));
+}
+
+TEST_F(StoreTest, PersonasSaveUnderTheirIdAndLoadSortedByName) {
+    const std::wstring names[] = {L"bea", L"Carla", L"ana", L"Ana B"};
+    for (int i = 0; i < 4; ++i) {
+        Persona persona;
+        persona.id = L"p" + std::to_wstring(i);
+        persona.name = names[i];
+        ASSERT_TRUE(Storage::SavePersona(persona));
+        EXPECT_EQ(persona.path, Data(L"personas\\p" + std::to_wstring(i) + L".json"));
+    }
+    Put(Data(L"personas\\broken.json"), "{\"id\"");
+    Put(Data(L"personas\\list.json"), "[]");
+
+    auto loaded = Storage::LoadPersonas();
+    std::vector<std::wstring> order;
+    for (const auto& persona : loaded) order.push_back(persona->name);
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"ana", L"Ana B", L"bea", L"Carla"}));
+
+    // A later save writes to the same file, whatever the name became.
+    auto& bea = loaded[2];
+    EXPECT_EQ(bea->path, Data(L"personas\\p0.json"));
+    bea->name = L"Beatriz";
+    ASSERT_TRUE(Storage::SavePersona(*bea));
+    EXPECT_EQ(bea->path, Data(L"personas\\p0.json"));
+    EXPECT_EQ(Names(Data(L"personas")).size(), 6u);
+    EXPECT_EQ(Storage::LoadPersonas()[2]->name, L"Beatriz");
+}
+
+// Ids become file names; one that is not a plain token must neither load nor reach the disk.
+TEST_F(StoreTest, UnsafeIdsNeverLeaveTheDataFolder) {
+    Put(Data(L"characters\\Evil\\character.json"), R"({"id": "..\\..\\evil", "name": "Evil"})");
+    Put(Data(L"characters\\Good\\character.json"), R"({"id": "good"})");
+    Put(Data(L"characters\\Good\\chats\\a.json"), R"({"id": "..\\..\\..\\x", "timestamp": "1"})");
+    Put(Data(L"characters\\Good\\chats\\b.json"), R"({"id": "NUL", "timestamp": "1"})");
+    Put(Data(L"characters\\Good\\chats\\c.json"), R"({"id": "c", "timestamp": "1"})");
+    Put(Data(L"personas\\x.json"), R"({"id": "../x"})");
+
+    const auto characters = Storage::LoadCharacters();
+    ASSERT_EQ(characters.size(), 1u);
+    EXPECT_EQ(characters[0]->id, L"good");
+    EXPECT_EQ(ChatIds(*characters[0]), (std::vector<std::wstring>{L"c"}));
+    EXPECT_TRUE(Storage::LoadPersonas().empty());
+
+    // Writing: the safe chat is still written, the unsafe one is not, and the save says so.
+    Character& good = *characters[0];
+    good.chats->push_back(MakeChat(L"..\\..\\..\\escaped", L"2"));
+    EXPECT_FALSE(Storage::SaveCharacter(good));
+    EXPECT_TRUE(Files::IsFile(Data(L"characters\\Good\\chats\\c.json")));
+    EXPECT_FALSE(Storage::SaveChat(good, *good.chats->back()));
+
+    Character evil;
+    evil.id = L"..\\evil";
+    EXPECT_FALSE(Storage::SaveCharacter(evil));
+    EXPECT_TRUE(evil.folder.empty());
+
+    Persona persona;
+    persona.id = L"..\\..\\escaped";
+    EXPECT_FALSE(Storage::SavePersona(persona));
+    EXPECT_TRUE(persona.path.empty());
+
+    // "..\character" inside "chats" would name the character's own file.
+    Chat sneaky;
+    sneaky.id = L"..\\character";
+    Storage::DeleteChatFile(good, sneaky);
+    EXPECT_TRUE(Files::IsFile(Data(L"characters\\Good\\character.json")));
+
+    EXPECT_EQ(Names(root_), (std::vector<std::wstring>{L"data\\"}));
+    EXPECT_EQ(Names(Data(L"")), (std::vector<std::wstring>{L"characters\\", L"personas\\"}));
+    EXPECT_EQ(Names(Data(L"characters")), (std::vector<std::wstring>{L"Evil\\", L"Good\\"}));
+}
+
+TEST_F(StoreTest, ImportImageCopiesOnlyPicturesFromOutsideTheStore) {
+    Put(Root(L"pick.png"), "picture");
+    Put(Data(L"images\\kept.png"), "already");
+    Put(Data(L"images2\\sibling.png"), "sibling");
+    ASSERT_TRUE(Files::EnsureDir(Root(L"folder.png")));
+
+    EXPECT_EQ(Storage::ImportImage(L"", L""), L"");
+    EXPECT_EQ(Storage::ImportImage(Root(L"missing.png"), L""), L"");
+    EXPECT_EQ(Storage::ImportImage(Root(L"folder.png"), L""), L"");
+
+    // Already in the store, in any letter case: the same path, nothing copied.
+    std::wstring upper = Data(L"images\\kept.png");
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; });
+    EXPECT_EQ(Storage::ImportImage(upper, L"persona_"), upper);
+    EXPECT_EQ(Names(Data(L"images")), (std::vector<std::wstring>{L"kept.png"}));
+
+    // From outside, and from a sibling folder whose name only starts like the store's.
+    for (const std::wstring& source : {Root(L"pick.png"), Data(L"images2\\sibling.png")}) {
+        const std::wstring stored = Storage::ImportImage(source, L"known_");
+        ASSERT_FALSE(stored.empty()) << Text::ToUtf8(source);
+        EXPECT_EQ(Files::ParentPath(stored), Data(L"images"));
+        const std::wstring name = Files::FileName(stored);
+        EXPECT_EQ(name.substr(0, 6), L"known_");
+        EXPECT_EQ(name.size(), 6u + 36u + 4u);
+        EXPECT_EQ(Files::Extension(stored), L".png");
+        EXPECT_EQ(Content(stored), Content(source));
+    }
+    EXPECT_EQ(Names(Data(L"images")).size(), 3u);
+}
