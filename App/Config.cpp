@@ -1,0 +1,85 @@
+#include "App/Config.h"
+
+#include <utility>
+
+// The build passes each setting as a narrow string literal; a build without them gets these.
+#ifndef LORVEX_DEEPSEEK_URL
+#define LORVEX_DEEPSEEK_URL "https://api.deepseek.com"
+#endif
+#ifndef LORVEX_DEEPSEEK_KEY
+#define LORVEX_DEEPSEEK_KEY ""
+#endif
+#ifndef LORVEX_SUPABASE_URL
+#define LORVEX_SUPABASE_URL ""
+#endif
+#ifndef LORVEX_SUPABASE_KEY
+#define LORVEX_SUPABASE_KEY ""
+#endif
+#ifndef LORVEX_DISCORD_API_URL
+#define LORVEX_DISCORD_API_URL "https://discord.com"
+#endif
+#ifndef LORVEX_DISCORD_BOT_TOKEN
+#define LORVEX_DISCORD_BOT_TOKEN ""
+#endif
+#ifndef LORVEX_DISCORD_CHANNEL_ID
+#define LORVEX_DISCORD_CHANNEL_ID ""
+#endif
+
+// Concatenating with an empty wide literal makes the whole literal wide; the values are ASCII.
+#define LORVEX_WIDE(text) L"" text
+
+namespace Lorvex::Config {
+
+namespace {
+
+std::wstring& DeepSeekBaseUrlValue() {
+    static std::wstring value = LORVEX_WIDE(LORVEX_DEEPSEEK_URL);
+    return value;
+}
+
+std::wstring& DeepSeekApiKeyValue() {
+    static std::wstring value = LORVEX_WIDE(LORVEX_DEEPSEEK_KEY);
+    return value;
+}
+
+}  // namespace
+
+const std::wstring& DeepSeekBaseUrl() {
+    return DeepSeekBaseUrlValue();
+}
+
+const std::wstring& DeepSeekApiKey() {
+    return DeepSeekApiKeyValue();
+}
+
+const std::wstring& SupabaseUrl() {
+    static const std::wstring value = LORVEX_WIDE(LORVEX_SUPABASE_URL);
+    return value;
+}
+
+const std::wstring& SupabaseKey() {
+    static const std::wstring value = LORVEX_WIDE(LORVEX_SUPABASE_KEY);
+    return value;
+}
+
+const std::wstring& DiscordApiUrl() {
+    static const std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_API_URL);
+    return value;
+}
+
+const std::wstring& DiscordBotToken() {
+    static const std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_BOT_TOKEN);
+    return value;
+}
+
+const std::wstring& DiscordChannelId() {
+    static const std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_CHANNEL_ID);
+    return value;
+}
+
+void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey) {
+    DeepSeekBaseUrlValue() = std::move(baseUrl);
+    DeepSeekApiKeyValue() = std::move(apiKey);
+}
+
+}  // namespace Lorvex::Config

@@ -1,0 +1,34 @@
+#pragma once
+// Build-time settings: the running version and where the outside services are and how to sign in
+// to them. Addresses and keys come from CMake cache variables (LORVEX_DEEPSEEK_URL,
+// LORVEX_DEEPSEEK_KEY, LORVEX_SUPABASE_URL, LORVEX_SUPABASE_KEY, LORVEX_DISCORD_API_URL,
+// LORVEX_DISCORD_BOT_TOKEN, LORVEX_DISCORD_CHANNEL_ID) so that no secret lives in the sources;
+// a build without them has empty keys.
+
+#include <string>
+#include <string_view>
+
+namespace Lorvex::Config {
+
+// The running version; every HTTPS request names it in its user agent.
+inline constexpr std::wstring_view kVersion = L"3.0.2";
+
+// Language-model provider: base URL without a trailing slash, and the API key.
+const std::wstring& DeepSeekBaseUrl();
+const std::wstring& DeepSeekApiKey();
+
+// Cloud backend: base URL without a trailing slash, and the project's publishable key.
+const std::wstring& SupabaseUrl();
+const std::wstring& SupabaseKey();
+
+// Release channel: the chat service's API address, the bot token and the channel id. Updates are
+// off when the token or the channel id is empty.
+const std::wstring& DiscordApiUrl();
+const std::wstring& DiscordBotToken();
+const std::wstring& DiscordChannelId();
+
+// Test seam: points the language-model client at another server (e.g. "http://127.0.0.1:PORT")
+// with another key. Not for the program itself, and not while another thread reads them.
+void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey);
+
+}  // namespace Lorvex::Config

@@ -1,0 +1,93 @@
+// Download: a GET written to a part file beside the target and moved over it only when the whole
+// answer arrived, so a failed download never leaves a half-written target.
+
+#include "foundation/net/Http.h"
+
+#include <windows.h>
+
+#include "foundation/Files.h"
+
+namespace Lorvex::Http {
+
+namespace {
+
+class PartFile {
+public:
+    explicit PartFile(const std::wstring& path)
+        : handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~PartFile() { Close(); }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+    // True only when every byte was written.
+    bool Write(const char* data, uint64_t size) {
+        while (size > 0) {
+            const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+            DWORD written = 0;
+            if (!WriteFile(handle_, data, chunk, &written, nullptr) || written != chunk) {
+                return false;
+            }
+            data += chunk;
+            size -= chunk;
+        }
+        return true;
+    }
+
+    void Close() {
+        if (IsOpen()) {
+            CloseHandle(handle_);
+            handle_ = INVALID_HANDLE_VALUE;
+        }
+    }
+
+private:
+    HANDLE handle_;
+};
+
+void SetError(std::wstring* error, std::wstring text) {
+    if (error != nullptr) {
+        *error = std::move(text);
+    }
+}
+
+}  // namespace
+
+bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress, std::wstring* error,
+              const Headers& headers) {
+    const std::wstring partPath = path + L".part";
+    Files::EnsureDir(Files::ParentPath(path));
+
+    Response response;
+    {
+        PartFile part(partPath);
+        if (!part.IsOpen()) {
+            SetError(error, L"Cannot create " + partPath);
+            return false;
+        }
+        Request request;
+        request.method = L"GET";
+        request.url = url;
+        request.headers = headers;
+        request.timeout = 60000;
+        request.followRedirects = true;
+        response = Perform(request, progress,
+                           [&part](const char* data, uint64_t size) { return part.Write(data, size); });
+    }
+
+    if (!IsSuccess(response.status)) {
+        Files::RemoveFile(partPath);
+        SetError(error, !response.error.empty() ? response.error : L"HTTP " + std::to_wstring(response.status));
+        return false;
+    }
+    // Move creates the parent again (it may have gone meanwhile) and replaces even a read-only target.
+    if (!Files::Move(partPath, path, true)) {
+        Files::RemoveFile(partPath);
+        SetError(error, L"Cannot write " + path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace Lorvex::Http
