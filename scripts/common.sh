@@ -57,6 +57,9 @@ lorvex_wine_prefix() {
 
 # Keeps the Wine server alive so each program starts in a fraction of a second.
 lorvex_wine_start() {
+  # A server left from an earlier run would keep that run's display.
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
   wineserver -p
   trap lorvex_cleanup EXIT
   # Start Wine's long-lived helper processes (services, devices) now, with their output going

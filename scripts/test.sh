@@ -7,11 +7,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest xvfb || exit 1
 lorvex_build || exit 1
 lorvex_wine_prefix || exit 1
-lorvex_wine_start
 
-# Tests labelled "display" need an X display (the Direct3D device and windows do).
+# Tests labelled "display" need an X display (the Direct3D device and windows do). Xvfb comes
+# first: Wine's desktop process, started with the server, keeps the display it was started with.
 if ctest --test-dir "$LORVEX_BUILD" -N -L display 2>/dev/null | grep -q 'Total Tests: [1-9]'; then
   lorvex_xvfb_start || exit 1
 fi
+lorvex_wine_start
 
 ctest --test-dir "$LORVEX_BUILD" --output-on-failure -j"$(nproc)" "$@"

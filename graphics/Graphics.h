@@ -1,0 +1,234 @@
+#pragma once
+// The drawing surface of one window (or an off-screen bitmap): its swap chain and Direct2D
+// context, one shared solid brush, the transform and layer stacks, and the per-surface caches of
+// brushes, clip geometries, text formats and layouts, realisations and glows, evicted by age in
+// frames. Every operation takes device-independent pixels. UI thread only.
+
+#include <windows.h>
+#include <d2d1_1.h>
+#include <dcomp.h>
+#include <dwrite.h>
+#include <dxgi1_2.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "graphics/ComPtr.h"
+#include "graphics/D2DExtra.h"
+#include "graphics/GlowCache.h"
+#include "graphics/RealizationCache.h"
+#include "graphics/TextStyle.h"
+#include "graphics/Types.h"
+
+// winuser.h maps DrawText to DrawTextW; the surface's own DrawText keeps its name.
+#undef DrawText
+
+namespace Lorvex {
+
+struct Image;
+
+class Graphics {
+public:
+    class Device;  // graphics/Device.h
+    class Fonts;   // graphics/Device.h
+    enum class FontSlot : int32_t { Ui = 0, Icons = 1, Mono = 2, MonoFallback = 3 };
+
+    struct GradientStop {
+        float position = 0;  // 0..1
+        Color color;
+    };
+
+    // One styled range of a rich text, in UTF-16 units.
+    struct TextSpan {
+        uint64_t start = 0;
+        uint64_t length = 0;
+        int32_t weight = 0;  // 0 keeps the style's weight
+        Color color;         // alpha 0 or less keeps the text colour
+        bool underline = false;
+        bool italic = false;
+        bool strike = false;
+        bool mono = false;
+    };
+
+    struct TextSize {
+        float width = 0;
+        float height = 0;
+    };
+
+    // Entry counts of the caches, for diagnostics and tests.
+    struct CacheCounts {
+        size_t textFormats = 0;
+        size_t textLayouts = 0;
+        size_t richTextLayouts = 0;
+        size_t linearBrushes = 0;
+        size_t radialBrushes = 0;
+        size_t clipGeometries = 0;
+        size_t realizations = 0;
+        size_t glows = 0;
+    };
+
+    Graphics();
+    ~Graphics();
+    Graphics(const Graphics&) = delete;
+    Graphics& operator=(const Graphics&) = delete;
+
+    // Life cycle. A null window makes an off-screen surface of the size given by
+    // SetOffscreenSize (1 by 1 until then).
+    bool Initialize(HWND window, bool composition);
+    bool EnsureTargets();
+    void ReleaseTargets();
+    void Resize();
+    bool SetDpi(float dpi);
+    void EndFrame();
+    void SetOffscreenSize(int pixelWidth, int pixelHeight);
+
+    // Frame production: the frame number advances, BeginDraw, identity transform, empty
+    // transform stack.
+    void BeginFrame();
+    // Forgets the target bitmap after a lost target; the next EnsureTargets rebuilds it.
+    void DropTarget();
+
+    HWND Window() const { return window_; }
+    bool Composition() const { return composition_; }
+    float Dpi() const { return dpi_; }
+    float Width() const { return width_; }
+    float Height() const { return height_; }
+    int PixelWidth() const { return pixelWidth_; }
+    int PixelHeight() const { return pixelHeight_; }
+    ID2D1DeviceContext* Context() const { return context_.Get(); }
+    IDXGISwapChain1* SwapChain() const { return swapChain_.Get(); }
+    ID2D1Bitmap1* TargetBitmap() const { return targetBitmap_.Get(); }
+    uint64_t FrameNumber() const { return frameNumber_; }
+    void SetFrameNumber(uint64_t frame) { frameNumber_ = frame; }
+    CacheCounts Counts() const;
+
+    // Transforms and layers; every push is matched by its pop within the frame.
+    void PushTransform(const D2D1_MATRIX_3X2_F& matrix);
+    void PopTransform();
+    size_t TransformDepth() const { return transformStack_.size(); }
+    void PushLayer(float opacity, ID2D1Geometry* mask);
+    void PushRoundClip(const Rect& rect, float radius);
+    void PopLayer();
+
+    // Shapes: nothing is drawn for a colour whose alpha is 0 or less.
+    void FillRect(const Rect& rect, const Color& color);
+    void FillRoundRect(const Rect& rect, float radius, const Color& color);
+    void FillRoundRectCorners(const Rect& rect, float topLeft, float topRight, float bottomRight, float bottomLeft,
+                              const Color& color);
+    void StrokeRoundRect(const Rect& rect, float radius, const Color& color, float width);
+    void FillEllipse(float cx, float cy, float rx, float ry, const Color& color);
+    void StrokeEllipse(float cx, float cy, float rx, float ry, const Color& color, float width);
+    // Fills the ellipse with a radial gradient from its centre (first stop) to its edge (last).
+    void FillEllipseRadial(float cx, float cy, float rx, float ry, const std::vector<GradientStop>& stops,
+                           float opacity);
+    void DrawLine(float x1, float y1, float x2, float y2, const Color& color, float width);
+    void FillGeometry(ID2D1Geometry* geometry, const Color& color);
+    void StrokeGeometry(ID2D1Geometry* geometry, const Color& color, float width, bool roundCaps);
+
+    // Gradients: the brushes stay owned by the surface's caches; the parameters of the latest
+    // call win.
+    ID2D1LinearGradientBrush* LinearBrush(const std::vector<GradientStop>& stops, D2D1_POINT_2F start,
+                                          D2D1_POINT_2F end, float opacity);
+    ID2D1RadialGradientBrush* RadialBrush(const std::vector<GradientStop>& stops, D2D1_POINT_2F center,
+                                          float radiusX, float radiusY, float opacity, D2D1_POINT_2F originOffset);
+    // from and to are fractions of the rect: (0, 0) top-left, (1, 1) bottom-right.
+    void FillLinearGradient(const Rect& rect, float radius, const std::vector<GradientStop>& stops,
+                            D2D1_POINT_2F from, D2D1_POINT_2F to);
+
+    // Text. Layouts from TextLayout stay owned by the cache and live until the next eviction.
+    IDWriteTextFormat* TextFormat(const TextStyle& style);
+    IDWriteTextLayout* TextLayout(std::wstring_view text, const TextStyle& style, float maxWidth, float maxHeight);
+    void DrawText(std::wstring_view text, const Rect& rect, const Color& color, const TextStyle& style);
+    ComPtr<IDWriteTextLayout> RichTextLayout(std::wstring_view text, const TextStyle& style,
+                                             const std::vector<TextSpan>& spans, float maxWidth, float maxHeight,
+                                             bool applyColors);
+    TextSize MeasureText(std::wstring_view text, const TextStyle& style, float maxWidth);
+    TextSize MeasureRichText(std::wstring_view text, const TextStyle& style, const std::vector<TextSpan>& spans,
+                             float maxWidth);
+    int32_t HitTestText(std::wstring_view text, const TextStyle& style, float maxWidth, float x, float y);
+    void CaretPosition(std::wstring_view text, const TextStyle& style, float maxWidth, size_t index, float* x,
+                       float* y, float* height);
+
+    // Glow and realisation.
+    D2DExtra::ID2D1GeometryRealization* GeometryRealization(ID2D1Geometry* geometry, float width, bool roundCaps);
+    void GlowRound(const Rect& rect, float radius, const Color& color, float blur, float opacity);
+
+    // Pictures (graphics/ImageDraw.cpp): the image cover-fitted into the rect, clipped to the
+    // rounded rect of the radius.
+    void DrawImage(const std::shared_ptr<Image>& image, const Rect& rect, float radius, float opacity);
+
+    // Replaces how realisations are made (tests count and fake them); an empty creator restores
+    // the device's.
+    void SetRealizationCreator(RealizationCache::Creator creator);
+
+private:
+    struct LayoutEntry {
+        ComPtr<IDWriteTextLayout> layout;
+        uint64_t lastUse = 0;
+    };
+    struct ClipEntry {
+        ComPtr<ID2D1RoundedRectangleGeometry> geometry;
+        uint64_t lastUse = 0;
+    };
+
+    bool BindTarget();
+    bool CreateSwapChain();
+    void SetSolidColor(const Color& color);
+    ComPtr<IDWriteTextLayout> CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
+                                                float maxHeight);
+    // The layout hit tests and carets use: top-aligned, untrimmed, " " for an empty text.
+    IDWriteTextLayout* HitTestLayout(std::wstring_view text, const TextStyle& style, float maxWidth);
+    ComPtr<RealizationCache::Realization> CreateRealization(ID2D1Geometry* geometry, float tolerance, float width,
+                                                            bool roundCaps);
+    GlowCache::Entry* GlowSource(const std::wstring& key, float width, float height, float pad,
+                                 const std::function<void(ID2D1DeviceContext*, ID2D1Brush*)>& draw);
+    void BakeGlow(GlowCache::Entry& entry, float blur);
+    void DrawGlow(GlowCache::Entry& entry, float x, float y, const Color& color, float blur, float opacity);
+
+    HWND window_ = nullptr;
+    bool composition_ = false;
+    float dpi_ = 96;
+    float width_ = 1;
+    float height_ = 1;
+    int pixelWidth_ = 1;
+    int pixelHeight_ = 1;
+    ComPtr<IDXGISwapChain1> swapChain_;
+    ComPtr<IDCompositionTarget> compositionTarget_;
+    ComPtr<IDCompositionVisual> compositionVisual_;
+    ComPtr<ID2D1DeviceContext> context_;
+    ComPtr<D2DExtra::ID2D1DeviceContext1> context1_;  // the same context, for realisations
+    ComPtr<ID2D1Bitmap1> targetBitmap_;
+    ComPtr<ID2D1SolidColorBrush> solidBrush_;
+    ComPtr<ID2D1StrokeStyle> roundStroke_;
+    std::vector<D2D1_MATRIX_3X2_F> transformStack_;
+    std::vector<D2D1_TEXT_ANTIALIAS_MODE> antialiasStack_;
+    // The 64-bit style key, and the line height in tenths in full: the key holds only 11 bits of
+    // it, and a taller line must not be served a format of another spacing.
+    std::map<std::pair<uint64_t, int64_t>, ComPtr<IDWriteTextFormat>> textFormats_;
+    std::unordered_map<std::wstring, LayoutEntry> textLayouts_;
+    std::unordered_map<std::wstring, LayoutEntry> richTextLayouts_;
+    std::unordered_map<std::string, ComPtr<ID2D1LinearGradientBrush>> linearBrushes_;
+    std::unordered_map<std::string, ComPtr<ID2D1RadialGradientBrush>> radialBrushes_;
+    uint64_t frameNumber_ = 0;
+    std::unordered_map<std::wstring, ClipEntry> clipGeometries_;
+    RealizationCache realizations_;
+    GlowCache glows_;
+    ComPtr<ID2D1Effect> liveShadow_;
+    ComPtr<ID2D1Effect> bakingShadow_;
+
+    // Realisations made through ID2D1DeviceContext1, or the creator a test put in its place.
+    RealizationCache::Creator realizationCreator_;
+    bool customRealizationCreator_ = false;
+    // Set once the platform answered that it cannot make realisations (E_NOTIMPL, or no
+    // ID2D1DeviceContext1): the surface then draws geometries directly without asking again.
+    bool realizationsUnavailable_ = false;
+};
+
+}  // namespace Lorvex
