@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "foundation/Files.h"
+#include "foundation/Handle.h"
 
 namespace Lorvex::Http {
 
@@ -15,18 +16,15 @@ class PartFile {
 public:
     explicit PartFile(const std::wstring& path)
         : handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~PartFile() { Close(); }
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
 
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return handle_.IsOpen(); }
 
     // True only when every byte was written.
     bool Write(const char* data, uint64_t size) {
         while (size > 0) {
             const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
             DWORD written = 0;
-            if (!WriteFile(handle_, data, chunk, &written, nullptr) || written != chunk) {
+            if (!WriteFile(handle_.Get(), data, chunk, &written, nullptr) || written != chunk) {
                 return false;
             }
             data += chunk;
@@ -35,15 +33,10 @@ public:
         return true;
     }
 
-    void Close() {
-        if (IsOpen()) {
-            CloseHandle(handle_);
-            handle_ = INVALID_HANDLE_VALUE;
-        }
-    }
+    void Close() { handle_.Reset(); }
 
 private:
-    HANDLE handle_;
+    UniqueHandle handle_;
 };
 
 void SetError(std::wstring* error, std::wstring text) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "foundation/Handle.h"
 #include "foundation/net/HttpHeaders.h"
 #include "foundation/net/WinHttpExchange.h"
 
@@ -20,23 +21,6 @@ namespace {
 constexpr size_t kErrorBodyBytes = 64 * 1024;
 // How long the waiting thread sleeps between two looks at the cancel flag.
 constexpr DWORD kCancelPollMs = 20;
-
-class EventHandle {
-public:
-    EventHandle() : handle_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~EventHandle() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    EventHandle(const EventHandle&) = delete;
-    EventHandle& operator=(const EventHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // What the exchange needs, shared by the calling thread and, for a cancellable transfer, the helper
 // thread: whichever lets go last destroys it, so a transfer left behind keeps its own copy of the
@@ -72,8 +56,8 @@ struct Job {
 
     // Helper thread hand-over: "go" asks for the next step, "done" reports it. The events order
     // every field above between the two threads; only the calling thread sets "abandoned".
-    EventHandle go;
-    EventHandle done;
+    UniqueHandle go{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    UniqueHandle done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     std::atomic<bool> abandoned{false};
 };
 
@@ -99,7 +83,7 @@ DWORD WINAPI HelperMain(void* parameter) {
 class Runner {
 public:
     Runner(std::shared_ptr<Job> job, const Async::Cancel* cancel) : job_(std::move(job)), cancel_(cancel) {
-        if (cancel_ == nullptr || job_->go.Get() == nullptr || job_->done.Get() == nullptr) {
+        if (cancel_ == nullptr || !job_->go.IsOpen() || !job_->done.IsOpen()) {
             return;
         }
         job_->KeepOwnCopy();

@@ -8,29 +8,16 @@
 #include <string>
 
 #include "foundation/Files.h"
+#include "foundation/Handle.h"
 
 namespace Lorvex::Testing {
 
-// A handle the test holds open, closed however the test ends.
-class HeldFile {
+// A file the test holds open (to provoke sharing violations), closed however the test ends.
+class HeldFile : public UniqueHandle {
 public:
     HeldFile(const std::wstring& path, DWORD access, DWORD share)
-        : handle_(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~HeldFile() { Close(); }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-    void Close() {
-        if (IsOpen()) {
-            CloseHandle(handle_);
-            handle_ = INVALID_HANDLE_VALUE;
-        }
-    }
-
-private:
-    HANDLE handle_;
+        : UniqueHandle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    void Close() { Reset(); }
 };
 
 inline bool IsFolder(const std::wstring& path) {
