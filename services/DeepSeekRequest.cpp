@@ -1,0 +1,136 @@
+// One chat-completions exchange with the provider, and the Spanish texts of its failures.
+
+#include <utility>
+
+#include "App/Config.h"
+#include "foundation/Text.h"
+#include "foundation/json/Value.h"
+#include "foundation/net/Http.h"
+#include "services/DeepSeekService.h"
+#include "services/SseStream.h"
+
+namespace Lorvex::Services {
+
+namespace {
+
+constexpr uint32_t kTimeoutMs = 120000;
+constexpr size_t kErrorDetailBytes = 300;
+
+std::string RequestBody(const std::vector<DeepSeekService::ApiMessage>& messages, int maxTokens, double temperature,
+                        bool stream) {
+    Json::Value list = Json::Value::EmptyArray();
+    for (const DeepSeekService::ApiMessage& message : messages) {
+        Json::Value item;
+        item["role"] = Json::Value(message.role);
+        item["content"] = Json::Value(message.content);
+        list.Push(std::move(item));
+    }
+    Json::Value body;
+    body["model"] = Json::Value("deepseek-chat");
+    body["messages"] = std::move(list);
+    body["max_tokens"] = Json::Value(maxTokens);
+    body["temperature"] = Json::Value(temperature);
+    body["top_p"] = Json::Value(0.9);
+    body["presence_penalty"] = Json::Value(0.5);
+    body["frequency_penalty"] = Json::Value(0.5);
+    if (stream) {
+        body["stream"] = Json::Value(true);
+    }
+    return body.Dump(false);
+}
+
+// The text at choices[0].message.content of a whole answer; empty when any step is missing.
+std::wstring WholeReplyText(const Json::Value& root) {
+    const Json::Value& choices = root.Find("choices");
+    if (choices.kind != Json::Type::Array || choices.Size() == 0) {
+        return {};
+    }
+    const Json::Value& choice = choices.Items().front();
+    if (choice.kind != Json::Type::Object) {
+        return {};
+    }
+    const Json::Value& message = choice.Find("message");
+    if (message.kind != Json::Type::Object) {
+        return {};
+    }
+    return message.Find("content").AsWString();
+}
+
+}  // namespace
+
+AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int maxTokens, double temperature,
+                                 bool stream, const ProgressCallback& progress, const Async::Cancel& cancel) {
+    const bool streamed = stream && static_cast<bool>(progress);
+
+    Http::Request request;
+    request.method = L"POST";
+    request.url = Config::DeepSeekBaseUrl() + L"/v1/chat/completions";
+    request.headers = {{L"Authorization", L"Bearer " + Config::DeepSeekApiKey()},
+                       {L"Accept", streamed ? L"text/event-stream" : L"application/json"}};
+    request.contentType = L"application/json";
+    request.body = RequestBody(messages, maxTokens, temperature, streamed);
+    request.timeout = kTimeoutMs;
+
+    AiReply reply;
+    if (streamed) {
+        SseStream events(cancel, progress);
+        // The cancellable transfer, so that a stop ends the request at once even while the
+        // server sends nothing, not only when the next block arrives.
+        const Http::Response response = Http::Stream(
+            request, [&events](const char* data, uint64_t size) { return events.OnStreamChunk(data, size); },
+            cancel);
+        reply.text = Text::ToWide(events.Reply());
+        if (cancel.IsSet()) {
+            reply.cancelled = true;
+        } else if (!events.Done() && !Http::IsSuccess(response.status)) {
+            // After "[DONE]" the sink ends the transfer itself, which reads as a failed write:
+            // the stream is complete whatever the status says.
+            reply.error = ErrorText(response.body, static_cast<int>(response.status), response.error);
+        }
+        return reply;
+    }
+
+    const Http::Response response = Http::Send(request);
+    if (cancel.IsSet()) {
+        reply.cancelled = true;
+        return reply;
+    }
+    if (!Http::IsSuccess(response.status)) {
+        reply.error = ErrorText(response.body, static_cast<int>(response.status), response.error);
+        return reply;
+    }
+    bool ok = false;
+    const Json::Value root = Json::Value::Parse(response.body, &ok);
+    if (!ok) {
+        reply.error = L"Respuesta de DeepSeek no válida.";
+        return reply;
+    }
+    reply.text = WholeReplyText(root);
+    return reply;
+}
+
+std::wstring DeepSeekService::ErrorText(const std::string& body, int status, const std::wstring& transferError) {
+    if (status == 0) {
+        std::wstring text = L"No se pudo conectar con DeepSeek";
+        if (!transferError.empty()) {
+            text += L" (" + transferError + L")";
+        }
+        return text + L".";
+    }
+    std::wstring detail = Json::Value::Parse(body).Find("error").Find("message").AsWString();
+    if (detail.empty()) {
+        detail = Text::ToWide(std::string_view(body).substr(0, kErrorDetailBytes));
+    }
+    switch (status) {
+    case 401:
+        return L"La clave de la API de DeepSeek no es válida. " + detail;
+    case 402:
+        return L"La cuenta de DeepSeek no tiene saldo. " + detail;
+    case 429:
+        return L"Demasiadas peticiones a DeepSeek, espera un momento. " + detail;
+    default:
+        return L"Error de DeepSeek (" + std::to_wstring(status) + L"): " + detail;
+    }
+}
+
+}  // namespace Lorvex::Services
