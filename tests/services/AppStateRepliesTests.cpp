@@ -1,0 +1,232 @@
+// Sending and the reply jobs, end to end against the fake language-model provider.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/support/AppStateTestSupport.h"
+
+namespace Lorvex::Testing {
+namespace {
+
+using AppStateReplies = AppStateTest;
+
+void StopAll() {
+    for (auto& running : Services::AppState::Instance().runningReplies) running.cancel.Set();
+}
+
+TEST_F(AppStateReplies, AStreamedReplyShowsProgressThenItsFinalTextWhichTheFileHolds) {
+    server_.Enqueue(
+        FakeReply::EventStream().Body(Delta("Hola")).AwaitRelease().Body(Delta(" mundo")).Body(SseData("[DONE]")));
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"  \u00BFQu\u00E9 tal?\u00A0\n");
+
+    ASSERT_EQ(chat->messages.size(), 2u);
+    const auto reply = chat->messages[1];
+    EXPECT_EQ(chat->messages[0]->content, L"\u00BFQu\u00E9 tal?");
+    EXPECT_TRUE(reply->is_typing);
+    EXPECT_TRUE(reply->typing_id.has_value());
+    EXPECT_FALSE(reply->character_id.has_value());  // only a duo names its speakers
+    ASSERT_EQ(state().runningReplies.size(), 1u);
+    EXPECT_EQ(FileLines(*ana, *chat), std::vector<std::wstring>{L"user:\u00BFQu\u00E9 tal?"});
+
+    const int revision = state().revision;
+    const int changes = changes_;
+    ASSERT_TRUE(PumpUntil([&] { return reply->content == L"Hola"; }));
+    EXPECT_TRUE(reply->is_typing);
+    EXPECT_EQ(state().revision, revision);  // progress redraws without counting as a change
+    EXPECT_GT(changes_, changes);
+    EXPECT_TRUE(finished_.empty());
+
+    server_.Release();
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(reply->content, L"Hola mundo");
+    EXPECT_FALSE(reply->is_typing);
+    EXPECT_FALSE(reply->typing_id.has_value());
+    EXPECT_EQ(FileLines(*ana, *chat),
+              (std::vector<std::wstring>{L"user:\u00BFQu\u00E9 tal?", L"assistant:Hola mundo"}));
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].first, reply);
+    EXPECT_EQ(finished_[0].second, L"");
+    EXPECT_GT(state().revision, revision);
+    EXPECT_EQ(RequestLines(0).back(), L"user:\u00BFQu\u00E9 tal?");
+}
+
+TEST_F(AppStateReplies, BlankTextSendsNothingAndManualModeWaitsForAChosenSpeaker) {
+    server_.Enqueue(StreamedReply({"Vale"}));
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+    const int revision = state().revision;
+
+    state().SendMessage(L" \t\u00A0\uFEFF\r\n");
+    EXPECT_TRUE(chat->messages.empty());
+    EXPECT_EQ(state().revision, revision);
+
+    state().manualReplies = true;
+    state().SendMessage(L"Hola");
+    EXPECT_EQ(Lines(*chat), std::vector<std::wstring>{L"user:Hola"});
+    EXPECT_TRUE(state().runningReplies.empty());
+    EXPECT_EQ(FileLines(*ana, *chat), std::vector<std::wstring>{L"user:Hola"});
+
+    state().ReplyNow(ana);
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(Lines(*chat), (std::vector<std::wstring>{L"user:Hola", L"assistant:Vale"}));
+    EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
+TEST_F(AppStateReplies, InADuoBothAnswerAndNeitherSeesTheOthersLineOfTheSameTurn) {
+    server_.Enqueue(StreamedReply({"Primera"}));
+    server_.Enqueue(StreamedReply({"Segunda"}));
+    auto [first, second] = MakeDuo(L"Hola");
+    state().OpenCharacter(first);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"Hola a los dos");
+
+    ASSERT_EQ(chat->messages.size(), 4u);
+    const auto mine = chat->messages[2];
+    const auto partners = chat->messages[3];
+    EXPECT_EQ(mine->character_id, first->id);
+    EXPECT_EQ(mine->character_name, L"Uno");
+    EXPECT_EQ(partners->character_id, second->id);
+    EXPECT_EQ(partners->character_name, L"Dos");
+    EXPECT_EQ(state().runningReplies.size(), 2u);
+    ASSERT_TRUE(PumpUntilIdle());
+
+    ASSERT_EQ(server_.Requests().size(), 2u);
+    for (size_t n = 0; n < 2; ++n) {
+        const auto lines = RequestLines(n);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), L"user:Hola a los dos") << n;
+        for (const auto& line : lines) {
+            // The other half's pending line of this turn is no line for the model.
+            EXPECT_NE(line.back(), L':') << Text::ToUtf8(line);
+            EXPECT_EQ(line.find(L"respondio: ]"), std::wstring::npos) << Text::ToUtf8(line);
+        }
+    }
+    EXPECT_EQ((std::set<std::wstring>{mine->content, partners->content}),
+              (std::set<std::wstring>{L"Primera", L"Segunda"}));
+    EXPECT_FALSE(mine->is_typing || partners->is_typing);
+    EXPECT_EQ(FileLines(*first, *chat), FileLines(*second, *chat));
+    EXPECT_EQ(FileLines(*first, *chat).size(), 4u);
+    EXPECT_EQ(finished_.size(), 2u);
+}
+
+TEST_F(AppStateReplies, StoppingBeforeAnyTextRemovesTheLineAndAfterSomeKeepsIt) {
+    server_.Enqueue(FakeReply::EventStream().Stall());
+    server_.Enqueue(FakeReply::EventStream().Body(Delta("A medias")).Stall());
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"uno");
+    ASSERT_TRUE(server_.WaitForRequests(1));
+    StopAll();
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(Lines(*chat), std::vector<std::wstring>{L"user:uno"});
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].second, L"");
+
+    state().SendMessage(L"dos");
+    const auto reply = chat->messages.back();
+    ASSERT_TRUE(PumpUntil([&] { return reply->content == L"A medias"; }));
+    StopAll();
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_FALSE(reply->is_typing);
+    EXPECT_EQ(Lines(*chat), (std::vector<std::wstring>{L"user:uno", L"user:dos", L"assistant:A medias"}));
+    EXPECT_EQ(FileLines(*ana, *chat), Lines(*chat));
+}
+
+TEST_F(AppStateReplies, AFailedReplyKeepsItsErrorOnTheLineButNotInTheFile) {
+    SignIn();
+    server_.Enqueue(FakeReply::Json(401, R"({"error":{"message":"clave mala"}})"));
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"Hola");
+    ASSERT_TRUE(PumpUntilIdle());
+
+    const std::wstring error = L"La clave de la API de DeepSeek no es v\u00E1lida. clave mala";
+    ASSERT_EQ(chat->messages.size(), 2u);
+    const auto reply = chat->messages[1];
+    EXPECT_FALSE(reply->is_typing);
+    EXPECT_EQ(reply->content, L"");
+    EXPECT_EQ(reply->error, error);
+    EXPECT_EQ(FileLines(*ana, *chat), std::vector<std::wstring>{L"user:Hola"});
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].second, error);
+    const auto& queued = cloud().pending.at(L"chat:" + ana->id + L":" + chat->id);
+    EXPECT_EQ(queued.data.Find("messages").Size(), 1u);
+}
+
+TEST_F(AppStateReplies, ALineDeletedWhileItsReplyRunsStopsItAndOnlyRedraws) {
+    server_.Enqueue(FakeReply::EventStream().Stall());
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+    state().SendMessage(L"Hola");
+    const auto reply = chat->messages.back();
+    ASSERT_TRUE(server_.WaitForRequests(1));
+
+    state().DeleteMessage(reply);
+    EXPECT_EQ(Lines(*chat), std::vector<std::wstring>{L"user:Hola"});
+    const int changes = changes_;
+    ASSERT_TRUE(PumpUntilIdle());  // the stop must end the stalled stream by itself
+
+    EXPECT_GT(changes_, changes);  // the stop button goes
+    EXPECT_TRUE(finished_.empty());
+    EXPECT_EQ(Lines(*chat), std::vector<std::wstring>{L"user:Hola"});
+}
+
+TEST_F(AppStateReplies, DeletingTheCharacterMidReplyLeavesNoFolderAndUploadsNoChat) {
+    SignIn();
+    server_.Enqueue(FakeReply::EventStream().Body(Delta("Hola")).Stall());
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+    const std::wstring folder = ana->folder;
+    state().SendMessage(L"Hola");
+    const auto reply = chat->messages.back();
+    ASSERT_TRUE(PumpUntil([&] { return reply->content == L"Hola"; }));
+
+    state().DeleteCharacter(ana);
+    ASSERT_TRUE(PumpUntilIdle());
+
+    EXPECT_FALSE(Exists(folder));
+    EXPECT_TRUE(state().characters.empty());
+    const auto& queued = cloud().pending.at(L"chat:" + ana->id + L":" + chat->id);
+    EXPECT_TRUE(queued.deleted);
+}
+
+TEST_F(AppStateReplies, TheSpeakerNamedByTheModelIsKeptOnlyWhileItsChatIsOpen) {
+    server_.Enqueue(StreamedReply({"Luna: Buenas noches"}));
+    server_.Enqueue(FakeReply::EventStream().AwaitRelease().Body(Delta("Luna: Hola")).Body(SseData("[DONE]")));
+    auto ana = AddCharacter(L"Ana");
+    ana->known_characters.resize(1);
+    ana->known_characters[0].name = L"Luna";
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"\u00BFQui\u00E9n habla?");
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(chat->messages.back()->content, L"Buenas noches");
+    EXPECT_EQ(chat->messages.back()->character_name, L"Luna");
+
+    // A reply whose chat was closed meanwhile is still applied and written, unattributed.
+    state().SendMessage(L"Otra vez");
+    const auto late = chat->messages.back();
+    state().CloseChat();
+    server_.Release();
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(late->content, L"Hola");
+    EXPECT_FALSE(late->character_name.has_value());
+    EXPECT_EQ(FileLines(*ana, *chat).back(), L"assistant:Hola");
+}
+
+}  // namespace
+}  // namespace Lorvex::Testing

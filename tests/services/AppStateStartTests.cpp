@@ -1,0 +1,263 @@
+// The application state's start: loading, order, duo chat lists, the cloud callbacks, and the
+// bookkeeping of pictures.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/support/AppStateTestSupport.h"
+
+namespace Lorvex::Testing {
+namespace {
+
+using AppStateStart = AppStateTest;
+using AppStateImages = AppStateTest;
+
+std::shared_ptr<Chat> StampedChat(const std::wstring& id, const std::wstring& stamp) {
+    auto chat = std::make_shared<Chat>();
+    chat->id = id;
+    chat->timestamp = stamp;
+    return chat;
+}
+
+// A character written to disk only, for Initialize to find.
+std::shared_ptr<Character> Stored(const std::wstring& name, std::vector<std::shared_ptr<Chat>> chats = {}) {
+    auto character = Character::Create();
+    character->name = name;
+    for (auto& chat : chats) character->chats->push_back(chat);
+    Storage::SaveCharacter(*character);
+    return character;
+}
+
+std::vector<std::wstring> Names(const std::vector<std::shared_ptr<Character>>& characters) {
+    std::vector<std::wstring> names;
+    for (const auto& character : characters) names.push_back(character->name);
+    return names;
+}
+
+std::vector<std::wstring> ChatIds(const Character& character) {
+    std::vector<std::wstring> ids;
+    for (const auto& chat : *character.chats) ids.push_back(chat->id);
+    return ids;
+}
+
+TEST_F(AppStateStart, LoadsEverythingNewestActivityFirstAndCharactersWithoutChatsLast) {
+    Stored(L"Old", {StampedChat(L"o1", L"2024-01-01T10:00:00")});
+    Stored(L"Quiet1");
+    Stored(L"New", {StampedChat(L"n1", L"2025-05-01T10:00:00")});
+    Stored(L"Quiet2");
+    auto persona = std::make_shared<Persona>();
+    persona->id = L"p1";
+    persona->name = L"Zoe";
+    Storage::SavePersona(*persona);
+    persona->id = L"p2";
+    persona->name = L"ana";
+    persona->path.clear();
+    Storage::SavePersona(*persona);
+    // Without chats both quiet ones tie: they keep the order the store loaded them in.
+    std::vector<std::wstring> quietOrder;
+    for (const auto& loaded : Storage::LoadCharacters()) {
+        if (loaded->chats->empty()) quietOrder.push_back(loaded->name);
+    }
+
+    state().Initialize();
+
+    EXPECT_TRUE(IsFolder(Data(L"characters")));
+    EXPECT_TRUE(IsFolder(Data(L"personas")));
+    EXPECT_TRUE(IsFolder(Data(L"images")));
+    EXPECT_EQ(Names(state().characters),
+              (std::vector<std::wstring>{L"New", L"Old", quietOrder.at(0), quietOrder.at(1)}));
+    ASSERT_EQ(state().personas.size(), 2u);
+    EXPECT_EQ(state().personas[0]->name, L"ana");
+    EXPECT_EQ(state().imageRefs.size(), 6u);  // one entry per record, also without pictures
+    EXPECT_FALSE(state().currentCharacter);
+    EXPECT_EQ(state().revision, 1);
+    EXPECT_EQ(changes_, 1);
+}
+
+TEST_F(AppStateStart, DuoHalvesShareOneChatListAfterLoading) {
+    // One pair where only one half has chat files, one where both hold chats of their own.
+    auto lonely = Stored(L"Lonely", {StampedChat(L"l1", L"2025-01-01")});
+    auto empty = Stored(L"Empty");
+    auto left = Stored(L"Left", {StampedChat(L"shared", L"2025-02-01"), StampedChat(L"onlyLeft", L"2025-01-01")});
+    auto right = Stored(L"Right", {StampedChat(L"onlyRight", L"2025-03-01"), StampedChat(L"shared", L"2025-02-01")});
+    for (auto [a, b] : {std::pair{lonely, empty}, std::pair{left, right}}) {
+        a->is_dual_mode = b->is_dual_mode = true;
+        a->dual_partner_id = b->id;
+        b->dual_partner_id = a->id;
+        Storage::SaveCharacter(*a);
+        Storage::SaveCharacter(*b);
+    }
+
+    state().Initialize();
+
+    auto find = [](const std::wstring& name) {
+        for (const auto& c : state().characters) {
+            if (c->name == name) return c;
+        }
+        return std::shared_ptr<Character>();
+    };
+    EXPECT_EQ(find(L"Lonely")->chats, find(L"Empty")->chats);
+    EXPECT_EQ(ChatIds(*find(L"Empty")), std::vector<std::wstring>{L"l1"});
+    EXPECT_EQ(find(L"Left")->chats, find(L"Right")->chats);
+    EXPECT_EQ(ChatIds(*find(L"Left")), (std::vector<std::wstring>{L"onlyRight", L"shared", L"onlyLeft"}));
+}
+
+TEST_F(AppStateStart, ADuoStaysOneAcrossRestartsAndDeletingItsChatsEmptiesBothFolders) {
+    auto first = Character::Create();
+    first->name = L"Uno";
+    first->initial_message = L"Hola";
+    auto second = Character::Create();
+    second->name = L"Dos";
+    state().CreateDuo(first, second);
+    ASSERT_EQ(first->chats->size(), 1u);
+    const auto chat = first->chats->front();
+    EXPECT_TRUE(Exists(ChatFile(*first, *chat)));
+    EXPECT_TRUE(Exists(ChatFile(*second, *chat)));
+
+    Services::AppState::ResetForTesting();
+    state().Initialize();
+    ASSERT_EQ(state().characters.size(), 2u);
+    auto one = state().characters[0];
+    auto two = state().characters[1];
+    ASSERT_EQ(one->chats, two->chats);
+    EXPECT_EQ(ChatIds(*one), std::vector<std::wstring>{chat->id});
+
+    state().DeleteAllChats(two);
+    EXPECT_TRUE(one->chats->empty());
+    EXPECT_FALSE(Exists(ChatFile(*one, *chat)));
+    EXPECT_FALSE(Exists(ChatFile(*two, *chat)));
+
+    Services::AppState::ResetForTesting();
+    state().Initialize();
+    ASSERT_EQ(state().characters.size(), 2u);
+    EXPECT_TRUE(state().characters[0]->chats->empty());
+    EXPECT_TRUE(state().characters[1]->chats->empty());
+}
+
+TEST_F(AppStateStart, InstallsTheCloudCallbacks) {
+    SignIn();
+    Stored(L"Ana", {StampedChat(L"a1", L"2025-01-01")});
+    auto persona = std::make_shared<Persona>();
+    persona->id = L"p1";
+    persona->name = L"Yo";
+    Storage::SavePersona(*persona);
+    state().Initialize();
+    const std::wstring ana = state().characters[0]->id;
+
+    cloud().onMergeNeeded();
+    EXPECT_EQ(QueueOrder(), (std::vector<std::wstring>{L"persona:p1", L"character:" + ana, L"chat:" + ana + L":a1"}));
+
+    state().characters[0]->photoPath = Images(L"Face.PNG");
+    EXPECT_EQ(cloud().imageNames(), std::set<std::wstring>{L"face.png"});
+
+    Services::CloudSync::RemoteItem row;
+    row.kind = L"persona";
+    row.id = L"p2";
+    row.data = Json::Value(Json::Object{{"name", Json::Value(L"Otra")}});
+    cloud().onPulled({row});
+    EXPECT_EQ(state().personas.size(), 2u);
+}
+
+TEST_F(AppStateImages, StartDeletesOnlyPicturesNothingUses) {
+    SignIn();
+    Put(Images(L"used.png"));
+    Put(Images(L"Known.PNG"));
+    Put(Images(L"avatar.png"));
+    Put(Images(L"stray.png"));
+    ASSERT_TRUE(Files::EnsureDir(Images(L"folder")));
+    cloud().account.avatarFile = L"AVATAR.png";
+    cloud().uploaded.insert(L"stray.png");
+    auto character = Stored(L"Ana");
+    character->photoPath = Images(L"used.png");
+    Storage::SaveCharacter(*character);
+    auto persona = std::make_shared<Persona>();
+    persona->id = L"p1";
+    persona->known_characters.resize(1);
+    persona->known_characters[0].photoPath = Images(L"known.png");  // another letter case
+    Storage::SavePersona(*persona);
+
+    state().Initialize();
+
+    EXPECT_TRUE(Exists(Images(L"used.png")));
+    EXPECT_TRUE(Exists(Images(L"Known.PNG")));
+    EXPECT_TRUE(Exists(Images(L"avatar.png")));
+    EXPECT_TRUE(IsFolder(Images(L"folder")));
+    EXPECT_FALSE(Exists(Images(L"stray.png")));
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-image:stray.png"});
+}
+
+TEST_F(AppStateImages, ReleaseDeletesOnlyUnusedPicturesInsideTheImagesFolder) {
+    SignIn();
+    state().Initialize();
+    Put(Data(L"outside.png"));
+    Put(Images(L"shared.png"));
+    Put(Images(L"free.png"));
+    Put(Images(L"quiet.png"));
+    cloud().uploaded = {L"free.png", L"quiet.png"};
+    auto other = AddCharacter(L"Otro");
+    other->known_characters.resize(1);
+    other->known_characters[0].photoPath = Images(L"SHARED.png");
+
+    state().ReleaseImage(Data(L"outside.png"), true);
+    state().ReleaseImage(Images(L"shared.png"), true);
+    state().ReleaseImage(Images(L"free.png"), true);
+    state().ReleaseImage(Images(L"quiet.png"), false);
+
+    EXPECT_TRUE(Exists(Data(L"outside.png")));
+    EXPECT_TRUE(Exists(Images(L"shared.png")));
+    EXPECT_FALSE(Exists(Images(L"free.png")));
+    EXPECT_FALSE(Exists(Images(L"quiet.png")));
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-image:free.png"});
+}
+
+TEST_F(AppStateImages, SetImagesReleasesWhatTheOwnerDroppedAndForgetImagesAllOfIt) {
+    state().Initialize();
+    for (const wchar_t* name : {L"a.png", L"b.png", L"c.png"}) Put(Images(name));
+    state().SetImages(L"owner", {Images(L"a.png"), Images(L"b.png")}, false);
+
+    // The same picture written in another letter case is still the same picture.
+    std::wstring upperA = Images(L"A.PNG");
+    state().SetImages(L"owner", {upperA, Images(L"c.png")}, false);
+    EXPECT_TRUE(Exists(Images(L"a.png")));
+    EXPECT_FALSE(Exists(Images(L"b.png")));
+    EXPECT_EQ(state().imageRefs.at(L"owner"), (std::vector<std::wstring>{upperA, Images(L"c.png")}));
+
+    state().ForgetImages(L"owner", false);
+    EXPECT_FALSE(Exists(Images(L"a.png")));
+    EXPECT_FALSE(Exists(Images(L"c.png")));
+    EXPECT_EQ(state().imageRefs.count(L"owner"), 0u);
+}
+
+TEST_F(AppStateImages, KnownPhotosAreKeptInsideTheFolderAndDroppedWhenMissing) {
+    Put(Images(L"in.png"));
+    std::vector<KnownCharacter> known(3);
+    known[0].photoPath = Images(L"in.png");
+    known[1].photoPath = Data(L"gone.png");
+    // known[2] has no photo
+
+    state().StoreKnownImages(known);
+
+    EXPECT_EQ(known[0].photoPath, Images(L"in.png"));
+    EXPECT_FALSE(known[1].photoPath.has_value());
+    EXPECT_FALSE(known[2].photoPath.has_value());
+}
+
+TEST(AppStateNames, NameOrderComparesLowerCasedUnitsAndPutsPrefixesFirst) {
+    struct Case {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool less;
+    } cases[] = {
+        {L"ana", L"Bea", true}, {L"Bea", L"ana", false}, {L"Ana", L"ana", false}, {L"ana", L"Ana", false},
+        {L"An", L"ana", true},  {L"", L"a", true},
+        // 'Z' sorts before '[' but 'z' after it: the names are compared lower-cased.
+        {L"Zoe", L"[x]", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Services::AppState::NameLessText(c.a, c.b), c.less) << Text::ToUtf8(c.a) << " < " << Text::ToUtf8(c.b);
+    }
+}
+
+}  // namespace
+}  // namespace Lorvex::Testing
