@@ -7,27 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchRandom.h"
 #include "foundation/json/Value.h"
 
 namespace {
 
+using Lorvex::Bench::Random;
 using Lorvex::Json::Value;
 
 constexpr size_t TargetBytes = 5 * 1024 * 1024;
 constexpr int Repetitions = 9;
-
-// Deterministic, so every run measures the same document.
-class Random {
-public:
-    uint32_t Next() {
-        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>(state_ >> 33);
-    }
-    size_t Below(size_t n) { return Next() % n; }
-
-private:
-    uint64_t state_ = 0x5EED;
-};
 
 const char* const Sentences[] = {
     "¿Qué haces aquí tan tarde, Lucía?",

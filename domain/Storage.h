@@ -55,6 +55,9 @@ bool SavePersona(Persona& persona);
 // an existing file or cannot be stored.
 std::wstring ImportImage(const std::wstring& source, const std::wstring& prefix);
 
+// True when the path lies inside the "images" folder, letter case ignored ("images2\x" does not).
+bool IsInImagesDir(const std::wstring& path);
+
 // A folder name for the character's name that Windows accepts (characters it forbids dropped,
 // no trailing dots or spaces, a device name such as "CON" or "nul.txt" given a "_", at most 100
 // units) and that no entry under "characters" holds yet: "Ana", else "Ana_1", "Ana_2" and so on.

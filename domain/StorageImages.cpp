@@ -56,12 +56,16 @@ void ResolveImagePath(std::optional<std::wstring>& photo) {
     }
 }
 
+bool IsInImagesDir(const std::wstring& path) {
+    return !path.empty() && IsInside(FullPath(path), FullPath(Paths::ImagesDir()));
+}
+
 std::wstring ImportImage(const std::wstring& source, const std::wstring& prefix) {
     if (source.empty() || !Files::IsFile(source)) {
         return {};
     }
     const std::wstring images = Paths::ImagesDir();
-    if (IsInside(FullPath(source), FullPath(images))) {
+    if (IsInImagesDir(source)) {
         return source;
     }
     Files::EnsureDir(images);

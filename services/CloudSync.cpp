@@ -2,6 +2,8 @@
 
 #include "services/CloudSync.h"
 
+#include "domain/Storage.h"
+
 #include <windows.h>
 
 #include <cwctype>
@@ -16,19 +18,6 @@ namespace Lorvex::Services {
 namespace {
 
 const std::string kDeletedHash = "deleted";
-
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t buffer[1040];
-    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
-    if (length == 0 || length >= std::size(buffer)) {
-        return path;
-    }
-    return std::wstring(buffer, length);
-}
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
 
 // A photo member that is a non-empty string becomes its file name; anything else stays.
 void StripPhotoMember(Json::Object& members) {
@@ -152,21 +141,7 @@ std::string CloudSync::ChangeHash(const Json::Value& data) {
 }
 
 bool CloudSync::IsInImagesDir(const std::wstring& path) {
-    if (path.empty()) {
-        return false;
-    }
-    const std::wstring folder = FullPath(Paths::ImagesDir());
-    const std::wstring full = FullPath(path);
-    if (folder.empty() || full.size() <= folder.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < folder.size(); ++i) {
-        if (std::towlower(full[i]) != std::towlower(folder[i])) {
-            return false;
-        }
-    }
-    // "images2\x.png" is not inside "images".
-    return IsSeparator(folder.back()) || IsSeparator(full[folder.size()]);
+    return Storage::IsInImagesDir(path);
 }
 
 void CloudSync::MarkSynced(const std::wstring& kind, const std::wstring& id, const Json::Value& data) {
