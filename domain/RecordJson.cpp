@@ -170,14 +170,17 @@ std::shared_ptr<Message> Message::FromJson(const Json::Value& value) {
     message->regeneration_id = ReadOptionalText(value, "regeneration_id");
     const Json::Value* index = FindMember(value, "regeneration_index");
     if (index && index->kind == Json::Type::Number) {
-        // Clamped rather than wrapped: a huge stored index must not turn negative.
-        int64_t rounded = index->AsInt64(0);
-        if (rounded > std::numeric_limits<int32_t>::max()) {
-            rounded = std::numeric_limits<int32_t>::max();
-        } else if (rounded < std::numeric_limits<int32_t>::min()) {
-            rounded = std::numeric_limits<int32_t>::min();
+        // Clamped rather than wrapped: a huge stored index must not turn negative. The ends are
+        // decided on the number itself, since AsInt64 answers 0 beyond the 64-bit range.
+        constexpr int32_t kLow = std::numeric_limits<int32_t>::min();
+        constexpr int32_t kHigh = std::numeric_limits<int32_t>::max();
+        if (index->number >= static_cast<double>(kHigh)) {
+            message->regeneration_index = kHigh;
+        } else if (index->number <= static_cast<double>(kLow)) {
+            message->regeneration_index = kLow;
+        } else {
+            message->regeneration_index = static_cast<int32_t>(index->AsInt64(0));
         }
-        message->regeneration_index = static_cast<int32_t>(rounded);
     }
     return message;
 }

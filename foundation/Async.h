@@ -57,6 +57,20 @@ std::optional<double> NextTimerDue();
 // Tests only: moves the Now clock forward so timer tests never sleep. Startup resets it.
 void AdvanceClockForTesting(double seconds);
 
+namespace Detail {
+
+// What one job owns. Held by pointer and never copied: a capture declared const (a const local
+// captured by copy) is copied by every move of its lambda, and such a copy left behind on the
+// worker could hold the last reference to a UI object.
+template <class Work, class Done>
+struct Job {
+    Job(Work&& w, Done&& d) : work(std::move(w)), done(std::move(d)) {}
+    std::optional<Work> work;
+    Done done;
+};
+
+}  // namespace Detail
+
 // A job: work runs on a new worker thread, then done(result) runs on the UI thread from Pump.
 // done runs exactly once for every started job, also when the caller's Cancel was set; work's
 // copies are destroyed before done can run and done's own copies are destroyed on the UI thread,
@@ -66,17 +80,19 @@ template <class Work, class Done>
 bool Run(Work work, Done done) {
     using R = std::decay_t<std::invoke_result_t<Work&>>;
     static_assert(!std::is_void_v<R>, "a job's work returns a result record");
-    return StartThread([work = std::move(work), done = std::move(done)]() mutable {
-        std::shared_ptr<R> result;
-        {
-            Work local = std::move(work);
-            result = std::make_shared<R>(local());
-        }
-        Post([done = std::move(done), result = std::move(result)]() mutable {
+    using JobRecord = Detail::Job<Work, Done>;
+    auto job = std::make_shared<JobRecord>(std::move(work), std::move(done));
+    return StartThread([job = std::move(job)]() mutable {
+        // The worker lets go of the job before posting, so the posted task holds the only
+        // reference and the job ends on the UI thread.
+        std::shared_ptr<JobRecord> held = std::move(job);
+        auto result = std::make_shared<R>((*held->work)());
+        held->work.reset();
+        Post([held = std::move(held), result = std::move(result)]() mutable {
             if constexpr (std::is_invocable_v<Done&, R&&>) {
-                done(std::move(*result));
+                held->done(std::move(*result));
             } else {
-                done(*result);
+                held->done(*result);
             }
         });
     });

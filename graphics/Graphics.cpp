@@ -417,7 +417,8 @@ void Graphics::FillGeometry(ID2D1Geometry* geometry, const Color& color) {
 }
 
 void Graphics::StrokeGeometry(ID2D1Geometry* geometry, const Color& color, float width, bool roundCaps) {
-    if (!context_ || !solidBrush_ || !geometry || width <= 0 || color.a <= 0) return;
+    // Written so that a width that is not a number also draws nothing.
+    if (!context_ || !solidBrush_ || !geometry || !(width > 0) || color.a <= 0) return;
     auto* realization = GeometryRealization(geometry, width, roundCaps);
     SetSolidColor(color);
     if (realization && context1_) {

@@ -32,7 +32,8 @@ RealizationCache::Realization* RealizationCache::Get(ID2D1Geometry* geometry, fl
                                                      const D2D1_MATRIX_3X2_F& transform, float dpi,
                                                      uint64_t frame, const Creator& create) {
     int32_t level = 0;
-    if (!geometry || !ZoomLevel(transform, &level)) return nullptr;
+    // A width that is not a number has no place in the key's ordering: drawn directly.
+    if (!geometry || std::isnan(width) || !ZoomLevel(transform, &level)) return nullptr;
 
     Entry& entry = entries_[Key{geometry, level, width, roundCaps}];
     entry.lastUse = frame;

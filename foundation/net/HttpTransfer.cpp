@@ -199,7 +199,8 @@ Response StreamTransfer(const Request& request, const Sink& sink, const Async::C
         if (start.size() < kErrorBodyBytes) {
             start.append(data, static_cast<size_t>(size));
         }
-        return sink(data, size);
+        // As in Transfer: an empty sink would throw when called.
+        return !sink || sink(data, size);
     };
     Response response = Transfer(request, {}, keepStart, cancel);
     if (!IsSuccess(response.status)) {

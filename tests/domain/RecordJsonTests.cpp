@@ -250,6 +250,8 @@ TEST(RecordJsonRead, MessageReaderToleratesWhatItIsGiven) {
         // Out of the 32-bit range the index is held at the nearest end, never wrapped.
         {R"({"regeneration_index":1e12})", "regeneration_index", "2147483647"},
         {R"({"regeneration_index":-1e12})", "regeneration_index", "-2147483648"},
+        {R"({"regeneration_index":1e30})", "regeneration_index", "2147483647"},
+        {R"({"regeneration_index":-1e30})", "regeneration_index", "-2147483648"},
         {R"({"content":"a\r\nb"})", "content", R"("a\nb")"},
         {R"({"character_name":"a\r\nb"})", "character_name", R"("a\r\nb")"},
         {R"({"character_id":""})", "character_id", R"("")"},

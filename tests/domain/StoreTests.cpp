@@ -200,6 +200,25 @@ TEST_F(StoreTest, FirstSaveAssignsTheFolderAndLaterSavesKeepIt) {
     EXPECT_EQ(loaded[0]->chats->front()->messages[0]->content, L"hola chat-b");
 }
 
+// A file where "characters" should be keeps the folder from being made: the save says so and
+// the character stays unsaved, so a later save, once the way is clear, picks its folder then.
+TEST_F(StoreTest, SaveThatCannotMakeTheFolderFailsAndLeavesTheCharacterUnsaved) {
+    Put(Data(L"characters"), "not a folder");
+    Character character;
+    character.id = L"c1";
+    character.name = L"Ana";
+    character.chats->push_back(MakeChat(L"chat", L"2025-01-01"));
+
+    EXPECT_FALSE(Storage::SaveCharacter(character));
+    EXPECT_TRUE(character.folder.empty());
+    EXPECT_EQ(Content(Data(L"characters")), "not a folder");
+
+    ASSERT_TRUE(Files::RemoveFile(Data(L"characters")));
+    ASSERT_TRUE(Storage::SaveCharacter(character));
+    EXPECT_EQ(character.folder, Data(L"characters\\Ana"));
+    EXPECT_TRUE(Files::IsFile(Data(L"characters\\Ana\\chats\\chat.json")));
+}
+
 TEST_F(StoreTest, SaveChatWritesOneChatOrSavesANewCharacterWhole) {
     Character character;
     character.id = L"c1";

@@ -382,6 +382,42 @@ TEST_F(AsyncRun, TheLastReferenceHeldByTheJobIsDroppedOnTheUiThread) {
     }
 }
 
+namespace {
+
+// Captured by done: a copy destroyed on any thread but the UI thread holds that thread up until
+// the test lets it go, so whatever else that copy's closure holds is released late.
+struct HoldOffUiThread {
+    DWORD uiThread;
+    HANDLE release;
+    ~HoldOffUiThread() {
+        if (GetCurrentThreadId() != uiThread) {
+            WaitForSingleObject(release, 5000);
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(AsyncRun, ConstCapturesAreAlsoReleasedOnTheUiThread) {
+    // A const local captured by copy stays const in the closure, so moving the closure copies
+    // it; no such copy may be left on the worker to drop the last reference after done ran.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(release, nullptr);
+    std::atomic<DWORD> destroyedOn{0};
+    bool doneRan = false;
+    {
+        const auto shared = std::make_shared<Probe>(&destroyedOn);
+        const HoldOffUiThread gate{GetCurrentThreadId(), release};
+        ASSERT_TRUE(Async::Run([shared] { return 1; }, [shared, gate, &doneRan](int) { doneRan = true; }));
+    }
+    const bool ran = PumpUntil([&] { return doneRan; });
+    SetEvent(release);
+    ASSERT_TRUE(ran);
+    ASSERT_TRUE(PumpUntil([&] { return destroyedOn.load() != 0; }));
+    EXPECT_EQ(destroyedOn.load(), GetCurrentThreadId());
+    CloseHandle(release);
+}
+
 TEST_F(AsyncRun, WorkersRunInTheMultithreadedApartment) {
     std::atomic<HRESULT> second{E_FAIL};
     std::atomic<bool> reported{false};

@@ -94,12 +94,14 @@ TEST(GfxRealizationCache, TheThirdUseAtOneZoomCreatesAndLaterUsesReuse) {
     EXPECT_EQ(cache.Size(), 4u);
 }
 
-TEST(GfxRealizationCache, ScaleZeroIsDrawnDirectlyWithoutAnEntry) {
+TEST(GfxRealizationCache, ScaleZeroOrAWidthThatIsNotANumberIsDrawnDirectlyWithoutAnEntry) {
     RealizationCache cache;
     CountingCreator creator;
     auto geometry = MakeGeometry();
     for (int use = 0; use < 4; ++use) {
         EXPECT_EQ(cache.Get(geometry.Get(), 0, false, D2D1::Matrix3x2F::Scale(0, 3), 96, 1, creator.Get()), nullptr);
+        // Not a number would break the ordering of the keys.
+        EXPECT_EQ(cache.Get(geometry.Get(), NAN, false, kIdentity, 96, 1, creator.Get()), nullptr);
     }
     EXPECT_EQ(cache.Size(), 0u);
     EXPECT_EQ(creator.calls, 0);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "graphics/Geometry.h"
@@ -83,6 +84,11 @@ TEST(GfxSurface, StrokesAndLinesCoverTheirWidthWithFlushEnds) {
     g.DrawLine(60, 40, 100, 70, red, 4);
     g.DrawLine(60, 75, 110, 75, red, 0);
     g.StrokeEllipse(85, 55, 8, 8, blue, 2);
+    // A stroke width that is not a number draws nothing and asks for no realisation.
+    auto bar = Geometry::FromPathData("M60 2 L110 2");
+    ASSERT_TRUE(bar);
+    g.StrokeGeometry(bar.Get(), red, NAN, false);
+    EXPECT_EQ(g.Counts().realizations, 0u);
     ASSERT_TRUE(surface.End());
     ExpectPixels(surface, {{10, 10, kRed},
                            {12, 30, kRed},
@@ -98,7 +104,8 @@ TEST(GfxSurface, StrokesAndLinesCoverTheirWidthWithFlushEnds) {
                            {80, 55, kRed},  // the diagonal's midpoint
                            {85, 75, kWhite},
                            {93, 55, kBlue},
-                           {85, 55, kWhite}});
+                           {85, 55, kWhite},
+                           {85, 2, kWhite}});
 }
 
 TEST(GfxSurface, TransformsComposeAndPopBack) {
@@ -112,6 +119,9 @@ TEST(GfxSurface, TransformsComposeAndPopBack) {
     g.PopTransform();
     EXPECT_EQ(g.TransformDepth(), 1u);
     g.FillRect({50, 0, 10, 10}, blue);
+    // A line's own rotation applies inside the current transform, which it leaves as it was.
+    g.DrawLine(40, 60, 60, 60, red, 4);
+    g.FillRect({-20, 50, 10, 10}, blue);
     g.PopTransform();
     g.PopTransform();  // one pop too many changes nothing
     g.FillRect({0, 80, 10, 10}, blue);
@@ -121,7 +131,11 @@ TEST(GfxSurface, TransformsComposeAndPopBack) {
                            {42, 42, kWhite},
                            {75, 25, kBlue},
                            {5, 85, kBlue},
-                           {5, 5, kWhite}});
+                           {5, 5, kWhite},
+                           {70, 80, kRed},
+                           {58, 80, kWhite},
+                           {70, 84, kWhite},
+                           {5, 75, kBlue}});
 }
 
 TEST(GfxSurface, GeometriesDrawTheSameOnEveryUse) {

@@ -187,6 +187,61 @@ TEST_F(GfxTextLayout, CaretsAdvanceAlongTheLineAndPastAFinalLineFeed) {
     EXPECT_NEAR(x, 100, 6);
 }
 
+// Each line of an aligned, wrapped text starts where the alignment puts its visible content (the
+// trailing space of a wrapped line does not count), and hit tests agree with those carets.
+TEST_F(GfxTextLayout, CaretsAndHitTestsFollowTheAlignmentOfEachLine) {
+    const std::wstring text = L"uno dos tres cuatro";
+    const size_t secondStart = 13;  // after "uno dos tres "
+    const float maxWidth = g.MeasureText(L"uno dos tres", style, 1000).width + 4;
+    const float widths[2] = {g.MeasureText(L"uno dos tres", style, 1000).width,
+                             g.MeasureText(L"cuatro", style, 1000).width};
+    const float lineHeight = g.MeasureText(L"uno", style, 1000).height;
+
+    struct Case {
+        const char* name;
+        int32_t align;
+        float (*left)(float maxWidth, float width);
+    };
+    const Case cases[] = {
+        {"leading", 0, [](float, float) { return 0.0f; }},
+        {"centre", 1, [](float box, float width) { return (box - width) / 2; }},
+        {"trailing", 2, [](float box, float width) { return box - width; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TextStyle aligned = style;
+        aligned.align = c.align;
+        UINT32 lineCount = 0;
+        g.TextLayout(text, aligned, maxWidth, 100000)->GetLineMetrics(nullptr, 0, &lineCount);
+        ASSERT_EQ(lineCount, 2u) << "the text must wrap after \"tres \"";
+
+        const size_t starts[2] = {0, secondStart};
+        for (int line = 0; line < 2; ++line) {
+            const float left = c.left(maxWidth, widths[line]);
+            float x = -1;
+            float y = -1;
+            float height = 0;
+            g.CaretPosition(text, aligned, maxWidth, starts[line], &x, &y, &height);
+            EXPECT_NEAR(x, left, 1) << "line " << line;
+            EXPECT_NEAR(y, line * lineHeight, 0.5f) << "line " << line;
+            EXPECT_NEAR(height, lineHeight, 0.5f) << "line " << line;
+
+            const float middle = (line + 0.5f) * lineHeight;
+            EXPECT_EQ(g.HitTestText(text, aligned, maxWidth, left - 3, middle), static_cast<int32_t>(starts[line]))
+                << "line " << line;
+        }
+
+        float x = -1;
+        float y = -1;
+        float height = 0;
+        g.CaretPosition(text, aligned, maxWidth, text.size(), &x, &y, &height);
+        EXPECT_NEAR(x, c.left(maxWidth, widths[1]) + widths[1], 1) << "end of the text";
+        EXPECT_NEAR(y, lineHeight, 0.5f) << "end of the text";
+        EXPECT_EQ(g.HitTestText(text, aligned, maxWidth, maxWidth + 20, 1.5f * lineHeight),
+                  static_cast<int32_t>(text.size()));
+    }
+}
+
 TEST_F(GfxTextLayout, RichTextAppliesSpansAndIsCached) {
     const std::wstring text = L"negrita y código";
     Graphics::TextSpan bold;

@@ -178,6 +178,25 @@ TEST(HttpStream, KeepsOnlyTheStartOfALargeErrorBody) {
     EXPECT_EQ(response.body, error.substr(0, response.body.size()));
 }
 
+// An empty sink is a caller's mistake: the bytes go nowhere, and nothing throws.
+TEST(HttpStream, EmptySinkDropsTheBytes) {
+    {
+        FakeHttpServer server(FakeReply().Body("abc"));
+        const Response response = Perform(GetOf(server), {}, Sink{});
+        EXPECT_EQ(response.status, 200u);
+        EXPECT_EQ(response.error, L"");
+    }
+    for (const bool cancellable : {false, true}) {
+        FakeHttpServer server(FakeReply::Json(500, "{\"error\":{\"message\":\"no\"}}"));
+        const Async::Cancel cancel;
+        const Response response =
+            cancellable ? Stream(GetOf(server), Sink{}, cancel) : Stream(GetOf(server), Sink{});
+        EXPECT_EQ(response.status, 500u) << cancellable;
+        EXPECT_EQ(response.error, L"") << cancellable;
+        EXPECT_EQ(response.body, "{\"error\":{\"message\":\"no\"}}") << cancellable;
+    }
+}
+
 // A server that sends one event and then nothing: the flag, set while the transfer waits for more,
 // must end it long before the time-out, and the sink must not be called again.
 TEST(HttpCancel, CancelEndsAStalledStreamPromptly) {

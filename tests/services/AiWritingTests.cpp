@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/Text.h"
@@ -210,6 +211,45 @@ TEST(AiWritingPrompt, RecentMessagesAreCut) {
     EXPECT_TRUE(write.starts_with(L"Conversación reciente:\n\nel usuario: m10\n\n")) << Show(write);
     EXPECT_FALSE(contains(write, L": m9\n"));
     EXPECT_TRUE(contains(write, L"el usuario: m29\n\nEscribe el siguiente mensaje de el usuario."));
+}
+
+TEST(AiWritingPrompt, SheetAndBriefWriteOnlyTheFieldsThatAreSet) {
+    EXPECT_EQ(PersonaSheet(std::nullopt), L"");
+    EXPECT_EQ(CharacterBrief(std::nullopt), L"");
+
+    Persona bare;
+    bare.name = L"Sam";
+    KnownCharacter unnamed;
+    unnamed.relationship = L"vecino";
+    Persona onlyUnnamed = bare;
+    onlyUnnamed.gender = L"Hombre";
+    onlyUnnamed.known_characters = {unnamed};
+    const std::pair<Persona, std::wstring> sheets[] = {
+        {bare, L"Ficha de Sam (el personaje que interpretas):\n- Nombre: Sam\n\n"},
+        {onlyUnnamed,
+         L"Ficha de Sam (el personaje que interpretas):\n- Nombre: Sam\n- Género: Hombre\n- Gente que conoce:\n\n"},
+    };
+    for (const auto& [persona, expected] : sheets) {
+        EXPECT_EQ(Show(PersonaSheet(persona)), Show(expected));
+    }
+
+    Character kai;
+    kai.name = L"Kai";
+    Character withAge = kai;
+    withAge.age = L"30";
+    Character withGender = kai;
+    withGender.gender = L"Hombre";
+    Character withScenario = kai;
+    withScenario.scenario = L"Un bar";
+    const std::pair<Character, std::wstring> briefs[] = {
+        {kai, L"Con quién habla: Kai.\n\n"},
+        {withAge, L"Con quién habla: Kai, 30 años.\n\n"},
+        {withGender, L"Con quién habla: Kai, Hombre.\n\n"},
+        {withScenario, L"Con quién habla: Kai. Escenario: Un bar.\n\n"},
+    };
+    for (const auto& [character, expected] : briefs) {
+        EXPECT_EQ(Show(CharacterBrief(character)), Show(expected));
+    }
 }
 
 TEST(AiWritingPlaceholders, NamesAreInsertedOnce) {

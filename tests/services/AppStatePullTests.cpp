@@ -161,6 +161,32 @@ TEST_F(AppStatePull, DeletingTheOpenCharacterStopsItsRepliesAndClosesWithoutWrit
     EXPECT_EQ(cloud().synced.at(L"character:" + ana->id), "deleted");
 }
 
+TEST_F(AppStatePull, DeletingACharacterInTheBackgroundStopsItsReplyAndKeepsTheOpenOne) {
+    SignIn();
+    server_.Enqueue(FakeReply::EventStream().Body(Delta("Hola")).Stall());
+    auto ana = AddCharacter(L"Ana");
+    auto bea = AddCharacter(L"Bea");
+    state().OpenCharacter(ana);
+    const auto anaChat = state().currentChat;
+    state().SendMessage(L"Hola");
+    ASSERT_TRUE(PumpUntil([&] { return anaChat->messages.back()->content == L"Hola"; }));
+    const std::wstring folder = ana->folder;
+    state().OpenCharacter(bea);
+    const auto beaChat = state().currentChat;
+    cloud().pending.clear();
+
+    state().ApplyRemoteItems({Deletion(L"character", ana->id)});
+
+    ASSERT_EQ(state().runningReplies.size(), 1u);
+    EXPECT_TRUE(state().runningReplies[0].cancel.IsSet());
+    EXPECT_EQ(state().currentCharacter, bea);
+    EXPECT_EQ(state().currentChat, beaChat);
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_FALSE(Exists(folder));  // the late reply made no folder again
+    EXPECT_EQ(state().characters, std::vector<std::shared_ptr<Character>>{bea});
+    EXPECT_EQ(cloud().pending.count(ChatKey(*ana, anaChat->id)), 0u);
+}
+
 TEST_F(AppStatePull, AChatPulledForOneHalfOfADuoReachesBothHalves) {
     auto [first, second] = MakeDuo();
     const auto greeting = first->chats->front();

@@ -203,6 +203,43 @@ TEST_F(AppStateReplies, DeletingTheCharacterMidReplyLeavesNoFolderAndUploadsNoCh
     EXPECT_TRUE(queued.deleted);
 }
 
+TEST_F(AppStateReplies, EditsAndDeletionsStopOnlyTheRepliesOfTheChatsTheyTouch) {
+    // The fake provider answers one connection at a time: Ana's request waits behind Bea's first,
+    // so Ana's reply is still running while Bea's chat is edited and then emptied.
+    server_.Enqueue(FakeReply::EventStream().AwaitRelease().Body(Delta("tarde")).Body(SseData("[DONE]")));
+    server_.Enqueue(StreamedReply({"sigo aqui"}));
+    server_.Enqueue(StreamedReply({"tarde"}));
+    auto ana = AddCharacter(L"Ana");
+    auto bea = AddCharacter(L"Bea");
+    state().OpenCharacter(bea);
+    const auto beaChat = state().currentChat;
+    state().SendMessage(L"Hola Bea");
+    ASSERT_TRUE(server_.WaitForRequests(1));
+    state().OpenCharacter(ana);
+    const auto anaChat = state().currentChat;
+    state().SendMessage(L"Hola Ana");
+    const Async::Cancel background = state().runningReplies.back().cancel;
+
+    state().OpenCharacter(bea);
+    ASSERT_EQ(state().currentChat, beaChat);
+    state().manualReplies = true;
+    state().EditMessage(beaChat->messages.at(0), L"Otra cosa");
+    EXPECT_FALSE(background.IsSet());
+    ASSERT_TRUE(PumpUntil([] { return state().runningReplies.size() == 1; }));
+
+    state().ReplyNow(bea);
+    state().DeleteAllChats(bea);
+    EXPECT_FALSE(background.IsSet());
+    ASSERT_TRUE(PumpUntil([] { return state().runningReplies.size() == 1; }));
+    EXPECT_TRUE(bea->chats->empty());
+    // The stopped reply ended after the deletion and wrote nothing back.
+    EXPECT_TRUE(Files::ListFiles(Files::JoinPath(bea->folder, L"chats"), L"*.json", false).empty());
+
+    server_.Release();
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(FileLines(*ana, *anaChat), (std::vector<std::wstring>{L"user:Hola Ana", L"assistant:sigo aqui"}));
+}
+
 TEST_F(AppStateReplies, TheSpeakerNamedByTheModelIsKeptOnlyWhileItsChatIsOpen) {
     server_.Enqueue(StreamedReply({"Luna: Buenas noches"}));
     server_.Enqueue(FakeReply::EventStream().AwaitRelease().Body(Delta("Luna: Hola")).Body(SseData("[DONE]")));

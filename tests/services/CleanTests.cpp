@@ -61,6 +61,9 @@ TEST(CleanPhrases, RemovesWholeWordsInAnyCaseAndKeepsTheRestAsWritten) {
         {L"xcomo ia", L"xcomo ia"},
         {L"_como ia", L"_como ia"},
         {L"1como ia", L"1como ia"},
+        {L"ñcomo ia", L"ñcomo ia"},  // letters beyond ASCII are word characters too
+        {L"como iañ", L"como iañ"},
+        {L"¿como ia?", L"¿?"},
         {L"(como ia)", L"()"},
         {L"como i", L"como i"},
     };

@@ -274,6 +274,18 @@ TEST(DeepSeekStream, ADroppedStreamKeepsWhatArrived) {
     EXPECT_FALSE(reply.cancelled);
 }
 
+// A connection that breaks mid-stream is a failure, yet the text that arrived stays with it.
+TEST(DeepSeekStream, ABrokenStreamKeepsWhatArrivedAndReportsTheFailure) {
+    FakeHttpServer server(
+        FakeReply::EventStream().Body(Event("Marco: Hola")).AwaitRelease().Body("data: {\"choi").Pause(30).Reset());
+    PointAt point(server);
+    const AiReply reply = AskKai({Line(L"user", L"hola")}, AiOptions{}, [&](const std::wstring&) { server.Release(); });
+    EXPECT_EQ(reply.text, L"Hola");
+    EXPECT_EQ(reply.speaker, L"Marco");
+    EXPECT_EQ(reply.error.rfind(L"No se pudo conectar con DeepSeek (Read failed (", 0), 0u) << Show(reply.error);
+    EXPECT_FALSE(reply.cancelled);
+}
+
 TEST(DeepSeekStream, ChunkedStreamArrivesWhole) {
     FakeHttpServer server(FakeReply::EventStream()
                               .Frame(Framing::Chunked)
