@@ -72,8 +72,11 @@ public:
     static bool NameLessText(const std::wstring& a, const std::wstring& b);
 
     // Gives the two halves of each duo one chat list: an empty half takes the other's list, and
-    // two lists with chats are merged (by chat id, the first half's record kept, newest first).
+    // two lists with chats are merged (by chat id, the first half's record kept unless the other
+    // is the open chat or a running reply's, newest first).
     void LinkSharedChats();
+    // Whether the chat is the open one or a running reply stands in it.
+    bool IsChatInUse(const std::shared_ptr<Chat>& chat) const;
 
     // The owner's current picture paths; paths it no longer uses are released.
     void SetImages(const std::wstring& ownerId, const std::vector<std::wstring>& paths, bool notifyCloud);

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "domain/Storage.h"
 #include "foundation/Files.h"
@@ -82,19 +82,37 @@ void AppState::LinkSharedChats() {
         } else {
             // Every duo chat is written into both halves' folders, so after a restart both halves
             // hold it: one list again, or deleting the duo's chats would touch only one folder.
-            std::unordered_set<std::wstring> ids;
-            for (const std::shared_ptr<Chat>& chat : *first->chats) {
-                ids.insert(chat->id);
+            // On an id held by both, the first half's object wins unless the second's is the open
+            // chat or a running reply's: that one must stay in the list, or its lines go unwritten.
+            std::unordered_map<std::wstring, size_t> indexById;
+            for (size_t i = 0; i < first->chats->size(); ++i) {
+                indexById.emplace((*first->chats)[i]->id, i);
             }
             for (const std::shared_ptr<Chat>& chat : *second->chats) {
-                if (ids.insert(chat->id).second) {
+                const auto found = indexById.find(chat->id);
+                if (found == indexById.end()) {
+                    indexById.emplace(chat->id, first->chats->size());
                     first->chats->push_back(chat);
+                } else if (IsChatInUse(chat) && !IsChatInUse((*first->chats)[found->second])) {
+                    (*first->chats)[found->second] = chat;
                 }
             }
             SortChatsNewestFirst(*first->chats);
             second->chats = first->chats;
         }
     }
+}
+
+bool AppState::IsChatInUse(const std::shared_ptr<Chat>& chat) const {
+    if (chat == currentChat) {
+        return true;
+    }
+    for (const RunningReply& reply : runningReplies) {
+        if (reply.chat == chat) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void AppState::Changed() {

@@ -103,6 +103,38 @@ TEST_F(AppStateStart, DuoHalvesShareOneChatListAfterLoading) {
     EXPECT_EQ(ChatIds(*find(L"Left")), (std::vector<std::wstring>{L"onlyRight", L"shared", L"onlyLeft"}));
 }
 
+TEST_F(AppStateStart, MergingDuoListsKeepsTheOpenChatsObjectOnAnIdHeldByBoth) {
+    // Both halves hold their own object of the chat "shared"; the second half's is open. The
+    // merged list must keep that object, or later lines of the open chat would never be written.
+    auto left = Stored(L"Left", {StampedChat(L"shared", L"2025-02-01"), StampedChat(L"a", L"2025-01-01")});
+    auto right = Stored(L"Right", {StampedChat(L"shared", L"2025-02-01"), StampedChat(L"b", L"2025-03-01")});
+    left->is_dual_mode = right->is_dual_mode = true;
+    left->dual_partner_id = right->id;
+    right->dual_partner_id = left->id;
+    state().characters = {left, right};
+    const std::shared_ptr<Chat> leftShared = (*left->chats)[0];
+    const std::shared_ptr<Chat> rightShared = (*right->chats)[0];
+
+    state().currentChat = rightShared;
+    state().LinkSharedChats();
+
+    ASSERT_EQ(left->chats, right->chats);
+    EXPECT_EQ(ChatIds(*left), (std::vector<std::wstring>{L"b", L"shared", L"a"}));
+    EXPECT_EQ((*left->chats)[1], rightShared);
+
+    // With neither object in use, the first half's stays.
+    auto first = Stored(L"First", {StampedChat(L"x", L"2025-02-01")});
+    auto second = Stored(L"Second", {StampedChat(L"x", L"2025-02-01")});
+    first->is_dual_mode = second->is_dual_mode = true;
+    first->dual_partner_id = second->id;
+    second->dual_partner_id = first->id;
+    state().characters = {first, second};
+    const std::shared_ptr<Chat> firstX = (*first->chats)[0];
+    state().LinkSharedChats();
+    ASSERT_EQ(first->chats, second->chats);
+    EXPECT_EQ((*first->chats)[0], firstX);
+}
+
 TEST_F(AppStateStart, ADuoStaysOneAcrossRestartsAndDeletingItsChatsEmptiesBothFolders) {
     auto first = Character::Create();
     first->name = L"Uno";
