@@ -62,12 +62,12 @@ bool WriteChat(const Character& character, const Chat& chat) {
     return WriteFileAtomic(ChatFilePath(character, chat), Chat::ToJson(chat));
 }
 
-bool NameLess(const std::shared_ptr<Persona>& a, const std::shared_ptr<Persona>& b) {
-    return std::lexicographical_compare(a->name.begin(), a->name.end(), b->name.begin(), b->name.end(),
+}  // namespace
+
+bool NameLess(const std::wstring& a, const std::wstring& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](wchar_t x, wchar_t y) { return std::towlower(x) < std::towlower(y); });
 }
-
-}  // namespace
 
 std::vector<std::shared_ptr<Character>> LoadCharacters() {
     std::vector<std::shared_ptr<Character>> characters;
@@ -149,7 +149,8 @@ std::vector<std::shared_ptr<Persona>> LoadPersonas() {
         ResolveKnownImagePaths(persona->known_characters);
         personas.push_back(std::move(persona));
     }
-    std::sort(personas.begin(), personas.end(), NameLess);
+    std::sort(personas.begin(), personas.end(),
+              [](const auto& a, const auto& b) { return NameLess(a->name, b->name); });
     return personas;
 }
 

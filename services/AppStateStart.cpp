@@ -3,7 +3,6 @@
 #include "services/AppState.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <unordered_map>
 
 #include "domain/Storage.h"
@@ -61,9 +60,7 @@ void AppState::Initialize() {
 }
 
 bool AppState::NameLessText(const std::wstring& a, const std::wstring& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
-        return std::towlower(x) < std::towlower(y);
-    });
+    return Storage::NameLess(a, b);
 }
 
 void AppState::LinkSharedChats() {
