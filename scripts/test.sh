@@ -4,7 +4,7 @@
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest xvfb || exit 1
+lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest xvfb || exit 1
 lorvex_build || exit 1
 lorvex_wine_prefix || exit 1
 
