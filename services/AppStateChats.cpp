@@ -25,6 +25,15 @@ std::shared_ptr<Message> Greeting(const Character& speaker, bool namesSpeaker) {
     return greeting;
 }
 
+// A new chat starts with the persona in use, else the first one, else none.
+std::shared_ptr<Persona> PersonaForNewChat(const std::shared_ptr<Persona>& current,
+                                           const std::vector<std::shared_ptr<Persona>>& personas) {
+    if (current) {
+        return current;
+    }
+    return personas.empty() ? nullptr : personas.front();
+}
+
 }  // namespace
 
 void AppState::OpenCharacter(const std::shared_ptr<Character>& character) {
@@ -81,9 +90,7 @@ std::shared_ptr<Chat> AppState::NewChat() {
         return nullptr;
     }
     auto chat = Chat::Create();
-    const std::shared_ptr<Persona> persona = currentPersona ? currentPersona
-                                             : personas.empty() ? nullptr
-                                                                : personas.front();
+    const std::shared_ptr<Persona> persona = PersonaForNewChat(currentPersona, personas);
     if (persona) {
         chat->persona_id = persona->id;
     }
@@ -223,9 +230,7 @@ void AppState::CreateDuo(const std::shared_ptr<Character>& first, const std::sha
     if (!first->initial_message.empty()) {
         chat->messages.push_back(Greeting(*first, true));
     }
-    const std::shared_ptr<Persona> persona = currentPersona ? currentPersona
-                                             : personas.empty() ? nullptr
-                                                                : personas.front();
+    const std::shared_ptr<Persona> persona = PersonaForNewChat(currentPersona, personas);
     if (persona) {
         chat->persona_id = persona->id;
     }
