@@ -35,7 +35,9 @@ const wchar_t* const Sentences[] = {
 inline std::wstring Prose(Random& random, size_t count) {
     std::wstring text;
     for (size_t i = 0; i < count; ++i) {
-        if (i > 0) text += random.Below(4) == 0 ? L"\n\n" : L" ";
+        if (i > 0) {
+            text += random.Below(4) == 0 ? L"\n\n" : L" ";
+        }
         text += Sentences[random.Below(std::size(Sentences))];
     }
     return text;
@@ -83,7 +85,9 @@ inline std::shared_ptr<Character> MakeCharacter(Random& random, int n) {
             message->role = m % 2 == 0 ? L"user" : L"assistant";
             message->content = Prose(random, 1 + random.Below(4));
             message->timestamp = Stamp(300, m);
-            if (m % 2 == 1) message->character_id = character->id;
+            if (m % 2 == 1) {
+                message->character_id = character->id;
+            }
             chat->messages.push_back(std::move(message));
         }
         character->chats->push_back(std::move(chat));
@@ -99,7 +103,9 @@ inline bool WriteHeavyDataFolder(std::shared_ptr<Character>* sample = nullptr) {
     for (int n = 0; n < Characters; ++n) {
         auto character = MakeCharacter(random, n);
         allSaved = Storage::SaveCharacter(*character) && allSaved;
-        if (sample != nullptr && n == Characters / 2) *sample = character;
+        if (sample != nullptr && n == Characters / 2) {
+            *sample = character;
+        }
     }
     for (int n = 0; n < Personas; ++n) {
         Persona persona;

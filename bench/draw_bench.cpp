@@ -48,7 +48,9 @@ std::vector<std::shared_ptr<Image>> MakePictures() {
                 pixels[y * 256 + x] = 0xFF000000 | (r << 16) | (g << 8) | b;
             }
         }
-        if (auto picture = Image::Create(256, 256, pixels)) pictures.push_back(picture);
+        if (auto picture = Image::Create(256, 256, pixels)) {
+            pictures.push_back(picture);
+        }
     }
     return pictures;
 }
@@ -80,8 +82,7 @@ void DrawFrame(Graphics& g, const std::vector<std::shared_ptr<Image>>& pictures,
         const std::wstring name = L"Personaje " + std::to_wstring(i + 1);
         g.DrawText(name, {textLeft, card.y + 6, card.x + cardWidth - 8 - textLeft, 20}, {1, 1, 1, 1}, title);
         g.DrawText(L"Última conversación hace unos minutos, en la taberna del puerto",
-                   {textLeft, card.y + 26, card.x + cardWidth - 8 - textLeft, 16}, {0.7f, 0.7f, 0.75f, 1},
-                   subtitle);
+                   {textLeft, card.y + 26, card.x + cardWidth - 8 - textLeft, 16}, {0.7f, 0.7f, 0.75f, 1}, subtitle);
     }
     // Something that changes every frame, as a typing indicator would.
     g.FillEllipse(Width - 20.0f, Height - 20.0f, 6 + (frame % 4), 6 + (frame % 4), {0.4f, 0.6f, 1, 1});
@@ -91,9 +92,13 @@ void DrawFrame(Graphics& g, const std::vector<std::shared_ptr<Image>>& pictures,
 bool Sync(Graphics& g, ID2D1Bitmap1* probe) {
     const D2D1_POINT_2U origin = {0, 0};
     const D2D1_RECT_U source = {0, 0, 1, 1};
-    if (FAILED(probe->CopyFromBitmap(&origin, g.TargetBitmap(), &source))) return false;
+    if (FAILED(probe->CopyFromBitmap(&origin, g.TargetBitmap(), &source))) {
+        return false;
+    }
     D2D1_MAPPED_RECT mapped = {};
-    if (FAILED(probe->Map(D2D1_MAP_OPTIONS_READ, &mapped))) return false;
+    if (FAILED(probe->Map(D2D1_MAP_OPTIONS_READ, &mapped))) {
+        return false;
+    }
     probe->Unmap();
     return true;
 }
@@ -116,10 +121,12 @@ int main() {
     }
     const auto pictures = MakePictures();
     ComPtr<ID2D1Bitmap1> probe;
-    const auto properties = D2D1::BitmapProperties1(
-        D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
-        D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
-    if (FAILED(g.Context()->CreateBitmap(D2D1::SizeU(1, 1), nullptr, 0, &properties, probe.Put()))) return 1;
+    const auto properties =
+        D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
+                                D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+    if (FAILED(g.Context()->CreateBitmap(D2D1::SizeU(1, 1), nullptr, 0, &properties, probe.Put()))) {
+        return 1;
+    }
 
     std::vector<double> milliseconds;
     milliseconds.reserve(Frames);
@@ -142,8 +149,8 @@ int main() {
     const double mean = std::accumulate(warm.begin(), warm.end(), 0.0) / warm.size();
     std::sort(warm.begin(), warm.end());
     const double p99 = warm[std::min(warm.size() - 1, static_cast<size_t>(warm.size() * 0.99))];
-    std::printf("draw_bench: %d cards (%zu pictures) at %dx%d, %d frames\n", Cards, pictures.size(), Width,
-                Height, Frames);
+    std::printf("draw_bench: %d cards (%zu pictures) at %dx%d, %d frames\n", Cards, pictures.size(), Width, Height,
+                Frames);
     std::printf("  first frame %.2f ms; then mean %.2f ms, p99 %.2f ms\n", first, mean, p99);
     const auto counts = g.Counts();
     std::printf("  caches: %zu layouts, %zu formats, %zu glows, %zu realisations\n", counts.textLayouts,

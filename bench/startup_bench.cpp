@@ -44,7 +44,9 @@ double SecondsSince(Clock::time_point start) {
 bool PumpUntilIdle() {
     const auto deadline = Clock::now() + std::chrono::seconds(60);
     while (!Services::AppState::Instance().runningReplies.empty()) {
-        if (Clock::now() > deadline) return false;
+        if (Clock::now() > deadline) {
+            return false;
+        }
         WaitForSingleObject(Async::WakeEvent(), 50);
         Async::Pump();
     }
@@ -119,6 +121,8 @@ int main() {
     Services::CloudSync::ResetForTesting();
     Async::Shutdown();
     const bool removed = Files::RemoveTree(root);
-    if (!removed) std::printf("could not remove %ls\n", root.c_str());
+    if (!removed) {
+        std::printf("could not remove %ls\n", root.c_str());
+    }
     return allSaved && answered && removed ? 0 : 1;
 }

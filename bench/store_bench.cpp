@@ -56,8 +56,8 @@ int main() {
     const bool allSaved = WriteHeavyDataFolder(&sample);
     const double generate = SecondsSince(start);
     std::printf("data folder: %d characters x %d chats x %d messages, %d personas, %.1f MB, written in %.2f s%s\n",
-                Characters, ChatsPerCharacter, MessagesPerChat, Personas, FolderBytes(root) / (1024.0 * 1024.0), generate,
-                allSaved ? "" : " (SOME WRITES FAILED)");
+                Characters, ChatsPerCharacter, MessagesPerChat, Personas, FolderBytes(root) / (1024.0 * 1024.0),
+                generate, allSaved ? "" : " (SOME WRITES FAILED)");
 
     for (int run = 0; run < LoadRuns; ++run) {
         start = Clock::now();
@@ -70,12 +70,15 @@ int main() {
         size_t messages = 0;
         for (const auto& character : characters) {
             chats += character->chats->size();
-            for (const auto& chat : *character->chats) messages += chat->messages.size();
+            for (const auto& chat : *character->chats) {
+                messages += chat->messages.size();
+            }
         }
-        std::printf("load %d: LoadCharacters %.3f s (%zu characters, %zu chats, %zu messages), LoadPersonas %.4f s (%zu)"
-                    ", together %.3f s\n",
-                    run + 1, loadCharacters, characters.size(), chats, messages, loadPersonas, personas.size(),
-                    loadCharacters + loadPersonas);
+        std::printf(
+            "load %d: LoadCharacters %.3f s (%zu characters, %zu chats, %zu messages), LoadPersonas %.4f s (%zu)"
+            ", together %.3f s\n",
+            run + 1, loadCharacters, characters.size(), chats, messages, loadPersonas, personas.size(),
+            loadCharacters + loadPersonas);
     }
 
     std::vector<double> saves;
@@ -83,14 +86,18 @@ int main() {
         start = Clock::now();
         const bool ok = Storage::SaveCharacter(*sample);
         saves.push_back(SecondsSince(start));
-        if (!ok) std::printf("save %d failed\n", run + 1);
+        if (!ok) {
+            std::printf("save %d failed\n", run + 1);
+        }
     }
     std::sort(saves.begin(), saves.end());
-    std::printf("SaveCharacter (character.json + %d chats of %d messages): best %.2f ms, median %.2f ms, worst %.2f ms\n",
-                ChatsPerCharacter, MessagesPerChat, saves.front() * 1000, saves[saves.size() / 2] * 1000,
-                saves.back() * 1000);
+    std::printf(
+        "SaveCharacter (character.json + %d chats of %d messages): best %.2f ms, median %.2f ms, worst %.2f ms\n",
+        ChatsPerCharacter, MessagesPerChat, saves.front() * 1000, saves[saves.size() / 2] * 1000, saves.back() * 1000);
 
     const bool removed = Files::RemoveTree(root);
-    if (!removed) std::printf("could not remove %ls\n", root.c_str());
+    if (!removed) {
+        std::printf("could not remove %ls\n", root.c_str());
+    }
     return allSaved && removed ? 0 : 1;
 }

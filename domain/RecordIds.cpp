@@ -7,8 +7,7 @@ namespace Lorvex {
 namespace {
 
 bool IsTokenUnit(wchar_t c) {
-    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' ||
-           c == L'_';
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'_';
 }
 
 wchar_t AsciiUpper(wchar_t c) {

@@ -121,7 +121,8 @@ struct Character {
     // the same persona (also null) when there is nothing to apply. The stored persona is never
     // changed.
     static std::shared_ptr<Persona> ApplyPersonaOverride(std::shared_ptr<Persona> persona, const Character* character);
-    static std::shared_ptr<Persona> ApplyPersonaOverride(const std::shared_ptr<Persona>& persona, const Character& character);
+    static std::shared_ptr<Persona> ApplyPersonaOverride(const std::shared_ptr<Persona>& persona,
+                                                         const Character& character);
 
     // Greatest time stamp (ordinal text order) over each chat's own stamp and its newest line
     // that is not pending; empty without chats.

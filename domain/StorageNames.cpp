@@ -56,8 +56,12 @@ bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
     for (size_t i = 0; i < a.size(); ++i) {
         wchar_t x = a[i];
         wchar_t y = b[i];
-        if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - L'a' + L'A');
-        if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - L'a' + L'A');
+        if (x >= L'a' && x <= L'z') {
+            x = static_cast<wchar_t>(x - L'a' + L'A');
+        }
+        if (y >= L'a' && y <= L'z') {
+            y = static_cast<wchar_t>(y - L'a' + L'A');
+        }
         if (x != y) {
             return false;
         }
@@ -80,8 +84,8 @@ size_t ReservedDeviceLength(std::wstring_view name) {
     }
     if (stem.size() == 4) {
         const wchar_t digit = stem[3];
-        const bool numbered = (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
-                              digit == L'\u00B3';
+        const bool numbered =
+            (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
         if (numbered && (EqualsIgnoringAsciiCase(stem.substr(0, 3), L"COM") ||
                          EqualsIgnoringAsciiCase(stem.substr(0, 3), L"LPT"))) {
             return stem.size();

@@ -49,10 +49,9 @@ void LoadChats(Character& character) {
         }
     }
     // Equal stamps keep the file-name order.
-    std::stable_sort(character.chats->begin(), character.chats->end(),
-                     [](const std::shared_ptr<Chat>& a, const std::shared_ptr<Chat>& b) {
-                         return a->timestamp > b->timestamp;
-                     });
+    std::stable_sort(
+        character.chats->begin(), character.chats->end(),
+        [](const std::shared_ptr<Chat>& a, const std::shared_ptr<Chat>& b) { return a->timestamp > b->timestamp; });
 }
 
 bool WriteChat(const Character& character, const Chat& chat) {

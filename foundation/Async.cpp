@@ -93,8 +93,7 @@ double Now() {
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     const int64_t ticks = counter.QuadPart - g_origin.load(std::memory_order_relaxed);
-    return static_cast<double>(ticks) / static_cast<double>(frequency) +
-           g_testOffset.load(std::memory_order_relaxed);
+    return static_cast<double>(ticks) / static_cast<double>(frequency) + g_testOffset.load(std::memory_order_relaxed);
 }
 
 void Post(std::function<void()> task) {

@@ -17,7 +17,9 @@ class Owned {
 public:
     Owned() = default;
     ~Owned() {
-        if (object_) object_->Release();
+        if (object_) {
+            object_->Release();
+        }
     }
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
@@ -60,22 +62,33 @@ std::wstring PickOpenFile(HWND owner, const std::wstring& title,
     if (!filters.empty()) {
         std::vector<COMDLG_FILTERSPEC> specs;
         specs.reserve(filters.size());
-        for (const auto& [name, patterns] : filters) specs.push_back({name.c_str(), patterns.c_str()});
+        for (const auto& [name, patterns] : filters) {
+            specs.push_back({name.c_str(), patterns.c_str()});
+        }
         dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
     }
-    if (!title.empty()) dialog->SetTitle(title.c_str());
+    if (!title.empty()) {
+        dialog->SetTitle(title.c_str());
+    }
     if (!startFolder.empty()) {
         Owned<IShellItem> folder;
-        if (SUCCEEDED(SHCreateItemFromParsingName(startFolder.c_str(), nullptr, ShellItemInterface, folder.PutVoid()))) {
+        if (SUCCEEDED(
+                SHCreateItemFromParsingName(startFolder.c_str(), nullptr, ShellItemInterface, folder.PutVoid()))) {
             dialog->SetFolder(folder.Get());
         }
     }
 
-    if (FAILED(dialog->Show(owner))) return {};
+    if (FAILED(dialog->Show(owner))) {
+        return {};
+    }
     Owned<IShellItem> chosen;
-    if (FAILED(dialog->GetResult(chosen.Put()))) return {};
+    if (FAILED(dialog->GetResult(chosen.Put()))) {
+        return {};
+    }
     ShellText path;
-    if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path.Get()) return {};
+    if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path.Get()) {
+        return {};
+    }
     return path.Get();
 }
 

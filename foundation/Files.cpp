@@ -175,13 +175,12 @@ std::optional<std::string> ReadBytes(const std::wstring& path) {
         return std::nullopt;
     }
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
         return std::nullopt;
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-        !CanHold(static_cast<std::uint64_t>(size.QuadPart))) {
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || !CanHold(static_cast<std::uint64_t>(size.QuadPart))) {
         return std::nullopt;
     }
     const std::size_t total = static_cast<std::size_t>(size.QuadPart);
@@ -238,7 +237,8 @@ bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
         return false;
     }

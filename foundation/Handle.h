@@ -29,7 +29,9 @@ public:
     HANDLE Get() const { return handle_; }
 
     void Reset(HANDLE handle = nullptr) {
-        if (IsOpen()) CloseFn(handle_);
+        if (IsOpen()) {
+            CloseFn(handle_);
+        }
         handle_ = handle;
     }
 

@@ -35,10 +35,14 @@ private:
 
     size_t Search(Marker marker, size_t start) const {
         switch (marker) {
-        case Backtick: return text_.find(L'`', start);
-        case DoubleTilde: return text_.find(L"~~", start);
-        case DoubleStar: return text_.find(L"**", start);
-        case TripleStar: return text_.find(L"***", start);
+        case Backtick:
+            return text_.find(L'`', start);
+        case DoubleTilde:
+            return text_.find(L"~~", start);
+        case DoubleStar:
+            return text_.find(L"**", start);
+        case TripleStar:
+            return text_.find(L"***", start);
         case SingleStar: {
             // A lone asterisk only: one touching another belongs to a longer marker.
             size_t k = text_.find(L'*', start);
@@ -47,7 +51,8 @@ private:
             }
             return k;
         }
-        default: return None;
+        default:
+            return None;
         }
     }
 
@@ -56,7 +61,9 @@ private:
 };
 
 void Emit(std::vector<MarkupRun>& runs, std::wstring_view stretch, MarkupStyle style, bool code) {
-    if (stretch.empty()) return;
+    if (stretch.empty()) {
+        return;
+    }
     if (!runs.empty() && runs.back().style == style && runs.back().code == code) {
         runs.back().text.append(stretch);
     } else {
@@ -126,7 +133,9 @@ std::wstring PlainText(std::wstring_view text) {
     ParseMarkup(runs, text, MarkupStyle{}, 0);
     std::wstring plain;
     plain.reserve(text.size());
-    for (const MarkupRun& run : runs) plain += run.text;
+    for (const MarkupRun& run : runs) {
+        plain += run.text;
+    }
     return plain;
 }
 

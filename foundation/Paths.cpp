@@ -179,7 +179,8 @@ bool MigrateLegacyData() {
 bool MigrateLegacyData(const std::wstring& dataDir, const std::wstring& documentsDir, const std::wstring& roamingDir) {
     bool result = true;
 
-    const std::wstring legacy = documentsDir.empty() ? std::wstring() : Files::JoinPath(documentsDir, kFormerDataFolderName);
+    const std::wstring legacy =
+        documentsDir.empty() ? std::wstring() : Files::JoinPath(documentsDir, kFormerDataFolderName);
     if (IsDir(legacy)) {
         // On the same volume the whole folder simply becomes the data folder.
         const bool renamed = !IsDir(dataDir) && MoveFileExW(legacy.c_str(), dataDir.c_str(), 0) != 0;

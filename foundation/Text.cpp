@@ -20,10 +20,14 @@ bool IsSpace(wchar_t c) {
 }
 
 std::wstring ToWide(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
+    if (utf8.empty() || utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        return {};
+    }
     const int length = static_cast<int>(utf8.size());
     const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    if (needed <= 0) return {};
+    if (needed <= 0) {
+        return {};
+    }
     std::wstring result(static_cast<size_t>(needed), L'\0');
     const int written = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, result.data(), needed);
     result.resize(written > 0 ? static_cast<size_t>(written) : 0);
@@ -31,13 +35,16 @@ std::wstring ToWide(std::string_view utf8) {
 }
 
 std::string ToUtf8(std::wstring_view utf16) {
-    if (utf16.empty() || utf16.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
+    if (utf16.empty() || utf16.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        return {};
+    }
     const int length = static_cast<int>(utf16.size());
     const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return {};
+    if (needed <= 0) {
+        return {};
+    }
     std::string result(static_cast<size_t>(needed), '\0');
-    const int written =
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, result.data(), needed, nullptr, nullptr);
+    const int written = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, result.data(), needed, nullptr, nullptr);
     result.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return result;
 }
@@ -45,8 +52,12 @@ std::string ToUtf8(std::wstring_view utf16) {
 std::wstring Trim(std::wstring_view text) {
     size_t begin = 0;
     size_t end = text.size();
-    while (begin < end && IsSpace(text[begin])) ++begin;
-    while (end > begin && IsSpace(text[end - 1])) --end;
+    while (begin < end && IsSpace(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsSpace(text[end - 1])) {
+        --end;
+    }
     return std::wstring(text.substr(begin, end - begin));
 }
 
@@ -57,7 +68,9 @@ std::wstring NormalizeNewlines(std::wstring_view text) {
         const wchar_t c = text[i];
         if (c == L'\r') {
             result.push_back(L'\n');
-            if (i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+            if (i + 1 < text.size() && text[i + 1] == L'\n') {
+                ++i;
+            }
         } else {
             result.push_back(c);
         }
@@ -72,12 +85,18 @@ std::vector<std::wstring> SplitLines(std::wstring_view text) {
         const size_t lf = text.find(L'\n', start);
         if (lf == std::wstring_view::npos) {
             std::wstring_view rest = text.substr(start);
-            if (!rest.empty() && rest.back() == L'\r') rest.remove_suffix(1);
-            if (!rest.empty()) lines.emplace_back(rest);
+            if (!rest.empty() && rest.back() == L'\r') {
+                rest.remove_suffix(1);
+            }
+            if (!rest.empty()) {
+                lines.emplace_back(rest);
+            }
             break;
         }
         std::wstring_view line = text.substr(start, lf - start);
-        if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+        if (!line.empty() && line.back() == L'\r') {
+            line.remove_suffix(1);
+        }
         lines.emplace_back(line);
         start = lf + 1;
     }
@@ -85,12 +104,13 @@ std::vector<std::wstring> SplitLines(std::wstring_view text) {
 }
 
 std::wstring ReplaceAll(std::wstring_view text, std::wstring_view pattern, std::wstring_view replacement) {
-    if (pattern.empty()) return std::wstring(text);
+    if (pattern.empty()) {
+        return std::wstring(text);
+    }
     std::wstring result;
     result.reserve(text.size());
     size_t start = 0;
-    for (size_t found = text.find(pattern); found != std::wstring_view::npos;
-         found = text.find(pattern, start)) {
+    for (size_t found = text.find(pattern); found != std::wstring_view::npos; found = text.find(pattern, start)) {
         result.append(text.substr(start, found - start));
         result.append(replacement);
         start = found + pattern.size();
@@ -103,12 +123,18 @@ namespace {
 
 // Accumulates ASCII digits; none when a character is not a digit or the value exceeds `limit`.
 std::optional<uint64_t> ParseDigits(std::wstring_view digits, uint64_t limit) {
-    if (digits.empty()) return std::nullopt;
+    if (digits.empty()) {
+        return std::nullopt;
+    }
     uint64_t value = 0;
     for (const wchar_t c : digits) {
-        if (c < L'0' || c > L'9') return std::nullopt;
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
         const uint64_t digit = static_cast<uint64_t>(c - L'0');
-        if (value > (limit - digit) / 10) return std::nullopt;
+        if (value > (limit - digit) / 10) {
+            return std::nullopt;
+        }
         value = value * 10 + digit;
     }
     return value;
@@ -126,7 +152,9 @@ std::optional<int64_t> TryParseInt(std::wstring_view text) {
     }
     constexpr uint64_t maxPositive = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
     const auto magnitude = ParseDigits(digits, negative ? maxPositive + 1 : maxPositive);
-    if (!magnitude) return std::nullopt;
+    if (!magnitude) {
+        return std::nullopt;
+    }
     if (negative) {
         // -(2^63) has no positive twin, so negate in unsigned arithmetic.
         return static_cast<int64_t>(0 - *magnitude);
@@ -176,23 +204,29 @@ std::string Sha256Hex(const std::string& bytes) {
     unsigned char digest[32] = {};
     // BCryptHash takes a 32-bit length: hash larger inputs incrementally.
     if (bytes.size() <= 0xFFFFFFFFu) {
-        const NTSTATUS status = BCryptHash(BCRYPT_SHA256_ALG_HANDLE, nullptr, 0,
-                                           reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
-                                           static_cast<ULONG>(bytes.size()), digest, sizeof digest);
-        if (!BCRYPT_SUCCESS(status)) return {};
+        const NTSTATUS status =
+            BCryptHash(BCRYPT_SHA256_ALG_HANDLE, nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                       static_cast<ULONG>(bytes.size()), digest, sizeof digest);
+        if (!BCRYPT_SUCCESS(status)) {
+            return {};
+        }
     } else {
         BCRYPT_HASH_HANDLE hash = nullptr;
-        if (!BCRYPT_SUCCESS(BCryptCreateHash(BCRYPT_SHA256_ALG_HANDLE, &hash, nullptr, 0, nullptr, 0, 0))) return {};
+        if (!BCRYPT_SUCCESS(BCryptCreateHash(BCRYPT_SHA256_ALG_HANDLE, &hash, nullptr, 0, nullptr, 0, 0))) {
+            return {};
+        }
         bool ok = true;
         for (size_t offset = 0; ok && offset < bytes.size();) {
             const ULONG chunk = static_cast<ULONG>(std::min<size_t>(bytes.size() - offset, 0x40000000u));
-            ok = BCRYPT_SUCCESS(BCryptHashData(
-                hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + offset)), chunk, 0));
+            ok = BCRYPT_SUCCESS(
+                BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + offset)), chunk, 0));
             offset += chunk;
         }
         ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
         BCryptDestroyHash(hash);
-        if (!ok) return {};
+        if (!ok) {
+            return {};
+        }
     }
     std::string result(64, '0');
     for (size_t i = 0; i < 32; ++i) {
@@ -203,7 +237,9 @@ std::string Sha256Hex(const std::string& bytes) {
 }
 
 bool CopyToClipboard(const std::wstring& text) {
-    if (!OpenClipboard(nullptr)) return false;
+    if (!OpenClipboard(nullptr)) {
+        return false;
+    }
     EmptyClipboard();
     bool set = false;
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -214,7 +250,9 @@ bool CopyToClipboard(const std::wstring& text) {
             set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
         }
         // On success the clipboard owns the memory.
-        if (!set) GlobalFree(memory);
+        if (!set) {
+            GlobalFree(memory);
+        }
     }
     CloseClipboard();
     return set;

@@ -16,10 +16,10 @@ constexpr int64_t TicksPerMinute = 60 * TicksPerSecond;
 constexpr int64_t TicksPerHour = 60 * TicksPerMinute;
 constexpr int64_t TicksPerDay = 24 * TicksPerHour;
 
-constexpr const wchar_t* WeekdayNames[7] = {
-    L"Domingo", L"Lunes", L"Martes", L"Miércoles", L"Jueves", L"Viernes", L"Sábado"};
-constexpr const wchar_t* MonthAbbreviations[12] = {
-    L"ene", L"feb", L"mar", L"abr", L"may", L"jun", L"jul", L"ago", L"sep", L"oct", L"nov", L"dic"};
+constexpr const wchar_t* WeekdayNames[7] = {L"Domingo", L"Lunes",   L"Martes", L"Miércoles",
+                                            L"Jueves",  L"Viernes", L"Sábado"};
+constexpr const wchar_t* MonthAbbreviations[12] = {L"ene", L"feb", L"mar", L"abr", L"may", L"jun",
+                                                   L"jul", L"ago", L"sep", L"oct", L"nov", L"dic"};
 
 // Zero-padded decimal; wider values are written in full.
 void AppendNumber(std::wstring& out, unsigned long value, int width) {
@@ -29,19 +29,27 @@ void AppendNumber(std::wstring& out, unsigned long value, int width) {
         digits[n++] = static_cast<wchar_t>(L'0' + value % 10);
         value /= 10;
     } while (value != 0);
-    for (int pad = width - n; pad > 0; --pad) out += L'0';
-    while (n > 0) out += digits[--n];
+    for (int pad = width - n; pad > 0; --pad) {
+        out += L'0';
+    }
+    while (n > 0) {
+        out += digits[--n];
+    }
 }
 
 void AppendHex(std::wstring& out, unsigned long value, int digits) {
     static constexpr wchar_t Hex[] = L"0123456789abcdef";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += Hex[(value >> shift) & 0xF];
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+        out += Hex[(value >> shift) & 0xF];
+    }
 }
 
 // A SYSTEMTIME converts to at most the year 30827, well inside the signed range.
 std::optional<int64_t> ToTicks(const SYSTEMTIME& time) {
     FILETIME ft{};
-    if (!SystemTimeToFileTime(&time, &ft)) return std::nullopt;
+    if (!SystemTimeToFileTime(&time, &ft)) {
+        return std::nullopt;
+    }
     return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
 
@@ -67,16 +75,24 @@ SYSTEMTIME WithDateOf(SYSTEMTIME time, const SYSTEMTIME& date) {
 // saturates instead of overflowing.
 bool ReadInt(std::wstring_view text, size_t& pos, long long& value) {
     size_t i = pos;
-    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
+    while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) {
+        ++i;
+    }
     bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i++] == L'-';
+    }
     size_t first = i;
     long long v = 0;
     while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') {
-        if (v < 1000000000000LL) v = v * 10 + (text[i] - L'0');
+        if (v < 1000000000000LL) {
+            v = v * 10 + (text[i] - L'0');
+        }
         ++i;
     }
-    if (i == first) return false;
+    if (i == first) {
+        return false;
+    }
     value = negative ? -v : v;
     pos = i;
     return true;
@@ -94,7 +110,9 @@ std::wstring FormatUuid(const GUID& guid) {
     AppendHex(out, guid.Data3, 4);
     out += L'-';
     for (int i = 0; i < 8; ++i) {
-        if (i == 2) out += L'-';
+        if (i == 2) {
+            out += L'-';
+        }
         AppendHex(out, guid.Data4[i], 2);
     }
     return out;
@@ -102,16 +120,22 @@ std::wstring FormatUuid(const GUID& guid) {
 
 std::wstring NewUuid() {
     GUID guid{};
-    if (FAILED(CoCreateGuid(&guid))) guid = GUID{};
+    if (FAILED(CoCreateGuid(&guid))) {
+        guid = GUID{};
+    }
     return FormatUuid(guid);
 }
 
 long UtcOffsetMinutes(const TIME_ZONE_INFORMATION& zone, DWORD zoneId) {
     switch (zoneId) {
-    case TIME_ZONE_ID_UNKNOWN: return -zone.Bias;
-    case TIME_ZONE_ID_STANDARD: return -zone.Bias - zone.StandardBias;
-    case TIME_ZONE_ID_DAYLIGHT: return -zone.Bias - zone.DaylightBias;
-    default: return 0;  // the call failed and the structure holds nothing reliable
+    case TIME_ZONE_ID_UNKNOWN:
+        return -zone.Bias;
+    case TIME_ZONE_ID_STANDARD:
+        return -zone.Bias - zone.StandardBias;
+    case TIME_ZONE_ID_DAYLIGHT:
+        return -zone.Bias - zone.DaylightBias;
+    default:
+        return 0;  // the call failed and the structure holds nothing reliable
     }
 }
 
@@ -157,17 +181,23 @@ std::optional<SYSTEMTIME> ParseIso(const std::wstring& stamp) {
     int count = 0;
     while (count < 6 && ReadInt(text, pos, fields[count])) {
         ++count;
-        if (count == 6 || pos >= text.size() || text[pos] != Separators[count - 1]) break;
+        if (count == 6 || pos >= text.size() || text[pos] != Separators[count - 1]) {
+            break;
+        }
         ++pos;
     }
-    if (count < 3) return std::nullopt;
+    if (count < 3) {
+        return std::nullopt;
+    }
     if (fields[0] < 1900 || fields[1] < 1 || fields[1] > 12 || fields[2] < 1 || fields[2] > 31) {
         return std::nullopt;
     }
     // Time fields get no range test, but a value a SYSTEMTIME field cannot hold would silently
     // become another one.
     for (long long field : fields) {
-        if (field < 0 || field > 0xFFFF) return std::nullopt;
+        if (field < 0 || field > 0xFFFF) {
+            return std::nullopt;
+        }
     }
     SYSTEMTIME time{};
     time.wYear = static_cast<WORD>(fields[0]);
@@ -181,12 +211,18 @@ std::optional<SYSTEMTIME> ParseIso(const std::wstring& stamp) {
 
 std::wstring DayLabelAt(const std::wstring& stamp, const SYSTEMTIME& localNow) {
     std::optional<SYSTEMTIME> parsed = ParseIso(stamp);
-    if (!parsed) return {};
+    if (!parsed) {
+        return {};
+    }
     // The current time of day on both sides, so the two differ by whole days.
     SYSTEMTIME stampDay = WithDateOf(localNow, *parsed);
     int64_t diff = DayNumber(localNow) - DayNumber(stampDay);
-    if (diff == 0) return L"Hoy";
-    if (diff == 1) return L"Ayer";
+    if (diff == 0) {
+        return L"Hoy";
+    }
+    if (diff == 1) {
+        return L"Ayer";
+    }
     if (diff >= 2 && diff <= 6) {
         // diff is only in range when the date converted, so the round trip succeeds.
         SYSTEMTIME withWeekday{};
@@ -206,22 +242,34 @@ std::wstring DayLabelAt(const std::wstring& stamp, const SYSTEMTIME& localNow) {
 
 std::wstring RelativeTimeAt(const std::wstring& stamp, const SYSTEMTIME& localNow) {
     std::optional<SYSTEMTIME> parsed = ParseIso(stamp);
-    if (!parsed) return {};
+    if (!parsed) {
+        return {};
+    }
     int64_t elapsed = ToTicks(localNow).value_or(0) - ToTicks(*parsed).value_or(0);
     int64_t seconds = elapsed / TicksPerSecond;
-    if (seconds < 0) return DayLabelAt(stamp, localNow);
-    if (seconds < 60) return L"ahora";
-    if (seconds < 3600) return L"hace " + std::to_wstring(elapsed / TicksPerMinute) + L" min";
+    if (seconds < 0) {
+        return DayLabelAt(stamp, localNow);
+    }
+    if (seconds < 60) {
+        return L"ahora";
+    }
+    if (seconds < 3600) {
+        return L"hace " + std::to_wstring(elapsed / TicksPerMinute) + L" min";
+    }
     int64_t todayNumber = DayNumber(AtMidnight(localNow));
     int64_t stampNumber = DayNumber(AtMidnight(*parsed));
     if (seconds < 86400 && todayNumber == stampNumber) {
         return L"hace " + std::to_wstring(elapsed / TicksPerHour) + L" h";
     }
     int64_t days = todayNumber - stampNumber;
-    if (days == 1) return L"ayer";
+    if (days == 1) {
+        return L"ayer";
+    }
     // Fewer than one day only happens for a time of day out of range (hour 25) on today's or a
     // later date; the day label names such a date sensibly.
-    if (days < 1 || days >= 7) return DayLabelAt(stamp, localNow);
+    if (days < 1 || days >= 7) {
+        return DayLabelAt(stamp, localNow);
+    }
     return L"hace " + std::to_wstring(days) + L" días";
 }
 

@@ -14,7 +14,9 @@ void Append32(std::wstring& key, uint32_t value) {
 }
 
 void AppendBytes(std::string& key, uint32_t value) {
-    for (int i = 0; i < 4; ++i) key.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i) {
+        key.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
 }
 
 uint32_t LayoutFlags(const TextStyle& style, bool applyColors) {
@@ -41,10 +43,16 @@ void AppendBox(std::wstring& key, const TextStyle& style, float maxWidth, float 
 }  // namespace
 
 int32_t Round32(double value) {
-    if (std::isnan(value)) return 0;
+    if (std::isnan(value)) {
+        return 0;
+    }
     const double rounded = std::round(value);
-    if (rounded <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    if (rounded >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (rounded <= std::numeric_limits<int32_t>::min()) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    if (rounded >= std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
     return static_cast<int32_t>(rounded);
 }
 
@@ -104,7 +112,9 @@ std::wstring RichTextLayout(std::wstring_view text, const TextStyle& style,
         flags |= (span.strike ? 1u : 0u) << 14;
         flags |= (span.mono ? 1u : 0u) << 15;
         Append32(key, flags);
-        if (applyColors) Append32(key, span.color.ToArgb());
+        if (applyColors) {
+            Append32(key, span.color.ToArgb());
+        }
     }
     key.append(text);
     return key;

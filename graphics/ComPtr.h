@@ -15,7 +15,9 @@ public:
     ComPtr(std::nullptr_t) {}
     // Takes a new reference on an object the caller keeps owning.
     explicit ComPtr(T* object) : object_(object) {
-        if (object_) object_->AddRef();
+        if (object_) {
+            object_->AddRef();
+        }
     }
     ComPtr(const ComPtr& other) : ComPtr(other.object_) {}
     ComPtr(ComPtr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
@@ -59,14 +61,18 @@ public:
 
     void Reset() {
         // Cleared before the release so that nothing reached from the destructor sees it.
-        if (T* object = std::exchange(object_, nullptr)) object->Release();
+        if (T* object = std::exchange(object_, nullptr)) {
+            object->Release();
+        }
     }
 
     // QueryInterface for the interface with the given id; empty when the object does not answer.
     template <typename U>
     ComPtr<U> Query(const IID& iid) const {
         ComPtr<U> result;
-        if (object_) object_->QueryInterface(iid, result.PutVoid());
+        if (object_) {
+            object_->QueryInterface(iid, result.PutVoid());
+        }
         return result;
     }
 

@@ -18,7 +18,9 @@ float ComputeMaximumScaleFactor(const D2D1_MATRIX_3X2_F& matrix) {
     using Compute = FLOAT(WINAPI*)(const D2D1_MATRIX_3X2_F*);
     static const auto compute =
         reinterpret_cast<Compute>(reinterpret_cast<void*>(D2DExport("D2D1ComputeMaximumScaleFactor")));
-    if (compute) return compute(&matrix);
+    if (compute) {
+        return compute(&matrix);
+    }
     // The largest singular value of the linear part: the longest a unit vector can become.
     const double a = matrix._11, b = matrix._12, c = matrix._21, d = matrix._22;
     const double sum = a * a + b * b + c * c + d * d;

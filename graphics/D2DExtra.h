@@ -13,11 +13,13 @@ struct ID2D1GeometryRealization : public ID2D1Resource {};
 
 // {d37f57e4-6908-459f-a199-e72f24f79987}: ID2D1DeviceContext plus three methods.
 struct ID2D1DeviceContext1 : public ID2D1DeviceContext {
-    virtual HRESULT STDMETHODCALLTYPE CreateFilledGeometryRealization(
-        ID2D1Geometry* geometry, FLOAT flatteningTolerance, ID2D1GeometryRealization** realization) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateStrokedGeometryRealization(
-        ID2D1Geometry* geometry, FLOAT flatteningTolerance, FLOAT strokeWidth, ID2D1StrokeStyle* strokeStyle,
-        ID2D1GeometryRealization** realization) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateFilledGeometryRealization(ID2D1Geometry* geometry,
+                                                                      FLOAT flatteningTolerance,
+                                                                      ID2D1GeometryRealization** realization) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateStrokedGeometryRealization(ID2D1Geometry* geometry,
+                                                                       FLOAT flatteningTolerance, FLOAT strokeWidth,
+                                                                       ID2D1StrokeStyle* strokeStyle,
+                                                                       ID2D1GeometryRealization** realization) = 0;
     virtual void STDMETHODCALLTYPE DrawGeometryRealization(ID2D1GeometryRealization* realization,
                                                            ID2D1Brush* brush) = 0;
 };
@@ -28,10 +30,8 @@ inline constexpr IID IID_DeviceContext1 = {
     0xd37f57e4, 0x6908, 0x459f, {0xa1, 0x99, 0xe7, 0x2f, 0x24, 0xf7, 0x99, 0x87}};
 // Level 3: asked for first; Wine 8 lacks the device and the context, so nothing is ever called
 // through their own slots, only through the Direct2D 1.1 interfaces they extend.
-inline constexpr IID IID_Factory3 = {
-    0x0869759f, 0x4f00, 0x413f, {0xb0, 0x3e, 0x2b, 0xda, 0x45, 0x40, 0x4d, 0x0f}};
-inline constexpr IID IID_Device2 = {
-    0xa44472e1, 0x8dfb, 0x4e60, {0x84, 0x92, 0x6e, 0x28, 0x61, 0xc9, 0xca, 0x8b}};
+inline constexpr IID IID_Factory3 = {0x0869759f, 0x4f00, 0x413f, {0xb0, 0x3e, 0x2b, 0xda, 0x45, 0x40, 0x4d, 0x0f}};
+inline constexpr IID IID_Device2 = {0xa44472e1, 0x8dfb, 0x4e60, {0x84, 0x92, 0x6e, 0x28, 0x61, 0xc9, 0xca, 0x8b}};
 inline constexpr IID IID_DeviceContext2 = {
     0x394ea6a3, 0x0c34, 0x4321, {0x95, 0x0b, 0x6c, 0xa2, 0x0f, 0x0b, 0xe6, 0xc7}};
 

@@ -10,14 +10,15 @@ namespace {
 constexpr CLSID kWicFactory2 = {0x317d06e8, 0x5f24, 0x433d, {0xbd, 0xf7, 0x79, 0xce, 0x68, 0xd8, 0xab, 0xc2}};
 
 bool CreateD3DDevice(D3D_DRIVER_TYPE driver, UINT flags, Graphics::Device& device) {
-    static const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_1, D3D_FEATURE_LEVEL_11_0,
-                                               D3D_FEATURE_LEVEL_10_1, D3D_FEATURE_LEVEL_10_0,
-                                               D3D_FEATURE_LEVEL_9_3};
+    static const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_1, D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_1,
+                                               D3D_FEATURE_LEVEL_10_0, D3D_FEATURE_LEVEL_9_3};
     device.d3dContext.Reset();
     device.d3dDevice.Reset();
     const HRESULT hr = D3D11CreateDevice(nullptr, driver, nullptr, flags, levels, 5, D3D11_SDK_VERSION,
                                          device.d3dDevice.Put(), nullptr, device.d3dContext.Put());
-    if (SUCCEEDED(hr) && device.d3dDevice) return true;
+    if (SUCCEEDED(hr) && device.d3dDevice) {
+        return true;
+    }
     device.d3dContext.Reset();
     device.d3dDevice.Reset();
     return false;
@@ -27,9 +28,13 @@ bool CreateD3DDevice(D3D_DRIVER_TYPE driver, UINT flags, Graphics::Device& devic
 HRESULT CreateCompositionDevice(IDXGIDevice* dxgiDevice, IDCompositionDevice** result) {
     using Create = HRESULT(WINAPI*)(IDXGIDevice*, REFIID, void**);
     HMODULE module = LoadLibraryW(L"dcomp.dll");
-    if (!module) return E_NOTIMPL;
+    if (!module) {
+        return E_NOTIMPL;
+    }
     auto create = reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(module, "DCompositionCreateDevice")));
-    if (!create) return E_NOTIMPL;
+    if (!create) {
+        return E_NOTIMPL;
+    }
     return create(dxgiDevice, __uuidof(IDCompositionDevice), reinterpret_cast<void**>(result));
 }
 
@@ -40,9 +45,13 @@ Graphics::Device& Graphics::Device::Instance() {
     return device;
 }
 
-Graphics::Device::~Device() { ReleaseMembers(); }
+Graphics::Device::~Device() {
+    ReleaseMembers();
+}
 
-void Graphics::Device::Release() { Instance().ReleaseMembers(); }
+void Graphics::Device::Release() {
+    Instance().ReleaseMembers();
+}
 
 void Graphics::Device::ReleaseMembers() {
     compositionDevice.Reset();
@@ -60,7 +69,9 @@ void Graphics::Device::ReleaseMembers() {
 
 bool Graphics::Device::Initialize() {
     Device& device = Instance();
-    if (device.d2dDevice) return true;
+    if (device.d2dDevice) {
+        return true;
+    }
 
     const UINT hardwareFlags = D3D11_CREATE_DEVICE_BGRA_SUPPORT | D3D11_CREATE_DEVICE_VIDEO_SUPPORT;
     if (!CreateD3DDevice(D3D_DRIVER_TYPE_HARDWARE, hardwareFlags, device) &&
@@ -73,15 +84,18 @@ bool Graphics::Device::Initialize() {
     }
 
     device.dxgiDevice = device.d3dDevice.Query<IDXGIDevice1>(__uuidof(IDXGIDevice1));
-    if (!device.dxgiDevice) return false;
+    if (!device.dxgiDevice) {
+        return false;
+    }
     device.dxgiDevice->SetMaximumFrameLatency(1);
 
     {
         ComPtr<IDXGIAdapter> adapter;
-        if (FAILED(device.dxgiDevice->GetAdapter(adapter.Put())) || !adapter) return false;
+        if (FAILED(device.dxgiDevice->GetAdapter(adapter.Put())) || !adapter) {
+            return false;
+        }
         device.dxgiFactory.Reset();
-        if (FAILED(adapter->GetParent(__uuidof(IDXGIFactory2), device.dxgiFactory.PutVoid())) ||
-            !device.dxgiFactory) {
+        if (FAILED(adapter->GetParent(__uuidof(IDXGIFactory2), device.dxgiFactory.PutVoid())) || !device.dxgiFactory) {
             return false;
         }
     }
@@ -90,17 +104,15 @@ bool Graphics::Device::Initialize() {
     device.factoryLevel3 = SUCCEEDED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, D2DExtra::IID_Factory3,
                                                        &options, device.d2dFactory.PutVoid())) &&
                            device.d2dFactory;
-    if (!device.factoryLevel3 &&
-        (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory1), &options,
-                                  device.d2dFactory.PutVoid())) ||
-         !device.d2dFactory)) {
+    if (!device.factoryLevel3 && (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory1),
+                                                           &options, device.d2dFactory.PutVoid())) ||
+                                  !device.d2dFactory)) {
         return false;
     }
 
     // ID2D1Factory3::CreateDevice makes the same object as the 1.1 call; its level-2 interface is
     // asked for afterwards so that a platform without it keeps working.
-    if (FAILED(device.d2dFactory->CreateDevice(device.dxgiDevice.Get(), device.d2dDevice.Put())) ||
-        !device.d2dDevice) {
+    if (FAILED(device.d2dFactory->CreateDevice(device.dxgiDevice.Get(), device.d2dDevice.Put())) || !device.d2dDevice) {
         device.d2dDevice.Reset();
         return false;
     }
@@ -137,13 +149,17 @@ bool Graphics::Device::Initialize() {
 }
 
 ComPtr<ID2D1DeviceContext> Graphics::Device::CreateContext(bool* level2) const {
-    if (level2) *level2 = false;
+    if (level2) {
+        *level2 = false;
+    }
     ComPtr<ID2D1DeviceContext> context;
     if (!d2dDevice || FAILED(d2dDevice->CreateDeviceContext(D2D1_DEVICE_CONTEXT_OPTIONS_NONE, context.Put()))) {
         return {};
     }
     if (auto newer = context.Query<ID2D1DeviceContext>(D2DExtra::IID_DeviceContext2)) {
-        if (level2) *level2 = true;
+        if (level2) {
+            *level2 = true;
+        }
         return newer;
     }
     return context;
@@ -152,13 +168,21 @@ ComPtr<ID2D1DeviceContext> Graphics::Device::CreateContext(bool* level2) const {
 ComPtr<ID2D1PathGeometry> Graphics::Device::MakePathGeometry(const std::function<void(ID2D1GeometrySink*)>& filler,
                                                              D2D1_FILL_MODE fillMode) {
     Device& device = Instance();
-    if (!device.d2dFactory) return {};
+    if (!device.d2dFactory) {
+        return {};
+    }
     ComPtr<ID2D1PathGeometry> geometry;
-    if (FAILED(device.d2dFactory->CreatePathGeometry(geometry.Put())) || !geometry) return {};
+    if (FAILED(device.d2dFactory->CreatePathGeometry(geometry.Put())) || !geometry) {
+        return {};
+    }
     ComPtr<ID2D1GeometrySink> sink;
-    if (FAILED(geometry->Open(sink.Put())) || !sink) return {};
+    if (FAILED(geometry->Open(sink.Put())) || !sink) {
+        return {};
+    }
     sink->SetFillMode(fillMode);
-    if (filler) filler(sink.Get());
+    if (filler) {
+        filler(sink.Get());
+    }
     sink->Close();
     return geometry;
 }

@@ -38,8 +38,8 @@ public:
     ComPtr<ID3D11DeviceContext> d3dContext;  // returned with the device; not used further
     ComPtr<IDXGIDevice1> dxgiDevice;
     ComPtr<IDXGIFactory2> dxgiFactory;
-    ComPtr<ID2D1Factory1> d2dFactory;        // answers ID2D1Factory3 where the platform has it
-    ComPtr<ID2D1Device> d2dDevice;           // answers ID2D1Device2 where the platform has it
+    ComPtr<ID2D1Factory1> d2dFactory;            // answers ID2D1Factory3 where the platform has it
+    ComPtr<ID2D1Device> d2dDevice;               // answers ID2D1Device2 where the platform has it
     ComPtr<ID2D1DeviceContext> resourceContext;  // never bound to a window; shared bitmaps and effects
     ComPtr<IDWriteFactory3> dwriteFactory;
     ComPtr<IWICImagingFactory> wicFactory;

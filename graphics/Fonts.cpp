@@ -25,16 +25,22 @@ const std::vector<std::wstring>& Graphics::Fonts::Preferences(FontSlot slot) {
 }
 
 std::wstring Graphics::Fonts::FirstInstalledFamily(const std::vector<std::wstring>& families) {
-    if (families.empty()) return {};
+    if (families.empty()) {
+        return {};
+    }
     // Called through the base interface: IDWriteFactory3 hides this overload.
     IDWriteFactory* factory = Device::Instance().dwriteFactory.Get();
     if (factory) {
         for (const auto& family : families) {
             ComPtr<IDWriteFontCollection> collection;
-            if (FAILED(factory->GetSystemFontCollection(collection.Put(), FALSE)) || !collection) continue;
+            if (FAILED(factory->GetSystemFontCollection(collection.Put(), FALSE)) || !collection) {
+                continue;
+            }
             UINT32 index = 0;
             BOOL exists = FALSE;
-            if (SUCCEEDED(collection->FindFamilyName(family.c_str(), &index, &exists)) && exists) return family;
+            if (SUCCEEDED(collection->FindFamilyName(family.c_str(), &index, &exists)) && exists) {
+                return family;
+            }
         }
     }
     return families.front();
@@ -46,7 +52,9 @@ void Graphics::Fonts::Initialize() {
     }
 }
 
-const std::wstring& Graphics::Fonts::Family(FontSlot slot) { return Family(static_cast<int32_t>(slot)); }
+const std::wstring& Graphics::Fonts::Family(FontSlot slot) {
+    return Family(static_cast<int32_t>(slot));
+}
 
 const std::wstring& Graphics::Fonts::Family(int32_t slot) {
     // An out-of-range slot reads as the UI family rather than past the table.

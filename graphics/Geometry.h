@@ -15,8 +15,8 @@ ComPtr<ID2D1PathGeometry> RoundedRect(const D2D1_RECT_F& rect, float topLeft, fl
                                       float bottomLeft);
 
 // Adds the rounded rectangle's one closed figure to an open sink.
-void AddRoundedRect(ID2D1GeometrySink* sink, const D2D1_RECT_F& rect, float topLeft, float topRight,
-                    float bottomRight, float bottomLeft);
+void AddRoundedRect(ID2D1GeometrySink* sink, const D2D1_RECT_F& rect, float topLeft, float topRight, float bottomRight,
+                    float bottomLeft);
 
 // Malformed data yields the figures read before the fault; null only when the factory fails.
 ComPtr<ID2D1PathGeometry> FromPathData(std::string_view text);

@@ -19,51 +19,63 @@ bool ConfigureShadow(ID2D1Effect* effect, ID2D1Bitmap1* source, const Color& col
     effect->SetInput(0, source, TRUE);
     const D2D1_VECTOR_4F rgba = {color.r, color.g, color.b, color.a};
     const float deviation = std::max(blur / 3.0f, 0.1f);
-    return SUCCEEDED(effect->SetValue(kShadowColor, D2D1_PROPERTY_TYPE_VECTOR4,
-                                      reinterpret_cast<const BYTE*>(&rgba), sizeof(rgba))) &&
-           SUCCEEDED(effect->SetValue(kShadowBlur, D2D1_PROPERTY_TYPE_FLOAT,
-                                      reinterpret_cast<const BYTE*>(&deviation), sizeof(deviation)));
+    return SUCCEEDED(effect->SetValue(kShadowColor, D2D1_PROPERTY_TYPE_VECTOR4, reinterpret_cast<const BYTE*>(&rgba),
+                                      sizeof(rgba))) &&
+           SUCCEEDED(effect->SetValue(kShadowBlur, D2D1_PROPERTY_TYPE_FLOAT, reinterpret_cast<const BYTE*>(&deviation),
+                                      sizeof(deviation)));
 }
 
 }  // namespace
 
 D2DExtra::ID2D1GeometryRealization* Graphics::GeometryRealization(ID2D1Geometry* geometry, float width,
                                                                   bool roundCaps) {
-    if (!geometry || !context_) return nullptr;
-    if (realizationsUnavailable_ && !customRealizationCreator_) return nullptr;
+    if (!geometry || !context_) {
+        return nullptr;
+    }
+    if (realizationsUnavailable_ && !customRealizationCreator_) {
+        return nullptr;
+    }
     D2D1_MATRIX_3X2_F transform;
     context_->GetTransform(&transform);
     return realizations_.Get(geometry, width, roundCaps, transform, dpi_, frameNumber_, realizationCreator_);
 }
 
-ComPtr<RealizationCache::Realization> Graphics::CreateRealization(ID2D1Geometry* geometry, float tolerance,
-                                                                  float width, bool roundCaps) {
+ComPtr<RealizationCache::Realization> Graphics::CreateRealization(ID2D1Geometry* geometry, float tolerance, float width,
+                                                                  bool roundCaps) {
     ComPtr<RealizationCache::Realization> realization;
     if (!context1_) {
         realizationsUnavailable_ = true;
         return realization;
     }
     const HRESULT hr =
-        width > 0 ? context1_->CreateStrokedGeometryRealization(geometry, tolerance, width,
-                                                                roundCaps ? roundStroke_.Get() : nullptr,
-                                                                realization.Put())
+        width > 0 ? context1_->CreateStrokedGeometryRealization(
+                        geometry, tolerance, width, roundCaps ? roundStroke_.Get() : nullptr, realization.Put())
                   : context1_->CreateFilledGeometryRealization(geometry, tolerance, realization.Put());
     // A platform without realisations (Wine: E_NOTIMPL) is not asked again by this surface.
-    if (hr == E_NOTIMPL) realizationsUnavailable_ = true;
-    if (FAILED(hr)) realization.Reset();
+    if (hr == E_NOTIMPL) {
+        realizationsUnavailable_ = true;
+    }
+    if (FAILED(hr)) {
+        realization.Reset();
+    }
     return realization;
 }
 
 void Graphics::GlowRound(const Rect& rect, float radius, const Color& color, float blur, float opacity) {
-    if (!context_ || !solidBrush_ || rect.w <= 0 || rect.h <= 0 || opacity <= 0) return;
+    if (!context_ || !solidBrush_ || rect.w <= 0 || rect.h <= 0 || opacity <= 0) {
+        return;
+    }
     const std::wstring key = CacheKeys::Glow(rect.w, rect.h, radius, blur);
     const float pad = blur * 1.5f + 2.0f;
     const float w = rect.w;
     const float h = rect.h;
-    GlowCache::Entry* entry = GlowSource(key, w, h, pad, [w, h, radius](ID2D1DeviceContext* context, ID2D1Brush* brush) {
-        context->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius), brush);
-    });
-    if (!entry) return;
+    GlowCache::Entry* entry =
+        GlowSource(key, w, h, pad, [w, h, radius](ID2D1DeviceContext* context, ID2D1Brush* brush) {
+            context->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius), brush);
+        });
+    if (!entry) {
+        return;
+    }
     DrawGlow(*entry, rect.x, rect.y, color, blur, opacity);
 }
 
@@ -73,11 +85,13 @@ GlowCache::Entry* Graphics::GlowSource(const std::wstring& key, float width, flo
     return glows_.Source(key, width, height, pad, dpi, frameNumber_,
                          [&](uint32_t pixelWidth, uint32_t pixelHeight) -> ComPtr<ID2D1Bitmap1> {
                              ID2D1DeviceContext* resources = Device::Instance().resourceContext.Get();
-                             if (!resources) return {};
+                             if (!resources) {
+                                 return {};
+                             }
                              const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
                                  D2D1_BITMAP_OPTIONS_TARGET,
-                                 D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
-                                 dpi, dpi);
+                                 D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpi,
+                                 dpi);
                              ComPtr<ID2D1Bitmap1> bitmap;
                              ComPtr<ID2D1SolidColorBrush> white;
                              if (FAILED(resources->CreateBitmap(D2D1::SizeU(pixelWidth, pixelHeight), nullptr, 0,
@@ -90,7 +104,9 @@ GlowCache::Entry* Graphics::GlowSource(const std::wstring& key, float width, flo
                              resources->BeginDraw();
                              resources->Clear(D2D1::ColorF(0, 0, 0, 0));
                              resources->SetTransform(D2D1::Matrix3x2F::Translation(pad, pad));
-                             if (draw) draw(resources, white.Get());
+                             if (draw) {
+                                 draw(resources, white.Get());
+                             }
                              resources->SetTransform(D2D1::IdentityMatrix());
                              resources->EndDraw();
                              resources->SetTarget(nullptr);
@@ -101,7 +117,9 @@ GlowCache::Entry* Graphics::GlowSource(const std::wstring& key, float width, flo
 void Graphics::BakeGlow(GlowCache::Entry& entry, float blur) {
     entry.prepared = true;
     ID2D1DeviceContext* resources = Device::Instance().resourceContext.Get();
-    if (!resources || !entry.source) return;
+    if (!resources || !entry.source) {
+        return;
+    }
     if (!bakingShadow_ && FAILED(resources->CreateEffect(kShadowEffect, bakingShadow_.Put()))) {
         bakingShadow_.Reset();
         return;
@@ -111,15 +129,21 @@ void Graphics::BakeGlow(GlowCache::Entry& entry, float blur) {
     float dpiX = 96, dpiY = 96;
     entry.source->GetDpi(&dpiX, &dpiY);
     const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
-        D2D1_BITMAP_OPTIONS_TARGET, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
-        dpiX, dpiY);
+        D2D1_BITMAP_OPTIONS_TARGET, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpiX,
+        dpiY);
     ComPtr<ID2D1Bitmap1> blurred;
-    if (FAILED(resources->CreateBitmap(size, nullptr, 0, &properties, blurred.Put()))) return;
-    if (!ConfigureShadow(bakingShadow_.Get(), entry.source.Get(), Color{1, 1, 1, 1}, blur)) return;
+    if (FAILED(resources->CreateBitmap(size, nullptr, 0, &properties, blurred.Put()))) {
+        return;
+    }
+    if (!ConfigureShadow(bakingShadow_.Get(), entry.source.Get(), Color{1, 1, 1, 1}, blur)) {
+        return;
+    }
 
     ComPtr<ID2D1Image> output;
     bakingShadow_->GetOutput(output.Put());
-    if (!output) return;
+    if (!output) {
+        return;
+    }
     resources->SetTarget(blurred.Get());
     resources->SetDpi(dpiX, dpiY);
     resources->BeginDraw();
@@ -132,13 +156,17 @@ void Graphics::BakeGlow(GlowCache::Entry& entry, float blur) {
     resources->SetTarget(nullptr);
     // The effect keeps this source as its input until the next bake: a null input crashes some
     // implementations (Wine), so it is never cleared.
-    if (SUCCEEDED(hr)) entry.blurred = blurred;
+    if (SUCCEEDED(hr)) {
+        entry.blurred = blurred;
+    }
 }
 
 void Graphics::DrawGlow(GlowCache::Entry& entry, float x, float y, const Color& color, float blur, float opacity) {
     Color tinted = color;
     tinted.a *= opacity;
-    if (!entry.prepared) BakeGlow(entry, blur);
+    if (!entry.prepared) {
+        BakeGlow(entry, blur);
+    }
 
     if (entry.blurred) {
         const D2D1_SIZE_F size = entry.blurred->GetSize();
@@ -157,10 +185,14 @@ void Graphics::DrawGlow(GlowCache::Entry& entry, float x, float y, const Color& 
         liveShadow_.Reset();
         return;
     }
-    if (!ConfigureShadow(liveShadow_.Get(), entry.source.Get(), tinted, blur)) return;
+    if (!ConfigureShadow(liveShadow_.Get(), entry.source.Get(), tinted, blur)) {
+        return;
+    }
     ComPtr<ID2D1Image> output;
     liveShadow_->GetOutput(output.Put());
-    if (!output) return;
+    if (!output) {
+        return;
+    }
     const D2D1_POINT_2F origin = {x - entry.pad, y - entry.pad};
     context_->DrawImage(output.Get(), &origin, nullptr, D2D1_INTERPOLATION_MODE_LINEAR,
                         D2D1_COMPOSITE_MODE_SOURCE_OVER);

@@ -12,9 +12,13 @@ namespace Lorvex {
 
 namespace {
 
-D2D1_RECT_F ToRect(const Rect& rect) { return D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h); }
+D2D1_RECT_F ToRect(const Rect& rect) {
+    return D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h);
+}
 
-D2D1_COLOR_F ToColor(const Color& color) { return D2D1::ColorF(color.r, color.g, color.b, color.a); }
+D2D1_COLOR_F ToColor(const Color& color) {
+    return D2D1::ColorF(color.r, color.g, color.b, color.a);
+}
 
 D2D1_MATRIX_3X2_F Multiply(const D2D1_MATRIX_3X2_F& a, const D2D1_MATRIX_3X2_F& b) {
     D2D1_MATRIX_3X2_F m;
@@ -30,7 +34,9 @@ D2D1_MATRIX_3X2_F Multiply(const D2D1_MATRIX_3X2_F& a, const D2D1_MATRIX_3X2_F& 
 std::vector<D2D1_GRADIENT_STOP> ToStops(const std::vector<Graphics::GradientStop>& stops) {
     std::vector<D2D1_GRADIENT_STOP> result;
     result.reserve(stops.size());
-    for (const auto& stop : stops) result.push_back({stop.position, ToColor(stop.color)});
+    for (const auto& stop : stops) {
+        result.push_back({stop.position, ToColor(stop.color)});
+    }
     return result;
 }
 
@@ -48,14 +54,20 @@ Graphics::Graphics() {
     };
 }
 
-Graphics::~Graphics() { ReleaseTargets(); }
+Graphics::~Graphics() {
+    ReleaseTargets();
+}
 
 bool Graphics::Initialize(HWND window, bool composition) {
     // A second initialisation starts from nothing: a window can carry only one swap chain.
-    if (context_) ReleaseTargets();
+    if (context_) {
+        ReleaseTargets();
+    }
     window_ = window;
     composition_ = composition;
-    if (!Device::Initialize()) return false;
+    if (!Device::Initialize()) {
+        return false;
+    }
 
     if (window_) {
         const UINT dpi = GetDpiForWindow(window_);
@@ -63,15 +75,17 @@ bool Graphics::Initialize(HWND window, bool composition) {
     }
 
     context_ = Device::Instance().CreateContext(nullptr);
-    if (!context_) return false;
+    if (!context_) {
+        return false;
+    }
     context_->SetTextAntialiasMode(composition_ ? D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE
                                                 : D2D1_TEXT_ANTIALIAS_MODE_CLEARTYPE);
     context1_ = context_.Query<D2DExtra::ID2D1DeviceContext1>(D2DExtra::IID_DeviceContext1);
     realizationsUnavailable_ = !context1_;
 
-    const D2D1_STROKE_STYLE_PROPERTIES stroke = D2D1::StrokeStyleProperties(
-        D2D1_CAP_STYLE_ROUND, D2D1_CAP_STYLE_ROUND, D2D1_CAP_STYLE_ROUND, D2D1_LINE_JOIN_ROUND, 10.0f,
-        D2D1_DASH_STYLE_SOLID, 0.0f);
+    const D2D1_STROKE_STYLE_PROPERTIES stroke =
+        D2D1::StrokeStyleProperties(D2D1_CAP_STYLE_ROUND, D2D1_CAP_STYLE_ROUND, D2D1_CAP_STYLE_ROUND,
+                                    D2D1_LINE_JOIN_ROUND, 10.0f, D2D1_DASH_STYLE_SOLID, 0.0f);
     Device::Instance().d2dFactory->CreateStrokeStyle(stroke, nullptr, 0, roundStroke_.Put());
     context_->CreateSolidColorBrush(D2D1::ColorF(0, 0, 0, 1), solidBrush_.Put());
     return EnsureTargets();
@@ -89,21 +103,24 @@ bool Graphics::CreateSwapChain() {
     desc.BufferCount = 2;
     desc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_DISCARD;
     desc.Flags = 0;
-    if (!device.dxgiFactory || !device.d3dDevice) return false;
+    if (!device.dxgiFactory || !device.d3dDevice) {
+        return false;
+    }
 
     if (composition_) {
         desc.Scaling = DXGI_SCALING_STRETCH;
         desc.AlphaMode = DXGI_ALPHA_MODE_PREMULTIPLIED;
-        if (!device.compositionDevice) return false;
+        if (!device.compositionDevice) {
+            return false;
+        }
         ComPtr<IDXGISwapChain1> chain;
         ComPtr<IDCompositionTarget> target;
         ComPtr<IDCompositionVisual> visual;
         if (FAILED(device.dxgiFactory->CreateSwapChainForComposition(device.d3dDevice.Get(), &desc, nullptr,
                                                                      chain.Put())) ||
             FAILED(device.compositionDevice->CreateTargetForHwnd(window_, TRUE, target.Put())) ||
-            FAILED(device.compositionDevice->CreateVisual(visual.Put())) ||
-            FAILED(visual->SetContent(chain.Get())) || FAILED(target->SetRoot(visual.Get())) ||
-            FAILED(device.compositionDevice->Commit())) {
+            FAILED(device.compositionDevice->CreateVisual(visual.Put())) || FAILED(visual->SetContent(chain.Get())) ||
+            FAILED(target->SetRoot(visual.Get())) || FAILED(device.compositionDevice->Commit())) {
             return false;
         }
         swapChain_ = chain;
@@ -117,8 +134,8 @@ bool Graphics::CreateSwapChain() {
     if (FAILED(device.dxgiFactory->CreateSwapChainForHwnd(device.d3dDevice.Get(), window_, &desc, nullptr, nullptr,
                                                           swapChain_.Put()))) {
         desc.Scaling = DXGI_SCALING_STRETCH;
-        if (FAILED(device.dxgiFactory->CreateSwapChainForHwnd(device.d3dDevice.Get(), window_, &desc, nullptr,
-                                                              nullptr, swapChain_.Put()))) {
+        if (FAILED(device.dxgiFactory->CreateSwapChainForHwnd(device.d3dDevice.Get(), window_, &desc, nullptr, nullptr,
+                                                              swapChain_.Put()))) {
             swapChain_.Reset();
             return false;
         }
@@ -128,17 +145,25 @@ bool Graphics::CreateSwapChain() {
 }
 
 bool Graphics::EnsureTargets() {
-    if (targetBitmap_) return true;
-    if (!context_) return false;
+    if (targetBitmap_) {
+        return true;
+    }
+    if (!context_) {
+        return false;
+    }
 
     if (window_) {
         const SIZE size = ClientSize(window_);
         pixelWidth_ = size.cx;
         pixelHeight_ = size.cy;
-        if (!swapChain_ && !CreateSwapChain()) return false;
+        if (!swapChain_ && !CreateSwapChain()) {
+            return false;
+        }
 
         ComPtr<IDXGISurface> surface;
-        if (FAILED(swapChain_->GetBuffer(0, __uuidof(IDXGISurface), surface.PutVoid())) || !surface) return false;
+        if (FAILED(swapChain_->GetBuffer(0, __uuidof(IDXGISurface), surface.PutVoid())) || !surface) {
+            return false;
+        }
         const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
             D2D1_BITMAP_OPTIONS_TARGET | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
             D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM,
@@ -152,8 +177,8 @@ bool Graphics::EnsureTargets() {
     }
 
     const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
-        D2D1_BITMAP_OPTIONS_TARGET, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
-        dpi_, dpi_);
+        D2D1_BITMAP_OPTIONS_TARGET, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpi_,
+        dpi_);
     const D2D1_SIZE_U size = D2D1::SizeU(static_cast<UINT32>(pixelWidth_), static_cast<UINT32>(pixelHeight_));
     if (FAILED(context_->CreateBitmap(size, nullptr, 0, &properties, targetBitmap_.Put()))) {
         targetBitmap_.Reset();
@@ -173,25 +198,33 @@ bool Graphics::BindTarget() {
 void Graphics::SetOffscreenSize(int pixelWidth, int pixelHeight) {
     pixelWidth = std::max(1, pixelWidth);
     pixelHeight = std::max(1, pixelHeight);
-    if (pixelWidth == pixelWidth_ && pixelHeight == pixelHeight_) return;
+    if (pixelWidth == pixelWidth_ && pixelHeight == pixelHeight_) {
+        return;
+    }
     pixelWidth_ = pixelWidth;
     pixelHeight_ = pixelHeight;
     width_ = pixelWidth_ * 96.0f / dpi_;
     height_ = pixelHeight_ * 96.0f / dpi_;
-    if (window_ || !targetBitmap_) return;
+    if (window_ || !targetBitmap_) {
+        return;
+    }
     DropTarget();
     EnsureTargets();
 }
 
 void Graphics::Resize() {
-    if (!swapChain_ || !window_) return;
+    if (!swapChain_ || !window_) {
+        return;
+    }
     const SIZE size = ClientSize(window_);
-    if (size.cx == pixelWidth_ && size.cy == pixelHeight_ && targetBitmap_) return;
+    if (size.cx == pixelWidth_ && size.cy == pixelHeight_ && targetBitmap_) {
+        return;
+    }
     pixelWidth_ = size.cx;
     pixelHeight_ = size.cy;
     DropTarget();
-    swapChain_->ResizeBuffers(0, static_cast<UINT>(pixelWidth_), static_cast<UINT>(pixelHeight_),
-                              DXGI_FORMAT_UNKNOWN, 0);
+    swapChain_->ResizeBuffers(0, static_cast<UINT>(pixelWidth_), static_cast<UINT>(pixelHeight_), DXGI_FORMAT_UNKNOWN,
+                              0);
     EnsureTargets();
 }
 
@@ -205,7 +238,9 @@ bool Graphics::SetDpi(float dpi) {
 }
 
 void Graphics::DropTarget() {
-    if (context_) context_->SetTarget(nullptr);
+    if (context_) {
+        context_->SetTarget(nullptr);
+    }
     targetBitmap_.Reset();
 }
 
@@ -233,7 +268,9 @@ void Graphics::ReleaseTargets() {
 void Graphics::BeginFrame() {
     ++frameNumber_;
     transformStack_.clear();
-    if (!context_) return;
+    if (!context_) {
+        return;
+    }
     context_->BeginDraw();
     context_->SetTransform(D2D1::IdentityMatrix());
 }
@@ -267,7 +304,9 @@ Graphics::CacheCounts Graphics::Counts() const {
 // ---- Transforms and layers ----
 
 void Graphics::PushTransform(const D2D1_MATRIX_3X2_F& matrix) {
-    if (!context_) return;
+    if (!context_) {
+        return;
+    }
     D2D1_MATRIX_3X2_F current;
     context_->GetTransform(&current);
     transformStack_.push_back(current);
@@ -275,43 +314,53 @@ void Graphics::PushTransform(const D2D1_MATRIX_3X2_F& matrix) {
 }
 
 void Graphics::PopTransform() {
-    if (transformStack_.empty()) return;
-    if (context_) context_->SetTransform(transformStack_.back());
+    if (transformStack_.empty()) {
+        return;
+    }
+    if (context_) {
+        context_->SetTransform(transformStack_.back());
+    }
     transformStack_.pop_back();
 }
 
 void Graphics::PushLayer(float opacity, ID2D1Geometry* mask) {
-    if (!context_) return;
-    antialiasStack_.push_back(context_->GetTextAntialiasMode());
-    context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-    const D2D1_LAYER_PARAMETERS1 parameters = {
-        D2D1::RectF(-FLT_MAX, -FLT_MAX, FLT_MAX, FLT_MAX), mask, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
-        D2D1::IdentityMatrix(), opacity, nullptr, D2D1_LAYER_OPTIONS1_NONE};
-    context_->PushLayer(&parameters, nullptr);
-}
-
-void Graphics::PushRoundClip(const Rect& rect, float radius) {
-    if (!context_) return;
-    ClipEntry& entry = clipGeometries_[CacheKeys::Clip(rect, radius)];
-    entry.lastUse = frameNumber_;
-    if (!entry.geometry) {
-        Device::Instance().d2dFactory->CreateRoundedRectangleGeometry(
-            D2D1::RoundedRect(ToRect(rect), radius, radius), entry.geometry.Put());
+    if (!context_) {
+        return;
     }
     antialiasStack_.push_back(context_->GetTextAntialiasMode());
     context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-    const D2D1_LAYER_PARAMETERS1 parameters = {ToRect(rect),
-                                               entry.geometry.Get(),
+    const D2D1_LAYER_PARAMETERS1 parameters = {D2D1::RectF(-FLT_MAX, -FLT_MAX, FLT_MAX, FLT_MAX),
+                                               mask,
                                                D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
                                                D2D1::IdentityMatrix(),
-                                               1.0f,
+                                               opacity,
                                                nullptr,
                                                D2D1_LAYER_OPTIONS1_NONE};
     context_->PushLayer(&parameters, nullptr);
 }
 
+void Graphics::PushRoundClip(const Rect& rect, float radius) {
+    if (!context_) {
+        return;
+    }
+    ClipEntry& entry = clipGeometries_[CacheKeys::Clip(rect, radius)];
+    entry.lastUse = frameNumber_;
+    if (!entry.geometry) {
+        Device::Instance().d2dFactory->CreateRoundedRectangleGeometry(D2D1::RoundedRect(ToRect(rect), radius, radius),
+                                                                      entry.geometry.Put());
+    }
+    antialiasStack_.push_back(context_->GetTextAntialiasMode());
+    context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+    const D2D1_LAYER_PARAMETERS1 parameters = {
+        ToRect(rect), entry.geometry.Get(),    D2D1_ANTIALIAS_MODE_PER_PRIMITIVE, D2D1::IdentityMatrix(), 1.0f,
+        nullptr,      D2D1_LAYER_OPTIONS1_NONE};
+    context_->PushLayer(&parameters, nullptr);
+}
+
 void Graphics::PopLayer() {
-    if (!context_) return;
+    if (!context_) {
+        return;
+    }
     context_->PopLayer();
     if (!antialiasStack_.empty()) {
         context_->SetTextAntialiasMode(antialiasStack_.back());
@@ -327,13 +376,17 @@ void Graphics::SetSolidColor(const Color& color) {
 }
 
 void Graphics::FillRect(const Rect& rect, const Color& color) {
-    if (!context_ || !solidBrush_ || color.a <= 0 || rect.w <= 0 || rect.h <= 0) return;
+    if (!context_ || !solidBrush_ || color.a <= 0 || rect.w <= 0 || rect.h <= 0) {
+        return;
+    }
     SetSolidColor(color);
     context_->FillRectangle(ToRect(rect), solidBrush_.Get());
 }
 
 void Graphics::FillRoundRect(const Rect& rect, float radius, const Color& color) {
-    if (!context_ || !solidBrush_ || color.a <= 0 || rect.w <= 0 || rect.h <= 0) return;
+    if (!context_ || !solidBrush_ || color.a <= 0 || rect.w <= 0 || rect.h <= 0) {
+        return;
+    }
     SetSolidColor(color);
     if (radius <= 0) {
         context_->FillRectangle(ToRect(rect), solidBrush_.Get());
@@ -344,15 +397,21 @@ void Graphics::FillRoundRect(const Rect& rect, float radius, const Color& color)
 
 void Graphics::FillRoundRectCorners(const Rect& rect, float topLeft, float topRight, float bottomRight,
                                     float bottomLeft, const Color& color) {
-    if (!context_ || !solidBrush_ || color.a <= 0 || rect.w <= 0 || rect.h <= 0) return;
+    if (!context_ || !solidBrush_ || color.a <= 0 || rect.w <= 0 || rect.h <= 0) {
+        return;
+    }
     const auto geometry = Geometry::RoundedRect(ToRect(rect), topLeft, topRight, bottomRight, bottomLeft);
-    if (!geometry) return;
+    if (!geometry) {
+        return;
+    }
     SetSolidColor(color);
     context_->FillGeometry(geometry.Get(), solidBrush_.Get(), nullptr);
 }
 
 void Graphics::StrokeRoundRect(const Rect& rect, float radius, const Color& color, float width) {
-    if (!context_ || !solidBrush_ || color.a <= 0) return;
+    if (!context_ || !solidBrush_ || color.a <= 0) {
+        return;
+    }
     SetSolidColor(color);
     const Rect inset = {rect.x + width / 2, rect.y + width / 2, rect.w - width, rect.h - width};
     const float r = std::max(0.0f, radius - width / 2);
@@ -364,28 +423,37 @@ void Graphics::StrokeRoundRect(const Rect& rect, float radius, const Color& colo
 }
 
 void Graphics::FillEllipse(float cx, float cy, float rx, float ry, const Color& color) {
-    if (!context_ || !solidBrush_ || color.a <= 0) return;
+    if (!context_ || !solidBrush_ || color.a <= 0) {
+        return;
+    }
     SetSolidColor(color);
     context_->FillEllipse(D2D1::Ellipse(D2D1::Point2F(cx, cy), rx, ry), solidBrush_.Get());
 }
 
 void Graphics::StrokeEllipse(float cx, float cy, float rx, float ry, const Color& color, float width) {
-    if (!context_ || !solidBrush_ || color.a <= 0) return;
+    if (!context_ || !solidBrush_ || color.a <= 0) {
+        return;
+    }
     SetSolidColor(color);
     context_->DrawEllipse(D2D1::Ellipse(D2D1::Point2F(cx, cy), rx, ry), solidBrush_.Get(), width, nullptr);
 }
 
 void Graphics::FillEllipseRadial(float cx, float cy, float rx, float ry, const std::vector<GradientStop>& stops,
                                  float opacity) {
-    if (!context_) return;
-    ID2D1RadialGradientBrush* brush =
-        RadialBrush(stops, D2D1::Point2F(cx, cy), rx, ry, opacity, D2D1::Point2F(0, 0));
-    if (!brush) return;
+    if (!context_) {
+        return;
+    }
+    ID2D1RadialGradientBrush* brush = RadialBrush(stops, D2D1::Point2F(cx, cy), rx, ry, opacity, D2D1::Point2F(0, 0));
+    if (!brush) {
+        return;
+    }
     context_->FillEllipse(D2D1::Ellipse(D2D1::Point2F(cx, cy), rx, ry), brush);
 }
 
 void Graphics::DrawLine(float x1, float y1, float x2, float y2, const Color& color, float width) {
-    if (!context_ || !solidBrush_ || color.a <= 0 || width <= 0) return;
+    if (!context_ || !solidBrush_ || color.a <= 0 || width <= 0) {
+        return;
+    }
     const float dx = x2 - x1;
     const float dy = y2 - y1;
     const float length = std::sqrt(dx * dx + dy * dy);
@@ -406,7 +474,9 @@ void Graphics::DrawLine(float x1, float y1, float x2, float y2, const Color& col
 }
 
 void Graphics::FillGeometry(ID2D1Geometry* geometry, const Color& color) {
-    if (!context_ || !solidBrush_ || !geometry || color.a <= 0) return;
+    if (!context_ || !solidBrush_ || !geometry || color.a <= 0) {
+        return;
+    }
     auto* realization = GeometryRealization(geometry, 0, false);
     SetSolidColor(color);
     if (realization && context1_) {
@@ -418,7 +488,9 @@ void Graphics::FillGeometry(ID2D1Geometry* geometry, const Color& color) {
 
 void Graphics::StrokeGeometry(ID2D1Geometry* geometry, const Color& color, float width, bool roundCaps) {
     // Written so that a width that is not a number also draws nothing.
-    if (!context_ || !solidBrush_ || !geometry || !(width > 0) || color.a <= 0) return;
+    if (!context_ || !solidBrush_ || !geometry || !(width > 0) || color.a <= 0) {
+        return;
+    }
     auto* realization = GeometryRealization(geometry, width, roundCaps);
     SetSolidColor(color);
     if (realization && context1_) {
@@ -432,7 +504,9 @@ void Graphics::StrokeGeometry(ID2D1Geometry* geometry, const Color& color, float
 
 ID2D1LinearGradientBrush* Graphics::LinearBrush(const std::vector<GradientStop>& stops, D2D1_POINT_2F start,
                                                 D2D1_POINT_2F end, float opacity) {
-    if (!context_) return nullptr;
+    if (!context_) {
+        return nullptr;
+    }
     const std::string key = CacheKeys::Gradient(stops);
     auto found = linearBrushes_.find(key);
     if (found == linearBrushes_.end()) {
@@ -441,10 +515,8 @@ ID2D1LinearGradientBrush* Graphics::LinearBrush(const std::vector<GradientStop>&
         ComPtr<ID2D1GradientStopCollection> collection;
         ComPtr<ID2D1LinearGradientBrush> brush;
         if (FAILED(context_->CreateGradientStopCollection(converted.data(), static_cast<UINT32>(converted.size()),
-                                                          D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP,
-                                                          collection.Put())) ||
-            FAILED(context_->CreateLinearGradientBrush(&properties, nullptr,
-                                                       collection.Get(), brush.Put())) ||
+                                                          D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP, collection.Put())) ||
+            FAILED(context_->CreateLinearGradientBrush(&properties, nullptr, collection.Get(), brush.Put())) ||
             !brush) {
             return nullptr;
         }
@@ -460,7 +532,9 @@ ID2D1LinearGradientBrush* Graphics::LinearBrush(const std::vector<GradientStop>&
 ID2D1RadialGradientBrush* Graphics::RadialBrush(const std::vector<GradientStop>& stops, D2D1_POINT_2F center,
                                                 float radiusX, float radiusY, float opacity,
                                                 D2D1_POINT_2F originOffset) {
-    if (!context_) return nullptr;
+    if (!context_) {
+        return nullptr;
+    }
     const std::string key = CacheKeys::Gradient(stops);
     auto found = radialBrushes_.find(key);
     if (found == radialBrushes_.end()) {
@@ -469,8 +543,7 @@ ID2D1RadialGradientBrush* Graphics::RadialBrush(const std::vector<GradientStop>&
         ComPtr<ID2D1GradientStopCollection> collection;
         ComPtr<ID2D1RadialGradientBrush> brush;
         if (FAILED(context_->CreateGradientStopCollection(converted.data(), static_cast<UINT32>(converted.size()),
-                                                          D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP,
-                                                          collection.Put())) ||
+                                                          D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP, collection.Put())) ||
             FAILED(context_->CreateRadialGradientBrush(&properties, nullptr, collection.Get(), brush.Put())) ||
             !brush) {
             return nullptr;
@@ -488,11 +561,15 @@ ID2D1RadialGradientBrush* Graphics::RadialBrush(const std::vector<GradientStop>&
 
 void Graphics::FillLinearGradient(const Rect& rect, float radius, const std::vector<GradientStop>& stops,
                                   D2D1_POINT_2F from, D2D1_POINT_2F to) {
-    if (!context_) return;
+    if (!context_) {
+        return;
+    }
     ID2D1LinearGradientBrush* brush =
         LinearBrush(stops, D2D1::Point2F(rect.x + rect.w * from.x, rect.y + rect.h * from.y),
                     D2D1::Point2F(rect.x + rect.w * to.x, rect.y + rect.h * to.y), 1.0f);
-    if (!brush) return;
+    if (!brush) {
+        return;
+    }
     if (radius <= 0) {
         context_->FillRectangle(ToRect(rect), brush);
     } else {

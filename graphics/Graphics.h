@@ -136,11 +136,11 @@ public:
     // call win.
     ID2D1LinearGradientBrush* LinearBrush(const std::vector<GradientStop>& stops, D2D1_POINT_2F start,
                                           D2D1_POINT_2F end, float opacity);
-    ID2D1RadialGradientBrush* RadialBrush(const std::vector<GradientStop>& stops, D2D1_POINT_2F center,
-                                          float radiusX, float radiusY, float opacity, D2D1_POINT_2F originOffset);
+    ID2D1RadialGradientBrush* RadialBrush(const std::vector<GradientStop>& stops, D2D1_POINT_2F center, float radiusX,
+                                          float radiusY, float opacity, D2D1_POINT_2F originOffset);
     // from and to are fractions of the rect: (0, 0) top-left, (1, 1) bottom-right.
-    void FillLinearGradient(const Rect& rect, float radius, const std::vector<GradientStop>& stops,
-                            D2D1_POINT_2F from, D2D1_POINT_2F to);
+    void FillLinearGradient(const Rect& rect, float radius, const std::vector<GradientStop>& stops, D2D1_POINT_2F from,
+                            D2D1_POINT_2F to);
 
     // Text. Layouts from TextLayout stay owned by the cache and live until the next eviction.
     IDWriteTextFormat* TextFormat(const TextStyle& style);
@@ -153,8 +153,8 @@ public:
     TextSize MeasureRichText(std::wstring_view text, const TextStyle& style, const std::vector<TextSpan>& spans,
                              float maxWidth);
     int32_t HitTestText(std::wstring_view text, const TextStyle& style, float maxWidth, float x, float y);
-    void CaretPosition(std::wstring_view text, const TextStyle& style, float maxWidth, size_t index, float* x,
-                       float* y, float* height);
+    void CaretPosition(std::wstring_view text, const TextStyle& style, float maxWidth, size_t index, float* x, float* y,
+                       float* height);
 
     // Glow and realisation.
     D2DExtra::ID2D1GeometryRealization* GeometryRealization(ID2D1Geometry* geometry, float width, bool roundCaps);

@@ -14,12 +14,16 @@ constexpr float kMeasureHeight = 100000.0f;
 // The slot's family; before the font table is filled, the first family the slot prefers.
 const std::wstring& FamilyOf(int32_t slot) {
     const std::wstring& family = Graphics::Fonts::Family(slot);
-    if (!family.empty()) return family;
+    if (!family.empty()) {
+        return family;
+    }
     const int32_t index = slot >= 0 && slot < 4 ? slot : 0;
     return Graphics::Fonts::Preferences(static_cast<Graphics::FontSlot>(index)).front();
 }
 
-DWRITE_TEXT_RANGE WholeText(std::wstring_view text) { return {0, static_cast<UINT32>(text.size())}; }
+DWRITE_TEXT_RANGE WholeText(std::wstring_view text) {
+    return {0, static_cast<UINT32>(text.size())};
+}
 
 // The span's range cut to the text; length 0 when it lies outside.
 DWRITE_TEXT_RANGE SpanRange(const Graphics::TextSpan& span, size_t textLength) {
@@ -28,17 +32,23 @@ DWRITE_TEXT_RANGE SpanRange(const Graphics::TextSpan& span, size_t textLength) {
     return {static_cast<UINT32>(start), static_cast<UINT32>(length)};
 }
 
-D2D1_COLOR_F ToColor(const Color& color) { return D2D1::ColorF(color.r, color.g, color.b, color.a); }
+D2D1_COLOR_F ToColor(const Color& color) {
+    return D2D1::ColorF(color.r, color.g, color.b, color.a);
+}
 
 }  // namespace
 
 IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
     const int64_t tenths = style.lineHeight > 0 ? static_cast<int64_t>(style.lineHeight * 10.0) : 0;
     const auto key = std::make_pair(CacheKeys::TextFormat(style), tenths);
-    if (const auto found = textFormats_.find(key); found != textFormats_.end()) return found->second.Get();
+    if (const auto found = textFormats_.find(key); found != textFormats_.end()) {
+        return found->second.Get();
+    }
 
     IDWriteFactory3* factory = Device::Instance().dwriteFactory.Get();
-    if (!factory) return nullptr;
+    if (!factory) {
+        return nullptr;
+    }
     ComPtr<IDWriteTextFormat> format;
     if (FAILED(factory->CreateTextFormat(FamilyOf(style.font).c_str(), nullptr,
                                          static_cast<DWRITE_FONT_WEIGHT>(style.weight),
@@ -53,8 +63,8 @@ IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
     return textFormats_.emplace(key, format).first->second.Get();
 }
 
-ComPtr<IDWriteTextLayout> Graphics::CreatePlainLayout(std::wstring_view text, const TextStyle& style,
-                                                      float maxWidth, float maxHeight) {
+ComPtr<IDWriteTextLayout> Graphics::CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
+                                                      float maxHeight) {
     IDWriteTextFormat* format = TextFormat(style);
     IDWriteFactory3* factory = Device::Instance().dwriteFactory.Get();
     ComPtr<IDWriteTextLayout> layout;
@@ -75,14 +85,19 @@ IDWriteTextLayout* Graphics::TextLayout(std::wstring_view text, const TextStyle&
     }
 
     ComPtr<IDWriteTextLayout> layout = CreatePlainLayout(text, style, maxWidth, maxHeight);
-    if (!layout) return nullptr;
+    if (!layout) {
+        return nullptr;
+    }
     static const DWRITE_TEXT_ALIGNMENT alignments[] = {DWRITE_TEXT_ALIGNMENT_LEADING, DWRITE_TEXT_ALIGNMENT_CENTER,
-                                                       DWRITE_TEXT_ALIGNMENT_TRAILING,
-                                                       DWRITE_TEXT_ALIGNMENT_JUSTIFIED};
+                                                       DWRITE_TEXT_ALIGNMENT_TRAILING, DWRITE_TEXT_ALIGNMENT_JUSTIFIED};
     static const DWRITE_PARAGRAPH_ALIGNMENT paragraphs[] = {
         DWRITE_PARAGRAPH_ALIGNMENT_NEAR, DWRITE_PARAGRAPH_ALIGNMENT_CENTER, DWRITE_PARAGRAPH_ALIGNMENT_FAR};
-    if (style.align >= 0 && style.align <= 3) layout->SetTextAlignment(alignments[style.align]);
-    if (style.valign >= 0 && style.valign <= 2) layout->SetParagraphAlignment(paragraphs[style.valign]);
+    if (style.align >= 0 && style.align <= 3) {
+        layout->SetTextAlignment(alignments[style.align]);
+    }
+    if (style.valign >= 0 && style.valign <= 2) {
+        layout->SetParagraphAlignment(paragraphs[style.valign]);
+    }
     layout->SetWordWrapping(style.wrap ? DWRITE_WORD_WRAPPING_WRAP : DWRITE_WORD_WRAPPING_NO_WRAP);
     if (style.ellipsis) {
         ComPtr<IDWriteInlineObject> sign;
@@ -91,7 +106,9 @@ IDWriteTextLayout* Graphics::TextLayout(std::wstring_view text, const TextStyle&
             layout->SetTrimming(&trimming, sign.Get());
         }
     }
-    if (style.underline) layout->SetUnderline(TRUE, WholeText(text));
+    if (style.underline) {
+        layout->SetUnderline(TRUE, WholeText(text));
+    }
 
     LayoutEntry& entry = textLayouts_[std::move(key)];
     entry.layout = layout;
@@ -100,16 +117,20 @@ IDWriteTextLayout* Graphics::TextLayout(std::wstring_view text, const TextStyle&
 }
 
 void Graphics::DrawText(std::wstring_view text, const Rect& rect, const Color& color, const TextStyle& style) {
-    if (!context_ || !solidBrush_ || text.empty() || color.a <= 0 || rect.w <= 0) return;
+    if (!context_ || !solidBrush_ || text.empty() || color.a <= 0 || rect.w <= 0) {
+        return;
+    }
     IDWriteTextLayout* layout = TextLayout(text, style, rect.w, std::max(0.0f, rect.h));
-    if (!layout) return;
+    if (!layout) {
+        return;
+    }
     SetSolidColor(color);
     context_->DrawTextLayout(D2D1::Point2F(rect.x, rect.y), layout, solidBrush_.Get(), D2D1_DRAW_TEXT_OPTIONS_NONE);
 }
 
 ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const TextStyle& style,
-                                                   const std::vector<TextSpan>& spans, float maxWidth,
-                                                   float maxHeight, bool applyColors) {
+                                                   const std::vector<TextSpan>& spans, float maxWidth, float maxHeight,
+                                                   bool applyColors) {
     std::wstring key = CacheKeys::RichTextLayout(text, style, spans, maxWidth, maxHeight, applyColors);
     if (const auto found = richTextLayouts_.find(key); found != richTextLayouts_.end()) {
         found->second.lastUse = frameNumber_;
@@ -117,9 +138,13 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
     }
 
     IDWriteTextLayout* plain = TextLayout(text, style, maxWidth, maxHeight);
-    if (!plain || !TextFormat(style)) return {};
+    if (!plain || !TextFormat(style)) {
+        return {};
+    }
     ComPtr<IDWriteTextLayout> layout = CreatePlainLayout(text, style, maxWidth, maxHeight);
-    if (!layout) return {};
+    if (!layout) {
+        return {};
+    }
     layout->SetTextAlignment(plain->GetTextAlignment());
     layout->SetParagraphAlignment(plain->GetParagraphAlignment());
     layout->SetWordWrapping(plain->GetWordWrapping());
@@ -129,16 +154,30 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
     if (SUCCEEDED(plain->GetLineSpacing(&method, &spacing, &baseline))) {
         layout->SetLineSpacing(method, spacing, baseline);
     }
-    if (style.underline) layout->SetUnderline(TRUE, WholeText(text));
+    if (style.underline) {
+        layout->SetUnderline(TRUE, WholeText(text));
+    }
 
     for (const auto& span : spans) {
         const DWRITE_TEXT_RANGE range = SpanRange(span, text.size());
-        if (range.length == 0) continue;
-        if (span.weight != 0) layout->SetFontWeight(static_cast<DWRITE_FONT_WEIGHT>(span.weight), range);
-        if (span.underline) layout->SetUnderline(TRUE, range);
-        if (span.italic) layout->SetFontStyle(DWRITE_FONT_STYLE_ITALIC, range);
-        if (span.strike) layout->SetStrikethrough(TRUE, range);
-        if (span.mono) layout->SetFontFamilyName(FamilyOf(static_cast<int32_t>(FontSlot::Mono)).c_str(), range);
+        if (range.length == 0) {
+            continue;
+        }
+        if (span.weight != 0) {
+            layout->SetFontWeight(static_cast<DWRITE_FONT_WEIGHT>(span.weight), range);
+        }
+        if (span.underline) {
+            layout->SetUnderline(TRUE, range);
+        }
+        if (span.italic) {
+            layout->SetFontStyle(DWRITE_FONT_STYLE_ITALIC, range);
+        }
+        if (span.strike) {
+            layout->SetStrikethrough(TRUE, range);
+        }
+        if (span.mono) {
+            layout->SetFontFamilyName(FamilyOf(static_cast<int32_t>(FontSlot::Mono)).c_str(), range);
+        }
         if (applyColors && span.color.a > 0 && context_) {
             ComPtr<ID2D1SolidColorBrush> brush;
             if (SUCCEEDED(context_->CreateSolidColorBrush(ToColor(span.color), brush.Put()))) {
@@ -165,7 +204,9 @@ Graphics::TextSize Graphics::MeasureText(std::wstring_view text, const TextStyle
         layout = TextLayout(text, plain, maxWidth, kMeasureHeight);
     }
     DWRITE_TEXT_METRICS metrics = {};
-    if (!layout || FAILED(layout->GetMetrics(&metrics))) return {};
+    if (!layout || FAILED(layout->GetMetrics(&metrics))) {
+        return {};
+    }
     return {text.empty() ? 0.0f : metrics.widthIncludingTrailingWhitespace, metrics.height};
 }
 
@@ -182,7 +223,9 @@ Graphics::TextSize Graphics::MeasureRichText(std::wstring_view text, const TextS
         layout = RichTextLayout(text, plain, spans, maxWidth, kMeasureHeight, false);
     }
     DWRITE_TEXT_METRICS metrics = {};
-    if (!layout || FAILED(layout->GetMetrics(&metrics))) return {};
+    if (!layout || FAILED(layout->GetMetrics(&metrics))) {
+        return {};
+    }
     return {text.empty() ? 0.0f : metrics.widthIncludingTrailingWhitespace, metrics.height};
 }
 
@@ -195,7 +238,9 @@ IDWriteTextLayout* Graphics::HitTestLayout(std::wstring_view text, const TextSty
 
 int32_t Graphics::HitTestText(std::wstring_view text, const TextStyle& style, float maxWidth, float x, float y) {
     IDWriteTextLayout* layout = HitTestLayout(text, style, maxWidth);
-    if (!layout) return 0;
+    if (!layout) {
+        return 0;
+    }
     const auto length = static_cast<int64_t>(text.size());
     int64_t index = 0;
     BOOL trailing = FALSE;
@@ -206,7 +251,9 @@ int32_t Graphics::HitTestText(std::wstring_view text, const TextStyle& style, fl
     } else {
         // Hit testing missing (Wine: E_NOTIMPL): the same answer from line and cluster metrics.
         TextCarets carets;
-        if (!carets.Build(layout, style.align)) return 0;
+        if (!carets.Build(layout, style.align)) {
+            return 0;
+        }
         index = carets.IndexAt(x, y);
     }
     return static_cast<int32_t>(std::clamp<int64_t>(index, 0, length));
@@ -218,13 +265,21 @@ void Graphics::CaretPosition(std::wstring_view text, const TextStyle& style, flo
     float caretY = 0;
     float caretHeight = style.size * 1.3f;
     const auto publish = [&] {
-        if (x) *x = caretX;
-        if (y) *y = caretY;
-        if (height) *height = caretHeight;
+        if (x) {
+            *x = caretX;
+        }
+        if (y) {
+            *y = caretY;
+        }
+        if (height) {
+            *height = caretHeight;
+        }
     };
 
     IDWriteTextLayout* layout = HitTestLayout(text, style, maxWidth);
-    if (!layout) return publish();
+    if (!layout) {
+        return publish();
+    }
 
     const bool atEnd = index >= text.size();
     const auto position = static_cast<UINT32>(text.empty() ? 0 : (atEnd ? text.size() - 1 : index));
@@ -241,7 +296,9 @@ void Graphics::CaretPosition(std::wstring_view text, const TextStyle& style, flo
         // those fail too, the start values stay rather than a caret of no height.
         TextCarets carets;
         TextCarets::Caret caret;
-        if (!carets.Build(layout, style.align) || !carets.CaretAt(position, trailing, &caret)) return publish();
+        if (!carets.Build(layout, style.align) || !carets.CaretAt(position, trailing, &caret)) {
+            return publish();
+        }
         caretX = text.empty() && style.align != 1 ? 0.0f : caret.x;
         caretY = caret.y;
         caretHeight = caret.height;

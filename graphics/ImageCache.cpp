@@ -46,7 +46,9 @@ bool SmallEnoughToDecode(const std::wstring& path) {
 
 std::shared_ptr<Image> Decode(const std::wstring& path) {
     IWICImagingFactory* factory = Graphics::Device::Instance().wicFactory.Get();
-    if (!factory || !SmallEnoughToDecode(path)) return nullptr;
+    if (!factory || !SmallEnoughToDecode(path)) {
+        return nullptr;
+    }
     ComPtr<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnLoad,
                                                   decoder.Put()))) {
@@ -61,7 +63,9 @@ std::shared_ptr<Image> Decode(const std::wstring& path) {
 std::shared_ptr<Image> LoadImage(const std::wstring& path) {
     const std::wstring key = path + L"|" + std::to_wstring(DrawDecodeLimit);
     auto& cache = Cache();
-    if (const auto found = cache.find(key); found != cache.end()) return found->second;
+    if (const auto found = cache.find(key); found != cache.end()) {
+        return found->second;
+    }
     return cache.emplace(key, Decode(path)).first->second;
 }
 

@@ -49,11 +49,17 @@ bool AnyNotOpaque(const std::vector<uint32_t>& pixels) {
 std::string StreamBytes(IStream* stream) {
     HGLOBAL global = nullptr;
     STATSTG stat{};
-    if (FAILED(GetHGlobalFromStream(stream, &global)) || FAILED(stream->Stat(&stat, STATFLAG_NONAME))) return {};
+    if (FAILED(GetHGlobalFromStream(stream, &global)) || FAILED(stream->Stat(&stat, STATFLAG_NONAME))) {
+        return {};
+    }
     const uint64_t size = stat.cbSize.QuadPart;
-    if (size == 0 || size > GlobalSize(global)) return {};
+    if (size == 0 || size > GlobalSize(global)) {
+        return {};
+    }
     const void* data = GlobalLock(global);
-    if (!data) return {};
+    if (!data) {
+        return {};
+    }
     std::string bytes(static_cast<const char*>(data), static_cast<size_t>(size));
     GlobalUnlock(global);
     return bytes;
@@ -67,23 +73,27 @@ std::string EncodeWith(IWICImagingFactory* factory, uint32_t width, uint32_t hei
     }
     const UINT stride = width * 4;
     ComPtr<IWICBitmap> bitmap;
-    if (FAILED(factory->CreateBitmapFromMemory(width, height, GUID_WICPixelFormat32bppPBGRA, stride,
-                                               static_cast<UINT>(pixels.size() * 4),
-                                               reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels.data())),
-                                               bitmap.Put()))) {
+    if (FAILED(factory->CreateBitmapFromMemory(
+            width, height, GUID_WICPixelFormat32bppPBGRA, stride, static_cast<UINT>(pixels.size() * 4),
+            reinterpret_cast<BYTE*>(const_cast<uint32_t*>(pixels.data())), bitmap.Put()))) {
         return {};
     }
     ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) return {};
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()))) {
+        return {};
+    }
 
     ComPtr<IWICBitmapEncoder> encoder;
-    if (FAILED(factory->CreateEncoder(png ? GUID_ContainerFormatPng : GUID_ContainerFormatJpeg, nullptr, encoder.Put())) ||
+    if (FAILED(
+            factory->CreateEncoder(png ? GUID_ContainerFormatPng : GUID_ContainerFormatJpeg, nullptr, encoder.Put())) ||
         FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache))) {
         return {};
     }
     ComPtr<IWICBitmapFrameEncode> frame;
     ComPtr<IPropertyBag2> options;
-    if (FAILED(encoder->CreateNewFrame(frame.Put(), options.Put()))) return {};
+    if (FAILED(encoder->CreateNewFrame(frame.Put(), options.Put()))) {
+        return {};
+    }
     if (!png && options) {
         PROPBAG2 option{};
         option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
@@ -91,19 +101,24 @@ std::string EncodeWith(IWICImagingFactory* factory, uint32_t width, uint32_t hei
         VariantInit(&value);
         value.vt = VT_R4;
         value.fltVal = std::isnan(quality) ? 0.85f : std::clamp(quality, 0.0f, 1.0f);
-        if (FAILED(options->Write(1, &option, &value))) return {};
+        if (FAILED(options->Write(1, &option, &value))) {
+            return {};
+        }
     }
-    if (FAILED(frame->Initialize(options.Get())) || FAILED(frame->SetSize(width, height))) return {};
+    if (FAILED(frame->Initialize(options.Get())) || FAILED(frame->SetSize(width, height))) {
+        return {};
+    }
 
     // The encoder may answer with the nearest format it supports: convert to whatever it took.
     WICPixelFormatGUID format = png ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
-    if (FAILED(frame->SetPixelFormat(&format))) return {};
+    if (FAILED(frame->SetPixelFormat(&format))) {
+        return {};
+    }
     ComPtr<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.Put())) ||
         FAILED(converter->Initialize(bitmap.Get(), format, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)) ||
-        FAILED(frame->WriteSource(converter.Get(), nullptr)) || FAILED(frame->Commit()) ||
-        FAILED(encoder->Commit())) {
+        FAILED(frame->WriteSource(converter.Get(), nullptr)) || FAILED(frame->Commit()) || FAILED(encoder->Commit())) {
         return {};
     }
     return StreamBytes(stream.Get());
@@ -117,7 +132,9 @@ bool SanePictureSize(uint32_t width, uint32_t height) {
 }
 
 std::optional<DecodedFrame> DecodeFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, uint32_t maxSide) {
-    if (!factory || !decoder || maxSide == 0) return std::nullopt;
+    if (!factory || !decoder || maxSide == 0) {
+        return std::nullopt;
+    }
     ComPtr<IWICBitmapFrameDecode> frame;
     UINT width = 0;
     UINT height = 0;
@@ -140,8 +157,8 @@ std::optional<DecodedFrame> DecodeFrame(IWICImagingFactory* factory, IWICBitmapD
     }
     ComPtr<IWICFormatConverter> converter;
     if (FAILED(factory->CreateFormatConverter(converter.Put())) ||
-        FAILED(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
-                                     0.0, WICBitmapPaletteTypeCustom))) {
+        FAILED(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom))) {
         return std::nullopt;
     }
     DecodedFrame decoded;
@@ -161,9 +178,13 @@ std::string Encode(uint32_t width, uint32_t height, const std::vector<uint32_t>&
 }
 
 std::optional<Recompressed> Recompress(const std::string& bytes, int mode, float quality) {
-    if (bytes.empty() || bytes.size() > MaxPictureBytes) return std::nullopt;
+    if (bytes.empty() || bytes.size() > MaxPictureBytes) {
+        return std::nullopt;
+    }
     const ComPtr<IWICImagingFactory> factory = OwnFactory();
-    if (!factory) return std::nullopt;
+    if (!factory) {
+        return std::nullopt;
+    }
 
     const ComPtr<IStream> stream = MemoryStream(bytes);
     ComPtr<IWICBitmapDecoder> decoder;
@@ -174,12 +195,16 @@ std::optional<Recompressed> Recompress(const std::string& bytes, int mode, float
         return std::nullopt;
     }
     const std::optional<DecodedFrame> frame = DecodeFrame(factory.Get(), decoder.Get(), StoreDecodeLimit);
-    if (!frame) return std::nullopt;
+    if (!frame) {
+        return std::nullopt;
+    }
 
     Recompressed result;
     result.png = mode == 2 || (mode == 0 && AnyNotOpaque(frame->pixels));
     result.bytes = EncodeWith(factory.Get(), frame->width, frame->height, frame->pixels, result.png, quality);
-    if (result.bytes.empty()) return std::nullopt;
+    if (result.bytes.empty()) {
+        return std::nullopt;
+    }
     return result;
 }
 

@@ -28,17 +28,23 @@ bool CopyUnchanged(const std::wstring& source, const std::wstring& target) {
 std::wstring StoreImageFile(const std::wstring& sourcePath, const std::wstring& basePath) {
     const std::wstring unchangedTarget = basePath + Files::Extension(sourcePath);
     const std::optional<uint64_t> size = FileSize(sourcePath);
-    if (!size) return {};
+    if (!size) {
+        return {};
+    }
     if (*size > MaxPictureBytes) {
         return CopyUnchanged(sourcePath, unchangedTarget) ? unchangedTarget : std::wstring();
     }
 
     const std::optional<std::string> bytes = Files::ReadBytes(sourcePath);
-    if (!bytes) return {};
+    if (!bytes) {
+        return {};
+    }
     const std::optional<Recompressed> smaller = Recompress(*bytes, 0, 0.85f);
     if (smaller && smaller->bytes.size() < bytes->size()) {
         const std::wstring target = basePath + (smaller->png ? L".png" : L".jpg");
-        if (Files::WriteBytes(target, smaller->bytes)) return target;
+        if (Files::WriteBytes(target, smaller->bytes)) {
+            return target;
+        }
         Files::RemoveFile(target);  // no half-written picture left behind
     }
     return Files::WriteBytes(unchangedTarget, *bytes) ? unchangedTarget : std::wstring();

@@ -14,10 +14,12 @@ bool RealizationCache::Key::operator<(const Key& other) const {
 }
 
 bool RealizationCache::ZoomLevel(const D2D1_MATRIX_3X2_F& transform, int32_t* level) {
-    const double determinant = static_cast<double>(transform._11) * transform._22 -
-                               static_cast<double>(transform._12) * transform._21;
+    const double determinant =
+        static_cast<double>(transform._11) * transform._22 - static_cast<double>(transform._12) * transform._21;
     const double scale = std::sqrt(std::fabs(determinant));
-    if (!(scale > 0) || !std::isfinite(scale)) return false;
+    if (!(scale > 0) || !std::isfinite(scale)) {
+        return false;
+    }
     *level = static_cast<int32_t>(std::lround(4.0 * std::log2(scale)));
     return true;
 }
@@ -29,18 +31,28 @@ float RealizationCache::Tolerance(int32_t level, float dpi) {
 }
 
 RealizationCache::Realization* RealizationCache::Get(ID2D1Geometry* geometry, float width, bool roundCaps,
-                                                     const D2D1_MATRIX_3X2_F& transform, float dpi,
-                                                     uint64_t frame, const Creator& create) {
+                                                     const D2D1_MATRIX_3X2_F& transform, float dpi, uint64_t frame,
+                                                     const Creator& create) {
     int32_t level = 0;
     // A width that is not a number has no place in the key's ordering: drawn directly.
-    if (!geometry || std::isnan(width) || !ZoomLevel(transform, &level)) return nullptr;
+    if (!geometry || std::isnan(width) || !ZoomLevel(transform, &level)) {
+        return nullptr;
+    }
 
     Entry& entry = entries_[Key{geometry, level, width, roundCaps}];
     entry.lastUse = frame;
-    if (entry.realization) return entry.realization.Get();
-    if (!entry.geometry) entry.geometry = ComPtr<ID2D1Geometry>(geometry);
-    if (++entry.uses < 3) return nullptr;
-    if (create) entry.realization = create(geometry, Tolerance(level, dpi), width, roundCaps);
+    if (entry.realization) {
+        return entry.realization.Get();
+    }
+    if (!entry.geometry) {
+        entry.geometry = ComPtr<ID2D1Geometry>(geometry);
+    }
+    if (++entry.uses < 3) {
+        return nullptr;
+    }
+    if (create) {
+        entry.realization = create(geometry, Tolerance(level, dpi), width, roundCaps);
+    }
     return entry.realization.Get();
 }
 

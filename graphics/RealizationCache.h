@@ -18,8 +18,8 @@ class RealizationCache {
 public:
     using Realization = D2DExtra::ID2D1GeometryRealization;
     // Makes the realisation: a stroke of the width when width > 0, else the fill. Null on failure.
-    using Creator = std::function<ComPtr<Realization>(ID2D1Geometry* geometry, float tolerance, float width,
-                                                      bool roundCaps)>;
+    using Creator =
+        std::function<ComPtr<Realization>(ID2D1Geometry* geometry, float tolerance, float width, bool roundCaps)>;
 
     struct Key {
         ID2D1Geometry* geometry = nullptr;

@@ -4,13 +4,19 @@ namespace Lorvex {
 
 bool TextCarets::Build(IDWriteTextLayout* layout, int32_t align) {
     lines_.clear();
-    if (!layout) return false;
+    if (!layout) {
+        return false;
+    }
 
     UINT32 lineCount = 0;
     layout->GetLineMetrics(nullptr, 0, &lineCount);
-    if (lineCount == 0) return false;
+    if (lineCount == 0) {
+        return false;
+    }
     std::vector<DWRITE_LINE_METRICS> lineMetrics(lineCount);
-    if (FAILED(layout->GetLineMetrics(lineMetrics.data(), lineCount, &lineCount))) return false;
+    if (FAILED(layout->GetLineMetrics(lineMetrics.data(), lineCount, &lineCount))) {
+        return false;
+    }
 
     UINT32 clusterCount = 0;
     layout->GetClusterMetrics(nullptr, 0, &clusterCount);
@@ -37,12 +43,18 @@ bool TextCarets::Build(IDWriteTextLayout* layout, int32_t align) {
         while (cluster < clusterMetrics.size() && clusterPosition < end) {
             const auto& source = clusterMetrics[cluster];
             line.clusters.push_back({clusterPosition, source.length, source.width});
-            if (clusterPosition < visibleEnd) content += source.width;
+            if (clusterPosition < visibleEnd) {
+                content += source.width;
+            }
             clusterPosition += source.length;
             ++cluster;
         }
-        if (align == 1) line.left = (maxWidth - content) / 2;
-        if (align == 2) line.left = maxWidth - content;
+        if (align == 1) {
+            line.left = (maxWidth - content) / 2;
+        }
+        if (align == 2) {
+            line.left = maxWidth - content;
+        }
         top += metrics.height;
         position = end;
         lines_.push_back(std::move(line));
@@ -51,7 +63,9 @@ bool TextCarets::Build(IDWriteTextLayout* layout, int32_t align) {
 }
 
 int64_t TextCarets::IndexAt(float x, float y) const {
-    if (lines_.empty()) return 0;
+    if (lines_.empty()) {
+        return 0;
+    }
     const Line* line = &lines_.back();
     for (const auto& candidate : lines_) {
         if (y < candidate.top + candidate.height) {
@@ -62,8 +76,12 @@ int64_t TextCarets::IndexAt(float x, float y) const {
     float left = line->left;
     const uint32_t end = line->start + line->length - line->newline;
     for (const auto& cluster : line->clusters) {
-        if (cluster.position >= end) break;
-        if (x < left + cluster.width / 2) return cluster.position;
+        if (cluster.position >= end) {
+            break;
+        }
+        if (x < left + cluster.width / 2) {
+            return cluster.position;
+        }
         left += cluster.width;
     }
     return end;
@@ -71,13 +89,17 @@ int64_t TextCarets::IndexAt(float x, float y) const {
 
 bool TextCarets::CaretAt(uint32_t position, bool trailing, Caret* caret) const {
     for (const auto& line : lines_) {
-        if (position >= line.start + line.length && &line != &lines_.back()) continue;
+        if (position >= line.start + line.length && &line != &lines_.back()) {
+            continue;
+        }
         float x = line.left;
         for (const auto& cluster : line.clusters) {
             if (cluster.position + cluster.length <= position) {
                 x += cluster.width;
             } else {
-                if (trailing && cluster.position <= position) x += cluster.width;
+                if (trailing && cluster.position <= position) {
+                    x += cluster.width;
+                }
                 break;
             }
         }

@@ -39,7 +39,7 @@ private:
         uint32_t newline = 0;  // units of the line break at its end
         float top = 0;
         float height = 0;
-        float left = 0;        // alignment offset
+        float left = 0;  // alignment offset
         std::vector<Cluster> clusters;
     };
 

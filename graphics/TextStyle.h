@@ -7,16 +7,16 @@
 namespace Lorvex {
 
 struct TextStyle {
-    float size = 14;         // font size in DIPs
-    int32_t font = 0;        // Graphics::FontSlot: 0 UI, 1 icons, 2 mono, 3 mono fallback
-    int32_t weight = 400;    // DWRITE_FONT_WEIGHT (400 normal, 600 semibold, 700 bold)
+    float size = 14;       // font size in DIPs
+    int32_t font = 0;      // Graphics::FontSlot: 0 UI, 1 icons, 2 mono, 3 mono fallback
+    int32_t weight = 400;  // DWRITE_FONT_WEIGHT (400 normal, 600 semibold, 700 bold)
     bool italic = false;
-    int32_t align = 0;       // 0 leading, 1 centre, 2 trailing, 3 justified
-    int32_t valign = 0;      // 0 top, 1 centre, 2 bottom
-    bool wrap = true;        // wrap at word boundaries; false keeps every line whole
-    bool ellipsis = false;   // trim what overflows at a character and show an ellipsis sign
+    int32_t align = 0;      // 0 leading, 1 centre, 2 trailing, 3 justified
+    int32_t valign = 0;     // 0 top, 1 centre, 2 bottom
+    bool wrap = true;       // wrap at word boundaries; false keeps every line whole
+    bool ellipsis = false;  // trim what overflows at a character and show an ellipsis sign
     bool underline = false;
-    float lineHeight = 0;    // fixed line height in DIPs; 0 or less: the font's own spacing
+    float lineHeight = 0;  // fixed line height in DIPs; 0 or less: the font's own spacing
 };
 
 }  // namespace Lorvex

@@ -8,10 +8,10 @@
 namespace Lorvex::Services {
 
 struct AiReply {
-    std::wstring text;     // cleaned by the asking operation
-    std::wstring error;    // Spanish, empty on success
+    std::wstring text;       // cleaned by the asking operation
+    std::wstring error;      // Spanish, empty on success
     bool cancelled = false;  // the cancel flag was set when the request ended
-    std::wstring speaker;  // name in front of a leading "Name:" of the uncleaned reply (Ask only)
+    std::wstring speaker;    // name in front of a leading "Name:" of the uncleaned reply (Ask only)
 };
 
 struct AiOptions {

@@ -43,8 +43,8 @@ public:
     std::shared_ptr<Persona> currentPersona;
     bool dualMode = false;
     std::shared_ptr<Character> dualPartner;
-    std::vector<std::wstring> participantIds;  // who answers in the open duo, in order
-    bool manualReplies = false;                // never saved
+    std::vector<std::wstring> participantIds;                    // who answers in the open duo, in order
+    bool manualReplies = false;                                  // never saved
     std::map<std::wstring, std::vector<std::wstring>> versions;  // version group -> texts, this run only
     std::function<void()> OnChanged;
     std::function<void(const std::shared_ptr<Message>&, const std::wstring& errorText)> OnReplyFinished;

@@ -194,7 +194,8 @@ void AppState::DeleteAllChats(const std::shared_ptr<Character>& character) {
     list->clear();
     for (const std::shared_ptr<Character>& holder : holders) {
         if (!holder->folder.empty()) {
-            for (const std::wstring& file : Files::ListFiles(Files::JoinPath(holder->folder, L"chats"), L"*.json", false)) {
+            for (const std::wstring& file :
+                 Files::ListFiles(Files::JoinPath(holder->folder, L"chats"), L"*.json", false)) {
                 SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileW(file.c_str());
             }

@@ -30,8 +30,8 @@ void AppState::RegenerateReply(const std::shared_ptr<Message>& message) {
     if (position == messages.end() || position == messages.begin()) {
         return;
     }
-    const bool answersUser = std::any_of(messages.begin(), position,
-                                         [](const std::shared_ptr<Message>& m) { return m->role == L"user"; });
+    const bool answersUser =
+        std::any_of(messages.begin(), position, [](const std::shared_ptr<Message>& m) { return m->role == L"user"; });
     const std::shared_ptr<Character> speaker = SpeakerOf(*message);
     if (!answersUser || !speaker) {
         return;

@@ -51,9 +51,8 @@ void AppState::SetImages(const std::wstring& ownerId, const std::vector<std::wst
         if (path.empty()) {
             continue;
         }
-        const bool kept = std::any_of(paths.begin(), paths.end(), [&](const std::wstring& now) {
-            return EqualsNoCase(now, path);
-        });
+        const bool kept =
+            std::any_of(paths.begin(), paths.end(), [&](const std::wstring& now) { return EqualsNoCase(now, path); });
         if (!kept) {
             ReleaseImage(path, notifyCloud);
         }

@@ -158,8 +158,8 @@ void AppState::ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items)
             continue;
         }
         ChatList& chats = *owner->chats;
-        const auto found = std::find_if(chats.begin(), chats.end(),
-                                        [&](const std::shared_ptr<Chat>& c) { return c->id == chatId; });
+        const auto found =
+            std::find_if(chats.begin(), chats.end(), [&](const std::shared_ptr<Chat>& c) { return c->id == chatId; });
         const std::shared_ptr<Chat> local = found == chats.end() ? nullptr : *found;
         if (local && std::any_of(runningReplies.begin(), runningReplies.end(),
                                  [&](const RunningReply& running) { return running.chat == local; })) {

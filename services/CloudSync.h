@@ -64,7 +64,7 @@ public:
     std::function<std::set<std::wstring>()> imageNames;
     Account account;
     std::wstring stateUserId;
-    std::map<std::wstring, QueueItem> pending;  // by item key
+    std::map<std::wstring, QueueItem> pending;   // by item key
     std::map<std::wstring, std::string> synced;  // item key -> change hash, or "deleted"
     std::set<std::wstring> uploaded;             // picture file names in the cloud bucket
     std::string cursor;

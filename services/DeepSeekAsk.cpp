@@ -24,12 +24,12 @@ AiReply DeepSeekService::Ask(const Character& character, const std::vector<Messa
                              const std::optional<Persona>& persona, const std::optional<std::wstring>& versionGroup,
                              const AiOptions& options, const ProgressCallback& progress,
                              const Async::Cancel& cancel) const {
-    const std::wstring prompt = SystemPrompt(character, persona ? &*persona : nullptr, character.speech_style,
-                                             StyleDescription(character.speech_style), character.scenario,
-                                             character.memory);
+    const std::wstring prompt =
+        SystemPrompt(character, persona ? &*persona : nullptr, character.speech_style,
+                     StyleDescription(character.speech_style), character.scenario, character.memory);
     const std::vector<ApiMessage> messages = BuildApiMessages(prompt, history, versionGroup);
-    AiReply reply = Request(messages, options.maxTokens, options.temperature, options.stream,
-                            CleanedProgress(progress), cancel);
+    AiReply reply =
+        Request(messages, options.maxTokens, options.temperature, options.stream, CleanedProgress(progress), cancel);
     reply.speaker = PrefixSpeaker(reply.text);
     reply.text = CleanReply(reply.text);
     FailWhenEmpty(reply);

@@ -77,8 +77,7 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
         // The cancellable transfer, so that a stop ends the request at once even while the
         // server sends nothing, not only when the next block arrives.
         const Http::Response response = Http::Stream(
-            request, [&events](const char* data, uint64_t size) { return events.OnStreamChunk(data, size); },
-            cancel);
+            request, [&events](const char* data, uint64_t size) { return events.OnStreamChunk(data, size); }, cancel);
         reply.text = Text::ToWide(events.Reply());
         if (cancel.IsSet()) {
             reply.cancelled = true;

@@ -25,9 +25,9 @@ public:
 
     // The prompt that tells the model whom it plays, whom it talks to and how to write. persona
     // may be null (a chat without persona).
-    static std::wstring SystemPrompt(const Character& character, const Persona* persona, const std::wstring& speechStyle,
-                                     const std::wstring& styleDescription, const std::wstring& scenario,
-                                     const std::wstring& memory);
+    static std::wstring SystemPrompt(const Character& character, const Persona* persona,
+                                     const std::wstring& speechStyle, const std::wstring& styleDescription,
+                                     const std::wstring& scenario, const std::wstring& memory);
 
     // The system prompt, then the history without pending and failed lines and, when a version
     // group is given, without the assistant lines of that group (the versions being replaced).

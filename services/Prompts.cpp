@@ -123,10 +123,12 @@ std::wstring DeepSeekService::SystemPrompt(const Character& character, const Per
     prompt += PersonaPeople(p);
     prompt += L"Responde como este personaje en primera persona, mantén la coherencia siempre.\n";
     prompt += SpeakerRule(character, p);
-    prompt += L"Escribe respuestas detalladas y expresivas: describe acciones, emociones y ambiente. Mínimo 2-3 "
-              L"oraciones salvo que el contexto exija brevedad. ";
-    prompt += L"No uses rayas ni guiones largos (— o –) en ningún caso: ni para abrir diálogos ni para separar o "
-              L"intercalar frases. Usa comas, puntos o asteriscos para las acciones.";
+    prompt +=
+        L"Escribe respuestas detalladas y expresivas: describe acciones, emociones y ambiente. Mínimo 2-3 "
+        L"oraciones salvo que el contexto exija brevedad. ";
+    prompt +=
+        L"No uses rayas ni guiones largos (— o –) en ningún caso: ni para abrir diálogos ni para separar o "
+        L"intercalar frases. Usa comas, puntos o asteriscos para las acciones.";
     return prompt;
 }
 

@@ -8,7 +8,8 @@
 namespace Lorvex::Services {
 
 SseStream::SseStream(const Async::Cancel& cancel, const ProgressCallback& progress)
-    : cancel_(cancel), progress_(progress) {}
+    : cancel_(cancel), progress_(progress) {
+}
 
 bool SseStream::OnStreamChunk(const char* data, uint64_t size) {
     if (cancel_.IsSet()) {

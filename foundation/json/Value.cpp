@@ -41,35 +41,50 @@ void SwapFields(Value& a, Value& b) noexcept {
 
 }  // namespace
 
-Value::Value(bool value) : kind(Type::Bool), boolean(value) {}
+Value::Value(bool value) : kind(Type::Bool), boolean(value) {
+}
 
-Value::Value(double value) : kind(Type::Number), number(value) {}
+Value::Value(double value) : kind(Type::Number), number(value) {
+}
 
-Value::Value(int value) : Value(static_cast<double>(value)) {}
+Value::Value(int value) : Value(static_cast<double>(value)) {
+}
 
-Value::Value(unsigned value) : Value(static_cast<double>(value)) {}
+Value::Value(unsigned value) : Value(static_cast<double>(value)) {
+}
 
-Value::Value(long value) : Value(static_cast<double>(value)) {}
+Value::Value(long value) : Value(static_cast<double>(value)) {
+}
 
-Value::Value(unsigned long value) : Value(static_cast<double>(value)) {}
+Value::Value(unsigned long value) : Value(static_cast<double>(value)) {
+}
 
-Value::Value(long long value) : Value(static_cast<double>(value)) {}
+Value::Value(long long value) : Value(static_cast<double>(value)) {
+}
 
-Value::Value(unsigned long long value) : Value(static_cast<double>(value)) {}
+Value::Value(unsigned long long value) : Value(static_cast<double>(value)) {
+}
 
-Value::Value(const char* utf8) : kind(Type::String), text(utf8 ? utf8 : "") {}
+Value::Value(const char* utf8) : kind(Type::String), text(utf8 ? utf8 : "") {
+}
 
-Value::Value(const wchar_t* utf16) : kind(Type::String), text(Text::ToUtf8(utf16 ? utf16 : L"")) {}
+Value::Value(const wchar_t* utf16) : kind(Type::String), text(Text::ToUtf8(utf16 ? utf16 : L"")) {
+}
 
-Value::Value(std::string&& utf8) : kind(Type::String), text(std::move(utf8)) {}
+Value::Value(std::string&& utf8) : kind(Type::String), text(std::move(utf8)) {
+}
 
-Value::Value(const std::string& utf8) : kind(Type::String), text(utf8) {}
+Value::Value(const std::string& utf8) : kind(Type::String), text(utf8) {
+}
 
-Value::Value(const std::wstring& utf16) : kind(Type::String), text(Text::ToUtf8(utf16)) {}
+Value::Value(const std::wstring& utf16) : kind(Type::String), text(Text::ToUtf8(utf16)) {
+}
 
-Value::Value(Array&& elements) : kind(Type::Array), array(std::make_shared<Array>(std::move(elements))) {}
+Value::Value(Array&& elements) : kind(Type::Array), array(std::make_shared<Array>(std::move(elements))) {
+}
 
-Value::Value(Object&& members) : kind(Type::Object), object(std::make_shared<Object>(std::move(members))) {}
+Value::Value(Object&& members) : kind(Type::Object), object(std::make_shared<Object>(std::move(members))) {
+}
 
 Value::Value(Value&& other) noexcept
     : kind(other.kind),

@@ -26,7 +26,7 @@ struct Request {
     std::wstring method = L"GET";
     std::wstring url;  // absolute: scheme, host, optional port, path and query
     Headers headers;
-    std::string body;  // sent unchanged
+    std::string body;          // sent unchanged
     std::wstring contentType;  // sent as "Content-Type" when not empty
     uint32_t timeout = 30000;  // milliseconds, for resolving, connecting, sending and each wait for data
     bool followRedirects = true;
@@ -36,7 +36,7 @@ struct Response {
     uint32_t status = 0;  // 0 when no status arrived or the transfer failed after it
     std::string body;     // filled by Send and Stream only
     ResponseHeaders headers;
-    std::wstring error;   // empty on success
+    std::wstring error;  // empty on success
 };
 
 // (received, total): total is the Content-Length, 0 when absent. False cancels the transfer.
@@ -70,8 +70,8 @@ Response Stream(const Request& request, const Sink& sink, const Async::Cancel& c
 // GET into path + ".part", moved over path on a successful status. On failure the part file is
 // removed, an existing file at path stays as it was and the error (when error is not null) is the
 // transfer's error text or "HTTP " and the status.
-bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress, std::wstring* error = nullptr,
-              const Headers& headers = {});
+bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress,
+              std::wstring* error = nullptr, const Headers& headers = {});
 
 // ("Authorization", value).
 std::pair<std::wstring, std::wstring> AuthorizationHeader(std::wstring value);

@@ -15,7 +15,8 @@ namespace {
 class PartFile {
 public:
     explicit PartFile(const std::wstring& path)
-        : handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+        : handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    }
 
     bool IsOpen() const { return handle_.IsOpen(); }
 
@@ -65,8 +66,8 @@ bool Download(const std::wstring& url, const std::wstring& path, const Progress&
         request.headers = headers;
         request.timeout = 60000;
         request.followRedirects = true;
-        response = Perform(request, progress,
-                           [&part](const char* data, uint64_t size) { return part.Write(data, size); });
+        response =
+            Perform(request, progress, [&part](const char* data, uint64_t size) { return part.Write(data, size); });
     }
 
     if (!IsSuccess(response.status)) {

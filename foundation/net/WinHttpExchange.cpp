@@ -12,13 +12,13 @@ namespace Lorvex::Http {
 namespace {
 
 // Values from the WinHTTP documentation, named here because older headers lack some of them.
-constexpr DWORD kAutomaticProxy = 4;             // WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
-constexpr DWORD kOptionSecureProtocols = 84;     // WINHTTP_OPTION_SECURE_PROTOCOLS
-constexpr DWORD kTls12And13 = 0x0800 | 0x2000;   // WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | _TLS1_3
-constexpr DWORD kOptionDecompression = 118;      // WINHTTP_OPTION_DECOMPRESSION
-constexpr DWORD kDecompressGzipDeflate = 1 | 2;  // WINHTTP_DECOMPRESSION_FLAG_GZIP | _DEFLATE
-constexpr DWORD kOptionRedirectPolicy = 88;      // WINHTTP_OPTION_REDIRECT_POLICY
-constexpr DWORD kRedirectNever = 0;              // WINHTTP_OPTION_REDIRECT_POLICY_NEVER
+constexpr DWORD kAutomaticProxy = 4;                // WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
+constexpr DWORD kOptionSecureProtocols = 84;        // WINHTTP_OPTION_SECURE_PROTOCOLS
+constexpr DWORD kTls12And13 = 0x0800 | 0x2000;      // WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | _TLS1_3
+constexpr DWORD kOptionDecompression = 118;         // WINHTTP_OPTION_DECOMPRESSION
+constexpr DWORD kDecompressGzipDeflate = 1 | 2;     // WINHTTP_DECOMPRESSION_FLAG_GZIP | _DEFLATE
+constexpr DWORD kOptionRedirectPolicy = 88;         // WINHTTP_OPTION_REDIRECT_POLICY
+constexpr DWORD kRedirectNever = 0;                 // WINHTTP_OPTION_REDIRECT_POLICY_NEVER
 constexpr DWORD kOptionReceiveResponseTimeout = 7;  // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT
 
 constexpr DWORD kHostChars = 512;
@@ -59,7 +59,8 @@ std::wstring Failure(std::wstring_view name) {
 
 }  // namespace
 
-WinHttpExchange::WinHttpExchange() : buffer_(new char[kBufferBytes]) {}
+WinHttpExchange::WinHttpExchange() : buffer_(new char[kBufferBytes]) {
+}
 
 bool WinHttpExchange::Open(const Request& request) {
     wchar_t host[kHostChars] = {};

@@ -8,9 +8,8 @@ namespace Lorvex {
 namespace {
 
 TEST(ChoicesLists, HoldTheExactTextsInOrder) {
-    const std::vector<std::wstring> names = {L"Normal",  L"Picante",       L"Agresivo", L"Amistoso",
-                                             L"Educado", L"Vulgar",        L"Jerga juvenil",
-                                             L"Poetico", L"Tecnico",       L"Misterioso"};
+    const std::vector<std::wstring> names = {L"Normal", L"Picante",       L"Agresivo", L"Amistoso", L"Educado",
+                                             L"Vulgar", L"Jerga juvenil", L"Poetico",  L"Tecnico",  L"Misterioso"};
     const auto& styles = SpeechStyles();
     ASSERT_EQ(styles.size(), names.size());
     for (size_t i = 0; i < names.size(); ++i) {

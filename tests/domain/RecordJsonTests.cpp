@@ -132,8 +132,9 @@ TEST(RecordJsonGolden, KnownCharacterOmitsEmptyTraitsAndPhoto) {
     KnownCharacter known;
     known.name = L"Marco";
     known.photoPath = L"";
-    EXPECT_EQ(KnownCharacter::ToJson(known).Dump(false),
-              R"({"name":"Marco","age":"","relationship":"","description":"","importance":"De fondo","bubble_name":""})");
+    EXPECT_EQ(
+        KnownCharacter::ToJson(known).Dump(false),
+        R"({"name":"Marco","age":"","relationship":"","description":"","importance":"De fondo","bubble_name":""})");
 }
 
 TEST(RecordJsonGolden, MessageAlwaysWritesNineKeysAndNeverThePendingState) {

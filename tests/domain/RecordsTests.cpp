@@ -172,9 +172,7 @@ TEST(RecordsPreview, ShowsTheNewestUsableLineOnOneLine) {
     const Case cases[] = {
         {"no messages", {}, L""},
         {"only pending lines", {Pending(L"1"), Pending(L"2")}, L""},
-        {"failed newest line falls back to the one before",
-         {Line(L"1", L"Antes"), Failed(L"2", L"Roto")},
-         L"Antes"},
+        {"failed newest line falls back to the one before", {Line(L"1", L"Antes"), Failed(L"2", L"Roto")}, L"Antes"},
         {"empty content is passed over", {Line(L"1", L"Antes"), Line(L"2", L"")}, L"Antes"},
         {"markup is dropped", {Line(L"1", L"*sonríe* **hola**")}, L"sonríe hola"},
         {"inner CR LF becomes two spaces, outer breaks vanish", {Line(L"1", L"\r\nuno\r\ndos\n")}, L"uno  dos"},

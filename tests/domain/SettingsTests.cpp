@@ -86,7 +86,8 @@ TEST_F(SettingsFile, DefaultsBeforeAnyLoad) {
     EXPECT_TRUE(defaults.dark_theme);
     EXPECT_EQ(defaults.temperature, 0.7);
     EXPECT_EQ(defaults.max_tokens, 1000);
-    EXPECT_TRUE(defaults.stream_replies && defaults.enter_to_send && defaults.show_timestamps && defaults.check_updates);
+    EXPECT_TRUE(defaults.stream_replies && defaults.enter_to_send && defaults.show_timestamps &&
+                defaults.check_updates);
     EXPECT_EQ(defaults.last_version, L"");
     EXPECT_EQ(defaults.window_width, 1320);
     EXPECT_EQ(defaults.window_height, 860);

@@ -37,8 +37,12 @@ protected:
     // Entries directly in a folder, sorted.
     static std::vector<std::wstring> Names(const std::wstring& folder) {
         std::vector<std::wstring> names;
-        for (const std::wstring& path : Files::ListFiles(folder, L"*", false)) names.push_back(Files::FileName(path));
-        for (const std::wstring& path : Files::ListDirs(folder)) names.push_back(Files::FileName(path) + L"\\");
+        for (const std::wstring& path : Files::ListFiles(folder, L"*", false)) {
+            names.push_back(Files::FileName(path));
+        }
+        for (const std::wstring& path : Files::ListDirs(folder)) {
+            names.push_back(Files::FileName(path) + L"\\");
+        }
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -53,7 +57,9 @@ protected:
 
     static std::vector<std::wstring> ChatIds(const Character& character) {
         std::vector<std::wstring> ids;
-        for (const auto& chat : *character.chats) ids.push_back(chat->id);
+        for (const auto& chat : *character.chats) {
+            ids.push_back(chat->id);
+        }
         return ids;
     }
 
@@ -78,7 +84,9 @@ TEST_F(StoreTest, ReadJsonFileAcceptsOnlyObjects) {
     const std::wstring path = Data(L"x.json");
     for (const Case& c : cases) {
         Files::RemoveFile(path);
-        if (c.bytes) Put(path, c.bytes);
+        if (c.bytes) {
+            Put(path, c.bytes);
+        }
         Json::Value value = 5;  // untouched when the file cannot be read
         EXPECT_EQ(Storage::ReadJsonFile(path, value), c.accepted) << (c.bytes ? c.bytes : "(missing)");
         EXPECT_EQ(value.kind, c.parsed) << (c.bytes ? c.bytes : "(missing)");
@@ -294,7 +302,9 @@ TEST_F(StoreTest, ChatsLoadNewestFirstAndEqualStampsInFileOrder) {
     // listings, which ignore case.
     const wchar_t* stamps[] = {L"2025-05-00", L"2025-05-01", L"2025-05-02"};
     std::vector<std::wstring> ids;
-    for (int i = 0; i < 30; ++i) ids.push_back((i < 10 ? L"c0" : L"c") + std::to_wstring(i));
+    for (int i = 0; i < 30; ++i) {
+        ids.push_back((i < 10 ? L"c0" : L"c") + std::to_wstring(i));
+    }
     ids.push_back(L"D");
     for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
         const int group = *id == L"D" ? 1 : std::stoi(id->substr(1)) % 3;
@@ -304,8 +314,12 @@ TEST_F(StoreTest, ChatsLoadNewestFirstAndEqualStampsInFileOrder) {
 
     std::vector<std::wstring> expected;
     for (int group = 2; group >= 0; --group) {
-        if (group == 1) expected.push_back(L"D");
-        for (int i = group; i < 30; i += 3) expected.push_back((i < 10 ? L"c0" : L"c") + std::to_wstring(i));
+        if (group == 1) {
+            expected.push_back(L"D");
+        }
+        for (int i = group; i < 30; i += 3) {
+            expected.push_back((i < 10 ? L"c0" : L"c") + std::to_wstring(i));
+        }
     }
     const auto loaded = Storage::LoadCharacters();
     ASSERT_EQ(loaded.size(), 1u);
@@ -372,7 +386,9 @@ TEST_F(StoreTest, PersonasSaveUnderTheirIdAndLoadSortedByName) {
 
     auto loaded = Storage::LoadPersonas();
     std::vector<std::wstring> order;
-    for (const auto& persona : loaded) order.push_back(persona->name);
+    for (const auto& persona : loaded) {
+        order.push_back(persona->name);
+    }
     EXPECT_EQ(order, (std::vector<std::wstring>{L"ana", L"Ana B", L"bea", L"Carla"}));
 
     // A later save writes to the same file, whatever the name became.
@@ -440,7 +456,8 @@ TEST_F(StoreTest, ImportImageCopiesOnlyPicturesFromOutsideTheStore) {
 
     // Already in the store, in any letter case: the same path, nothing copied.
     std::wstring upper = Data(L"images\\kept.png");
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; });
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; });
     EXPECT_EQ(Storage::ImportImage(upper, L"persona_"), upper);
     EXPECT_EQ(Names(Data(L"images")), (std::vector<std::wstring>{L"kept.png"}));
 

@@ -126,11 +126,7 @@ TEST_F(AsyncTimers, OneShotFiresOnceWhenDue) {
         bool firesAtFirstPump;
     };
     const Case cases[] = {
-        {0, 0.0, true},
-        {1500, 0.0, false},
-        {1500, 1.4, false},
-        {1500, 1.5, true},
-        {1500, 30.0, true},
+        {0, 0.0, true}, {1500, 0.0, false}, {1500, 1.4, false}, {1500, 1.5, true}, {1500, 30.0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.ms << " ms, advanced " << c.advance << " s");
@@ -436,8 +432,8 @@ TEST_F(AsyncRun, WorkersRunInTheMultithreadedApartment) {
 
 TEST_F(AsyncLifecycle, ShutdownDropsTasksAndTimersAndALatePostNeitherRunsNorSignals) {
     HANDLE event = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), Async::WakeEvent(), GetCurrentProcess(),
-                                &event, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), Async::WakeEvent(), GetCurrentProcess(), &event, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
     auto owned = std::make_shared<int>(0);
     bool ran = false;
     Async::Post([owned, &ran] { ran = true; });

@@ -17,7 +17,6 @@ using namespace Lorvex::Testing;
 
 namespace {
 
-
 // Links a folder to another one: a directory symbolic link, else a junction (mount point).
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
     if (CreateSymbolicLinkW(link.c_str(), target.c_str(),
@@ -337,8 +336,8 @@ TEST_F(FilesFs, ReadBytesSharesWithAWriter) {
 TEST_F(FilesFs, ReadBytesRefusesAFileTooLargeForMemory) {
     // A sparse file far larger than any memory: refused up front, no crash, no endless read.
     {
-        HANDLE handle = CreateFileW(At(L"huge.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle =
+            CreateFileW(At(L"huge.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(handle, INVALID_HANDLE_VALUE);
         DWORD returned = 0;
         DeviceIoControl(handle, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
@@ -378,7 +377,9 @@ TEST_F(FilesFs, ReadTextDecodesByteOrderMarks) {
         EXPECT_EQ(*text, c.text) << c.label;
     }
 
-    Put(L"bad.txt", "a\xFF" "b");
+    Put(L"bad.txt",
+        "a\xFF"
+        "b");
     const std::optional<std::wstring> bad = ReadText(At(L"bad.txt"));
     ASSERT_TRUE(bad.has_value());
     EXPECT_EQ(bad->front(), L'a');

@@ -107,8 +107,9 @@ TEST(JsonParse, RejectsMalformedText) {
         "{\"a\":1 \"b\":2}",
         "[1}",
         "{\"a\":1]",
-        "\v1",                 // only space, tab, LF and CR count as whitespace
-        "\xC2\xA0" "1",
+        "\v1",  // only space, tab, LF and CR count as whitespace
+        "\xC2\xA0"
+        "1",
         "\"\\x\"",
         "\"\\u12\"",
         "\"\\u12g4\"",
@@ -165,7 +166,9 @@ TEST(JsonParse, StringEscapesBecomeUtf8) {
         // Lone surrogates stay three-byte sequences; whatever follows is read on its own.
         {R"("\ud83d")", "\xED\xA0\xBD"},
         {R"("\ud83dx")", "\xED\xA0\xBDx"},
-        {R"("\ud83d\u0041")", "\xED\xA0\xBD" "A"},
+        {R"("\ud83d\u0041")",
+         "\xED\xA0\xBD"
+         "A"},
         {R"("\ud83d\n")", "\xED\xA0\xBD\n"},
         {R"("\ud83d\ud83d\ude00")", "\xED\xA0\xBD\xF0\x9F\x98\x80"},
         {R"("\ude00\ud83d")", "\xED\xB8\x80\xED\xA0\xBD"},
@@ -201,7 +204,7 @@ TEST(JsonParse, NumbersReadAsTheCLibraryDoes) {
         {"1e+2", 100.0},
         {"2.5e-3", 0.0025},
         {"0.1", 0.1},
-        {"1.2.3", 1.2},    // the rest of the run is dropped
+        {"1.2.3", 1.2},  // the rest of the run is dropped
         {"1e", 1.0},
         {"1e+", 1.0},
         {"1-2", 1.0},
@@ -324,8 +327,17 @@ TEST(JsonWrite, NumberForms) {
 }
 
 TEST(JsonWrite, NumbersSurviveARoundTrip) {
-    const double numbers[] = {0.1, 0.7, 1.0 / 3, -2.0 / 3, 1e-300, 6.02214076e23, 9007199254740993.0,
-                              123456.789, 5e-324, std::numeric_limits<double>::max(), 1e15 - 0.5};
+    const double numbers[] = {0.1,
+                              0.7,
+                              1.0 / 3,
+                              -2.0 / 3,
+                              1e-300,
+                              6.02214076e23,
+                              9007199254740993.0,
+                              123456.789,
+                              5e-324,
+                              std::numeric_limits<double>::max(),
+                              1e15 - 0.5};
     for (double number : numbers) {
         Value back = Value::Parse(Value(number).Dump(false));
         EXPECT_EQ(back.number, number) << Value(number).Dump(false);
@@ -364,9 +376,10 @@ TEST(JsonWrite, LongTextIsEscapedWhereverTheByteSits) {
         const char* escaped;
     };
     const Case cases[] = {
-        {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\x01', "\\u0001"}, {'\x1F', "\\u001f"},
-        {'\0', "\\u0000"}, {' ', " "}, {'!', "!"}, {'#', "#"}, {'[', "["}, {']', "]"},
-        {'\x7F', "\x7F"}, {'\x80', "\x80"}, {'\xA0', "\xA0"}, {'\xDC', "\xDC"}, {'\xFF', "\xFF"},
+        {'"', "\\\""},       {'\\', "\\\\"},    {'\n', "\\n"},    {'\x01', "\\u0001"},
+        {'\x1F', "\\u001f"}, {'\0', "\\u0000"}, {' ', " "},       {'!', "!"},
+        {'#', "#"},          {'[', "["},        {']', "]"},       {'\x7F', "\x7F"},
+        {'\x80', "\x80"},    {'\xA0', "\xA0"},  {'\xDC', "\xDC"}, {'\xFF', "\xFF"},
     };
     for (const Case& c : cases) {
         for (size_t offset = 0; offset < 40; ++offset) {

@@ -87,18 +87,10 @@ TEST(JsonValue, AsBoolIsExactAndFallsBack) {
         bool expected;
     };
     const Case cases[] = {
-        {Value(true), false, true},
-        {Value(false), true, false},
-        {Value("true"), false, true},
-        {Value("false"), true, false},
-        {Value("TRUE"), false, false},
-        {Value(" true"), false, false},
-        {Value("false "), true, true},
-        {Value("1"), false, false},
-        {Value(1), false, false},
-        {Value(1), true, true},
-        {Value(), true, true},
-        {Value::EmptyArray(), true, true},
+        {Value(true), false, true},    {Value(false), true, false},   {Value("true"), false, true},
+        {Value("false"), true, false}, {Value("TRUE"), false, false}, {Value(" true"), false, false},
+        {Value("false "), true, true}, {Value("1"), false, false},    {Value(1), false, false},
+        {Value(1), true, true},        {Value(), true, true},         {Value::EmptyArray(), true, true},
         {Value(Object{}), true, true},
     };
     for (const Case& c : cases) {
@@ -115,7 +107,9 @@ TEST(JsonValue, AsDoubleReadsWholeTrimmedText) {
     const Case cases[] = {
         {Value(3.5), 3.5},
         {Value(" 2.5 "), 2.5},
-        {Value("\xC2\xA0" "2.5\xEF\xBB\xBF\r\n"), 2.5},  // no-break space and BOM are trimmed
+        {Value("\xC2\xA0"
+               "2.5\xEF\xBB\xBF\r\n"),
+         2.5},  // no-break space and BOM are trimmed
         {Value("+5"), 5.0},
         {Value(".5"), 0.5},
         {Value("5."), 5.0},
@@ -155,7 +149,7 @@ TEST(JsonValue, AsInt64RoundsHalvesAwayAndRejectsOutOfRange) {
         {Value(0.49), 0},
         {Value(-9223372036854775808.0), std::numeric_limits<int64_t>::min()},
         {Value(9223372036854774784.0), 9223372036854774784},  // the largest double below 2^63
-        {Value(9223372036854775808.0), 0},                     // 2^63
+        {Value(9223372036854775808.0), 0},                    // 2^63
         {Value(1e19), 0},
         {Value(-1e19), 0},
         {Value(Inf), 0},

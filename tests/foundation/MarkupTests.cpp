@@ -12,12 +12,22 @@ namespace {
 std::wstring Describe(const std::vector<MarkupRun>& runs) {
     std::wstring out;
     for (const MarkupRun& run : runs) {
-        if (!out.empty()) out += L'|';
+        if (!out.empty()) {
+            out += L'|';
+        }
         out += L'{';
-        if (run.style.bold) out += L'b';
-        if (run.style.italic) out += L'i';
-        if (run.style.strike) out += L's';
-        if (run.code) out += L'c';
+        if (run.style.bold) {
+            out += L'b';
+        }
+        if (run.style.italic) {
+            out += L'i';
+        }
+        if (run.style.strike) {
+            out += L's';
+        }
+        if (run.code) {
+            out += L'c';
+        }
         out += L'}';
         out += run.text;
     }
@@ -135,7 +145,9 @@ TEST(MarkupParse, LongTextsOfUnpairedMarkersStayFast) {
     // Each "** " first fails as a pair, then its second asterisk looks for a lone closer that
     // never comes; a search from scratch every time would be quadratic in the length.
     std::wstring text;
-    for (int i = 0; i < 50000; ++i) text += L"** ";
+    for (int i = 0; i < 50000; ++i) {
+        text += L"** ";
+    }
     const auto start = std::chrono::steady_clock::now();
     std::vector<MarkupRun> runs;
     ParseMarkup(runs, text, MarkupStyle{}, 0);

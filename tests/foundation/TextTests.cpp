@@ -8,7 +8,9 @@ using namespace Lorvex::Text;
 TEST(TextConvert, RoundTripsSpanishAndAstralText) {
     const std::wstring wide = L"Canción ñandú \U0001F600 \"fin\"";
     const std::string utf8 = ToUtf8(wide);
-    EXPECT_EQ(utf8, "Canci\xC3\xB3n \xC3\xB1" "and\xC3\xBA \xF0\x9F\x98\x80 \"fin\"");
+    EXPECT_EQ(utf8,
+              "Canci\xC3\xB3n \xC3\xB1"
+              "and\xC3\xBA \xF0\x9F\x98\x80 \"fin\"");
     EXPECT_EQ(ToWide(utf8), wide);
     EXPECT_EQ(ToWide(""), L"");
     EXPECT_EQ(ToUtf8(L""), "");
@@ -27,8 +29,11 @@ TEST(TextConvert, InvalidInputBecomesReplacementCharacters) {
 
 TEST(TextTrim, UsesTheSystemWhitespaceSet) {
     EXPECT_EQ(Trim(L"\xFEFF hola\t\r\n\xA0"), L"hola");
-    EXPECT_EQ(Trim(L"\va\v"), L"\va\v");          // vertical tab is not whitespace here
-    EXPECT_EQ(Trim(L"\x2003" L"a"), L"\x2003" L"a"); // nor other Unicode spaces
+    EXPECT_EQ(Trim(L"\va\v"), L"\va\v");  // vertical tab is not whitespace here
+    EXPECT_EQ(Trim(L"\x2003"
+                   L"a"),
+              L"\x2003"
+              L"a");  // nor other Unicode spaces
     EXPECT_EQ(Trim(L" \t\xA0 "), L"");
     EXPECT_EQ(Trim(L"a b"), L"a b");
 }
@@ -51,7 +56,9 @@ TEST(TextLines, NormalizeAndSplit) {
         {L"tail\r", {L"tail"}},
         {L"x\n\r", {L"x"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << "input: " << ToUtf8(c.text);
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitLines(c.text), c.lines) << "input: " << ToUtf8(c.text);
+    }
 }
 
 TEST(TextReplaceAll, ReplacesLeftToRightWithoutOverlap) {
@@ -68,7 +75,9 @@ TEST(TextParseInt, StrictDecimalWithOverflowRejected) {
     } cases[] = {
         {L"-0", 0},
         {L"  +7 \t", 7},
-        {L"\xA0" L"42\xFEFF", 42},
+        {L"\xA0"
+         L"42\xFEFF",
+         42},
         {L"-9223372036854775808", INT64_MIN},
         {L"9223372036854775807", INT64_MAX},
         {L"9223372036854775808", std::nullopt},
@@ -83,7 +92,9 @@ TEST(TextParseInt, StrictDecimalWithOverflowRejected) {
         {L"1,000", std::nullopt},
         {L"\x0663", std::nullopt},  // Arabic-Indic digit three
     };
-    for (const auto& c : cases) EXPECT_EQ(TryParseInt(c.text), c.value) << "input: " << ToUtf8(c.text);
+    for (const auto& c : cases) {
+        EXPECT_EQ(TryParseInt(c.text), c.value) << "input: " << ToUtf8(c.text);
+    }
 }
 
 TEST(TextParseUInt, DigitsOnly) {
@@ -108,23 +119,18 @@ TEST(TextFormatBytes, UnitsAndDecimals) {
         uint64_t bytes;
         const wchar_t* text;
     } cases[] = {
-        {0, L"0 B"},
-        {1000, L"1000 B"},
-        {1023, L"1023 B"},
-        {1024, L"1.0 KB"},
-        {1536, L"1.5 KB"},
-        {1048576, L"1.0 MB"},
-        {5ull << 30, L"5.0 GB"},
-        {2048ull << 40, L"2048.0 TB"},
+        {0, L"0 B"},       {1000, L"1000 B"},    {1023, L"1023 B"},       {1024, L"1.0 KB"},
+        {1536, L"1.5 KB"}, {1048576, L"1.0 MB"}, {5ull << 30, L"5.0 GB"}, {2048ull << 40, L"2048.0 TB"},
     };
-    for (const auto& c : cases) EXPECT_EQ(FormatBytes(c.bytes), c.text) << c.bytes;
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatBytes(c.bytes), c.text) << c.bytes;
+    }
 }
 
 TEST(TextSha256, KnownDigests) {
     EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(TextClipboard, CopiesUnicodeText) {

@@ -66,15 +66,14 @@ TEST(TimeStamp, FormatsLocalTimeWithSevenDigitsAndTheOffset) {
         long offset;
         const wchar_t* text;
     } cases[] = {
-        {60, L"2025-03-07T18:04:09.5120000+01:00"},
-        {0, L"2025-03-07T18:04:09.5120000+00:00"},
-        {330, L"2025-03-07T18:04:09.5120000+05:30"},
-        {-210, L"2025-03-07T18:04:09.5120000-03:30"},
-        {-45, L"2025-03-07T18:04:09.5120000-00:45"},
-        {-720, L"2025-03-07T18:04:09.5120000-12:00"},
+        {60, L"2025-03-07T18:04:09.5120000+01:00"},  {0, L"2025-03-07T18:04:09.5120000+00:00"},
+        {330, L"2025-03-07T18:04:09.5120000+05:30"}, {-210, L"2025-03-07T18:04:09.5120000-03:30"},
+        {-45, L"2025-03-07T18:04:09.5120000-00:45"}, {-720, L"2025-03-07T18:04:09.5120000-12:00"},
         {840, L"2025-03-07T18:04:09.5120000+14:00"},
     };
-    for (const auto& c : cases) EXPECT_EQ(FormatIso(t, c.offset), c.text) << "offset " << c.offset;
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatIso(t, c.offset), c.text) << "offset " << c.offset;
+    }
     EXPECT_EQ(FormatIso(Local(1999, 12, 31, 0, 0, 0, 5), 0), L"1999-12-31T00:00:00.0050000+00:00");
 }
 
@@ -99,16 +98,11 @@ TEST(TimeStamp, OffsetFollowsTheReportedZoneState) {
         DWORD id;
         long minutes;
     } cases[] = {
-        {&madrid, TIME_ZONE_ID_UNKNOWN, 60},
-        {&madrid, TIME_ZONE_ID_STANDARD, 60},
-        {&madrid, TIME_ZONE_ID_DAYLIGHT, 120},
-        {&newYork, TIME_ZONE_ID_STANDARD, -300},
-        {&newYork, TIME_ZONE_ID_DAYLIGHT, -240},
-        {&odd, TIME_ZONE_ID_UNKNOWN, 0},
-        {&odd, TIME_ZONE_ID_STANDARD, -30},
-        {&odd, TIME_ZONE_ID_DAYLIGHT, 30},
-        {&kolkata, TIME_ZONE_ID_UNKNOWN, 330},
-        {&newYork, TIME_ZONE_ID_INVALID, 0},
+        {&madrid, TIME_ZONE_ID_UNKNOWN, 60},     {&madrid, TIME_ZONE_ID_STANDARD, 60},
+        {&madrid, TIME_ZONE_ID_DAYLIGHT, 120},   {&newYork, TIME_ZONE_ID_STANDARD, -300},
+        {&newYork, TIME_ZONE_ID_DAYLIGHT, -240}, {&odd, TIME_ZONE_ID_UNKNOWN, 0},
+        {&odd, TIME_ZONE_ID_STANDARD, -30},      {&odd, TIME_ZONE_ID_DAYLIGHT, 30},
+        {&kolkata, TIME_ZONE_ID_UNKNOWN, 330},   {&newYork, TIME_ZONE_ID_INVALID, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(UtcOffsetMinutes(*c.zone, c.id), c.minutes) << "bias " << c.zone->Bias << ", id " << c.id;
@@ -143,7 +137,9 @@ TEST(TimeStamp, NowIsCurrentLocalTimeInTheStampShape) {
 TEST(TimeZone, NowCarriesTheZoneOffset) {
     wchar_t expected[16] = {};
     const DWORD length = GetEnvironmentVariableW(L"LORVEX_EXPECT_UTC_OFFSET", expected, 16);
-    if (length == 0 || length >= 16) GTEST_SKIP() << "LORVEX_EXPECT_UTC_OFFSET is not set";
+    if (length == 0 || length >= 16) {
+        GTEST_SKIP() << "LORVEX_EXPECT_UTC_OFFSET is not set";
+    }
     const std::wstring now = NowIso();
     ASSERT_GE(now.size(), 6u);
     EXPECT_EQ(now.substr(now.size() - 6), expected) << now;
@@ -161,7 +157,7 @@ TEST(TimeParse, ReadsTheWallClockFields) {
         {L"2025-3-7T5:6", Local(2025, 3, 7, 5, 6)},
         {L"2025-03-07 18:04:09", Local(2025, 3, 7)},  // no T: the time is not read
         {L"1900-01-01T00:00:00", Local(1900, 1, 1)},
-        {L"2025-02-30T10:00:00", Local(2025, 2, 30, 10)},  // day 30 passes the range test
+        {L"2025-02-30T10:00:00", Local(2025, 2, 30, 10)},         // day 30 passes the range test
         {L"2025-03-07T25:61:99", Local(2025, 3, 7, 25, 61, 99)},  // no range test on the time
     };
     for (const auto& c : cases) {
@@ -180,13 +176,26 @@ TEST(TimeParse, ReadsTheWallClockFields) {
 
 TEST(TimeParse, RejectsMissingOrOutOfRangeDates) {
     const wchar_t* cases[] = {
-        L"", L"hola", L"2025-03", L"2025", L"T10:00:00",
-        L"1899-12-31T23:59:59", L"2025-00-10", L"2025-13-10", L"2025-03-00", L"2025-03-32",
+        L"",
+        L"hola",
+        L"2025-03",
+        L"2025",
+        L"T10:00:00",
+        L"1899-12-31T23:59:59",
+        L"2025-00-10",
+        L"2025-13-10",
+        L"2025-03-00",
+        L"2025-03-32",
         L"2025--3-07",
         // Values a SYSTEMTIME field cannot hold would wrap into other, valid-looking ones.
-        L"67436-01-01", L"99999999999999999999-01-01", L"2025-03-07T-1:00:00", L"2025-03-07T65536:00:00",
+        L"67436-01-01",
+        L"99999999999999999999-01-01",
+        L"2025-03-07T-1:00:00",
+        L"2025-03-07T65536:00:00",
     };
-    for (const wchar_t* text : cases) EXPECT_FALSE(ParseIso(text).has_value()) << text;
+    for (const wchar_t* text : cases) {
+        EXPECT_FALSE(ParseIso(text).has_value()) << text;
+    }
 }
 
 TEST(TimeDayLabel, NamesTheDayRelativeToToday) {
@@ -209,7 +218,9 @@ TEST(TimeDayLabel, NamesTheDayRelativeToToday) {
         {L"1899-12-31", L""},
         {L"ayer", L""},
     };
-    for (const auto& c : fromFriday) EXPECT_EQ(DayLabelAt(c.stamp, friday), c.label) << c.stamp;
+    for (const auto& c : fromFriday) {
+        EXPECT_EQ(DayLabelAt(c.stamp, friday), c.label) << c.stamp;
+    }
 
     // Across a month and a year end, and the two weekdays a Friday cannot show.
     const SYSTEMTIME monday = Local(2025, 3, 10, 8, 0, 0);
@@ -236,16 +247,16 @@ TEST(TimeRelative, CountsMinutesHoursAndDays) {
     const SYSTEMTIME now = Local(2025, 3, 7, 12, 0, 0, 400);
     const LabelCase cases[] = {
         {L"2025-03-07T12:00:00", L"ahora"},
-        {L"2025-03-07T11:59:01", L"ahora"},       // 59 s
-        {L"2025-03-07T11:59:00", L"hace 1 min"},  // 60 s
-        {L"2025-03-07T11:00:01", L"hace 59 min"}, // 3599 s
+        {L"2025-03-07T11:59:01", L"ahora"},        // 59 s
+        {L"2025-03-07T11:59:00", L"hace 1 min"},   // 60 s
+        {L"2025-03-07T11:00:01", L"hace 59 min"},  // 3599 s
         {L"2025-03-07T11:00:00", L"hace 1 h"},
         {L"2025-03-07T00:00:00", L"hace 12 h"},
-        {L"2025-03-06T23:59:59", L"ayer"},       // twelve hours, but yesterday
-        {L"2025-03-06T06:00:00", L"ayer"},       // thirty hours
+        {L"2025-03-06T23:59:59", L"ayer"},  // twelve hours, but yesterday
+        {L"2025-03-06T06:00:00", L"ayer"},  // thirty hours
         {L"2025-03-04T12:00:00", L"hace 3 días"},
         {L"2025-03-01T23:59:59", L"hace 6 días"},
-        {L"2025-02-28T12:00:00", L"28 feb 2025"}, // seven days
+        {L"2025-02-28T12:00:00", L"28 feb 2025"},  // seven days
         {L"2024-11-20", L"20 nov 2024"},
         // The future: the day label.
         {L"2025-03-07T12:05:00", L"Hoy"},
@@ -259,7 +270,9 @@ TEST(TimeRelative, CountsMinutesHoursAndDays) {
         {L"1899-12-31", L""},
         {L"", L""},
     };
-    for (const auto& c : cases) EXPECT_EQ(RelativeTimeAt(c.stamp, now), c.label) << c.stamp;
+    for (const auto& c : cases) {
+        EXPECT_EQ(RelativeTimeAt(c.stamp, now), c.label) << c.stamp;
+    }
 
     // Just after midnight, 75 minutes back is yesterday, not an hour count.
     EXPECT_EQ(RelativeTimeAt(L"2025-03-06T23:30:00", Local(2025, 3, 7, 0, 45)), L"ayer");

@@ -81,12 +81,16 @@ public:
         });
     }
     ~DialogUser() {
-        if (worker_.joinable()) worker_.join();
+        if (worker_.joinable()) {
+            worker_.join();
+        }
     }
 
     // After the modal call has returned.
     bool Seen() {
-        if (worker_.joinable()) worker_.join();
+        if (worker_.joinable()) {
+            worker_.join();
+        }
         return seen_;
     }
     const std::wstring& Title() const { return title_; }
@@ -97,8 +101,12 @@ private:
     // A dialog that did not take the action would block the test for ever: close it, so that the
     // test fails instead.
     static void CancelIfStillOpen(HWND dialog) {
-        for (int i = 0; i < 500 && IsWindow(dialog); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        for (int i = 0; i < 500 && IsWindow(dialog); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (IsWindow(dialog)) {
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
     }
 
     DWORD ownerThread_;
@@ -127,7 +135,9 @@ TEST_F(FileDialogTest, CancellingGivesEmptyText) {
 std::function<void(HWND)> Choose(const std::wstring& name) {
     return [name](HWND dialog) {
         HWND box = GetDlgItem(dialog, 1148);
-        if (!box) box = GetDlgItem(dialog, 1152);
+        if (!box) {
+            box = GetDlgItem(dialog, 1152);
+        }
         SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     };

@@ -28,7 +28,9 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --references_;
-        if (left == 0) delete this;
+        if (left == 0) {
+            delete this;
+        }
         return left;
     }
     void STDMETHODCALLTYPE GetFactory(ID2D1Factory** factory) const override { *factory = nullptr; }
@@ -113,7 +115,9 @@ TEST(GfxRealizationCache, ToleranceFollowsZoomAndDpiAndAFailureIsRetried) {
     creator.fail = true;
     auto geometry = MakeGeometry();
     const auto doubled = D2D1::Matrix3x2F::Scale(2, 2);
-    for (int use = 0; use < 3; ++use) cache.Get(geometry.Get(), 0, false, doubled, 192, 1, creator.Get());
+    for (int use = 0; use < 3; ++use) {
+        cache.Get(geometry.Get(), 0, false, doubled, 192, 1, creator.Get());
+    }
     EXPECT_EQ(creator.calls, 1);
     // Zoom 2 (level 4) at 192 DPI: a fourfold scale.
     EXPECT_NEAR(creator.lastTolerance, 0.25f / (1.0905f * 4), 1e-6);
@@ -129,7 +133,9 @@ TEST(GfxRealizationCache, EvictionKeepsRealisationsLongerAndReleasesThem) {
         CountingCreator creator;
         auto used = MakeGeometry();
         auto once = MakeGeometry();
-        for (int use = 0; use < 3; ++use) cache.Get(used.Get(), 0, false, kIdentity, 96, 10, creator.Get());
+        for (int use = 0; use < 3; ++use) {
+            cache.Get(used.Get(), 0, false, kIdentity, 96, 10, creator.Get());
+        }
         cache.Get(once.Get(), 0, false, kIdentity, 96, 10, creator.Get());
         ASSERT_EQ(FakeRealization::alive, 1);
 
@@ -192,7 +198,9 @@ TEST(GfxGlowCache, SizeLimitsAndThePixelSizeGivenToTheMaker) {
 TEST(GfxGlowCache, AFullCacheDropsWhatTheCurrentFrameDidNotUse) {
     GlowCache cache;
     const GlowCache::SourceMaker none = [](uint32_t, uint32_t) { return ComPtr<ID2D1Bitmap1>(); };
-    for (int i = 0; i < 384; ++i) cache.Source(L"k" + std::to_wstring(i), 10, 10, 2, 96, 1, none);
+    for (int i = 0; i < 384; ++i) {
+        cache.Source(L"k" + std::to_wstring(i), 10, 10, 2, 96, 1, none);
+    }
     EXPECT_EQ(cache.Size(), 384u);
     cache.Source(L"k1", 10, 10, 2, 96, 2, none);
     cache.Source(L"k2", 10, 10, 2, 96, 2, none);

@@ -36,10 +36,14 @@ public:
         Add({"B", Point(point)});
     }
     void STDMETHODCALLTYPE AddLines(const D2D1_POINT_2F* points, UINT count) override {
-        for (UINT i = 0; i < count; ++i) AddLine(points[i]);
+        for (UINT i = 0; i < count; ++i) {
+            AddLine(points[i]);
+        }
     }
     void STDMETHODCALLTYPE AddBeziers(const D2D1_BEZIER_SEGMENT* beziers, UINT count) override {
-        for (UINT i = 0; i < count; ++i) AddBezier(&beziers[i]);
+        for (UINT i = 0; i < count; ++i) {
+            AddBezier(&beziers[i]);
+        }
     }
     void STDMETHODCALLTYPE EndFigure(D2D1_FIGURE_END end) override {
         ++ended;
@@ -54,7 +58,9 @@ public:
         Add({"Q", Point(q->point1), " ", Point(q->point2)});
     }
     void STDMETHODCALLTYPE AddQuadraticBeziers(const D2D1_QUADRATIC_BEZIER_SEGMENT* q, UINT count) override {
-        for (UINT i = 0; i < count; ++i) AddQuadraticBezier(&q[i]);
+        for (UINT i = 0; i < count; ++i) {
+            AddQuadraticBezier(&q[i]);
+        }
     }
     void STDMETHODCALLTYPE AddArc(const D2D1_ARC_SEGMENT* a) override {
         Add({"A", Number(a->size.width), ",", Number(a->size.height), " ", Number(a->rotationAngle), " ",
@@ -74,8 +80,12 @@ private:
         return text;
     }
     void Add(std::initializer_list<std::string> parts) {
-        if (!calls.empty()) calls.append("; ");
-        for (const auto& part : parts) calls.append(part);
+        if (!calls.empty()) {
+            calls.append("; ");
+        }
+        for (const auto& part : parts) {
+            calls.append(part);
+        }
     }
 };
 
@@ -137,7 +147,7 @@ TEST(GeometryGfxPathData, AnyTextEndsWithEveryFigureEnded) {
         for (int i = 0; i < length; ++i) {
             // Now and then any byte at all, the rest from the path alphabet.
             text.push_back(random() % 10 == 0 ? static_cast<char>(random() % 256)
-                                               : alphabet[random() % alphabet.size()]);
+                                              : alphabet[random() % alphabet.size()]);
         }
         RecordingSink sink;
         Geometry::ReadPathData(text, &sink);

@@ -24,7 +24,9 @@ bool Near(uint32_t pixel, uint32_t expected, int tolerance = 6) {
     for (int shift = 0; shift < 32; shift += 8) {
         const int a = static_cast<int>((pixel >> shift) & 0xFF);
         const int b = static_cast<int>((expected >> shift) & 0xFF);
-        if (std::abs(a - b) > tolerance) return false;
+        if (std::abs(a - b) > tolerance) {
+            return false;
+        }
     }
     return true;
 }
@@ -267,7 +269,9 @@ TEST(GfxSurface, SetDpiEmptiesRealisationsAndGlowsAndResizesInDips) {
         return ComPtr<RealizationCache::Realization>();
     });
     auto geometry = Geometry::FromPathData("M0 0 L10 0 L0 10 Z");
-    for (int use = 0; use < 3; ++use) g.GeometryRealization(geometry.Get(), 0, false);
+    for (int use = 0; use < 3; ++use) {
+        g.GeometryRealization(geometry.Get(), 0, false);
+    }
     EXPECT_EQ(created, 1);
     surface.Begin();
     g.GlowRound({10, 10, 40, 20}, 6, {0, 0, 0, 1}, 8, 1);
@@ -328,11 +332,13 @@ public:
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"Lorvex.GfxTestWindow";
         RegisterClassW(&windowClass);
-        handle = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, width, height, nullptr,
-                                 nullptr, windowClass.hInstance, nullptr);
+        handle = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, width, height, nullptr, nullptr,
+                                 windowClass.hInstance, nullptr);
     }
     ~TestWindow() {
-        if (handle) DestroyWindow(handle);
+        if (handle) {
+            DestroyWindow(handle);
+        }
     }
     void SetClientSize(int width, int height) {
         SetWindowPos(handle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -85,7 +85,9 @@ TEST_F(GfxTextLayout, DrawsTextInkInsideItsBox) {
     int dark[2] = {0, 0};
     for (int y = 0; y < 100; ++y) {
         for (int x = 0; x < 200; ++x) {
-            if (Testing::Green(surface.At(pixels, x, y)) < 128) ++dark[y < 60 ? 0 : 1];
+            if (Testing::Green(surface.At(pixels, x, y)) < 128) {
+                ++dark[y < 60 ? 0 : 1];
+            }
         }
     }
     EXPECT_GT(dark[0], 50);

@@ -37,7 +37,9 @@ ComPtr<IWICImagingFactory> TestFactory() {
 }
 
 // Straight (not premultiplied) BGRA as a 32-bit value: 0xAARRGGBB.
-constexpr uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 | r << 16 | g << 8 | b; }
+constexpr uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return a << 24 | r << 16 | g << 8 | b;
+}
 
 struct Picture {
     uint32_t width = 0;
@@ -59,7 +61,9 @@ Picture MakePicture(uint32_t width, uint32_t height, const std::function<uint32_
 
 std::string StreamContent(IStream* stream) {
     STATSTG stat{};
-    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME))) return {};
+    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME))) {
+        return {};
+    }
     std::string bytes(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
     LARGE_INTEGER start{};
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
@@ -109,12 +113,18 @@ std::string EncodeFile(const GUID& container, const std::vector<Picture>& frames
             return {};
         }
     }
-    if (FAILED(encoder->Commit())) return {};
+    if (FAILED(encoder->Commit())) {
+        return {};
+    }
     return StreamContent(stream.Get());
 }
 
-std::string Png(const Picture& picture) { return EncodeFile(GUID_ContainerFormatPng, {picture}); }
-std::string Jpeg(const Picture& picture) { return EncodeFile(GUID_ContainerFormatJpeg, {picture}); }
+std::string Png(const Picture& picture) {
+    return EncodeFile(GUID_ContainerFormatPng, {picture});
+}
+std::string Jpeg(const Picture& picture) {
+    return EncodeFile(GUID_ContainerFormatJpeg, {picture});
+}
 
 // What a file holds, read back independently of the code under test.
 struct Inspected {
@@ -134,7 +144,8 @@ std::optional<Inspected> Inspect(const std::string& bytes) {
         FAILED(stream->InitializeFromMemory((BYTE*)bytes.data(), DWORD(bytes.size()))) ||
         FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.Put())) ||
         FAILED(decoder->GetContainerFormat(&result.container)) || FAILED(decoder->GetFrameCount(&result.frames)) ||
-        FAILED(decoder->GetFrame(0, frame.Put())) || FAILED(frame->GetSize(&result.first.width, &result.first.height)) ||
+        FAILED(decoder->GetFrame(0, frame.Put())) ||
+        FAILED(frame->GetSize(&result.first.width, &result.first.height)) ||
         FAILED(factory->CreateFormatConverter(converter.Put())) ||
         FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom))) {
@@ -150,7 +161,9 @@ std::optional<Inspected> Inspect(const std::string& bytes) {
 
 bool AllOpaque(const Picture& picture) {
     for (uint32_t pixel : picture.pixels) {
-        if ((pixel >> 24) != 255) return false;
+        if ((pixel >> 24) != 255) {
+            return false;
+        }
     }
     return true;
 }
@@ -161,9 +174,8 @@ std::string PaddedTo(std::string picture, uint64_t size) {
     return picture;
 }
 
-const std::vector<Picture> TwoFrames = {MakePicture(24, 16), MakePicture(24, 16, [](uint32_t x, uint32_t) {
-                                            return Argb(255, 0, x * 10, 255);
-                                        })};
+const std::vector<Picture> TwoFrames = {
+    MakePicture(24, 16), MakePicture(24, 16, [](uint32_t x, uint32_t) { return Argb(255, 0, x * 10, 255); })};
 
 class ImagesTest : public ::testing::Test {
 protected:
@@ -195,7 +207,9 @@ TEST_F(ImagesRecompress, ChoosesTheFormatByModeAndContent) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Picture picture = MakePicture(64, 48);
-        if (c.alphaOfOnePixel >= 0) picture.pixels[64 * 20 + 30] = Argb(c.alphaOfOnePixel, 200, 40, 40);
+        if (c.alphaOfOnePixel >= 0) {
+            picture.pixels[64 * 20 + 30] = Argb(c.alphaOfOnePixel, 200, 40, 40);
+        }
         const auto result = Images::Recompress(Png(picture), c.mode, 0.85f);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->png, c.png);
@@ -235,7 +249,8 @@ TEST_F(ImagesRecompress, ScalesTheLongerSideDownTo1600) {
 // must come back as it went in, not darkened by its alpha.
 TEST_F(ImagesRecompress, TranslucentColoursSurviveAsTheyWere) {
     const uint32_t translucent = Argb(128, 200, 100, 50);
-    const auto result = Images::Recompress(Png(MakePicture(8, 8, [&](uint32_t, uint32_t) { return translucent; })), 2, 0.85f);
+    const auto result =
+        Images::Recompress(Png(MakePicture(8, 8, [&](uint32_t, uint32_t) { return translucent; })), 2, 0.85f);
     ASSERT_TRUE(result);
     const auto written = Inspect(result->bytes);
     ASSERT_TRUE(written);
@@ -278,7 +293,9 @@ TEST_F(ImagesRecompress, WorksOnAWorkerThreadWithCom) {
         withoutCom = Images::Recompress(png, 0, 0.85f).has_value();
         const HRESULT entered = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         withCom = Images::Recompress(png, 0, 0.85f).has_value();
-        if (SUCCEEDED(entered)) CoUninitialize();
+        if (SUCCEEDED(entered)) {
+            CoUninitialize();
+        }
     }).join();
     EXPECT_TRUE(withCom);
     EXPECT_FALSE(withoutCom) << "a thread without COM gets nothing rather than a crash";
@@ -506,7 +523,9 @@ TEST_F(ImagesDraw, PortraitPictureFillsASquareBoxCutAtTopAndBottom) {
     for (const auto& point : inside) {
         EXPECT_EQ(surface.At(pixels, point[0], point[1]), RedPixel) << point[0] << "," << point[1];
     }
-    if (RunningUnderWine()) return;  // Wine ignores a layer's mask, so the overflow is not cut there
+    if (RunningUnderWine()) {
+        return;  // Wine ignores a layer's mask, so the overflow is not cut there
+    }
     EXPECT_EQ(surface.At(pixels, 50, 10), 0xFFFFFFFFu) << "the overflow above the box is cut";
     EXPECT_EQ(surface.At(pixels, 50, 90), 0xFFFFFFFFu) << "the overflow below the box is cut";
 }
@@ -524,7 +543,9 @@ TEST_F(ImagesDraw, DrawsNothingWithoutPictureOrArea) {
 }
 
 TEST_F(ImagesDraw, HugeRadiusClipsToACircleAndOpacityApplies) {
-    if (RunningUnderWine()) GTEST_SKIP() << "Wine 8 ignores a layer's mask and opacity";
+    if (RunningUnderWine()) {
+        GTEST_SKIP() << "Wine 8 ignores a layer's mask and opacity";
+    }
     surface.Begin();
     surface.graphics.DrawImage(picture, {10, 10, 40, 40}, 1000, 1);
     surface.graphics.DrawImage(picture, {60, 10, 30, 30}, 0, 0.5f);

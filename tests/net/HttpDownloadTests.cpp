@@ -21,17 +21,16 @@ TEST(HttpDownload, WritesThroughAPartFileIntoANewFolder) {
     FakeHttpServer server(FakeReply().Body("part one").AwaitRelease().Body(", part two"));
     std::vector<std::pair<uint64_t, uint64_t>> calls;
     std::wstring error = L"untouched";
-    const bool ok = Download(
-        server.Url(L"/file"), target,
-        [&](uint64_t received, uint64_t total) {
-            calls.emplace_back(received, total);
-            // The bytes so far are in the part file, not in the target.
-            EXPECT_TRUE(Testing::Exists(target + L".part"));
-            EXPECT_FALSE(Testing::Exists(target));
-            server.Release();
-            return true;
-        },
-        &error, {{L"Authorization", L"Bot t"}});
+    const bool ok = Download(server.Url(L"/file"), target,
+                             [&](uint64_t received, uint64_t total) {
+                                 calls.emplace_back(received, total);
+                                 // The bytes so far are in the part file, not in the target.
+                                 EXPECT_TRUE(Testing::Exists(target + L".part"));
+                                 EXPECT_FALSE(Testing::Exists(target));
+                                 server.Release();
+                                 return true;
+                             },
+                             &error, {{L"Authorization", L"Bot t"}});
     EXPECT_TRUE(ok);
     EXPECT_EQ(error, L"untouched");
     EXPECT_EQ(Testing::Content(target), "part one, part two");
@@ -79,7 +78,8 @@ TEST(HttpDownload, FailuresLeaveNoPartFileAndTheTargetAsItWas) {
             url = server->Url(L"/");
         }
         std::wstring error;
-        const bool ok = Download(url, target, [&](uint64_t, uint64_t) { return !c.stopAtFirstBlock; }, &error);
+        const bool ok = Download(
+            url, target, [&](uint64_t, uint64_t) { return !c.stopAtFirstBlock; }, &error);
         EXPECT_FALSE(ok) << c.name;
         EXPECT_EQ(error, c.error) << c.name;
         EXPECT_FALSE(Testing::Exists(target + L".part")) << c.name;

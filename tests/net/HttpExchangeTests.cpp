@@ -191,8 +191,8 @@ TEST(HttpFailure, BodyThatStopsArrivingIsAFailedRead) {
     };
     Case cases[] = {
         {"stalled past the time-out", FakeReply().Header("X-Kind", "k").AnnounceLength(100).Body("first").Stall()},
-        {"reset without a length", FakeReply().Frame(Framing::CloseDelimited).Header("X-Kind", "k").Body("first")
-                                       .Pause(30).Reset()},
+        {"reset without a length",
+         FakeReply().Frame(Framing::CloseDelimited).Header("X-Kind", "k").Body("first").Pause(30).Reset()},
     };
     for (Case& c : cases) {
         FakeHttpServer server(std::move(c.reply));

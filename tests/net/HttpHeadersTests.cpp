@@ -57,9 +57,8 @@ TEST(HttpResponseHeaders, ContentLengthIsAPlainUnsignedNumber) {
         uint64_t expected;
     };
     const Case cases[] = {
-        {L"5", 5},   {L"123456789012", 123456789012ull},
-        {nullptr, 0}, {L"", 0}, {L"-1", 0}, {L"+5", 0}, {L"1e3", 0}, {L"12abc", 0},
-        {L"18446744073709551616", 0},  // one past the largest 64-bit value
+        {L"5", 5},     {L"123456789012", 123456789012ull}, {nullptr, 0}, {L"", 0}, {L"-1", 0}, {L"+5", 0}, {L"1e3", 0},
+        {L"12abc", 0}, {L"18446744073709551616", 0},  // one past the largest 64-bit value
     };
     for (const Case& c : cases) {
         ResponseHeaders headers;

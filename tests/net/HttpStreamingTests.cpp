@@ -189,8 +189,7 @@ TEST(HttpStream, EmptySinkDropsTheBytes) {
     for (const bool cancellable : {false, true}) {
         FakeHttpServer server(FakeReply::Json(500, "{\"error\":{\"message\":\"no\"}}"));
         const Async::Cancel cancel;
-        const Response response =
-            cancellable ? Stream(GetOf(server), Sink{}, cancel) : Stream(GetOf(server), Sink{});
+        const Response response = cancellable ? Stream(GetOf(server), Sink{}, cancel) : Stream(GetOf(server), Sink{});
         EXPECT_EQ(response.status, 500u) << cancellable;
         EXPECT_EQ(response.error, L"") << cancellable;
         EXPECT_EQ(response.body, "{\"error\":{\"message\":\"no\"}}") << cancellable;

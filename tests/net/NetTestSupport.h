@@ -11,9 +11,7 @@ namespace Lorvex::Testing {
 // Seconds since construction, for generous upper bounds only.
 class Stopwatch {
 public:
-    double Seconds() const {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
+    double Seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
 
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

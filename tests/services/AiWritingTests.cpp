@@ -91,19 +91,20 @@ TEST(AiWritingPrompt, PolishWithoutPersonaOrCharacter) {
     EXPECT_EQ(messages[0].role, L"system");
     EXPECT_EQ(
         Show(messages[0].content),
-        Show(L"Eres un corrector de estilo para roleplay. Pule el borrador del mensaje de el usuario: mejor redacción, "
-             L"ritmo y algún detalle sensorial o de expresión, sin cambiar lo que pasa.\n\n"
-             L"El borrador manda. Lo que el usuario dice y hace lo ha decidido el usuario y es intocable:\n"
-             L"- Conserva TODAS las acciones del borrador, en el mismo orden y con el mismo resultado. No las suavices, "
-             L"no las cambies, no las omitas y no las conviertas en dudas, arrepentimientos o reflexiones.\n"
-             L"- Conserva el sentido de cada frase de diálogo. Puedes pulir las palabras, no cambiar lo que se dice.\n"
-             L"- No añadas acciones, decisiones ni monólogos interiores que no estén en el borrador.\n"
-             L"- Usa la ficha de el usuario solo para la voz (género gramatical, forma de hablar), nunca para cambiar "
-             L"lo que hace.\n"
-             L"- Extensión: como mucho el doble que el borrador, en el mismo número de párrafos aproximadamente.\n"
-             L"- Si no puedes mejorarlo respetando todo esto, devuelve el borrador con solo correcciones de ortografía "
-             L"y formato.\n\n" +
-             kOutputRulesNoNames));
+        Show(
+            L"Eres un corrector de estilo para roleplay. Pule el borrador del mensaje de el usuario: mejor redacción, "
+            L"ritmo y algún detalle sensorial o de expresión, sin cambiar lo que pasa.\n\n"
+            L"El borrador manda. Lo que el usuario dice y hace lo ha decidido el usuario y es intocable:\n"
+            L"- Conserva TODAS las acciones del borrador, en el mismo orden y con el mismo resultado. No las suavices, "
+            L"no las cambies, no las omitas y no las conviertas en dudas, arrepentimientos o reflexiones.\n"
+            L"- Conserva el sentido de cada frase de diálogo. Puedes pulir las palabras, no cambiar lo que se dice.\n"
+            L"- No añadas acciones, decisiones ni monólogos interiores que no estén en el borrador.\n"
+            L"- Usa la ficha de el usuario solo para la voz (género gramatical, forma de hablar), nunca para cambiar "
+            L"lo que hace.\n"
+            L"- Extensión: como mucho el doble que el borrador, en el mismo número de párrafos aproximadamente.\n"
+            L"- Si no puedes mejorarlo respetando todo esto, devuelve el borrador con solo correcciones de ortografía "
+            L"y formato.\n\n" +
+            kOutputRulesNoNames));
     EXPECT_EQ(messages[1].role, L"user");
     EXPECT_EQ(Show(messages[1].content),
               Show(L"Borrador de el usuario a pulir (respeta todas sus acciones y lo que dice):\n\nme voy"));
@@ -171,8 +172,9 @@ TEST(AiWritingPrompt, WithoutPersonaNoSheetNoVoiceAndTheIdeaAsGiven) {
     };
     const Case cases[] = {
         {L"", L"Escribe el siguiente mensaje de el usuario."},
-        {L"   ", L"Escribe el siguiente mensaje de el usuario siguiendo esta idea. La idea es del usuario: inclúyela "
-                 L"completa y no cambies lo que pasa en ella:    "},
+        {L"   ",
+         L"Escribe el siguiente mensaje de el usuario siguiendo esta idea. La idea es del usuario: inclúyela "
+         L"completa y no cambies lo que pasa en ella:    "},
     };
     for (const Case& c : cases) {
         // Only pending and failed lines: as if there were no conversation.
@@ -202,7 +204,8 @@ TEST(AiWritingPrompt, RecentMessagesAreCut) {
     pending.is_typing = true;
     ten.push_back(pending);
     const std::wstring polish = PolishDraftMessages(L"borrador", ten, std::nullopt, std::nullopt)[1].content;
-    EXPECT_TRUE(polish.starts_with(L"Conversación reciente (solo como contexto):\n\nel usuario: m4\n\n")) << Show(polish);
+    EXPECT_TRUE(polish.starts_with(L"Conversación reciente (solo como contexto):\n\nel usuario: m4\n\n"))
+        << Show(polish);
     EXPECT_FALSE(contains(polish, L": m3\n"));
     EXPECT_TRUE(contains(polish, L"el usuario: m9\n\nBorrador de el usuario a pulir"));
 
@@ -285,13 +288,13 @@ TEST(AiWritingRequest, PolishStreamsCleanedText) {
                               .Body(kDone));
     PointAt point(server);
     std::vector<std::wstring> seen;
-    const AiReply reply = DeepSeekService::PolishUserDraft(
-        L"me acerco y digo hola", {Line(L"user", L"antes")}, Luna(), Sam(),
-        [&](const std::wstring& text) {
-            seen.push_back(text);
-            server.Release();
-        },
-        {});
+    const AiReply reply =
+        DeepSeekService::PolishUserDraft(L"me acerco y digo hola", {Line(L"user", L"antes")}, Luna(), Sam(),
+                                         [&](const std::wstring& text) {
+                                             seen.push_back(text);
+                                             server.Release();
+                                         },
+                                         {});
     EXPECT_EQ(Show(reply.text), "*Me acerco* hola");
     EXPECT_EQ(reply.speaker, L"");
     EXPECT_EQ(reply.error, L"");

@@ -13,7 +13,9 @@ using AppStatePersonas = AppStateTest;
 
 std::vector<std::wstring> ChatIds(const Character& character) {
     std::vector<std::wstring> ids;
-    for (const auto& chat : *character.chats) ids.push_back(chat->id);
+    for (const auto& chat : *character.chats) {
+        ids.push_back(chat->id);
+    }
     return ids;
 }
 

@@ -10,7 +10,9 @@ namespace {
 using AppStateEdits = AppStateTest;
 
 void StopAll() {
-    for (auto& running : Services::AppState::Instance().runningReplies) running.cancel.Set();
+    for (auto& running : Services::AppState::Instance().runningReplies) {
+        running.cancel.Set();
+    }
 }
 
 // An open character whose chat holds exactly these lines (no greeting).
@@ -167,7 +169,8 @@ TEST_F(AppStateEdits, EditingAReplyKeepsTheRestAndBlankTextChangesNothing) {
     EXPECT_EQ(u1->content, L"u1");
 
     state().EditMessage(a1, L"corregido");
-    EXPECT_EQ(Lines(*chat), (std::vector<std::wstring>{L"user:u1", L"assistant:corregido", L"user:u2", L"assistant:a2"}));
+    EXPECT_EQ(Lines(*chat),
+              (std::vector<std::wstring>{L"user:u1", L"assistant:corregido", L"user:u2", L"assistant:a2"}));
     EXPECT_EQ(FileLines(*ana, *chat), Lines(*chat));
 
     // In manual mode an edited user line drops what follows and waits.

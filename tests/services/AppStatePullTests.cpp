@@ -53,7 +53,8 @@ TEST_F(AppStatePull, EqualRowsChangeNoRecordButAreMarkedAndTheChatIsWrittenAgain
     characterForm["photoPath"] = Json::Value(L"D:\\elsewhere\\face.png");  // the other PC's path
     const int revision = state().revision;
 
-    state().ApplyRemoteItems({Row(L"persona", L"p1", Persona::ToJson(*persona)), Row(L"character", ana->id, characterForm),
+    state().ApplyRemoteItems({Row(L"persona", L"p1", Persona::ToJson(*persona)),
+                              Row(L"character", ana->id, characterForm),
                               Row(L"chat", ana->id + L":" + chat->id, Chat::ToJson(*chat), ana->id)});
 
     EXPECT_EQ(state().personas[0], persona);
@@ -62,7 +63,8 @@ TEST_F(AppStatePull, EqualRowsChangeNoRecordButAreMarkedAndTheChatIsWrittenAgain
     EXPECT_EQ(state().currentChat, chat);
     EXPECT_EQ(ana->chats->front(), chat);
     EXPECT_TRUE(Exists(chatFile));
-    EXPECT_EQ(cloud().synced.at(L"persona:p1"), CloudSync::ChangeHash(CloudSync::StripPhotoPaths(Persona::ToJson(*persona))));
+    EXPECT_EQ(cloud().synced.at(L"persona:p1"),
+              CloudSync::ChangeHash(CloudSync::StripPhotoPaths(Persona::ToJson(*persona))));
     EXPECT_EQ(cloud().synced.at(L"character:" + ana->id),
               CloudSync::ChangeHash(CloudSync::StripPhotoPaths(Character::ToJson(*ana))));
     EXPECT_EQ(cloud().synced.at(ChatKey(*ana, chat->id)), CloudSync::ChangeHash(Chat::ToJson(*chat)));
@@ -191,8 +193,8 @@ TEST_F(AppStatePull, AChatPulledForOneHalfOfADuoReachesBothHalves) {
     auto [first, second] = MakeDuo();
     const auto greeting = first->chats->front();
 
-    state().ApplyRemoteItems({Row(L"chat", second->id + L":fresh", ChatForm(L"fresh", L"2999-01-01", L"nuevo"),
-                                  second->id)});
+    state().ApplyRemoteItems(
+        {Row(L"chat", second->id + L":fresh", ChatForm(L"fresh", L"2999-01-01", L"nuevo"), second->id)});
 
     ASSERT_EQ(first->chats, second->chats);
     ASSERT_EQ(first->chats->size(), 2u);
@@ -218,16 +220,16 @@ TEST_F(AppStatePull, RowIdsDecideTheRecordAndUnusableRowsStayOutOfStep) {
     const Json::Value chat = ChatForm(L"inner", L"2025-01-01", L"x");
 
     const std::vector<CloudSync::RemoteItem> rows = {
-        Row(L"character", L"bea", otherId),                    // stored under the row's id
-        Row(L"persona", L"carla", noId),                       // likewise, never under a new id
-        Row(L"character", L"..\\evil", otherId),               // no file name: skipped
-        Deletion(L"persona", L"CON"),                          // a device name is no file name
+        Row(L"character", L"bea", otherId),                   // stored under the row's id
+        Row(L"persona", L"carla", noId),                      // likewise, never under a new id
+        Row(L"character", L"..\\evil", otherId),              // no file name: skipped
+        Deletion(L"persona", L"CON"),                         // a device name is no file name
         Row(L"persona", L"text", Json::Value(L"no object")),  // not a record
-        Row(L"chat", L"ghost:c1", chat, L"ghost"),             // unknown owner
-        Row(L"chat", L"other:c2", chat, ana->id),              // its id does not start with its owner
-        Row(L"chat", ana->id + L":", chat, ana->id),           // no chat id
-        Row(L"chat", ana->id + L":a/b", chat, ana->id),        // a chat id that is no file name
-        Row(L"image", L"x.png", Json::Value()),                // not a record kind
+        Row(L"chat", L"ghost:c1", chat, L"ghost"),            // unknown owner
+        Row(L"chat", L"other:c2", chat, ana->id),             // its id does not start with its owner
+        Row(L"chat", ana->id + L":", chat, ana->id),          // no chat id
+        Row(L"chat", ana->id + L":a/b", chat, ana->id),       // a chat id that is no file name
+        Row(L"image", L"x.png", Json::Value()),               // not a record kind
     };
     state().ApplyRemoteItems(rows);
     state().ApplyRemoteItems(rows);  // pulling again makes no duplicates
@@ -260,8 +262,8 @@ TEST_F(AppStatePull, OnlyANewCharacterReordersTheList) {
     // A new character with its chats in the same pull takes its place by activity.
     Json::Value form;
     form["name"] = Json::Value(L"New");
-    state().ApplyRemoteItems({Row(L"chat", L"new:c", ChatForm(L"c", L"2025-06-01", L"x"), L"new"),
-                              Row(L"character", L"new", form)});
+    state().ApplyRemoteItems(
+        {Row(L"chat", L"new:c", ChatForm(L"c", L"2025-06-01", L"x"), L"new"), Row(L"character", L"new", form)});
     ASSERT_EQ(state().characters.size(), 3u);
     EXPECT_EQ(state().characters[0], old);
     EXPECT_EQ(state().characters[1]->id, L"new");

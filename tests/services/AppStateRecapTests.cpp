@@ -37,8 +37,9 @@ TEST_F(AppStateRecap, TheRecapJoinsTheFinishedLinesOfTheLastTen) {
     for (int i = 1; i <= 12; ++i) {
         messages.push_back(Message::Create(i % 2 ? L"user" : L"assistant", L"m" + std::to_wstring(i)));
     }
-    EXPECT_EQ(state().BuildRecap(), L"Usuario: m3 | Ana: m4 | Usuario: m5 | Ana: m6 | Usuario: m7 | Ana: m8 | "
-                                    L"Usuario: m9 | Ana: m10 | Usuario: m11 | Ana: m12");
+    EXPECT_EQ(state().BuildRecap(),
+              L"Usuario: m3 | Ana: m4 | Usuario: m5 | Ana: m6 | Usuario: m7 | Ana: m8 | "
+              L"Usuario: m9 | Ana: m10 | Usuario: m11 | Ana: m12");
 
     // Pending and failed lines are left out without widening the window; stored speaker names
     // win; long texts are cut, never inside a surrogate pair.
@@ -46,8 +47,12 @@ TEST_F(AppStateRecap, TheRecapJoinsTheFinishedLinesOfTheLastTen) {
     state().currentPersona = persona;
     const std::wstring longText(150, L'x');
     const std::wstring pairAtCut = std::wstring(99, L'y') + L"\U0001F600z";
-    messages = {Message::Create(L"user", L"hola"), Said(L"Luna", L"buenas"), Failed(L"roto"), Pending(),
-                Message::Create(L"assistant", longText),   Message::Create(L"assistant", pairAtCut)};
+    messages = {Message::Create(L"user", L"hola"),
+                Said(L"Luna", L"buenas"),
+                Failed(L"roto"),
+                Pending(),
+                Message::Create(L"assistant", longText),
+                Message::Create(L"assistant", pairAtCut)};
     EXPECT_EQ(state().BuildRecap(), L"Yo: hola | Luna: buenas | Ana: " + std::wstring(100, L'x') + L"... | Ana: " +
                                         std::wstring(99, L'y') + L"...");
 

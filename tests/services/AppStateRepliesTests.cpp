@@ -12,7 +12,9 @@ namespace {
 using AppStateReplies = AppStateTest;
 
 void StopAll() {
-    for (auto& running : Services::AppState::Instance().runningReplies) running.cancel.Set();
+    for (auto& running : Services::AppState::Instance().runningReplies) {
+        running.cancel.Set();
+    }
 }
 
 TEST_F(AppStateReplies, AStreamedReplyShowsProgressThenItsFinalTextWhichTheFileHolds) {

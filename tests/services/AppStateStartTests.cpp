@@ -24,20 +24,26 @@ std::shared_ptr<Chat> StampedChat(const std::wstring& id, const std::wstring& st
 std::shared_ptr<Character> Stored(const std::wstring& name, std::vector<std::shared_ptr<Chat>> chats = {}) {
     auto character = Character::Create();
     character->name = name;
-    for (auto& chat : chats) character->chats->push_back(chat);
+    for (auto& chat : chats) {
+        character->chats->push_back(chat);
+    }
     Storage::SaveCharacter(*character);
     return character;
 }
 
 std::vector<std::wstring> Names(const std::vector<std::shared_ptr<Character>>& characters) {
     std::vector<std::wstring> names;
-    for (const auto& character : characters) names.push_back(character->name);
+    for (const auto& character : characters) {
+        names.push_back(character->name);
+    }
     return names;
 }
 
 std::vector<std::wstring> ChatIds(const Character& character) {
     std::vector<std::wstring> ids;
-    for (const auto& chat : *character.chats) ids.push_back(chat->id);
+    for (const auto& chat : *character.chats) {
+        ids.push_back(chat->id);
+    }
     return ids;
 }
 
@@ -57,7 +63,9 @@ TEST_F(AppStateStart, LoadsEverythingNewestActivityFirstAndCharactersWithoutChat
     // Without chats both quiet ones tie: they keep the order the store loaded them in.
     std::vector<std::wstring> quietOrder;
     for (const auto& loaded : Storage::LoadCharacters()) {
-        if (loaded->chats->empty()) quietOrder.push_back(loaded->name);
+        if (loaded->chats->empty()) {
+            quietOrder.push_back(loaded->name);
+        }
     }
 
     state().Initialize();
@@ -93,7 +101,9 @@ TEST_F(AppStateStart, DuoHalvesShareOneChatListAfterLoading) {
 
     auto find = [](const std::wstring& name) {
         for (const auto& c : state().characters) {
-            if (c->name == name) return c;
+            if (c->name == name) {
+                return c;
+            }
         }
         return std::shared_ptr<Character>();
     };
@@ -245,7 +255,9 @@ TEST_F(AppStateImages, ReleaseDeletesOnlyUnusedPicturesInsideTheImagesFolder) {
 
 TEST_F(AppStateImages, SetImagesReleasesWhatTheOwnerDroppedAndForgetImagesAllOfIt) {
     state().Initialize();
-    for (const wchar_t* name : {L"a.png", L"b.png", L"c.png"}) Put(Images(name));
+    for (const wchar_t* name : {L"a.png", L"b.png", L"c.png"}) {
+        Put(Images(name));
+    }
     state().SetImages(L"owner", {Images(L"a.png"), Images(L"b.png")}, false);
 
     // The same picture written in another letter case is still the same picture.
@@ -281,13 +293,18 @@ TEST(AppStateNames, NameOrderComparesLowerCasedUnitsAndPutsPrefixesFirst) {
         const wchar_t* b;
         bool less;
     } cases[] = {
-        {L"ana", L"Bea", true}, {L"Bea", L"ana", false}, {L"Ana", L"ana", false}, {L"ana", L"Ana", false},
-        {L"An", L"ana", true},  {L"", L"a", true},
+        {L"ana", L"Bea", true},
+        {L"Bea", L"ana", false},
+        {L"Ana", L"ana", false},
+        {L"ana", L"Ana", false},
+        {L"An", L"ana", true},
+        {L"", L"a", true},
         // 'Z' sorts before '[' but 'z' after it: the names are compared lower-cased.
         {L"Zoe", L"[x]", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Services::AppState::NameLessText(c.a, c.b), c.less) << Text::ToUtf8(c.a) << " < " << Text::ToUtf8(c.b);
+        EXPECT_EQ(Services::AppState::NameLessText(c.a, c.b), c.less)
+            << Text::ToUtf8(c.a) << " < " << Text::ToUtf8(c.b);
     }
 }
 

@@ -140,8 +140,7 @@ TEST(CleanEchoAsides, DropsOnlyAsidesThatQuoteThePartner) {
         {L"(Le) (Leo dijo: x) Y", L'(', L')', L"dijo", L"(Le)  Y"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Show(RemoveEchoAsides(c.input, c.open, c.close, L"Leo", c.verb)), Show(c.expected))
-            << Show(c.input);
+        EXPECT_EQ(Show(RemoveEchoAsides(c.input, c.open, c.close, L"Leo", c.verb)), Show(c.expected)) << Show(c.input);
     }
 }
 

@@ -61,7 +61,8 @@ TEST_F(CloudSyncQueue, ASavedCharacterQueuesItsPicturesThenItselfThenEachChatUnd
 
     cloud().OnCharacterSaved(character);
 
-    EXPECT_EQ(QueueOrder(), (std::vector<std::wstring>{L"image:face.png", L"character:c1", L"chat:c1:b", L"chat:c1:a"}));
+    EXPECT_EQ(QueueOrder(),
+              (std::vector<std::wstring>{L"image:face.png", L"character:c1", L"chat:c1:b", L"chat:c1:a"}));
     const CloudSync::QueueItem& record = cloud().pending.at(L"character:c1");
     // Only file names leave the machine.
     EXPECT_EQ(record.data.Find("photoPath").AsWString(), L"face.png");
@@ -140,7 +141,7 @@ TEST_F(CloudSyncQueue, PictureUploadsAndDeletionsFollowWhatTheCloudHasOrWillHave
     cloud().uploaded.insert(L"up.png");
 
     cloud().QueueImageFile(Images(L"up.png"));  // already in the bucket
-    cloud().OnImageDeleted(L"never.png");        // never uploaded, not waiting
+    cloud().OnImageDeleted(L"never.png");       // never uploaded, not waiting
     cloud().OnImageDeleted(L"");
     EXPECT_TRUE(cloud().pending.empty());
 
@@ -174,7 +175,9 @@ TEST_F(CloudSyncQueue, OnlyPathsInsideTheImagesFolderCount) {
     }
     // Letter case does not matter.
     std::wstring upper = Files::JoinPath(images, L"g.png");
-    for (wchar_t& ch : upper) ch = static_cast<wchar_t>(towupper(ch));
+    for (wchar_t& ch : upper) {
+        ch = static_cast<wchar_t>(towupper(ch));
+    }
     EXPECT_TRUE(CloudSync::IsInImagesDir(upper));
 }
 

@@ -20,10 +20,10 @@
 namespace Lorvex::Services {
 namespace {
 
+using Testing::Event;
 using Testing::FakeHttpServer;
 using Testing::FakeReply;
 using Testing::Framing;
-using Testing::Event;
 using Testing::kDone;
 using Testing::PointAt;
 using Testing::WholeAnswer;
@@ -119,7 +119,9 @@ TEST(DeepSeekRequest, StreamedRequestAndItsProgress) {
     ASSERT_EQ(messages.size(), 2u);
     const auto memberNames = [](const Json::Value& value) {
         std::vector<std::string> names;
-        for (const auto& member : value.Members()) names.push_back(member.first);
+        for (const auto& member : value.Members()) {
+            names.push_back(member.first);
+        }
         return names;
     };
     EXPECT_EQ(memberNames(messages[0]), (std::vector<std::string>{"role", "content"}));
@@ -142,8 +144,8 @@ TEST(DeepSeekRequest, PlainRequestWhenNotStreamed) {
         Message oldVersion = Line(L"assistant", L"versión anterior");
         oldVersion.regeneration_id = L"g";
         const std::vector<Message> history = {Line(L"user", L"hola"), oldVersion};
-        const AiReply reply = AskKai(history, AiOptions{0.5, 300, stream},
-                                     stream ? ProgressCallback() : progress.Callback(), {}, L"g");
+        const AiReply reply =
+            AskKai(history, AiOptions{0.5, 300, stream}, stream ? ProgressCallback() : progress.Callback(), {}, L"g");
 
         EXPECT_EQ(Show(reply.text), "Hola, amigo");
         EXPECT_EQ(reply.speaker, L"Marco");
@@ -174,10 +176,12 @@ TEST(DeepSeekErrors, ErrorTextOfEachStatus) {
         {"{\"error\":{\"message\":\"x\"}}", 401, L"", L"La clave de la API de DeepSeek no es válida. x"},
         {"{\"error\":{\"message\":\"Insufficient Balance\"}}", 402, L"",
          L"La cuenta de DeepSeek no tiene saldo. Insufficient Balance"},
-        {"{\"error\":{\"message\":\"slow down\"}}", 429, L"", L"Demasiadas peticiones a DeepSeek, espera un momento. slow down"},
+        {"{\"error\":{\"message\":\"slow down\"}}", 429, L"",
+         L"Demasiadas peticiones a DeepSeek, espera un momento. slow down"},
         {"", 500, L"", L"Error de DeepSeek (500): "},
         {"Bad gateway", 502, L"", L"Error de DeepSeek (502): Bad gateway"},
-        {"{\"error\":{\"message\":\"\"},\"code\":1}", 503, L"", L"Error de DeepSeek (503): {\"error\":{\"message\":\"\"},\"code\":1}"},
+        {"{\"error\":{\"message\":\"\"},\"code\":1}", 503, L"",
+         L"Error de DeepSeek (503): {\"error\":{\"message\":\"\"},\"code\":1}"},
         {"{\"error\":\"plain\"}", 400, L"", L"Error de DeepSeek (400): {\"error\":\"plain\"}"},
         {longBody, 404, L"", L"Error de DeepSeek (404): " + std::wstring(300, L'x')},
     };
@@ -214,8 +218,8 @@ TEST(DeepSeekErrors, FailedStatusesStreamedAndWhole) {
                                            : FakeReply::Json(c.status, c.body));
             PointAt point(server);
             Collected progress;
-            const AiReply reply = AskKai({Line(L"user", L"hola")}, AiOptions{}, streamed ? progress.Callback()
-                                                                                          : ProgressCallback());
+            const AiReply reply =
+                AskKai({Line(L"user", L"hola")}, AiOptions{}, streamed ? progress.Callback() : ProgressCallback());
             EXPECT_EQ(Show(reply.error), Show(c.expected)) << c.status << (streamed ? " streamed" : " whole");
             EXPECT_EQ(reply.text, L"");
             EXPECT_FALSE(reply.cancelled);
@@ -350,10 +354,15 @@ TEST(DeepSeekStop, AfterTheFirstEventKeepsTheTextSoFar) {
     });
     std::vector<std::wstring> seen;
     const auto start = std::chrono::steady_clock::now();
-    const AiReply reply = AskKai({Line(L"user", L"hola")}, AiOptions{}, [&](const std::wstring& text) {
-        if (seen.empty()) firstText.set_value();
-        seen.push_back(text);
-    }, cancel);
+    const AiReply reply = AskKai(
+        {Line(L"user", L"hola")}, AiOptions{},
+        [&](const std::wstring& text) {
+            if (seen.empty()) {
+                firstText.set_value();
+            }
+            seen.push_back(text);
+        },
+        cancel);
     stopper.join();
     EXPECT_LT(SecondsSince(start), 15.0);
     EXPECT_TRUE(reply.cancelled);

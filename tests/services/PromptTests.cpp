@@ -18,8 +18,7 @@ using ApiMessage = DeepSeekService::ApiMessage;
 const std::wstring kNormal = L"Habla estándar sin características especiales.";
 
 // The end every prompt shares.
-const std::wstring kClosing =
-    L"Responde como este personaje en primera persona, mantén la coherencia siempre.\n";
+const std::wstring kClosing = L"Responde como este personaje en primera persona, mantén la coherencia siempre.\n";
 const std::wstring kWritingRules =
     L"Escribe respuestas detalladas y expresivas: describe acciones, emociones y ambiente. Mínimo 2-3 oraciones salvo "
     L"que el contexto exija brevedad. No uses rayas ni guiones largos (— o –) en ningún caso: ni para abrir diálogos "
@@ -91,11 +90,11 @@ TEST(PromptSystem, WithoutPersonaEveryFixedLineStays) {
         L"- Personalidad: \n"
         L"- Historia: .\n"
         L"- Estilo de habla: Normal (Habla estándar sin características especiales.)\n"
-        L"\n"   // scenario
-        L"\n"   // known people
-        L"\n"   // memory
-        L"\n"   // adult content
-        L"\n"   // persona traits and personality
+        L"\n"  // scenario
+        L"\n"  // known people
+        L"\n"  // memory
+        L"\n"  // adult content
+        L"\n"  // persona traits and personality
         L"Estas hablando con  (Edad: , Genero: ).\n" +
         kClosing + kWritingRules;
     EXPECT_EQ(Show(DeepSeekService::SystemPrompt(kai, nullptr, L"Normal", kNormal, L"", L"")), Show(expected));
@@ -173,28 +172,35 @@ TEST(PromptSystem, DuoCarriesTheGroupContext) {
 }
 
 TEST(PromptSystem, SpeakerRuleExampleAndPeopleBlocks) {
-    const std::wstring rulePrefix = L"Si en tu respuesta quien habla o actúa no es Kai sino otro personaje (por ejemplo ";
+    const std::wstring rulePrefix =
+        L"Si en tu respuesta quien habla o actúa no es Kai sino otro personaje (por ejemplo ";
     struct Case {
         const char* what;
         std::vector<KnownCharacter> characterKnows;
         std::optional<std::vector<KnownCharacter>> personaKnows;  // none: no persona
-        std::wstring example;  // empty: no rule
+        std::wstring example;                                     // empty: no rule
         bool characterHeader;
         bool headerWithoutLines = false;
     };
     const Case cases[] = {
         {"no one known", {}, std::nullopt, L"", false},
         {"only unnamed people: header without lines", {Person(L"")}, std::nullopt, L"", true, true},
-        {"first stored name, not the first ranked", {Person(L""), Person(L"Iris"), Person(L"Olga", L"Principal")},
-         std::nullopt, L"Iris", true},
+        {"first stored name, not the first ranked",
+         {Person(L""), Person(L"Iris"), Person(L"Olga", L"Principal")},
+         std::nullopt,
+         L"Iris",
+         true},
         {"the persona's people when the character has no name",
          {Person(L"")},
          std::vector<KnownCharacter>{Person(L""), Person(L"Nora")},
          L"Nora",
          true,
          true},
-        {"the character's people come first", {Person(L"Iris")}, std::vector<KnownCharacter>{Person(L"Nora")},
-         L"Iris", true},
+        {"the character's people come first",
+         {Person(L"Iris")},
+         std::vector<KnownCharacter>{Person(L"Nora")},
+         L"Iris",
+         true},
     };
     for (const Case& c : cases) {
         Character kai;
@@ -273,13 +279,16 @@ TEST(PromptMessages, HistoryWithoutPendingFailedOrExcludedLines) {
     otherGroup.regeneration_id = L"h";
     Message userOfGroup = Line(L"user", L"hola");
     userOfGroup.regeneration_id = L"g";
-    const std::vector<Message> history = {Line(L"assistant", L"Bienvenido"), userOfGroup, pending, failed, ofGroup,
-                                          otherGroup, Line(L"narrator", L"raro")};
+    const std::vector<Message> history = {
+        Line(L"assistant", L"Bienvenido"), userOfGroup, pending, failed, ofGroup, otherGroup,
+        Line(L"narrator", L"raro")};
 
     const std::vector<ApiMessage> excluded = DeepSeekService::BuildApiMessages(L"P", history, L"g");
-    const std::vector<std::pair<std::wstring, std::wstring>> expectedExcluded = {
-        {L"system", L"P"}, {L"assistant", L"Bienvenido"}, {L"user", L"hola"}, {L"assistant", L"otra versión"},
-        {L"narrator", L"raro"}};
+    const std::vector<std::pair<std::wstring, std::wstring>> expectedExcluded = {{L"system", L"P"},
+                                                                                 {L"assistant", L"Bienvenido"},
+                                                                                 {L"user", L"hola"},
+                                                                                 {L"assistant", L"otra versión"},
+                                                                                 {L"narrator", L"raro"}};
     ASSERT_EQ(excluded.size(), expectedExcluded.size());
     for (size_t i = 0; i < excluded.size(); ++i) {
         EXPECT_EQ(excluded[i].role, expectedExcluded[i].first) << i;
@@ -309,8 +318,8 @@ TEST(PromptMessages, DuoHistoryReportsTheOtherCharactersLines) {
     Message failed = Line(L"assistant", L"");
     failed.character_id = L"leo";
     failed.error = L"x";
-    const std::vector<Message> history = {Line(L"assistant", L"Bienvenidos"), Line(L"user", L"Hola a los dos"), own,
-                                          partner, unnamed, pending, failed};
+    const std::vector<Message> history = {
+        Line(L"assistant", L"Bienvenidos"), Line(L"user", L"Hola a los dos"), own, partner, unnamed, pending, failed};
 
     const std::vector<Message> rewritten = DuoHistory(history, L"ana");
     ASSERT_EQ(rewritten.size(), 5u);

@@ -61,7 +61,9 @@ protected:
 
     void TearDown() override {
         // A job still running would end in the next test's state.
-        for (auto& running : state().runningReplies) running.cancel.Set();
+        for (auto& running : state().runningReplies) {
+            running.cancel.Set();
+        }
         EXPECT_TRUE(PumpUntilIdle());
         Services::AppState::ResetForTesting();
         Services::CloudSync::ResetForTesting();
@@ -82,7 +84,9 @@ protected:
     // Queue keys in the order they entered the queue, deletions marked with a leading '-'.
     static std::vector<std::wstring> QueueOrder() {
         std::vector<const Services::CloudSync::QueueItem*> items;
-        for (const auto& [key, item] : cloud().pending) items.push_back(&item);
+        for (const auto& [key, item] : cloud().pending) {
+            items.push_back(&item);
+        }
         std::sort(items.begin(), items.end(), [](auto* a, auto* b) { return a->seq < b->seq; });
         std::vector<std::wstring> keys;
         for (const auto* item : items) {
@@ -96,7 +100,9 @@ protected:
     static bool PumpUntil(Predicate done, int seconds = 15) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
             WaitForSingleObject(Async::WakeEvent(), 20);
             Async::Pump();
         }
@@ -118,7 +124,8 @@ protected:
     }
 
     // A duo made through the state, as the character form makes one: "Uno" greets, "Dos" not.
-    static std::pair<std::shared_ptr<Character>, std::shared_ptr<Character>> MakeDuo(const std::wstring& greeting = L"Hola") {
+    static std::pair<std::shared_ptr<Character>, std::shared_ptr<Character>> MakeDuo(
+        const std::wstring& greeting = L"Hola") {
         auto first = Character::Create();
         first->name = L"Uno";
         first->initial_message = greeting;
@@ -157,7 +164,9 @@ protected:
 
     static std::vector<std::wstring> Lines(const Chat& chat) {
         std::vector<std::wstring> lines;
-        for (const auto& message : chat.messages) lines.push_back(message->role + L":" + message->content);
+        for (const auto& message : chat.messages) {
+            lines.push_back(message->role + L":" + message->content);
+        }
         return lines;
     }
 
@@ -169,7 +178,9 @@ protected:
     std::vector<std::wstring> RequestLines(size_t n) const {
         std::vector<std::wstring> lines;
         const auto requests = server_.Requests();
-        if (n >= requests.size()) return lines;
+        if (n >= requests.size()) {
+            return lines;
+        }
         const Json::Value root = Json::Value::Parse(requests[n].body);
         for (const Json::Value& message : root.Find("messages").Items()) {
             lines.push_back(message.Find("role").AsWString() + L":" + message.Find("content").AsWString());

@@ -34,8 +34,12 @@ std::string Lower(std::string_view text) {
 std::string TrimSpaces(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) {
+        ++begin;
+    }
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+        --end;
+    }
     return std::string(text.substr(begin, end - begin));
 }
 
@@ -96,7 +100,9 @@ RecordedRequest ParseRequest(std::string raw, size_t headEnd) {
     bool first = true;
     while (start < head.size()) {
         size_t end = head.find("\r\n", start);
-        if (end == std::string::npos) end = head.size();
+        if (end == std::string::npos) {
+            end = head.size();
+        }
         const std::string line = head.substr(start, end - start);
         start = end + 2;
         if (first) {
@@ -105,12 +111,15 @@ RecordedRequest ParseRequest(std::string raw, size_t headEnd) {
             const size_t space2 = line.find(' ', space1 == std::string::npos ? line.size() : space1 + 1);
             request.method = line.substr(0, space1);
             if (space1 != std::string::npos) {
-                request.target = line.substr(space1 + 1, space2 == std::string::npos ? std::string::npos : space2 - space1 - 1);
+                request.target =
+                    line.substr(space1 + 1, space2 == std::string::npos ? std::string::npos : space2 - space1 - 1);
             }
             continue;
         }
         const size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;
+        if (colon == std::string::npos) {
+            continue;
+        }
         request.headers.emplace_back(line.substr(0, colon), TrimSpaces(std::string_view(line).substr(colon + 1)));
     }
     request.raw = std::move(raw);
@@ -121,7 +130,8 @@ RecordedRequest ParseRequest(std::string raw, size_t headEnd) {
 
 // ---- FakeReply ----
 
-FakeReply::FakeReply(int status, std::string reason) : status_(status), reason_(std::move(reason)) {}
+FakeReply::FakeReply(int status, std::string reason) : status_(status), reason_(std::move(reason)) {
+}
 
 FakeReply FakeReply::Json(int status, std::string body) {
     FakeReply reply(status, status == 200 ? "OK" : "Status");
@@ -200,14 +210,18 @@ FakeReply& FakeReply::Reset() {
 std::optional<std::string> RecordedRequest::Header(std::string_view name) const {
     const std::string wanted = Lower(name);
     for (const auto& [key, value] : headers) {
-        if (Lower(key) == wanted) return value;
+        if (Lower(key) == wanted) {
+            return value;
+        }
     }
     return std::nullopt;
 }
 
 std::vector<std::string> RecordedRequest::HeaderNames() const {
     std::vector<std::string> names;
-    for (const auto& header : headers) names.push_back(header.first);
+    for (const auto& header : headers) {
+        names.push_back(header.first);
+    }
     return names;
 }
 
@@ -246,7 +260,9 @@ struct FakeHttpServer::State {
                 continue;
             }
             if (sent == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
-                if (Stopping() || WaitReady(s, true, kSliceMs) < 0) return false;
+                if (Stopping() || WaitReady(s, true, kSliceMs) < 0) {
+                    return false;
+                }
                 continue;
             }
             return false;
@@ -264,13 +280,23 @@ struct FakeHttpServer::State {
             if (headEnd != std::string::npos && raw.size() >= wanted) {
                 return ParseRequest(std::move(raw), headEnd);
             }
-            if (Stopping()) return std::nullopt;
+            if (Stopping()) {
+                return std::nullopt;
+            }
             const int ready = WaitReady(s, false, kSliceMs);
-            if (ready < 0) return std::nullopt;
-            if (ready == 0) continue;
+            if (ready < 0) {
+                return std::nullopt;
+            }
+            if (ready == 0) {
+                continue;
+            }
             const int got = recv(s, buffer, sizeof(buffer), 0);
-            if (got == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) continue;
-            if (got <= 0) return std::nullopt;
+            if (got == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+                continue;
+            }
+            if (got <= 0) {
+                return std::nullopt;
+            }
             raw.append(buffer, static_cast<size_t>(got));
             if (headEnd == std::string::npos && (headEnd = raw.find("\r\n\r\n")) != std::string::npos) {
                 const RecordedRequest head = ParseRequest(raw.substr(0, headEnd + 4), headEnd);
@@ -293,13 +319,17 @@ struct FakeHttpServer::State {
                 std::unique_lock<std::mutex> lock(mutex);
                 changed.wait_for(lock, std::chrono::milliseconds(kSliceMs),
                                  [this, gate] { return stopping || (gate && released > 0); });
-                if (stopping) return false;
+                if (stopping) {
+                    return false;
+                }
                 if (gate && released > 0) {
                     --released;
                     return true;
                 }
             }
-            if (PeerClosed(s)) return false;
+            if (PeerClosed(s)) {
+                return false;
+            }
         }
         return false;
     }
@@ -314,13 +344,17 @@ struct FakeHttpServer::State {
         if (reply.framing_ == Framing::ContentLength) {
             uint64_t length = 0;
             for (const auto& action : reply.actions_) {
-                if (action.kind == FakeReply::Action::Kind::Send) length += action.bytes.size();
+                if (action.kind == FakeReply::Action::Kind::Send) {
+                    length += action.bytes.size();
+                }
             }
             head += "Content-Length: " + std::to_string(reply.announced_.value_or(length)) + "\r\n";
         } else if (reply.framing_ == Framing::Chunked) {
             head += "Transfer-Encoding: chunked\r\n";
         }
-        if (!connection) head += "Connection: close\r\n";
+        if (!connection) {
+            head += "Connection: close\r\n";
+        }
         return head + "\r\n";
     }
 
@@ -335,26 +369,36 @@ struct FakeHttpServer::State {
             SendAll(s, *reply.raw_);
             return;
         }
-        if (!SendAll(s, Head(reply))) return;
+        if (!SendAll(s, Head(reply))) {
+            return;
+        }
         const bool chunked = reply.framing_ == Framing::Chunked;
         for (const auto& action : reply.actions_) {
             switch (action.kind) {
             case FakeReply::Action::Kind::Send: {
                 if (chunked) {
-                    if (action.bytes.empty()) break;  // an empty chunk would end the body
+                    if (action.bytes.empty()) {
+                        break;  // an empty chunk would end the body
+                    }
                     char size[32];
                     std::snprintf(size, sizeof(size), "%zx\r\n", action.bytes.size());
-                    if (!SendAll(s, size + action.bytes + "\r\n")) return;
+                    if (!SendAll(s, size + action.bytes + "\r\n")) {
+                        return;
+                    }
                 } else if (!SendAll(s, action.bytes)) {
                     return;
                 }
                 break;
             }
             case FakeReply::Action::Kind::Pause:
-                if (SleepFor(action.milliseconds)) return;
+                if (SleepFor(action.milliseconds)) {
+                    return;
+                }
                 break;
             case FakeReply::Action::Kind::Await:
-                if (!Hold(s, true)) return;
+                if (!Hold(s, true)) {
+                    return;
+                }
                 break;
             case FakeReply::Action::Kind::Stall:
                 Hold(s, false);
@@ -369,13 +413,17 @@ struct FakeHttpServer::State {
             }
             }
         }
-        if (chunked) SendAll(s, "0\r\n\r\n");
+        if (chunked) {
+            SendAll(s, "0\r\n\r\n");
+        }
     }
 
     void Serve(Socket& connection) {
         MakeNonBlocking(connection.Get());
         std::optional<RecordedRequest> request = ReadRequest(connection.Get());
-        if (!request) return;
+        if (!request) {
+            return;
+        }
         std::optional<FakeReply> reply;
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -386,16 +434,24 @@ struct FakeHttpServer::State {
             }
         }
         changed.notify_all();
-        if (reply) Play(connection, *reply);
-        if (connection.IsValid()) shutdown(connection.Get(), SD_SEND);
+        if (reply) {
+            Play(connection, *reply);
+        }
+        if (connection.IsValid()) {
+            shutdown(connection.Get(), SD_SEND);
+        }
     }
 
     void Main() {
         while (!Stopping()) {
             const int ready = WaitReady(listener.Get(), false, kSliceMs);
-            if (ready <= 0) continue;
+            if (ready <= 0) {
+                continue;
+            }
             Socket connection(accept(listener.Get(), nullptr, nullptr));
-            if (connection.IsValid()) Serve(connection);
+            if (connection.IsValid()) {
+                Serve(connection);
+            }
         }
     }
 };
@@ -403,10 +459,14 @@ struct FakeHttpServer::State {
 FakeHttpServer::FakeHttpServer() : state_(std::make_shared<State>()) {
     WSADATA data;
     state_->winsock = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    if (!state_->winsock) return;
+    if (!state_->winsock) {
+        return;
+    }
     Socket& listener = state_->listener;
     listener.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    if (!listener.IsValid()) return;
+    if (!listener.IsValid()) {
+        return;
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -432,9 +492,13 @@ FakeHttpServer::~FakeHttpServer() {
         state_->stopping = true;
     }
     state_->changed.notify_all();
-    if (state_->thread.joinable()) state_->thread.join();
+    if (state_->thread.joinable()) {
+        state_->thread.join();
+    }
     state_->listener.Close();
-    if (state_->winsock) WSACleanup();
+    if (state_->winsock) {
+        WSACleanup();
+    }
 }
 
 bool FakeHttpServer::IsListening() const {
@@ -475,7 +539,9 @@ bool FakeHttpServer::WaitForRequests(size_t count, int timeoutMilliseconds) cons
 
 uint16_t UnusedLocalPort() {
     WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        return 0;
+    }
     uint16_t port = 0;
     {
         Socket probe(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));

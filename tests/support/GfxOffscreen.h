@@ -23,7 +23,9 @@ inline bool RunningUnderWine() {
 inline bool GraphicsReady() {
     static const bool ready = [] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        if (!Graphics::Device::Initialize()) return false;
+        if (!Graphics::Device::Initialize()) {
+            return false;
+        }
         Graphics::Fonts::Initialize();
         return true;
     }();
@@ -34,10 +36,14 @@ inline bool GraphicsReady() {
 class Offscreen {
 public:
     Offscreen(int width, int height, float dpi = 96) {
-        if (!GraphicsReady()) return;
+        if (!GraphicsReady()) {
+            return;
+        }
         graphics.SetOffscreenSize(width, height);
         ready_ = graphics.Initialize(nullptr, false);
-        if (ready_ && dpi != 96) ready_ = graphics.SetDpi(dpi);
+        if (ready_ && dpi != 96) {
+            ready_ = graphics.SetDpi(dpi);
+        }
     }
 
     bool Ready() const { return ready_; }
@@ -60,18 +66,22 @@ public:
         std::vector<uint32_t> pixels;
         ID2D1DeviceContext* context = graphics.Context();
         ID2D1Bitmap1* target = graphics.TargetBitmap();
-        if (!context || !target) return pixels;
+        if (!context || !target) {
+            return pixels;
+        }
         const D2D1_SIZE_U size = target->GetPixelSize();
-        const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
-            D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
-            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+        const D2D1_BITMAP_PROPERTIES1 properties =
+            D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
+                                    D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
         ComPtr<ID2D1Bitmap1> copy;
         if (FAILED(context->CreateBitmap(size, nullptr, 0, &properties, copy.Put())) ||
             FAILED(copy->CopyFromBitmap(nullptr, target, nullptr))) {
             return pixels;
         }
         D2D1_MAPPED_RECT mapped = {};
-        if (FAILED(copy->Map(D2D1_MAP_OPTIONS_READ, &mapped))) return pixels;
+        if (FAILED(copy->Map(D2D1_MAP_OPTIONS_READ, &mapped))) {
+            return pixels;
+        }
         pixels.resize(static_cast<size_t>(size.width) * size.height);
         for (UINT32 y = 0; y < size.height; ++y) {
             const auto* row = reinterpret_cast<const uint32_t*>(mapped.bits + static_cast<size_t>(y) * mapped.pitch);
@@ -95,8 +105,14 @@ private:
 };
 
 // Colour channels of a 0xAARRGGBB pixel.
-inline int Red(uint32_t pixel) { return (pixel >> 16) & 0xFF; }
-inline int Green(uint32_t pixel) { return (pixel >> 8) & 0xFF; }
-inline int Blue(uint32_t pixel) { return pixel & 0xFF; }
+inline int Red(uint32_t pixel) {
+    return (pixel >> 16) & 0xFF;
+}
+inline int Green(uint32_t pixel) {
+    return (pixel >> 8) & 0xFF;
+}
+inline int Blue(uint32_t pixel) {
+    return pixel & 0xFF;
+}
 
 }  // namespace Lorvex::Testing

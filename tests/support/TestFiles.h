@@ -16,7 +16,8 @@ namespace Lorvex::Testing {
 class HeldFile : public UniqueHandle {
 public:
     HeldFile(const std::wstring& path, DWORD access, DWORD share)
-        : UniqueHandle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+        : UniqueHandle(
+              CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     void Close() { Reset(); }
 };
 
