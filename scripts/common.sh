@@ -75,12 +75,15 @@ lorvex_xvfb_start() {
   Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
   LORVEX_XVFB_PID=$!
   export DISPLAY=":$n"
+  # A first start on a busy machine compiles its keymap slowly: wait up to 30 s, but stop
+  # waiting as soon as the server has died.
   local i
-  for i in $(seq 50); do
+  for i in $(seq 300); do
     [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    kill -0 "$LORVEX_XVFB_PID" 2>/dev/null || break
     sleep 0.1
   done
-  echo "Xvfb did not start" >&2
+  echo "Xvfb did not start on :$n" >&2
   return 1
 }
 
