@@ -61,7 +61,8 @@ public:
     // ---- Start and pictures ----
 
     // Folders, records, duo lists, order, picture references, the cloud sync's callbacks and
-    // start, then the removal of pictures no record uses.
+    // start, then the removal of pictures no record uses; that removal is skipped when any record
+    // or chat file could not be loaded.
     void Initialize();
 
     // Name order of characters or personas: UTF-16 units through towlower, compared by value.

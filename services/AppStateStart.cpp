@@ -29,8 +29,9 @@ void AppState::Initialize() {
     Files::EnsureDir(Files::JoinPath(data, L"personas"));
     Files::EnsureDir(Paths::ImagesDir());
 
-    characters = Storage::LoadCharacters();
-    personas = Storage::LoadPersonas();
+    size_t skipped = 0;
+    characters = Storage::LoadCharacters(&skipped);
+    personas = Storage::LoadPersonas(&skipped);
     LinkSharedChats();
     SortNewestActivityFirst(characters);
 
@@ -55,7 +56,11 @@ void AppState::Initialize() {
     cloud.imageNames = [this] { return ImageNamesInUse(); };
     cloud.Initialize();
 
-    CollectUnusedImages();
+    // A record file that could not be read hides the pictures it names: they would look unused,
+    // and repairing the file later would bring the record back without them.
+    if (skipped == 0) {
+        CollectUnusedImages();
+    }
     Changed();
 }
 

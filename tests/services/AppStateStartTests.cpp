@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "tests/support/AppStateTestSupport.h"
@@ -227,6 +228,57 @@ TEST_F(AppStateImages, StartDeletesOnlyPicturesNothingUses) {
     EXPECT_TRUE(IsFolder(Images(L"folder")));
     EXPECT_FALSE(Exists(Images(L"stray.png")));
     EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-image:stray.png"});
+}
+
+// A record file that cannot be loaded hides the pictures it names: they must not be taken for
+// unused ones, or repairing the file later brings the record back without them.
+TEST_F(AppStateImages, ARecordFileLeftOutAtStartKeepsEveryPicture) {
+    struct Case {
+        const char* what;
+        const wchar_t* path;  // under the data folder
+        const char* bytes;
+        bool held = false;  // opened without sharing, as an antivirus or a sync tool may
+    };
+    const Case cases[] = {
+        {"torn character.json", L"characters\\Hidden\\character.json", R"({"id": "hidden", "photoPath": "C:)"},
+        {"character.json held open", L"characters\\Hidden\\character.json", R"({"id": "hidden"})", true},
+        {"folder without its character.json", L"characters\\Hidden\\chats\\c.json", R"({"id": "c"})"},
+        {"character with an unsafe id", L"characters\\Hidden\\character.json", R"({"id": "..\\hidden"})"},
+        {"torn chat of a loaded character", L"characters\\Ana\\chats\\c.json", R"({"id": "c", "mess)"},
+        {"torn persona", L"personas\\p.json", R"({"id": "p", "na)"},
+        {"persona with an unsafe id", L"personas\\p.json", R"({"id": "NUL"})"},
+    };
+    for (const Case& c : cases) {
+        SignIn();
+        cloud().uploaded.insert(L"hidden.png");
+        Put(Images(L"hidden.png"));
+        Stored(L"Ana");
+        Put(Data(c.path), c.bytes);
+        {
+            std::optional<HeldFile> held;
+            if (c.held) {
+                held.emplace(Data(c.path), GENERIC_READ, 0);
+            }
+
+            state().Initialize();
+        }
+
+        EXPECT_TRUE(Exists(Images(L"hidden.png"))) << c.what;
+        EXPECT_TRUE(QueueOrder().empty()) << c.what;
+        EXPECT_EQ(Names(state().characters), std::vector<std::wstring>{L"Ana"}) << c.what;
+        Services::AppState::ResetForTesting();
+        Services::CloudSync::ResetForTesting();
+        ASSERT_TRUE(Files::RemoveTree(Data(L"characters")));
+        ASSERT_TRUE(Files::RemoveTree(Data(L"personas")));
+    }
+
+    // With nothing left out the same start deletes the picture.
+    SignIn();
+    cloud().uploaded.insert(L"hidden.png");
+    Stored(L"Ana");
+    state().Initialize();
+    EXPECT_FALSE(Exists(Images(L"hidden.png")));
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-image:hidden.png"});
 }
 
 TEST_F(AppStateImages, ReleaseDeletesOnlyUnusedPicturesInsideTheImagesFolder) {
