@@ -73,8 +73,9 @@ public:
     static bool NameLessText(const std::wstring& a, const std::wstring& b);
 
     // Gives the two halves of each duo one chat list: an empty half takes the other's list, and
-    // two lists with chats are merged (by chat id, the first half's record kept unless the other
-    // is the open chat or a running reply's, newest first).
+    // two lists with chats are merged (newest first; of a chat id both hold, the open chat's or a
+    // running reply's record, else the one whose newest settled line is newer, then the longer
+    // one, else the first half's).
     void LinkSharedChats();
     // Whether the chat is the open one or a running reply stands in it.
     bool IsChatInUse(const std::shared_ptr<Chat>& chat) const;

@@ -146,6 +146,56 @@ TEST_F(AppStateStart, MergingDuoListsKeepsTheOpenChatsObjectOnAnIdHeldByBoth) {
     EXPECT_EQ((*first->chats)[0], firstX);
 }
 
+// After a crash between the two writes of a duo chat, or a write that failed in one folder, the
+// halves hold two copies of one chat that differ; the next save overwrites the one not kept.
+TEST_F(AppStateStart, MergingDuoListsKeepsTheCopyWithTheNewerSettledLineThenTheLongerOne) {
+    auto line = [](const std::wstring& stamp, bool pending = false) {
+        auto message = Message::Create(L"assistant", stamp);
+        message->timestamp = stamp;
+        message->is_typing = pending;
+        return message;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::shared_ptr<Message>> first;  // the copy in the half listed first
+        std::vector<std::shared_ptr<Message>> second;
+        bool secondKept;
+        bool firstOpen = false;
+    };
+    const Case cases[] = {
+        {"the second's newest line is newer", {line(L"1"), line(L"2")}, {line(L"1"), line(L"2"), line(L"3")}, true},
+        {"the first's newest line is newer, though shorter",
+         {line(L"1"), line(L"5")},
+         {line(L"1"), line(L"2"), line(L"3")},
+         false},
+        {"a pending line is not settled", {line(L"1"), line(L"2")}, {line(L"1"), line(L"3", true)}, false},
+        {"equal newest lines: the longer", {line(L"1"), line(L"2")}, {line(L"1"), line(L"0"), line(L"2")}, true},
+        {"equal copies: the first", {line(L"1")}, {line(L"1")}, false},
+        {"the open chat stays, though older", {line(L"1")}, {line(L"1"), line(L"2")}, false, true},
+    };
+    for (const Case& c : cases) {
+        auto first = Character::Create();
+        auto second = Character::Create();
+        first->is_dual_mode = second->is_dual_mode = true;
+        first->dual_partner_id = second->id;
+        second->dual_partner_id = first->id;
+        auto firstCopy = StampedChat(L"x", L"2025-01-01");
+        firstCopy->messages = c.first;
+        auto secondCopy = StampedChat(L"x", L"2025-01-01");
+        secondCopy->messages = c.second;
+        first->chats->push_back(firstCopy);
+        second->chats->push_back(secondCopy);
+        state().characters = {first, second};
+        state().currentChat = c.firstOpen ? firstCopy : nullptr;
+
+        state().LinkSharedChats();
+
+        ASSERT_EQ(first->chats, second->chats) << c.what;
+        ASSERT_EQ(first->chats->size(), 1u) << c.what;
+        EXPECT_EQ(first->chats->front(), c.secondKept ? secondCopy : firstCopy) << c.what;
+    }
+}
+
 TEST_F(AppStateStart, ADuoStaysOneAcrossRestartsAndDeletingItsChatsEmptiesBothFolders) {
     auto first = Character::Create();
     first->name = L"Uno";
