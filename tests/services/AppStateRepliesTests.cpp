@@ -267,5 +267,33 @@ TEST_F(AppStateReplies, TheSpeakerNamedByTheModelIsKeptOnlyWhileItsChatIsOpen) {
     EXPECT_EQ(FileLines(*ana, *chat).back(), L"assistant:Hola");
 }
 
+// A reply cut after some text is kept and saved as a normal reply, and the user is told it was cut.
+TEST_F(AppStateReplies, AReplyCutAfterSomeTextIsSavedAndReportedAsCut) {
+    SignIn();
+    server_.Enqueue(ProviderStream().Body(Delta("Te cuento que")).AwaitRelease().Cut());
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"Hola");
+    const auto reply = chat->messages.back();
+    ASSERT_TRUE(PumpUntil([&] { return reply->content == L"Te cuento que"; }));
+    server_.Release();
+    ASSERT_TRUE(PumpUntilIdle());
+
+    EXPECT_FALSE(reply->is_typing);
+    EXPECT_EQ(reply->content, L"Te cuento que");
+    EXPECT_EQ(reply->error, L"");
+    EXPECT_EQ(FileLines(*ana, *chat), (std::vector<std::wstring>{L"user:Hola", L"assistant:Te cuento que"}));
+    const auto& queued = cloud().pending.at(L"chat:" + ana->id + L":" + chat->id);
+    EXPECT_EQ(queued.data.Find("messages").Size(), 2u);
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].first, reply);
+    const std::wstring& error = finished_[0].second;
+    EXPECT_EQ(error.rfind(L"La respuesta qued\u00F3 incompleta. La conexi\u00F3n con DeepSeek se cort\u00F3", 0), 0u)
+        << Text::ToUtf8(error);
+    EXPECT_TRUE(error.ends_with(L". Puedes regenerarla.")) << Text::ToUtf8(error);
+}
+
 }  // namespace
 }  // namespace Lorvex::Testing
