@@ -6,6 +6,7 @@
 // as if it were not there. A record whose id is not a safe file-name token (IsSafeId) is skipped
 // on load and never written, so nothing lands outside the data folder. UI thread only.
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,7 +33,11 @@ void ResolveImagePath(std::optional<std::wstring>& photo);
 
 // Every character under "characters" with its chats, newest first, in the order the file system
 // lists the folders. A folder without a readable "character.json" is skipped with its chats.
-std::vector<std::shared_ptr<Character>> LoadCharacters();
+// When skipped is given, it grows by one for each folder skipped so, also one without the file
+// (a sync tool still bringing it, or a move that failed, may be all that hides it), and for each
+// "*.json" chat file left out (unreadable, not a JSON object, or an unsafe id). What is loaded
+// does not depend on it.
+std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped = nullptr);
 
 // Gives a never-saved character its folder, then writes "character.json" and every chat of its
 // list. Every file is attempted; true only when all were written.
@@ -44,8 +49,10 @@ bool SaveChat(Character& character, const Chat& chat);
 // Deletes the chat's file from the character's folder; failures are ignored.
 void DeleteChatFile(const Character& character, const Chat& chat);
 
-// Every persona under "personas", ordered by name without regard to ASCII case.
-std::vector<std::shared_ptr<Persona>> LoadPersonas();
+// Every persona under "personas", ordered by name without regard to ASCII case. When skipped is
+// given, it grows by one for each "*.json" file left out (unreadable, not a JSON object, or an
+// unsafe id).
+std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped = nullptr);
 
 // The order of persona names: UTF-16 units compared lower-cased, a prefix first.
 bool NameLess(const std::wstring& a, const std::wstring& b);

@@ -35,17 +35,26 @@ void ResolveKnownImagePaths(std::vector<KnownCharacter>& known) {
     }
 }
 
-void LoadChats(Character& character) {
+void CountSkipped(size_t* skipped) {
+    if (skipped != nullptr) {
+        ++*skipped;
+    }
+}
+
+void LoadChats(Character& character, size_t* skipped) {
     std::vector<std::wstring> files = Files::ListFiles(ChatsDir(character), L"*.json", false);
     std::sort(files.begin(), files.end());
     for (const std::wstring& file : files) {
         Json::Value root;
         if (!ReadJsonFile(file, root)) {
+            CountSkipped(skipped);
             continue;
         }
         std::shared_ptr<Chat> chat = Chat::FromJson(root);
         if (IsSafeId(chat->id)) {
             character.chats->push_back(std::move(chat));
+        } else {
+            CountSkipped(skipped);
         }
     }
     // Equal stamps keep the file-name order.
@@ -68,21 +77,23 @@ bool NameLess(const std::wstring& a, const std::wstring& b) {
                                         [](wchar_t x, wchar_t y) { return std::towlower(x) < std::towlower(y); });
 }
 
-std::vector<std::shared_ptr<Character>> LoadCharacters() {
+std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped) {
     std::vector<std::shared_ptr<Character>> characters;
     for (const std::wstring& folder : Files::ListDirs(CharactersDir())) {
         Json::Value root;
         if (!ReadJsonFile(Files::JoinPath(folder, L"character.json"), root)) {
+            CountSkipped(skipped);
             continue;
         }
         std::shared_ptr<Character> character = Character::FromJson(root);
         if (!IsSafeId(character->id)) {
+            CountSkipped(skipped);
             continue;
         }
         character->folder = folder;
         ResolveImagePath(character->photoPath);
         ResolveKnownImagePaths(character->known_characters);
-        LoadChats(*character);
+        LoadChats(*character, skipped);
         characters.push_back(std::move(character));
     }
     return characters;
@@ -132,15 +143,17 @@ void DeleteChatFile(const Character& character, const Chat& chat) {
     }
 }
 
-std::vector<std::shared_ptr<Persona>> LoadPersonas() {
+std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped) {
     std::vector<std::shared_ptr<Persona>> personas;
     for (const std::wstring& file : Files::ListFiles(PersonasDir(), L"*.json", false)) {
         Json::Value root;
         if (!ReadJsonFile(file, root)) {
+            CountSkipped(skipped);
             continue;
         }
         std::shared_ptr<Persona> persona = Persona::FromJson(root);
         if (!IsSafeId(persona->id)) {
+            CountSkipped(skipped);
             continue;
         }
         persona->path = file;

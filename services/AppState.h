@@ -61,7 +61,8 @@ public:
     // ---- Start and pictures ----
 
     // Folders, records, duo lists, order, picture references, the cloud sync's callbacks and
-    // start, then the removal of pictures no record uses.
+    // start, then the removal of pictures no record uses; that removal is skipped when any record
+    // or chat file could not be loaded.
     void Initialize();
 
     // Name order of characters or personas: UTF-16 units through towlower, compared by value.
@@ -72,8 +73,9 @@ public:
     static bool NameLessText(const std::wstring& a, const std::wstring& b);
 
     // Gives the two halves of each duo one chat list: an empty half takes the other's list, and
-    // two lists with chats are merged (by chat id, the first half's record kept unless the other
-    // is the open chat or a running reply's, newest first).
+    // two lists with chats are merged (newest first; of a chat id both hold, the open chat's or a
+    // running reply's record, else the one whose newest settled line is newer, then the longer
+    // one, else the first half's).
     void LinkSharedChats();
     // Whether the chat is the open one or a running reply stands in it.
     bool IsChatInUse(const std::shared_ptr<Chat>& chat) const;

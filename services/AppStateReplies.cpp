@@ -197,6 +197,11 @@ void AppState::ApplyReply(const std::shared_ptr<Chat>& chat, const std::shared_p
     } else {
         message->content = reply.text;
         message->error.clear();
+        if (!reply.cancelled && !reply.error.empty()) {
+            // Cut after some text: the start is kept as a normal reply, and the user is told, or
+            // it would look finished.
+            errorText = L"La respuesta quedó incompleta. " + reply.error + L" Puedes regenerarla.";
+        }
         if (!dualMode && chat == currentChat && currentCharacter) {
             message->character_name.reset();
             if (!reply.speaker.empty()) {

@@ -14,6 +14,32 @@ namespace Lorvex::Services {
 
 using namespace AppStateDetail;
 
+namespace {
+
+// The stamp of the chat's newest line that is not pending; empty when there is none.
+std::wstring NewestSettledStamp(const Chat& chat) {
+    std::wstring newest;
+    for (const std::shared_ptr<Message>& message : chat.messages) {
+        if (message && !message->is_typing && message->timestamp > newest) {
+            newest = message->timestamp;
+        }
+    }
+    return newest;
+}
+
+// Of two copies of one chat, whether the candidate holds more than the kept one: a newer settled
+// line, or with equal newest lines more lines.
+bool HoldsMore(const Chat& candidate, const Chat& kept) {
+    const std::wstring candidateStamp = NewestSettledStamp(candidate);
+    const std::wstring keptStamp = NewestSettledStamp(kept);
+    if (candidateStamp != keptStamp) {
+        return candidateStamp > keptStamp;
+    }
+    return candidate.messages.size() > kept.messages.size();
+}
+
+}  // namespace
+
 AppState& AppState::Instance() {
     static AppState instance;
     return instance;
@@ -29,8 +55,9 @@ void AppState::Initialize() {
     Files::EnsureDir(Files::JoinPath(data, L"personas"));
     Files::EnsureDir(Paths::ImagesDir());
 
-    characters = Storage::LoadCharacters();
-    personas = Storage::LoadPersonas();
+    size_t skipped = 0;
+    characters = Storage::LoadCharacters(&skipped);
+    personas = Storage::LoadPersonas(&skipped);
     LinkSharedChats();
     SortNewestActivityFirst(characters);
 
@@ -55,7 +82,11 @@ void AppState::Initialize() {
     cloud.imageNames = [this] { return ImageNamesInUse(); };
     cloud.Initialize();
 
-    CollectUnusedImages();
+    // A record file that could not be read hides the pictures it names: they would look unused,
+    // and repairing the file later would bring the record back without them.
+    if (skipped == 0) {
+        CollectUnusedImages();
+    }
     Changed();
 }
 
@@ -79,8 +110,10 @@ void AppState::LinkSharedChats() {
         } else {
             // Every duo chat is written into both halves' folders, so after a restart both halves
             // hold it: one list again, or deleting the duo's chats would touch only one folder.
-            // On an id held by both, the first half's object wins unless the second's is the open
-            // chat or a running reply's: that one must stay in the list, or its lines go unwritten.
+            // On an id held by both, the open chat's or a running reply's object stays in the list,
+            // or its lines go unwritten. Otherwise the copies may differ after a crash between the
+            // two writes or a write that failed in one folder: the one with the newer settled line
+            // (then the longer one) is kept, as the next save overwrites the other.
             std::unordered_map<std::wstring, size_t> indexById;
             for (size_t i = 0; i < first->chats->size(); ++i) {
                 indexById.emplace((*first->chats)[i]->id, i);
@@ -90,8 +123,11 @@ void AppState::LinkSharedChats() {
                 if (found == indexById.end()) {
                     indexById.emplace(chat->id, first->chats->size());
                     first->chats->push_back(chat);
-                } else if (IsChatInUse(chat) && !IsChatInUse((*first->chats)[found->second])) {
-                    (*first->chats)[found->second] = chat;
+                } else {
+                    std::shared_ptr<Chat>& kept = (*first->chats)[found->second];
+                    if (!IsChatInUse(kept) && (IsChatInUse(chat) || HoldsMore(*chat, *kept))) {
+                        kept = chat;
+                    }
                 }
             }
             SortChatsNewestFirst(*first->chats);

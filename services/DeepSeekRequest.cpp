@@ -56,6 +56,15 @@ std::wstring WholeReplyText(const Json::Value& root) {
     return message.Find("content").AsWString();
 }
 
+// A stream that ended without "[DONE]" after the answer had begun.
+std::wstring CutStreamText(const std::wstring& transferError) {
+    std::wstring text = L"La conexión con DeepSeek se cortó antes del final de la respuesta";
+    if (!transferError.empty()) {
+        text += L" (" + transferError + L")";
+    }
+    return text + L".";
+}
+
 }  // namespace
 
 AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int maxTokens, double temperature,
@@ -74,16 +83,28 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
     AiReply reply;
     if (streamed) {
         SseStream events(cancel, progress);
+        bool answered = false;
         // The cancellable transfer, so that a stop ends the request at once even while the
         // server sends nothing, not only when the next block arrives.
         const Http::Response response = Http::Stream(
-            request, [&events](const char* data, uint64_t size) { return events.OnStreamChunk(data, size); }, cancel);
+            request,
+            [&events, &answered](const char* data, uint64_t size) {
+                answered = true;
+                return events.OnStreamChunk(data, size);
+            },
+            cancel);
         reply.text = Text::ToWide(events.Reply());
-        if (cancel.IsSet()) {
-            reply.cancelled = true;
-        } else if (!events.Done() && !Http::IsSuccess(response.status)) {
-            // After "[DONE]" the sink ends the transfer itself, which reads as a failed write:
-            // the stream is complete whatever the status says.
+        reply.cancelled = cancel.IsSet();
+        // After "[DONE]" the sink ends the transfer itself, which reads as a failed write: the
+        // stream is complete whatever the status says.
+        if (reply.cancelled || events.Done()) {
+            return reply;
+        }
+        if (Http::IsSuccess(response.status) || (response.status == 0 && answered)) {
+            // The provider always ends a stream with "[DONE]": without it the reply was cut, by a
+            // connection that closed cleanly or broke, and what arrived is only its start.
+            reply.error = CutStreamText(response.error);
+        } else {
             reply.error = ErrorText(response.body, static_cast<int>(response.status), response.error);
         }
         return reply;

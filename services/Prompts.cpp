@@ -21,6 +21,14 @@ std::wstring Block(const std::wstring& value, const std::wstring& before, const 
     return value.empty() ? std::wstring() : before + value + after;
 }
 
+// Written whenever the list has items, even when none survives the join.
+std::wstring PersonalityPiece(const KnownCharacter& person) {
+    if (person.personality.empty()) {
+        return {};
+    }
+    return L". Personalidad: " + DeepSeekService::JoinPersonality(person.personality);
+}
+
 std::wstring CharacterPeople(const std::vector<KnownCharacter>& known) {
     if (known.empty()) {
         return {};
@@ -38,7 +46,7 @@ std::wstring CharacterPeople(const std::vector<KnownCharacter>& known) {
         block += Block(person.age, L", ", L" años");
         block += Block(person.relationship, L" (", L")");
         block += Block(person.description, L": ", L"");
-        block += Block(DeepSeekService::JoinPersonality(person.personality), L". Personalidad: ", L"");
+        block += PersonalityPiece(person);
         if (person.importance == L"Principal") {
             block += L" [Personaje importante]";
         }
@@ -63,7 +71,7 @@ std::wstring PersonaPeople(const Persona& persona) {
         block += Block(person.age, L", ", L" años");
         block += Block(person.relationship, L" (", L" de " + owner + L")");
         block += Block(person.description, L": ", L"");
-        block += Block(DeepSeekService::JoinPersonality(person.personality), L". Personalidad: ", L"");
+        block += PersonalityPiece(person);
         if (person.importance == L"Principal") {
             block += L" [Persona importante para " + owner + L"]";
         }

@@ -286,7 +286,10 @@ TEST_F(StoreTest, LoadSkipsWhatCannotBeRead) {
     Put(Data(L"characters\\Good\\chats\\left.json.tmp"), R"({"id": "left", "timestamp": "2025"})");
     Put(Data(L"characters\\Good\\chats\\notes.txt"), R"({"id": "notes", "timestamp": "2025"})");
 
-    const auto loaded = Storage::LoadCharacters();
+    // Each folder and "*.json" chat file left out is counted: three folders, two chats.
+    size_t skipped = 0;
+    const auto loaded = Storage::LoadCharacters(&skipped);
+    EXPECT_EQ(skipped, 5u);
     ASSERT_EQ(loaded.size(), 1u);
     EXPECT_EQ(loaded[0]->id, L"good");
     EXPECT_EQ(loaded[0]->folder, Data(L"characters\\Good"));
@@ -384,7 +387,10 @@ TEST_F(StoreTest, PersonasSaveUnderTheirIdAndLoadSortedByName) {
     Put(Data(L"personas\\broken.json"), "{\"id\"");
     Put(Data(L"personas\\list.json"), "[]");
 
-    auto loaded = Storage::LoadPersonas();
+    // The count grows from where it stood.
+    size_t skipped = 1;
+    auto loaded = Storage::LoadPersonas(&skipped);
+    EXPECT_EQ(skipped, 3u);
     std::vector<std::wstring> order;
     for (const auto& persona : loaded) {
         order.push_back(persona->name);
@@ -410,11 +416,14 @@ TEST_F(StoreTest, UnsafeIdsNeverLeaveTheDataFolder) {
     Put(Data(L"characters\\Good\\chats\\c.json"), R"({"id": "c", "timestamp": "1"})");
     Put(Data(L"personas\\x.json"), R"({"id": "../x"})");
 
-    const auto characters = Storage::LoadCharacters();
+    size_t skipped = 0;
+    const auto characters = Storage::LoadCharacters(&skipped);
+    EXPECT_EQ(skipped, 3u);
     ASSERT_EQ(characters.size(), 1u);
     EXPECT_EQ(characters[0]->id, L"good");
     EXPECT_EQ(ChatIds(*characters[0]), (std::vector<std::wstring>{L"c"}));
-    EXPECT_TRUE(Storage::LoadPersonas().empty());
+    EXPECT_TRUE(Storage::LoadPersonas(&skipped).empty());
+    EXPECT_EQ(skipped, 4u);
 
     // Writing: the safe chat is still written, the unsafe one is not, and the save says so.
     Character& good = *characters[0];

@@ -109,5 +109,41 @@ TEST_F(AppStateRecap, ContinuingAnEmptyChatIsANewChatAndNothingOpenGivesNothing)
     EXPECT_EQ(ana->chats->size(), 2u);
 }
 
+// The recap reaches the model as what the character remembers of the earlier chat.
+TEST_F(AppStateRecap, TheRecapOfAContinuedChatReachesTheSpeakersPrompt) {
+    server_.Enqueue(StreamedReply({"Claro"}));
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    state().currentChat->messages.push_back(Message::Create(L"user", L"Vamos al faro"));
+    state().currentChat->messages.push_back(Message::Create(L"assistant", L"Te sigo"));
+    const auto chat = state().ContinueChat();
+    ASSERT_EQ(chat->memory, L"Usuario: Vamos al faro | Ana: Te sigo");
+
+    state().SendMessage(L"Sigamos");
+    ASSERT_TRUE(PumpUntilIdle());
+
+    const std::wstring prompt = RequestLines(0).at(0);
+    EXPECT_NE(prompt.find(L"\n Contexto previo: Usuario: Vamos al faro | Ana: Te sigo.\n"), std::wstring::npos)
+        << Text::ToUtf8(prompt);
+}
+
+TEST_F(AppStateRecap, AContinuedDuoChatIsWrittenForBothHalves) {
+    SignIn();
+    auto [first, second] = MakeDuo(L"Hola");
+    state().OpenCharacter(first);
+    state().currentChat->messages.push_back(Message::Create(L"user", L"Hola a los dos"));
+    cloud().pending.clear();
+
+    const auto chat = state().ContinueChat();
+
+    ASSERT_TRUE(chat);
+    EXPECT_EQ(first->chats, second->chats);
+    EXPECT_EQ(Lines(*chat), (std::vector<std::wstring>{L"assistant:Hola", L"user:Hola a los dos"}));
+    EXPECT_EQ(FileLines(*first, *chat), Lines(*chat));
+    EXPECT_EQ(FileLines(*second, *chat), Lines(*chat));
+    EXPECT_EQ(QueueOrder(), (std::vector<std::wstring>{L"chat:" + first->id + L":" + chat->id,
+                                                       L"chat:" + second->id + L":" + chat->id}));
+}
+
 }  // namespace
 }  // namespace Lorvex::Testing

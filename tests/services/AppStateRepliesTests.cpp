@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
 
 #include "tests/support/AppStateTestSupport.h"
@@ -84,6 +85,8 @@ TEST_F(AppStateReplies, InADuoBothAnswerAndNeitherSeesTheOthersLineOfTheSameTurn
     server_.Enqueue(StreamedReply({"Primera"}));
     server_.Enqueue(StreamedReply({"Segunda"}));
     auto [first, second] = MakeDuo(L"Hola");
+    first->personality = L"Risue\u00F1o";
+    second->personality = L"Callado";
     state().OpenCharacter(first);
     const auto chat = state().currentChat;
 
@@ -100,16 +103,24 @@ TEST_F(AppStateReplies, InADuoBothAnswerAndNeitherSeesTheOthersLineOfTheSameTurn
     ASSERT_TRUE(PumpUntilIdle());
 
     ASSERT_EQ(server_.Requests().size(), 2u);
+    std::set<std::wstring> speakers;
     for (size_t n = 0; n < 2; ++n) {
         const auto lines = RequestLines(n);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), L"user:Hola a los dos") << n;
+        // The two jobs reach the provider in either order; each prompt names the other half.
+        const bool isFirst = lines[0].find(L"Tu identidad: Eres Uno\n") != std::wstring::npos;
+        speakers.insert(isFirst ? L"Uno" : L"Dos");
+        const std::wstring partner =
+            isFirst ? L"2. Dos (personalidad: Callado)" : L"2. Uno (personalidad: Risue\u00F1o)";
+        EXPECT_NE(lines[0].find(partner), std::wstring::npos) << Text::ToUtf8(lines[0]);
         for (const auto& line : lines) {
             // The other half's pending line of this turn is no line for the model.
             EXPECT_NE(line.back(), L':') << Text::ToUtf8(line);
             EXPECT_EQ(line.find(L"respondio: ]"), std::wstring::npos) << Text::ToUtf8(line);
         }
     }
+    EXPECT_EQ(speakers, (std::set<std::wstring>{L"Uno", L"Dos"}));
     EXPECT_EQ((std::set<std::wstring>{mine->content, partners->content}),
               (std::set<std::wstring>{L"Primera", L"Segunda"}));
     EXPECT_FALSE(mine->is_typing || partners->is_typing);
@@ -265,6 +276,84 @@ TEST_F(AppStateReplies, TheSpeakerNamedByTheModelIsKeptOnlyWhileItsChatIsOpen) {
     EXPECT_EQ(late->content, L"Hola");
     EXPECT_FALSE(late->character_name.has_value());
     EXPECT_EQ(FileLines(*ana, *chat).back(), L"assistant:Hola");
+}
+
+TEST_F(AppStateReplies, AJobTakesTemperatureLengthAndStreamingFromTheSettings) {
+    struct Case {
+        double temperature;
+        int32_t maxTokens;
+        bool stream;
+    };
+    const Case cases[] = {{0.3, 321, false}, {1.25, 2048, true}};
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    for (size_t n = 0; n < std::size(cases); ++n) {
+        const Case& c = cases[n];
+        Settings::Instance().temperature = c.temperature;
+        Settings::Instance().max_tokens = c.maxTokens;
+        Settings::Instance().stream_replies = c.stream;
+        server_.Enqueue(c.stream ? StreamedReply({"Vale"}) : FakeReply::Json(200, WholeAnswer("Vale")));
+
+        state().SendMessage(L"Hola");
+        ASSERT_TRUE(PumpUntilIdle());
+
+        EXPECT_EQ(state().currentChat->messages.back()->content, L"Vale") << n;
+        const auto requests = server_.Requests();
+        ASSERT_EQ(requests.size(), n + 1);
+        const Json::Value body = Json::Value::Parse(requests[n].body);
+        EXPECT_DOUBLE_EQ(body.Find("temperature").AsDouble(), c.temperature) << n;
+        EXPECT_EQ(body.Find("max_tokens").AsInt64(), c.maxTokens) << n;
+        EXPECT_EQ(body.Find("stream").kind, c.stream ? Json::Type::Bool : Json::Type::Null) << n;
+        EXPECT_EQ(requests[n].Header("Accept"), c.stream ? "text/event-stream" : "application/json") << n;
+    }
+}
+
+TEST_F(AppStateReplies, ThePromptHasThePersonaAsTheSpeakerSeesIt) {
+    server_.Enqueue(StreamedReply({"Hola, Sam"}));
+    auto sam = AddPersona(L"p1", L"Sam");
+    sam->traits = L"T\u00EDmido";
+    sam->personality = L"Alegre";
+    auto ana = AddCharacter(L"Ana");
+    ana->persona_overrides[L"p1"].traits = L"Valiente";
+    state().OpenCharacter(ana);
+    ASSERT_EQ(state().currentPersona, sam);
+
+    state().SendMessage(L"Hola");
+    ASSERT_TRUE(PumpUntilIdle());
+
+    const std::wstring prompt = RequestLines(0).at(0);
+    EXPECT_NE(prompt.find(L"\n Rasgos tuyos: Valiente. Tu personalidad: Alegre.\nEstas hablando con Sam "),
+              std::wstring::npos)
+        << Text::ToUtf8(prompt);
+    EXPECT_EQ(sam->traits, L"T\u00EDmido");  // the stored persona stays as it was
+}
+
+// A reply cut after some text is kept and saved as a normal reply, and the user is told it was cut.
+TEST_F(AppStateReplies, AReplyCutAfterSomeTextIsSavedAndReportedAsCut) {
+    SignIn();
+    server_.Enqueue(ProviderStream().Body(Delta("Te cuento que")).AwaitRelease().Cut());
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"Hola");
+    const auto reply = chat->messages.back();
+    ASSERT_TRUE(PumpUntil([&] { return reply->content == L"Te cuento que"; }));
+    server_.Release();
+    ASSERT_TRUE(PumpUntilIdle());
+
+    EXPECT_FALSE(reply->is_typing);
+    EXPECT_EQ(reply->content, L"Te cuento que");
+    EXPECT_EQ(reply->error, L"");
+    EXPECT_EQ(FileLines(*ana, *chat), (std::vector<std::wstring>{L"user:Hola", L"assistant:Te cuento que"}));
+    const auto& queued = cloud().pending.at(L"chat:" + ana->id + L":" + chat->id);
+    EXPECT_EQ(queued.data.Find("messages").Size(), 2u);
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].first, reply);
+    const std::wstring& error = finished_[0].second;
+    EXPECT_EQ(error.rfind(L"La respuesta qued\u00F3 incompleta. La conexi\u00F3n con DeepSeek se cort\u00F3", 0), 0u)
+        << Text::ToUtf8(error);
+    EXPECT_TRUE(error.ends_with(L". Puedes regenerarla.")) << Text::ToUtf8(error);
 }
 
 }  // namespace

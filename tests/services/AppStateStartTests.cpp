@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "tests/support/AppStateTestSupport.h"
@@ -145,6 +146,56 @@ TEST_F(AppStateStart, MergingDuoListsKeepsTheOpenChatsObjectOnAnIdHeldByBoth) {
     EXPECT_EQ((*first->chats)[0], firstX);
 }
 
+// After a crash between the two writes of a duo chat, or a write that failed in one folder, the
+// halves hold two copies of one chat that differ; the next save overwrites the one not kept.
+TEST_F(AppStateStart, MergingDuoListsKeepsTheCopyWithTheNewerSettledLineThenTheLongerOne) {
+    auto line = [](const std::wstring& stamp, bool pending = false) {
+        auto message = Message::Create(L"assistant", stamp);
+        message->timestamp = stamp;
+        message->is_typing = pending;
+        return message;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::shared_ptr<Message>> first;  // the copy in the half listed first
+        std::vector<std::shared_ptr<Message>> second;
+        bool secondKept;
+        bool firstOpen = false;
+    };
+    const Case cases[] = {
+        {"the second's newest line is newer", {line(L"1"), line(L"2")}, {line(L"1"), line(L"2"), line(L"3")}, true},
+        {"the first's newest line is newer, though shorter",
+         {line(L"1"), line(L"5")},
+         {line(L"1"), line(L"2"), line(L"3")},
+         false},
+        {"a pending line is not settled", {line(L"1"), line(L"2")}, {line(L"1"), line(L"3", true)}, false},
+        {"equal newest lines: the longer", {line(L"1"), line(L"2")}, {line(L"1"), line(L"0"), line(L"2")}, true},
+        {"equal copies: the first", {line(L"1")}, {line(L"1")}, false},
+        {"the open chat stays, though older", {line(L"1")}, {line(L"1"), line(L"2")}, false, true},
+    };
+    for (const Case& c : cases) {
+        auto first = Character::Create();
+        auto second = Character::Create();
+        first->is_dual_mode = second->is_dual_mode = true;
+        first->dual_partner_id = second->id;
+        second->dual_partner_id = first->id;
+        auto firstCopy = StampedChat(L"x", L"2025-01-01");
+        firstCopy->messages = c.first;
+        auto secondCopy = StampedChat(L"x", L"2025-01-01");
+        secondCopy->messages = c.second;
+        first->chats->push_back(firstCopy);
+        second->chats->push_back(secondCopy);
+        state().characters = {first, second};
+        state().currentChat = c.firstOpen ? firstCopy : nullptr;
+
+        state().LinkSharedChats();
+
+        ASSERT_EQ(first->chats, second->chats) << c.what;
+        ASSERT_EQ(first->chats->size(), 1u) << c.what;
+        EXPECT_EQ(first->chats->front(), c.secondKept ? secondCopy : firstCopy) << c.what;
+    }
+}
+
 TEST_F(AppStateStart, ADuoStaysOneAcrossRestartsAndDeletingItsChatsEmptiesBothFolders) {
     auto first = Character::Create();
     first->name = L"Uno";
@@ -227,6 +278,57 @@ TEST_F(AppStateImages, StartDeletesOnlyPicturesNothingUses) {
     EXPECT_TRUE(IsFolder(Images(L"folder")));
     EXPECT_FALSE(Exists(Images(L"stray.png")));
     EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-image:stray.png"});
+}
+
+// A record file that cannot be loaded hides the pictures it names: they must not be taken for
+// unused ones, or repairing the file later brings the record back without them.
+TEST_F(AppStateImages, ARecordFileLeftOutAtStartKeepsEveryPicture) {
+    struct Case {
+        const char* what;
+        const wchar_t* path;  // under the data folder
+        const char* bytes;
+        bool held = false;  // opened without sharing, as an antivirus or a sync tool may
+    };
+    const Case cases[] = {
+        {"torn character.json", L"characters\\Hidden\\character.json", R"({"id": "hidden", "photoPath": "C:)"},
+        {"character.json held open", L"characters\\Hidden\\character.json", R"({"id": "hidden"})", true},
+        {"folder without its character.json", L"characters\\Hidden\\chats\\c.json", R"({"id": "c"})"},
+        {"character with an unsafe id", L"characters\\Hidden\\character.json", R"({"id": "..\\hidden"})"},
+        {"torn chat of a loaded character", L"characters\\Ana\\chats\\c.json", R"({"id": "c", "mess)"},
+        {"torn persona", L"personas\\p.json", R"({"id": "p", "na)"},
+        {"persona with an unsafe id", L"personas\\p.json", R"({"id": "NUL"})"},
+    };
+    for (const Case& c : cases) {
+        SignIn();
+        cloud().uploaded.insert(L"hidden.png");
+        Put(Images(L"hidden.png"));
+        Stored(L"Ana");
+        Put(Data(c.path), c.bytes);
+        {
+            std::optional<HeldFile> held;
+            if (c.held) {
+                held.emplace(Data(c.path), GENERIC_READ, 0);
+            }
+
+            state().Initialize();
+        }
+
+        EXPECT_TRUE(Exists(Images(L"hidden.png"))) << c.what;
+        EXPECT_TRUE(QueueOrder().empty()) << c.what;
+        EXPECT_EQ(Names(state().characters), std::vector<std::wstring>{L"Ana"}) << c.what;
+        Services::AppState::ResetForTesting();
+        Services::CloudSync::ResetForTesting();
+        ASSERT_TRUE(Files::RemoveTree(Data(L"characters")));
+        ASSERT_TRUE(Files::RemoveTree(Data(L"personas")));
+    }
+
+    // With nothing left out the same start deletes the picture.
+    SignIn();
+    cloud().uploaded.insert(L"hidden.png");
+    Stored(L"Ana");
+    state().Initialize();
+    EXPECT_FALSE(Exists(Images(L"hidden.png")));
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-image:hidden.png"});
 }
 
 TEST_F(AppStateImages, ReleaseDeletesOnlyUnusedPicturesInsideTheImagesFolder) {

@@ -2,6 +2,7 @@
 // Helpers for the tests that talk to the fake provider.
 
 #include <string>
+#include <utility>
 
 #include "App/Config.h"
 #include "foundation/json/Value.h"
@@ -28,18 +29,51 @@ private:
     std::wstring savedKey_;
 };
 
-// One server-sent event carrying a text delta (UTF-8).
-inline std::string Event(const std::string& text) {
-    Json::Value delta;
-    delta["content"] = Json::Value(text);
+// One server-sent event of the provider's stream: a completion chunk with this delta and reason
+// to finish (null while the reply goes on).
+inline std::string Chunk(Json::Value delta, Json::Value finishReason = Json::Value()) {
     Json::Value choice;
-    choice["delta"] = delta;
+    choice["index"] = Json::Value(0);
+    choice["delta"] = std::move(delta);
+    choice["logprobs"] = Json::Value();
+    choice["finish_reason"] = std::move(finishReason);
     Json::Value root;
+    root["id"] = Json::Value("chatcmpl-test");
+    root["object"] = Json::Value("chat.completion.chunk");
+    root["created"] = Json::Value(1735689600);
+    root["model"] = Json::Value("deepseek-chat");
+    root["system_fingerprint"] = Json::Value("fp_test");
     root["choices"] = Json::Value(Json::Array{choice});
     return SseData(root.Dump(false));
 }
 
+// One event carrying a text delta (UTF-8).
+inline std::string Event(const std::string& text) {
+    Json::Value delta;
+    delta["content"] = Json::Value(text);
+    return Chunk(std::move(delta));
+}
+
 inline const std::string kDone = "data: [DONE]\n\n";
+
+// What ends a complete streamed answer: the chunk that says why it stopped, then "[DONE]".
+inline const std::string kFinished =
+    Chunk(Json::Value(Json::Object{{"content", Json::Value("")}}), Json::Value("stop")) + kDone;
+
+// The start of a streamed answer as the provider sends it: a keep-alive comment while the request
+// waits for the model, then a chunk that names the role with empty content. Add the text events
+// with Body and end with kFinished (or leave it cut). The provider frames it chunked, but Wine's
+// WinHTTP hands each chunk over only when the next one begins, so progress tests would stall:
+// the stream ends with the connection unless a test asks for chunks.
+inline FakeReply ProviderStream() {
+    FakeReply reply(200, "OK");
+    reply.Header("Content-Type", "text/event-stream; charset=utf-8")
+        .Header("Cache-Control", "no-cache")
+        .Frame(Framing::CloseDelimited)
+        .Body(": keep-alive\n\n")
+        .Body(Chunk(Json::Value(Json::Object{{"role", Json::Value("assistant")}, {"content", Json::Value("")}})));
+    return reply;
+}
 
 // A whole chat-completions answer with this content.
 inline std::string WholeAnswer(const std::string& content) {

@@ -246,6 +246,7 @@ TEST(DeepSeekErrors, AnswersWithoutAUsableReply) {
         std::wstring error;
     };
     const std::wstring none = L"DeepSeek no devolvió ninguna respuesta.";
+    const std::wstring cut = L"La conexión con DeepSeek se cortó antes del final de la respuesta.";
     Case cases[] = {
         {"body not JSON", FakeReply::Json(200, "<html>hola</html>"), false, L"Respuesta de DeepSeek no válida."},
         {"no choices", FakeReply::Json(200, "{\"choices\":[]}"), false, none},
@@ -255,7 +256,7 @@ TEST(DeepSeekErrors, AnswersWithoutAUsableReply) {
         {"only blanks", FakeReply::Json(200, WholeAnswer(" \n ")), false, none},
         {"nothing left after cleaning", FakeReply::Json(200, WholeAnswer("Marco:")), false, none},
         {"stream with [DONE] only", FakeReply::EventStream().Body(": ping\n\n").Body(kDone), true, none},
-        {"stream closed before any text", FakeReply::EventStream().Body(": ping\n\n").Cut(), true, none},
+        {"stream closed before any text", FakeReply::EventStream().Body(": ping\n\n").Cut(), true, cut},
     };
     for (Case& c : cases) {
         FakeHttpServer server(std::move(c.reply));
@@ -269,13 +270,39 @@ TEST(DeepSeekErrors, AnswersWithoutAUsableReply) {
     }
 }
 
-TEST(DeepSeekStream, ADroppedStreamKeepsWhatArrived) {
-    FakeHttpServer server(FakeReply::EventStream().Body(Event("Hola")).AwaitRelease().Body("data: {\"choi").Cut());
-    PointAt point(server);
-    const AiReply reply = AskKai({Line(L"user", L"hola")}, AiOptions{}, [&](const std::wstring&) { server.Release(); });
-    EXPECT_EQ(reply.text, L"Hola");
-    EXPECT_EQ(reply.error, L"");
-    EXPECT_FALSE(reply.cancelled);
+// The provider ends every complete stream with "[DONE]": a stream that stops without it, however
+// its framing lets it end, is a cut reply. The text that arrived stays, with the failure.
+TEST(DeepSeekStream, AStreamEndingWithoutDoneKeepsWhatArrivedAndReportsTheCut) {
+    using Testing::ProviderStream;
+    struct Case {
+        const char* what;
+        FakeReply reply;
+        bool complete;
+    };
+    Case cases[] = {
+        {"complete", ProviderStream().Body(Event("Hola")).Body(Testing::kFinished), true},
+        {"complete in chunks", ProviderStream().Frame(Framing::Chunked).Body(Event("Hola")).Body(Testing::kFinished),
+         true},
+        {"closed after an event", ProviderStream().Body(Event("Hola")).Cut(), false},
+        {"closed inside an event", ProviderStream().Body(Event("Hola")).Body("data: {\"choi").Cut(), false},
+        {"chunks ended cleanly before the end", ProviderStream().Frame(Framing::Chunked).Body(Event("Hola")), false},
+        {"closed inside a chunk", ProviderStream().Frame(Framing::Chunked).Body(Event("Hola")).Cut(), false},
+        {"announced length reached", ProviderStream().Frame(Framing::ContentLength).Body(Event("Hola")), false},
+    };
+    for (Case& c : cases) {
+        FakeHttpServer server(std::move(c.reply));
+        PointAt point(server);
+        Collected progress;
+        const AiReply reply = AskKai({Line(L"user", L"hola")}, AiOptions{}, progress.Callback());
+        EXPECT_EQ(reply.text, L"Hola") << c.what;
+        if (c.complete) {
+            EXPECT_EQ(reply.error, L"") << c.what;
+        } else {
+            EXPECT_EQ(reply.error.rfind(L"La conexión con DeepSeek se cortó antes del final de la respuesta", 0), 0u)
+                << c.what << ": " << Show(reply.error);
+        }
+        EXPECT_FALSE(reply.cancelled) << c.what;
+    }
 }
 
 // A connection that breaks mid-stream is a failure, yet the text that arrived stays with it.
@@ -286,7 +313,9 @@ TEST(DeepSeekStream, ABrokenStreamKeepsWhatArrivedAndReportsTheFailure) {
     const AiReply reply = AskKai({Line(L"user", L"hola")}, AiOptions{}, [&](const std::wstring&) { server.Release(); });
     EXPECT_EQ(reply.text, L"Hola");
     EXPECT_EQ(reply.speaker, L"Marco");
-    EXPECT_EQ(reply.error.rfind(L"No se pudo conectar con DeepSeek (Read failed (", 0), 0u) << Show(reply.error);
+    EXPECT_EQ(reply.error.rfind(L"La conexión con DeepSeek se cortó antes del final de la respuesta (Read failed (", 0),
+              0u)
+        << Show(reply.error);
     EXPECT_FALSE(reply.cancelled);
 }
 

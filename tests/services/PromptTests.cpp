@@ -31,8 +31,8 @@ KnownCharacter Person(std::wstring name, std::wstring importance = L"De fondo") 
     return person;
 }
 
-// Luna knows, in stored order: Bruno (Secundario), Clara (Principal), someone without a name
-// (Principal), Dario (no importance) and Elena (Principal).
+// Luna knows, in stored order: Bruno (Secundario, a personality of only punctuation), Clara
+// (Principal), someone without a name (Principal), Dario (no importance) and Elena (Principal).
 Character Luna() {
     Character luna;
     luna.id = L"luna";
@@ -48,6 +48,7 @@ Character Luna() {
     luna.nsfw_allowed = true;
     KnownCharacter bruno = Person(L"Bruno", L"Secundario");
     bruno.relationship = L"hermano";
+    bruno.personality = {L".", L";;"};
     KnownCharacter clara = Person(L"Clara", L"Principal");
     clara.age = L"30";
     clara.relationship = L"amiga";
@@ -71,7 +72,9 @@ Persona Sam() {
     tomas.relationship = L"padre";
     tomas.description = L"Pescador";
     tomas.personality = {L"serio"};
-    sam.known_characters = {tomas, Person(L"", L"Principal"), Person(L"Nora", L"Secundario")};
+    KnownCharacter nora = Person(L"Nora", L"Secundario");
+    nora.personality = {L"."};
+    sam.known_characters = {tomas, Person(L"", L"Principal"), nora};
     return sam;
 }
 
@@ -116,7 +119,8 @@ TEST(PromptSystem, PersonaWithKnownPeople) {
         L"- Clara, 30 años (amiga): Vive en el puerto. Personalidad: amable; leal [Personaje importante] "
         L"[Recuerda siempre su edad exacta]\n"
         L"- Elena, 40 años [Personaje importante] [Recuerda siempre su edad exacta]\n"
-        L"- Bruno (hermano) [Recuerda siempre su edad exacta]\n"
+        // A personality list of only punctuation still writes its piece, with nothing in it.
+        L"- Bruno (hermano). Personalidad:  [Recuerda siempre su edad exacta]\n"
         L"- Dario [Recuerda siempre su edad exacta]\n"
         L"\n"
         L" Contexto previo: Ayer discutieron.\n"
@@ -126,7 +130,7 @@ TEST(PromptSystem, PersonaWithKnownPeople) {
         L"Gente de la vida de Sam (si los menciona o aparecen, sabes quiénes son; trátalos según su relación con "
         L"Sam):\n"
         L"- Tomás, 50 años (padre de Sam): Pescador. Personalidad: serio [Persona importante para Sam]\n"
-        L"- Nora\n" +
+        L"- Nora. Personalidad: \n" +
         kClosing +
         L"Si en tu respuesta quien habla o actúa no es Luna sino otro personaje (por ejemplo Bruno), empieza la "
         L"respuesta con su nombre seguido de dos puntos, así: \"Bruno: *texto*\". Si es Luna, no pongas ningún nombre "

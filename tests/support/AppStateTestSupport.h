@@ -23,23 +23,24 @@
 #include "foundation/Text.h"
 #include "services/AppState.h"
 #include "services/CloudSync.h"
+#include "tests/services/DeepSeekTestSupport.h"
 #include "tests/support/FakeHttpServer.h"
 #include "tests/support/TestFiles.h"
 
 namespace Lorvex::Testing {
 
-// One "data:" event of a streamed chat completion carrying the text (plain ASCII, no quotes).
+// One "data:" event of a streamed chat completion carrying the text.
 inline std::string Delta(const std::string& text) {
-    return SseData("{\"choices\":[{\"index\":0,\"delta\":{\"content\":\"" + text + "\"}}]}");
+    return Event(text);
 }
 
-// A whole streamed answer: one event per piece, then [DONE].
+// A whole streamed answer as the provider sends it: one event per piece, then its end.
 inline FakeReply StreamedReply(const std::vector<std::string>& pieces) {
-    FakeReply reply = FakeReply::EventStream();
+    FakeReply reply = ProviderStream();
     for (const std::string& piece : pieces) {
         reply.Body(Delta(piece));
     }
-    reply.Body(SseData("[DONE]"));
+    reply.Body(kFinished);
     return reply;
 }
 
