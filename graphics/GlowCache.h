@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "graphics/ComPtr.h"
+#include "foundation/ComPtr.h"
 
 namespace Lorvex {
 

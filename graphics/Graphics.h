@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "graphics/ComPtr.h"
+#include "foundation/ComPtr.h"
 #include "graphics/D2DExtra.h"
 #include "graphics/GlowCache.h"
 #include "graphics/RealizationCache.h"

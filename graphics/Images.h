@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/ComPtr.h"
+#include "foundation/ComPtr.h"
 
 // winuser.h maps LoadImage to LoadImageW; the picture cache's own LoadImage keeps its name.
 #undef LoadImage
