@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include "foundation/CoTaskMem.h"
 #include "foundation/ComPtr.h"
 
 namespace Lorvex::Files {
@@ -12,21 +13,6 @@ namespace {
 constexpr CLSID FileOpenDialogClass = {0xDC1C5A9C, 0xE88A, 0x4DDE, {0xA5, 0xA1, 0x60, 0xF8, 0x2A, 0x20, 0xAE, 0xF7}};
 constexpr IID FileOpenDialogInterface = {0xD57C7288, 0xD4AD, 0x4768, {0xBE, 0x02, 0x9D, 0x96, 0x95, 0x32, 0xD9, 0x60}};
 constexpr IID ShellItemInterface = {0x43826D1E, 0xE718, 0x42EE, {0xBC, 0x55, 0xA1, 0xE2, 0x61, 0xC3, 0x7B, 0xFE}};
-
-// Text the shell allocated, freed with the task allocator.
-class ShellText {
-public:
-    ShellText() = default;
-    ~ShellText() { CoTaskMemFree(text_); }
-    ShellText(const ShellText&) = delete;
-    ShellText& operator=(const ShellText&) = delete;
-
-    const wchar_t* Get() const { return text_; }
-    PWSTR* Put() { return &text_; }
-
-private:
-    PWSTR text_ = nullptr;
-};
 
 }  // namespace
 
@@ -65,7 +51,7 @@ std::wstring PickOpenFile(HWND owner, const std::wstring& title,
     if (FAILED(dialog->GetResult(chosen.Put()))) {
         return {};
     }
-    ShellText path;
+    CoTaskMemPtr<wchar_t> path;
     if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path.Get()) {
         return {};
     }
