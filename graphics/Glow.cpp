@@ -27,40 +27,6 @@ bool ConfigureShadow(ID2D1Effect* effect, ID2D1Bitmap1* source, const Color& col
 
 }  // namespace
 
-D2DExtra::ID2D1GeometryRealization* Graphics::GeometryRealization(ID2D1Geometry* geometry, float width,
-                                                                  bool roundCaps) {
-    if (!geometry || !context_) {
-        return nullptr;
-    }
-    if (realizationsUnavailable_ && !customRealizationCreator_) {
-        return nullptr;
-    }
-    D2D1_MATRIX_3X2_F transform;
-    context_->GetTransform(&transform);
-    return realizations_.Get(geometry, width, roundCaps, transform, dpi_, frameNumber_, realizationCreator_);
-}
-
-ComPtr<RealizationCache::Realization> Graphics::CreateRealization(ID2D1Geometry* geometry, float tolerance, float width,
-                                                                  bool roundCaps) {
-    ComPtr<RealizationCache::Realization> realization;
-    if (!context1_) {
-        realizationsUnavailable_ = true;
-        return realization;
-    }
-    const HRESULT hr =
-        width > 0 ? context1_->CreateStrokedGeometryRealization(
-                        geometry, tolerance, width, roundCaps ? roundStroke_.Get() : nullptr, realization.Put())
-                  : context1_->CreateFilledGeometryRealization(geometry, tolerance, realization.Put());
-    // A platform without realisations (Wine: E_NOTIMPL) is not asked again by this surface.
-    if (hr == E_NOTIMPL) {
-        realizationsUnavailable_ = true;
-    }
-    if (FAILED(hr)) {
-        realization.Reset();
-    }
-    return realization;
-}
-
 void Graphics::GlowRound(const Rect& rect, float radius, const Color& color, float blur, float opacity) {
     if (!context_ || !solidBrush_ || rect.w <= 0 || rect.h <= 0 || opacity <= 0) {
         return;

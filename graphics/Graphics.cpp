@@ -577,16 +577,4 @@ void Graphics::FillLinearGradient(const Rect& rect, float radius, const std::vec
     }
 }
 
-void Graphics::SetRealizationCreator(RealizationCache::Creator creator) {
-    realizations_.Clear();
-    customRealizationCreator_ = static_cast<bool>(creator);
-    if (creator) {
-        realizationCreator_ = std::move(creator);
-    } else {
-        realizationCreator_ = [this](ID2D1Geometry* geometry, float tolerance, float width, bool roundCaps) {
-            return CreateRealization(geometry, tolerance, width, roundCaps);
-        };
-    }
-}
-
 }  // namespace Lorvex
