@@ -1,8 +1,13 @@
+// Platform headers first: winuser.h defines DrawText, which graphics/Graphics.h takes back.
+#include <d2d1_1.h>
+#include <dwrite.h>
+
 #include <algorithm>
 
 #include "graphics/CacheKeys.h"
 #include "graphics/Device.h"
 #include "graphics/Graphics.h"
+#include "graphics/GraphicsState.h"
 #include "graphics/TextCarets.h"
 
 namespace Lorvex {
@@ -41,7 +46,7 @@ D2D1_COLOR_F ToColor(const Color& color) {
 IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
     const int64_t tenths = style.lineHeight > 0 ? static_cast<int64_t>(style.lineHeight * 10.0) : 0;
     const auto key = std::make_pair(CacheKeys::TextFormat(style), tenths);
-    if (const auto found = textFormats_.find(key); found != textFormats_.end()) {
+    if (const auto found = state_->textFormats.find(key); found != state_->textFormats.end()) {
         return found->second.Get();
     }
 
@@ -60,7 +65,7 @@ IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
     if (style.lineHeight > 0) {
         format->SetLineSpacing(DWRITE_LINE_SPACING_METHOD_UNIFORM, style.lineHeight, style.lineHeight * 0.8f);
     }
-    return textFormats_.emplace(key, format).first->second.Get();
+    return state_->textFormats.emplace(key, format).first->second.Get();
 }
 
 ComPtr<IDWriteTextLayout> Graphics::CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
@@ -79,7 +84,7 @@ ComPtr<IDWriteTextLayout> Graphics::CreatePlainLayout(std::wstring_view text, co
 IDWriteTextLayout* Graphics::TextLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
                                         float maxHeight) {
     std::wstring key = CacheKeys::TextLayout(text, style, maxWidth, maxHeight);
-    if (const auto found = textLayouts_.find(key); found != textLayouts_.end()) {
+    if (const auto found = state_->textLayouts.find(key); found != state_->textLayouts.end()) {
         found->second.lastUse = frameNumber_;
         return found->second.layout.Get();
     }
@@ -110,7 +115,7 @@ IDWriteTextLayout* Graphics::TextLayout(std::wstring_view text, const TextStyle&
         layout->SetUnderline(TRUE, WholeText(text));
     }
 
-    LayoutEntry& entry = textLayouts_[std::move(key)];
+    State::LayoutEntry& entry = state_->textLayouts[std::move(key)];
     entry.layout = layout;
     entry.lastUse = frameNumber_;
     return entry.layout.Get();
@@ -132,7 +137,7 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
                                                    const std::vector<TextSpan>& spans, float maxWidth, float maxHeight,
                                                    bool applyColors) {
     std::wstring key = CacheKeys::RichTextLayout(text, style, spans, maxWidth, maxHeight, applyColors);
-    if (const auto found = richTextLayouts_.find(key); found != richTextLayouts_.end()) {
+    if (const auto found = state_->richTextLayouts.find(key); found != state_->richTextLayouts.end()) {
         found->second.lastUse = frameNumber_;
         return found->second.layout;
     }
@@ -186,7 +191,7 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
         }
     }
 
-    LayoutEntry& entry = richTextLayouts_[std::move(key)];
+    State::LayoutEntry& entry = state_->richTextLayouts[std::move(key)];
     entry.layout = layout;
     entry.lastUse = frameNumber_;
     return layout;

@@ -1,10 +1,16 @@
 // The surface's geometry realisations: asked of the cache on each fill or stroke, made through
 // ID2D1DeviceContext1 (or a test's creator), given up for good where the platform has none.
 
+#include <type_traits>
+
 #include "graphics/D2DExtra.h"
 #include "graphics/Graphics.h"
+#include "graphics/GraphicsState.h"
 
 namespace Lorvex {
+
+// The header spells the creator's type out so that it needs no cache header.
+static_assert(std::is_same_v<Graphics::RealizationCreator, RealizationCache::Creator>);
 
 D2DExtra::ID2D1GeometryRealization* Graphics::GeometryRealization(ID2D1Geometry* geometry, float width,
                                                                   bool roundCaps) {
@@ -16,12 +22,12 @@ D2DExtra::ID2D1GeometryRealization* Graphics::GeometryRealization(ID2D1Geometry*
     }
     D2D1_MATRIX_3X2_F transform;
     context_->GetTransform(&transform);
-    return realizations_.Get(geometry, width, roundCaps, transform, dpi_, frameNumber_, realizationCreator_);
+    return state_->realizations.Get(geometry, width, roundCaps, transform, dpi_, frameNumber_, realizationCreator_);
 }
 
-ComPtr<RealizationCache::Realization> Graphics::CreateRealization(ID2D1Geometry* geometry, float tolerance, float width,
-                                                                  bool roundCaps) {
-    ComPtr<RealizationCache::Realization> realization;
+ComPtr<D2DExtra::ID2D1GeometryRealization> Graphics::CreateRealization(ID2D1Geometry* geometry, float tolerance,
+                                                                       float width, bool roundCaps) {
+    ComPtr<D2DExtra::ID2D1GeometryRealization> realization;
     if (!context1_) {
         realizationsUnavailable_ = true;
         return realization;
@@ -40,8 +46,8 @@ ComPtr<RealizationCache::Realization> Graphics::CreateRealization(ID2D1Geometry*
     return realization;
 }
 
-void Graphics::SetRealizationCreator(RealizationCache::Creator creator) {
-    realizations_.Clear();
+void Graphics::SetRealizationCreator(RealizationCreator creator) {
+    state_->realizations.Clear();
     customRealizationCreator_ = static_cast<bool>(creator);
     if (creator) {
         realizationCreator_ = std::move(creator);
