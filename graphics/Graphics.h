@@ -34,7 +34,9 @@ class Graphics {
 public:
     class Device;  // graphics/Device.h
     class Fonts;   // graphics/Device.h
-    enum class FontSlot : int32_t { Ui = 0, Icons = 1, Mono = 2, MonoFallback = 3 };
+    // The slots of the font table, the numbers of TextStyle::font; unscoped so that a name can be
+    // given where that integer is taken (style.font = Graphics::FontSlot::Mono).
+    enum FontSlot : int32_t { Ui = 0, Icons = 1, Mono = 2, MonoFallback = 3 };
 
     // Makes a realisation: a stroke of the width when width > 0, else the fill. Null on failure.
     // The same type as RealizationCache::Creator.

@@ -181,7 +181,7 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
             layout->SetStrikethrough(TRUE, range);
         }
         if (span.mono) {
-            layout->SetFontFamilyName(FamilyOf(static_cast<int32_t>(FontSlot::Mono)).c_str(), range);
+            layout->SetFontFamilyName(FamilyOf(FontSlot::Mono).c_str(), range);
         }
         if (applyColors && span.color.a > 0 && context_) {
             ComPtr<ID2D1SolidColorBrush> brush;
@@ -203,8 +203,8 @@ Graphics::TextSize Graphics::MeasureText(std::wstring_view text, const TextStyle
         layout = TextLayout(L" ", style, maxWidth, kMeasureHeight);
     } else {
         TextStyle plain = style;
-        plain.align = 0;
-        plain.valign = 0;
+        plain.align = TextAlign::Leading;
+        plain.valign = VerticalAlign::Top;
         plain.ellipsis = false;
         layout = TextLayout(text, plain, maxWidth, kMeasureHeight);
     }
@@ -222,8 +222,8 @@ Graphics::TextSize Graphics::MeasureRichText(std::wstring_view text, const TextS
         layout = RichTextLayout(L" ", style, spans, maxWidth, kMeasureHeight, false);
     } else {
         TextStyle plain = style;
-        plain.align = 0;
-        plain.valign = 0;
+        plain.align = TextAlign::Leading;
+        plain.valign = VerticalAlign::Top;
         plain.ellipsis = false;
         layout = RichTextLayout(text, plain, spans, maxWidth, kMeasureHeight, false);
     }
@@ -236,7 +236,7 @@ Graphics::TextSize Graphics::MeasureRichText(std::wstring_view text, const TextS
 
 IDWriteTextLayout* Graphics::HitTestLayout(std::wstring_view text, const TextStyle& style, float maxWidth) {
     TextStyle copy = style;
-    copy.valign = 0;
+    copy.valign = VerticalAlign::Top;
     copy.ellipsis = false;
     return TextLayout(text.empty() ? std::wstring_view(L" ") : text, copy, maxWidth, kMeasureHeight);
 }
@@ -293,7 +293,7 @@ void Graphics::CaretPosition(std::wstring_view text, const TextStyle& style, flo
     FLOAT pointY = 0;
     DWRITE_HIT_TEST_METRICS metrics = {};
     if (SUCCEEDED(layout->HitTestTextPosition(position, trailing, &pointX, &pointY, &metrics))) {
-        caretX = text.empty() ? (style.align == 1 ? metrics.left : 0.0f) : pointX;
+        caretX = text.empty() ? (style.align == TextAlign::Center ? metrics.left : 0.0f) : pointX;
         caretY = pointY;
         caretHeight = metrics.height;
     } else {
@@ -304,7 +304,7 @@ void Graphics::CaretPosition(std::wstring_view text, const TextStyle& style, flo
         if (!carets.Build(layout, style.align) || !carets.CaretAt(position, trailing, &caret)) {
             return publish();
         }
-        caretX = text.empty() && style.align != 1 ? 0.0f : caret.x;
+        caretX = text.empty() && style.align != TextAlign::Center ? 0.0f : caret.x;
         caretY = caret.y;
         caretHeight = caret.height;
     }
