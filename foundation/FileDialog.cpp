@@ -3,6 +3,9 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include "foundation/CoTaskMem.h"
+#include "foundation/ComPtr.h"
+
 namespace Lorvex::Files {
 namespace {
 
@@ -11,49 +14,12 @@ constexpr CLSID FileOpenDialogClass = {0xDC1C5A9C, 0xE88A, 0x4DDE, {0xA5, 0xA1, 
 constexpr IID FileOpenDialogInterface = {0xD57C7288, 0xD4AD, 0x4768, {0xBE, 0x02, 0x9D, 0x96, 0x95, 0x32, 0xD9, 0x60}};
 constexpr IID ShellItemInterface = {0x43826D1E, 0xE718, 0x42EE, {0xBC, 0x55, 0xA1, 0xE2, 0x61, 0xC3, 0x7B, 0xFE}};
 
-// One owned reference to a COM interface, released on every path out.
-template <typename T>
-class Owned {
-public:
-    Owned() = default;
-    ~Owned() {
-        if (object_) {
-            object_->Release();
-        }
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-
-    T* operator->() const { return object_; }
-    T* Get() const { return object_; }
-    T** Put() { return &object_; }
-    void** PutVoid() { return reinterpret_cast<void**>(&object_); }
-
-private:
-    T* object_ = nullptr;
-};
-
-// Text the shell allocated, freed with the task allocator.
-class ShellText {
-public:
-    ShellText() = default;
-    ~ShellText() { CoTaskMemFree(text_); }
-    ShellText(const ShellText&) = delete;
-    ShellText& operator=(const ShellText&) = delete;
-
-    const wchar_t* Get() const { return text_; }
-    PWSTR* Put() { return &text_; }
-
-private:
-    PWSTR text_ = nullptr;
-};
-
 }  // namespace
 
 std::wstring PickOpenFile(HWND owner, const std::wstring& title,
                           const std::vector<std::pair<std::wstring, std::wstring>>& filters,
                           const std::wstring& startFolder) {
-    Owned<IFileOpenDialog> dialog;
+    ComPtr<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(FileOpenDialogClass, nullptr, CLSCTX_INPROC_SERVER, FileOpenDialogInterface,
                                 dialog.PutVoid()))) {
         return {};
@@ -71,7 +37,7 @@ std::wstring PickOpenFile(HWND owner, const std::wstring& title,
         dialog->SetTitle(title.c_str());
     }
     if (!startFolder.empty()) {
-        Owned<IShellItem> folder;
+        ComPtr<IShellItem> folder;
         if (SUCCEEDED(
                 SHCreateItemFromParsingName(startFolder.c_str(), nullptr, ShellItemInterface, folder.PutVoid()))) {
             dialog->SetFolder(folder.Get());
@@ -81,11 +47,11 @@ std::wstring PickOpenFile(HWND owner, const std::wstring& title,
     if (FAILED(dialog->Show(owner))) {
         return {};
     }
-    Owned<IShellItem> chosen;
+    ComPtr<IShellItem> chosen;
     if (FAILED(dialog->GetResult(chosen.Put()))) {
         return {};
     }
-    ShellText path;
+    CoTaskMemPtr<wchar_t> path;
     if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, path.Put())) || !path.Get()) {
         return {};
     }

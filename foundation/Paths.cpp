@@ -2,6 +2,7 @@
 
 #include "foundation/Paths.h"
 
+#include "foundation/CoTaskMem.h"
 #include "foundation/Files.h"
 
 #include <windows.h>
@@ -23,14 +24,13 @@ const wchar_t* const kFormerRoamingFolderName = L"Velmorin";
 const wchar_t* const kFormerRoamingFiles[] = {L"settings.json", L"account.dat", L"cloud.json"};
 
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    PWSTR raw = nullptr;
-    const HRESULT hr = SHGetKnownFolderPath(id, 0, nullptr, &raw);
-    std::wstring path;
-    if (SUCCEEDED(hr) && raw != nullptr) {
-        path = raw;
-    }
     // The buffer is ours to free even when the call failed.
-    CoTaskMemFree(raw);
+    CoTaskMemPtr<wchar_t> raw;
+    const HRESULT hr = SHGetKnownFolderPath(id, 0, nullptr, raw.Put());
+    std::wstring path;
+    if (SUCCEEDED(hr) && raw) {
+        path = raw.Get();
+    }
     return path;
 }
 

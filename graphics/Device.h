@@ -1,8 +1,10 @@
 #pragma once
 // The process-wide Direct3D, DXGI, Direct2D, DirectWrite, imaging and composition objects from
 // which every surface, text format, picture and geometry is made, and the table of font
-// families chosen at start-up. UI thread only.
+// families chosen at start-up. UI thread only. Including this also brings every platform header
+// whose types graphics/Graphics.h only forward-declares.
 
+#include <d2d1_1.h>
 #include <d3d11.h>
 #include <dcomp.h>
 #include <dwrite_3.h>
@@ -13,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ComPtr.h"
+#include "graphics/D2DExtra.h"
 #include "graphics/Graphics.h"
 
 namespace Lorvex {

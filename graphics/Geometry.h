@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "graphics/ComPtr.h"
+#include "foundation/ComPtr.h"
 
 namespace Lorvex::Geometry {
 

@@ -3,6 +3,7 @@
 #include "graphics/CacheKeys.h"
 #include "graphics/Device.h"
 #include "graphics/Graphics.h"
+#include "graphics/GraphicsState.h"
 
 namespace Lorvex {
 
@@ -27,40 +28,6 @@ bool ConfigureShadow(ID2D1Effect* effect, ID2D1Bitmap1* source, const Color& col
 
 }  // namespace
 
-D2DExtra::ID2D1GeometryRealization* Graphics::GeometryRealization(ID2D1Geometry* geometry, float width,
-                                                                  bool roundCaps) {
-    if (!geometry || !context_) {
-        return nullptr;
-    }
-    if (realizationsUnavailable_ && !customRealizationCreator_) {
-        return nullptr;
-    }
-    D2D1_MATRIX_3X2_F transform;
-    context_->GetTransform(&transform);
-    return realizations_.Get(geometry, width, roundCaps, transform, dpi_, frameNumber_, realizationCreator_);
-}
-
-ComPtr<RealizationCache::Realization> Graphics::CreateRealization(ID2D1Geometry* geometry, float tolerance, float width,
-                                                                  bool roundCaps) {
-    ComPtr<RealizationCache::Realization> realization;
-    if (!context1_) {
-        realizationsUnavailable_ = true;
-        return realization;
-    }
-    const HRESULT hr =
-        width > 0 ? context1_->CreateStrokedGeometryRealization(
-                        geometry, tolerance, width, roundCaps ? roundStroke_.Get() : nullptr, realization.Put())
-                  : context1_->CreateFilledGeometryRealization(geometry, tolerance, realization.Put());
-    // A platform without realisations (Wine: E_NOTIMPL) is not asked again by this surface.
-    if (hr == E_NOTIMPL) {
-        realizationsUnavailable_ = true;
-    }
-    if (FAILED(hr)) {
-        realization.Reset();
-    }
-    return realization;
-}
-
 void Graphics::GlowRound(const Rect& rect, float radius, const Color& color, float blur, float opacity) {
     if (!context_ || !solidBrush_ || rect.w <= 0 || rect.h <= 0 || opacity <= 0) {
         return;
@@ -69,52 +36,51 @@ void Graphics::GlowRound(const Rect& rect, float radius, const Color& color, flo
     const float pad = blur * 1.5f + 2.0f;
     const float w = rect.w;
     const float h = rect.h;
-    GlowCache::Entry* entry =
-        GlowSource(key, w, h, pad, [w, h, radius](ID2D1DeviceContext* context, ID2D1Brush* brush) {
-            context->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius), brush);
-        });
+    GlowEntry* entry = GlowSource(key, w, h, pad, [w, h, radius](ID2D1DeviceContext* context, ID2D1Brush* brush) {
+        context->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius), brush);
+    });
     if (!entry) {
         return;
     }
     DrawGlow(*entry, rect.x, rect.y, color, blur, opacity);
 }
 
-GlowCache::Entry* Graphics::GlowSource(const std::wstring& key, float width, float height, float pad,
-                                       const std::function<void(ID2D1DeviceContext*, ID2D1Brush*)>& draw) {
+GlowEntry* Graphics::GlowSource(const std::wstring& key, float width, float height, float pad,
+                                const std::function<void(ID2D1DeviceContext*, ID2D1Brush*)>& draw) {
     const float dpi = dpi_;
-    return glows_.Source(key, width, height, pad, dpi, frameNumber_,
-                         [&](uint32_t pixelWidth, uint32_t pixelHeight) -> ComPtr<ID2D1Bitmap1> {
-                             ID2D1DeviceContext* resources = Device::Instance().resourceContext.Get();
-                             if (!resources) {
-                                 return {};
-                             }
-                             const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
-                                 D2D1_BITMAP_OPTIONS_TARGET,
-                                 D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpi,
-                                 dpi);
-                             ComPtr<ID2D1Bitmap1> bitmap;
-                             ComPtr<ID2D1SolidColorBrush> white;
-                             if (FAILED(resources->CreateBitmap(D2D1::SizeU(pixelWidth, pixelHeight), nullptr, 0,
-                                                                &properties, bitmap.Put())) ||
-                                 FAILED(resources->CreateSolidColorBrush(D2D1::ColorF(1, 1, 1, 1), white.Put()))) {
-                                 return {};
-                             }
-                             resources->SetTarget(bitmap.Get());
-                             resources->SetDpi(dpi, dpi);
-                             resources->BeginDraw();
-                             resources->Clear(D2D1::ColorF(0, 0, 0, 0));
-                             resources->SetTransform(D2D1::Matrix3x2F::Translation(pad, pad));
-                             if (draw) {
-                                 draw(resources, white.Get());
-                             }
-                             resources->SetTransform(D2D1::IdentityMatrix());
-                             resources->EndDraw();
-                             resources->SetTarget(nullptr);
-                             return bitmap;
-                         });
+    return state_->glows.Source(
+        key, width, height, pad, dpi, frameNumber_,
+        [&](uint32_t pixelWidth, uint32_t pixelHeight) -> ComPtr<ID2D1Bitmap1> {
+            ID2D1DeviceContext* resources = Device::Instance().resourceContext.Get();
+            if (!resources) {
+                return {};
+            }
+            const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
+                D2D1_BITMAP_OPTIONS_TARGET,
+                D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpi, dpi);
+            ComPtr<ID2D1Bitmap1> bitmap;
+            ComPtr<ID2D1SolidColorBrush> white;
+            if (FAILED(resources->CreateBitmap(D2D1::SizeU(pixelWidth, pixelHeight), nullptr, 0, &properties,
+                                               bitmap.Put())) ||
+                FAILED(resources->CreateSolidColorBrush(D2D1::ColorF(1, 1, 1, 1), white.Put()))) {
+                return {};
+            }
+            resources->SetTarget(bitmap.Get());
+            resources->SetDpi(dpi, dpi);
+            resources->BeginDraw();
+            resources->Clear(D2D1::ColorF(0, 0, 0, 0));
+            resources->SetTransform(D2D1::Matrix3x2F::Translation(pad, pad));
+            if (draw) {
+                draw(resources, white.Get());
+            }
+            resources->SetTransform(D2D1::IdentityMatrix());
+            resources->EndDraw();
+            resources->SetTarget(nullptr);
+            return bitmap;
+        });
 }
 
-void Graphics::BakeGlow(GlowCache::Entry& entry, float blur) {
+void Graphics::BakeGlow(GlowEntry& entry, float blur) {
     entry.prepared = true;
     ID2D1DeviceContext* resources = Device::Instance().resourceContext.Get();
     if (!resources || !entry.source) {
@@ -161,7 +127,7 @@ void Graphics::BakeGlow(GlowCache::Entry& entry, float blur) {
     }
 }
 
-void Graphics::DrawGlow(GlowCache::Entry& entry, float x, float y, const Color& color, float blur, float opacity) {
+void Graphics::DrawGlow(GlowEntry& entry, float x, float y, const Color& color, float blur, float opacity) {
     Color tinted = color;
     tinted.a *= opacity;
     if (!entry.prepared) {

@@ -10,19 +10,23 @@
 #include <string>
 #include <unordered_map>
 
-#include "graphics/ComPtr.h"
+#include "foundation/ComPtr.h"
 
 namespace Lorvex {
 
+// One glow of the cache; a type of its own (not nested) so that the surface's header can name it
+// without this one.
+struct GlowEntry {
+    ComPtr<ID2D1Bitmap1> source;   // the white shape, pad DIPs of margin on every side
+    ComPtr<ID2D1Bitmap1> blurred;  // may stay empty
+    bool prepared = false;         // the blur was attempted
+    float pad = 0;
+    uint64_t lastUse = 0;
+};
+
 class GlowCache {
 public:
-    struct Entry {
-        ComPtr<ID2D1Bitmap1> source;   // the white shape, pad DIPs of margin on every side
-        ComPtr<ID2D1Bitmap1> blurred;  // may stay empty
-        bool prepared = false;         // the blur was attempted
-        float pad = 0;
-        uint64_t lastUse = 0;
-    };
+    using Entry = GlowEntry;
     // Renders the shape into a new bitmap of this pixel size; null when it cannot.
     using SourceMaker = std::function<ComPtr<ID2D1Bitmap1>(uint32_t pixelWidth, uint32_t pixelHeight)>;
 

@@ -5,8 +5,10 @@
 #include <cmath>
 
 #include "graphics/CacheKeys.h"
+#include "graphics/D2DExtra.h"
 #include "graphics/Device.h"
 #include "graphics/Geometry.h"
+#include "graphics/GraphicsState.h"
 
 namespace Lorvex {
 
@@ -48,10 +50,8 @@ SIZE ClientSize(HWND window) {
 
 }  // namespace
 
-Graphics::Graphics() {
-    realizationCreator_ = [this](ID2D1Geometry* geometry, float tolerance, float width, bool roundCaps) {
-        return CreateRealization(geometry, tolerance, width, roundCaps);
-    };
+Graphics::Graphics() : state_(std::make_unique<State>()) {
+    SetRealizationCreator(nullptr);
 }
 
 Graphics::~Graphics() {
@@ -231,8 +231,8 @@ void Graphics::Resize() {
 bool Graphics::SetDpi(float dpi) {
     // A DPI of 0 or less (or not a number) would make every size infinite.
     dpi_ = dpi > 0 ? dpi : 96.0f;
-    glows_.Clear();
-    realizations_.Clear();
+    state_->glows.Clear();
+    state_->realizations.Clear();
     DropTarget();
     return EnsureTargets();
 }
@@ -246,16 +246,16 @@ void Graphics::DropTarget() {
 
 void Graphics::ReleaseTargets() {
     DropTarget();
-    textLayouts_.clear();
-    richTextLayouts_.clear();
-    textFormats_.clear();
-    glows_.Clear();
-    realizations_.Clear();
-    clipGeometries_.clear();
+    state_->textLayouts.clear();
+    state_->richTextLayouts.clear();
+    state_->textFormats.clear();
+    state_->glows.Clear();
+    state_->realizations.Clear();
+    state_->clipGeometries.clear();
     liveShadow_.Reset();
     bakingShadow_.Reset();
-    linearBrushes_.clear();
-    radialBrushes_.clear();
+    state_->linearBrushes.clear();
+    state_->radialBrushes.clear();
     compositionVisual_.Reset();
     compositionTarget_.Reset();
     swapChain_.Reset();
@@ -267,7 +267,7 @@ void Graphics::ReleaseTargets() {
 
 void Graphics::BeginFrame() {
     ++frameNumber_;
-    transformStack_.clear();
+    state_->transformStack.clear();
     if (!context_) {
         return;
     }
@@ -278,30 +278,34 @@ void Graphics::BeginFrame() {
 void Graphics::EndFrame() {
     const uint64_t frame = frameNumber_;
     if (frame % 30 == 0) {
-        std::erase_if(clipGeometries_, [frame](const auto& item) { return frame > item.second.lastUse + 2; });
-        realizations_.Evict(frame);
+        std::erase_if(state_->clipGeometries, [frame](const auto& item) { return frame > item.second.lastUse + 2; });
+        state_->realizations.Evict(frame);
     }
     if (frame % 120 == 0) {
-        std::erase_if(textLayouts_, [frame](const auto& item) { return frame > item.second.lastUse + 240; });
-        std::erase_if(richTextLayouts_, [frame](const auto& item) { return frame > item.second.lastUse + 240; });
-        glows_.Evict(frame);
+        std::erase_if(state_->textLayouts, [frame](const auto& item) { return frame > item.second.lastUse + 240; });
+        std::erase_if(state_->richTextLayouts, [frame](const auto& item) { return frame > item.second.lastUse + 240; });
+        state_->glows.Evict(frame);
     }
 }
 
 Graphics::CacheCounts Graphics::Counts() const {
     CacheCounts counts;
-    counts.textFormats = textFormats_.size();
-    counts.textLayouts = textLayouts_.size();
-    counts.richTextLayouts = richTextLayouts_.size();
-    counts.linearBrushes = linearBrushes_.size();
-    counts.radialBrushes = radialBrushes_.size();
-    counts.clipGeometries = clipGeometries_.size();
-    counts.realizations = realizations_.Size();
-    counts.glows = glows_.Size();
+    counts.textFormats = state_->textFormats.size();
+    counts.textLayouts = state_->textLayouts.size();
+    counts.richTextLayouts = state_->richTextLayouts.size();
+    counts.linearBrushes = state_->linearBrushes.size();
+    counts.radialBrushes = state_->radialBrushes.size();
+    counts.clipGeometries = state_->clipGeometries.size();
+    counts.realizations = state_->realizations.Size();
+    counts.glows = state_->glows.Size();
     return counts;
 }
 
 // ---- Transforms and layers ----
+
+size_t Graphics::TransformDepth() const {
+    return state_->transformStack.size();
+}
 
 void Graphics::PushTransform(const D2D1_MATRIX_3X2_F& matrix) {
     if (!context_) {
@@ -309,25 +313,25 @@ void Graphics::PushTransform(const D2D1_MATRIX_3X2_F& matrix) {
     }
     D2D1_MATRIX_3X2_F current;
     context_->GetTransform(&current);
-    transformStack_.push_back(current);
+    state_->transformStack.push_back(current);
     context_->SetTransform(Multiply(matrix, current));
 }
 
 void Graphics::PopTransform() {
-    if (transformStack_.empty()) {
+    if (state_->transformStack.empty()) {
         return;
     }
     if (context_) {
-        context_->SetTransform(transformStack_.back());
+        context_->SetTransform(state_->transformStack.back());
     }
-    transformStack_.pop_back();
+    state_->transformStack.pop_back();
 }
 
 void Graphics::PushLayer(float opacity, ID2D1Geometry* mask) {
     if (!context_) {
         return;
     }
-    antialiasStack_.push_back(context_->GetTextAntialiasMode());
+    state_->antialiasStack.push_back(context_->GetTextAntialiasMode());
     context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
     const D2D1_LAYER_PARAMETERS1 parameters = {D2D1::RectF(-FLT_MAX, -FLT_MAX, FLT_MAX, FLT_MAX),
                                                mask,
@@ -343,13 +347,13 @@ void Graphics::PushRoundClip(const Rect& rect, float radius) {
     if (!context_) {
         return;
     }
-    ClipEntry& entry = clipGeometries_[CacheKeys::Clip(rect, radius)];
+    State::ClipEntry& entry = state_->clipGeometries[CacheKeys::Clip(rect, radius)];
     entry.lastUse = frameNumber_;
     if (!entry.geometry) {
         Device::Instance().d2dFactory->CreateRoundedRectangleGeometry(D2D1::RoundedRect(ToRect(rect), radius, radius),
                                                                       entry.geometry.Put());
     }
-    antialiasStack_.push_back(context_->GetTextAntialiasMode());
+    state_->antialiasStack.push_back(context_->GetTextAntialiasMode());
     context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
     const D2D1_LAYER_PARAMETERS1 parameters = {
         ToRect(rect), entry.geometry.Get(),    D2D1_ANTIALIAS_MODE_PER_PRIMITIVE, D2D1::IdentityMatrix(), 1.0f,
@@ -362,9 +366,9 @@ void Graphics::PopLayer() {
         return;
     }
     context_->PopLayer();
-    if (!antialiasStack_.empty()) {
-        context_->SetTextAntialiasMode(antialiasStack_.back());
-        antialiasStack_.pop_back();
+    if (!state_->antialiasStack.empty()) {
+        context_->SetTextAntialiasMode(state_->antialiasStack.back());
+        state_->antialiasStack.pop_back();
     }
 }
 
@@ -508,8 +512,8 @@ ID2D1LinearGradientBrush* Graphics::LinearBrush(const std::vector<GradientStop>&
         return nullptr;
     }
     const std::string key = CacheKeys::Gradient(stops);
-    auto found = linearBrushes_.find(key);
-    if (found == linearBrushes_.end()) {
+    auto found = state_->linearBrushes.find(key);
+    if (found == state_->linearBrushes.end()) {
         const auto converted = ToStops(stops);
         const auto properties = D2D1::LinearGradientBrushProperties(start, end);
         ComPtr<ID2D1GradientStopCollection> collection;
@@ -520,7 +524,7 @@ ID2D1LinearGradientBrush* Graphics::LinearBrush(const std::vector<GradientStop>&
             !brush) {
             return nullptr;
         }
-        found = linearBrushes_.emplace(key, brush).first;
+        found = state_->linearBrushes.emplace(key, brush).first;
     }
     ID2D1LinearGradientBrush* brush = found->second.Get();
     brush->SetStartPoint(start);
@@ -536,8 +540,8 @@ ID2D1RadialGradientBrush* Graphics::RadialBrush(const std::vector<GradientStop>&
         return nullptr;
     }
     const std::string key = CacheKeys::Gradient(stops);
-    auto found = radialBrushes_.find(key);
-    if (found == radialBrushes_.end()) {
+    auto found = state_->radialBrushes.find(key);
+    if (found == state_->radialBrushes.end()) {
         const auto converted = ToStops(stops);
         const auto properties = D2D1::RadialGradientBrushProperties(center, originOffset, radiusX, radiusY);
         ComPtr<ID2D1GradientStopCollection> collection;
@@ -548,7 +552,7 @@ ID2D1RadialGradientBrush* Graphics::RadialBrush(const std::vector<GradientStop>&
             !brush) {
             return nullptr;
         }
-        found = radialBrushes_.emplace(key, brush).first;
+        found = state_->radialBrushes.emplace(key, brush).first;
     }
     ID2D1RadialGradientBrush* brush = found->second.Get();
     brush->SetCenter(center);
@@ -574,18 +578,6 @@ void Graphics::FillLinearGradient(const Rect& rect, float radius, const std::vec
         context_->FillRectangle(ToRect(rect), brush);
     } else {
         context_->FillRoundedRectangle(D2D1::RoundedRect(ToRect(rect), radius, radius), brush);
-    }
-}
-
-void Graphics::SetRealizationCreator(RealizationCache::Creator creator) {
-    realizations_.Clear();
-    customRealizationCreator_ = static_cast<bool>(creator);
-    if (creator) {
-        realizationCreator_ = std::move(creator);
-    } else {
-        realizationCreator_ = [this](ID2D1Geometry* geometry, float tolerance, float width, bool roundCaps) {
-            return CreateRealization(geometry, tolerance, width, roundCaps);
-        };
     }
 }
 

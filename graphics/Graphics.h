@@ -3,42 +3,45 @@
 // context, one shared solid brush, the transform and layer stacks, and the per-surface caches of
 // brushes, clip geometries, text formats and layouts, realisations and glows, evicted by age in
 // frames. Every operation takes device-independent pixels. UI thread only.
-
-#include <windows.h>
-#include <d2d1_1.h>
-#include <dcomp.h>
-#include <dwrite.h>
-#include <dxgi1_2.h>
+//
+// Every widget includes this header, so it names the platform's types only by forward
+// declaration (graphics/Forward.h); a file that calls into the returned interfaces includes their
+// platform headers, or graphics/Device.h, itself.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "graphics/ComPtr.h"
-#include "graphics/D2DExtra.h"
-#include "graphics/GlowCache.h"
-#include "graphics/RealizationCache.h"
+#include "foundation/ComPtr.h"
+#include "graphics/Forward.h"
 #include "graphics/TextStyle.h"
 #include "graphics/Types.h"
 
-// winuser.h maps DrawText to DrawTextW; the surface's own DrawText keeps its name.
+// winuser.h maps DrawText to DrawTextW; the surface's own DrawText keeps its name in a file that
+// included windows.h first (one that includes it later reaches DrawTextW, which forwards).
 #undef DrawText
 
 namespace Lorvex {
 
-struct Image;
+struct GlowEntry;  // graphics/GlowCache.h
+struct Image;      // graphics/Images.h
 
 class Graphics {
 public:
     class Device;  // graphics/Device.h
     class Fonts;   // graphics/Device.h
-    enum class FontSlot : int32_t { Ui = 0, Icons = 1, Mono = 2, MonoFallback = 3 };
+    // The slots of the font table, the numbers of TextStyle::font; unscoped so that a name can be
+    // given where that integer is taken (style.font = Graphics::FontSlot::Mono).
+    enum FontSlot : int32_t { Ui = 0, Icons = 1, Mono = 2, MonoFallback = 3 };
+
+    // Makes a realisation: a stroke of the width when width > 0, else the fill. Null on failure.
+    // The same type as RealizationCache::Creator.
+    using RealizationCreator = std::function<ComPtr<D2DExtra::ID2D1GeometryRealization>(
+        ID2D1Geometry* geometry, float tolerance, float width, bool roundCaps)>;
 
     struct GradientStop {
         float position = 0;  // 0..1
@@ -112,7 +115,7 @@ public:
     // Transforms and layers; every push is matched by its pop within the frame.
     void PushTransform(const D2D1_MATRIX_3X2_F& matrix);
     void PopTransform();
-    size_t TransformDepth() const { return transformStack_.size(); }
+    size_t TransformDepth() const;
     void PushLayer(float opacity, ID2D1Geometry* mask);
     void PushRoundClip(const Rect& rect, float radius);
     void PopLayer();
@@ -146,6 +149,10 @@ public:
     IDWriteTextFormat* TextFormat(const TextStyle& style);
     IDWriteTextLayout* TextLayout(std::wstring_view text, const TextStyle& style, float maxWidth, float maxHeight);
     void DrawText(std::wstring_view text, const Rect& rect, const Color& color, const TextStyle& style);
+    // What a DrawText call becomes in a file that includes windows.h after this header.
+    void DrawTextW(std::wstring_view text, const Rect& rect, const Color& color, const TextStyle& style) {
+        DrawText(text, rect, color, style);
+    }
     ComPtr<IDWriteTextLayout> RichTextLayout(std::wstring_view text, const TextStyle& style,
                                              const std::vector<TextSpan>& spans, float maxWidth, float maxHeight,
                                              bool applyColors);
@@ -166,17 +173,10 @@ public:
 
     // Replaces how realisations are made (tests count and fake them); an empty creator restores
     // the device's.
-    void SetRealizationCreator(RealizationCache::Creator creator);
+    void SetRealizationCreator(RealizationCreator creator);
 
 private:
-    struct LayoutEntry {
-        ComPtr<IDWriteTextLayout> layout;
-        uint64_t lastUse = 0;
-    };
-    struct ClipEntry {
-        ComPtr<ID2D1RoundedRectangleGeometry> geometry;
-        uint64_t lastUse = 0;
-    };
+    struct State;  // graphics/GraphicsState.h
 
     bool BindTarget();
     bool CreateSwapChain();
@@ -185,12 +185,12 @@ private:
                                                 float maxHeight);
     // The layout hit tests and carets use: top-aligned, untrimmed, " " for an empty text.
     IDWriteTextLayout* HitTestLayout(std::wstring_view text, const TextStyle& style, float maxWidth);
-    ComPtr<RealizationCache::Realization> CreateRealization(ID2D1Geometry* geometry, float tolerance, float width,
-                                                            bool roundCaps);
-    GlowCache::Entry* GlowSource(const std::wstring& key, float width, float height, float pad,
-                                 const std::function<void(ID2D1DeviceContext*, ID2D1Brush*)>& draw);
-    void BakeGlow(GlowCache::Entry& entry, float blur);
-    void DrawGlow(GlowCache::Entry& entry, float x, float y, const Color& color, float blur, float opacity);
+    ComPtr<D2DExtra::ID2D1GeometryRealization> CreateRealization(ID2D1Geometry* geometry, float tolerance, float width,
+                                                                 bool roundCaps);
+    GlowEntry* GlowSource(const std::wstring& key, float width, float height, float pad,
+                          const std::function<void(ID2D1DeviceContext*, ID2D1Brush*)>& draw);
+    void BakeGlow(GlowEntry& entry, float blur);
+    void DrawGlow(GlowEntry& entry, float x, float y, const Color& color, float blur, float opacity);
 
     HWND window_ = nullptr;
     bool composition_ = false;
@@ -207,24 +207,14 @@ private:
     ComPtr<ID2D1Bitmap1> targetBitmap_;
     ComPtr<ID2D1SolidColorBrush> solidBrush_;
     ComPtr<ID2D1StrokeStyle> roundStroke_;
-    std::vector<D2D1_MATRIX_3X2_F> transformStack_;
-    std::vector<D2D1_TEXT_ANTIALIAS_MODE> antialiasStack_;
-    // The 64-bit style key, and the line height in tenths in full: the key holds only 11 bits of
-    // it, and a taller line must not be served a format of another spacing.
-    std::map<std::pair<uint64_t, int64_t>, ComPtr<IDWriteTextFormat>> textFormats_;
-    std::unordered_map<std::wstring, LayoutEntry> textLayouts_;
-    std::unordered_map<std::wstring, LayoutEntry> richTextLayouts_;
-    std::unordered_map<std::string, ComPtr<ID2D1LinearGradientBrush>> linearBrushes_;
-    std::unordered_map<std::string, ComPtr<ID2D1RadialGradientBrush>> radialBrushes_;
     uint64_t frameNumber_ = 0;
-    std::unordered_map<std::wstring, ClipEntry> clipGeometries_;
-    RealizationCache realizations_;
-    GlowCache glows_;
+    // The caches and stacks; made by the constructor, never null.
+    std::unique_ptr<State> state_;
     ComPtr<ID2D1Effect> liveShadow_;
     ComPtr<ID2D1Effect> bakingShadow_;
 
     // Realisations made through ID2D1DeviceContext1, or the creator a test put in its place.
-    RealizationCache::Creator realizationCreator_;
+    RealizationCreator realizationCreator_;
     bool customRealizationCreator_ = false;
     // Set once the platform answered that it cannot make realisations (E_NOTIMPL, or no
     // ID2D1DeviceContext1): the surface then draws geometries directly without asking again.

@@ -1,8 +1,13 @@
+// Platform headers first: winuser.h defines DrawText, which graphics/Graphics.h takes back.
+#include <d2d1_1.h>
+#include <dwrite.h>
+
 #include <algorithm>
 
 #include "graphics/CacheKeys.h"
 #include "graphics/Device.h"
 #include "graphics/Graphics.h"
+#include "graphics/GraphicsState.h"
 #include "graphics/TextCarets.h"
 
 namespace Lorvex {
@@ -41,7 +46,7 @@ D2D1_COLOR_F ToColor(const Color& color) {
 IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
     const int64_t tenths = style.lineHeight > 0 ? static_cast<int64_t>(style.lineHeight * 10.0) : 0;
     const auto key = std::make_pair(CacheKeys::TextFormat(style), tenths);
-    if (const auto found = textFormats_.find(key); found != textFormats_.end()) {
+    if (const auto found = state_->textFormats.find(key); found != state_->textFormats.end()) {
         return found->second.Get();
     }
 
@@ -60,7 +65,7 @@ IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
     if (style.lineHeight > 0) {
         format->SetLineSpacing(DWRITE_LINE_SPACING_METHOD_UNIFORM, style.lineHeight, style.lineHeight * 0.8f);
     }
-    return textFormats_.emplace(key, format).first->second.Get();
+    return state_->textFormats.emplace(key, format).first->second.Get();
 }
 
 ComPtr<IDWriteTextLayout> Graphics::CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
@@ -79,7 +84,7 @@ ComPtr<IDWriteTextLayout> Graphics::CreatePlainLayout(std::wstring_view text, co
 IDWriteTextLayout* Graphics::TextLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
                                         float maxHeight) {
     std::wstring key = CacheKeys::TextLayout(text, style, maxWidth, maxHeight);
-    if (const auto found = textLayouts_.find(key); found != textLayouts_.end()) {
+    if (const auto found = state_->textLayouts.find(key); found != state_->textLayouts.end()) {
         found->second.lastUse = frameNumber_;
         return found->second.layout.Get();
     }
@@ -110,7 +115,7 @@ IDWriteTextLayout* Graphics::TextLayout(std::wstring_view text, const TextStyle&
         layout->SetUnderline(TRUE, WholeText(text));
     }
 
-    LayoutEntry& entry = textLayouts_[std::move(key)];
+    State::LayoutEntry& entry = state_->textLayouts[std::move(key)];
     entry.layout = layout;
     entry.lastUse = frameNumber_;
     return entry.layout.Get();
@@ -132,7 +137,7 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
                                                    const std::vector<TextSpan>& spans, float maxWidth, float maxHeight,
                                                    bool applyColors) {
     std::wstring key = CacheKeys::RichTextLayout(text, style, spans, maxWidth, maxHeight, applyColors);
-    if (const auto found = richTextLayouts_.find(key); found != richTextLayouts_.end()) {
+    if (const auto found = state_->richTextLayouts.find(key); found != state_->richTextLayouts.end()) {
         found->second.lastUse = frameNumber_;
         return found->second.layout;
     }
@@ -176,7 +181,7 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
             layout->SetStrikethrough(TRUE, range);
         }
         if (span.mono) {
-            layout->SetFontFamilyName(FamilyOf(static_cast<int32_t>(FontSlot::Mono)).c_str(), range);
+            layout->SetFontFamilyName(FamilyOf(FontSlot::Mono).c_str(), range);
         }
         if (applyColors && span.color.a > 0 && context_) {
             ComPtr<ID2D1SolidColorBrush> brush;
@@ -186,7 +191,7 @@ ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const
         }
     }
 
-    LayoutEntry& entry = richTextLayouts_[std::move(key)];
+    State::LayoutEntry& entry = state_->richTextLayouts[std::move(key)];
     entry.layout = layout;
     entry.lastUse = frameNumber_;
     return layout;
@@ -198,8 +203,8 @@ Graphics::TextSize Graphics::MeasureText(std::wstring_view text, const TextStyle
         layout = TextLayout(L" ", style, maxWidth, kMeasureHeight);
     } else {
         TextStyle plain = style;
-        plain.align = 0;
-        plain.valign = 0;
+        plain.align = TextAlign::Leading;
+        plain.valign = VerticalAlign::Top;
         plain.ellipsis = false;
         layout = TextLayout(text, plain, maxWidth, kMeasureHeight);
     }
@@ -217,8 +222,8 @@ Graphics::TextSize Graphics::MeasureRichText(std::wstring_view text, const TextS
         layout = RichTextLayout(L" ", style, spans, maxWidth, kMeasureHeight, false);
     } else {
         TextStyle plain = style;
-        plain.align = 0;
-        plain.valign = 0;
+        plain.align = TextAlign::Leading;
+        plain.valign = VerticalAlign::Top;
         plain.ellipsis = false;
         layout = RichTextLayout(text, plain, spans, maxWidth, kMeasureHeight, false);
     }
@@ -231,7 +236,7 @@ Graphics::TextSize Graphics::MeasureRichText(std::wstring_view text, const TextS
 
 IDWriteTextLayout* Graphics::HitTestLayout(std::wstring_view text, const TextStyle& style, float maxWidth) {
     TextStyle copy = style;
-    copy.valign = 0;
+    copy.valign = VerticalAlign::Top;
     copy.ellipsis = false;
     return TextLayout(text.empty() ? std::wstring_view(L" ") : text, copy, maxWidth, kMeasureHeight);
 }
@@ -288,7 +293,7 @@ void Graphics::CaretPosition(std::wstring_view text, const TextStyle& style, flo
     FLOAT pointY = 0;
     DWRITE_HIT_TEST_METRICS metrics = {};
     if (SUCCEEDED(layout->HitTestTextPosition(position, trailing, &pointX, &pointY, &metrics))) {
-        caretX = text.empty() ? (style.align == 1 ? metrics.left : 0.0f) : pointX;
+        caretX = text.empty() ? (style.align == TextAlign::Center ? metrics.left : 0.0f) : pointX;
         caretY = pointY;
         caretHeight = metrics.height;
     } else {
@@ -299,7 +304,7 @@ void Graphics::CaretPosition(std::wstring_view text, const TextStyle& style, flo
         if (!carets.Build(layout, style.align) || !carets.CaretAt(position, trailing, &caret)) {
             return publish();
         }
-        caretX = text.empty() && style.align != 1 ? 0.0f : caret.x;
+        caretX = text.empty() && style.align != TextAlign::Center ? 0.0f : caret.x;
         caretY = caret.y;
         caretHeight = caret.height;
     }

@@ -200,7 +200,7 @@ std::optional<Recompressed> Recompress(const std::string& bytes, int mode, float
     }
 
     Recompressed result;
-    result.png = mode == 2 || (mode == 0 && AnyNotOpaque(frame->pixels));
+    result.png = mode == RecompressMode::Png || (mode == RecompressMode::ByContent && AnyNotOpaque(frame->pixels));
     result.bytes = EncodeWith(factory.Get(), frame->width, frame->height, frame->pixels, result.png, quality);
     if (result.bytes.empty()) {
         return std::nullopt;

@@ -39,7 +39,7 @@ std::wstring StoreImageFile(const std::wstring& sourcePath, const std::wstring& 
     if (!bytes) {
         return {};
     }
-    const std::optional<Recompressed> smaller = Recompress(*bytes, 0, 0.85f);
+    const std::optional<Recompressed> smaller = Recompress(*bytes, RecompressMode::ByContent, 0.85f);
     if (smaller && smaller->bytes.size() < bytes->size()) {
         const std::wstring target = basePath + (smaller->png ? L".png" : L".jpg");
         if (Files::WriteBytes(target, smaller->bytes)) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/ComPtr.h"
+#include "foundation/ComPtr.h"
 
 // winuser.h maps LoadImage to LoadImageW; the picture cache's own LoadImage keeps its name.
 #undef LoadImage
@@ -61,12 +61,19 @@ struct Recompressed {
     bool png = false;   // PNG when true, JPEG when false
 };
 
+// The mode of Recompress.
+namespace RecompressMode {
+inline constexpr int ByContent = 0;  // PNG when any pixel is not fully opaque, else JPEG
+inline constexpr int Jpeg = 1;
+inline constexpr int Png = 2;
+}  // namespace RecompressMode
+
 // A single-frame picture decoded at most StoreDecodeLimit pixels on its longer side and encoded
-// again. mode 0 chooses by content (PNG when any pixel is not fully opaque, else JPEG), 1 forces
-// JPEG, 2 forces PNG; quality is the JPEG quality 0..1. None when the bytes are no picture, have
-// several frames, or encoding fails. Keeps no state and uses an imaging factory of its own, not the
-// device's (the cloud sync re-encodes on a worker thread): safe on any thread whose COM is
-// initialised, none on a thread without COM.
+// again in the format mode names (a RecompressMode: 0 by content, 1 JPEG, 2 PNG); quality is the
+// JPEG quality 0..1. None when the bytes are no picture, have several frames, or encoding fails.
+// Keeps no state and uses an imaging factory of its own, not the device's (the cloud sync
+// re-encodes on a worker thread): safe on any thread whose COM is initialised, none on a thread
+// without COM.
 std::optional<Recompressed> Recompress(const std::string& bytes, int mode, float quality);
 
 // Stores the picture at sourcePath as basePath (the target without extension) plus ".png" or

@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "graphics/ComPtr.h"
+#include "foundation/ComPtr.h"
 #include "graphics/D2DExtra.h"
 
 namespace Lorvex {

@@ -1,5 +1,7 @@
 #include "graphics/TextCarets.h"
 
+#include "graphics/TextStyle.h"
+
 namespace Lorvex {
 
 bool TextCarets::Build(IDWriteTextLayout* layout, int32_t align) {
@@ -49,10 +51,10 @@ bool TextCarets::Build(IDWriteTextLayout* layout, int32_t align) {
             clusterPosition += source.length;
             ++cluster;
         }
-        if (align == 1) {
+        if (align == TextAlign::Center) {
             line.left = (maxWidth - content) / 2;
         }
-        if (align == 2) {
+        if (align == TextAlign::Trailing) {
             line.left = maxWidth - content;
         }
         top += metrics.height;

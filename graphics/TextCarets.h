@@ -19,6 +19,7 @@ public:
     };
 
     // Reads the metrics of the layout; false when it gives none.
+    // align is a TextAlign.
     bool Build(IDWriteTextLayout* layout, int32_t align);
 
     // Index of the caret position nearest to the point.

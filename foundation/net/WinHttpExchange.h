@@ -9,31 +9,18 @@
 #include <memory>
 #include <string>
 
+#include "foundation/Handle.h"
 #include "foundation/net/Http.h"
 
 namespace Lorvex::Http {
 
-// Owns a WinHTTP handle and closes it however the owner ends.
-class WinHttpHandle {
-public:
-    WinHttpHandle() = default;
-    explicit WinHttpHandle(HINTERNET handle) : handle_(handle) {}
-    ~WinHttpHandle() { Reset(nullptr); }
-    WinHttpHandle(const WinHttpHandle&) = delete;
-    WinHttpHandle& operator=(const WinHttpHandle&) = delete;
-
-    void Reset(HINTERNET handle) {
-        if (handle_ != nullptr) {
-            WinHttpCloseHandle(handle_);
-        }
-        handle_ = handle;
-    }
-    HINTERNET Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    HINTERNET handle_ = nullptr;
+// WinHTTP handles (session, connection, request): only null means "none".
+struct WinHttpTraits {
+    using Type = HINTERNET;
+    static bool IsNone(HINTERNET handle) { return handle == nullptr; }
+    static void Close(HINTERNET handle) { WinHttpCloseHandle(handle); }
 };
+using WinHttpHandle = BasicHandle<WinHttpTraits>;
 
 class WinHttpExchange {
 public:

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "graphics/Geometry.h"
+#include "graphics/RealizationCache.h"
 #include "tests/support/GfxOffscreen.h"
 
 namespace Lorvex {

@@ -45,7 +45,7 @@ TEST_F(GfxTextLayout, MeasuringRelations) {
 
     // Measuring ignores ellipsis and alignment, so both give the full line.
     single.ellipsis = true;
-    single.align = 1;
+    single.align = TextAlign::Center;
     EXPECT_FLOAT_EQ(g.MeasureText(longText, single, 120).width, line.width);
 
     // A fixed line height sets each line's height.
@@ -184,7 +184,7 @@ TEST_F(GfxTextLayout, CaretsAdvanceAlongTheLineAndPastAFinalLineFeed) {
 
     // Centred text: the caret of an empty field sits in the middle of the box.
     TextStyle centred = style;
-    centred.align = 1;
+    centred.align = TextAlign::Center;
     g.CaretPosition(L"", centred, 200, 0, &x, &y, &height);
     EXPECT_NEAR(x, 100, 6);
 }
@@ -205,9 +205,9 @@ TEST_F(GfxTextLayout, CaretsAndHitTestsFollowTheAlignmentOfEachLine) {
         float (*left)(float maxWidth, float width);
     };
     const Case cases[] = {
-        {"leading", 0, [](float, float) { return 0.0f; }},
-        {"centre", 1, [](float box, float width) { return (box - width) / 2; }},
-        {"trailing", 2, [](float box, float width) { return box - width; }},
+        {"leading", TextAlign::Leading, [](float, float) { return 0.0f; }},
+        {"centre", TextAlign::Center, [](float box, float width) { return (box - width) / 2; }},
+        {"trailing", TextAlign::Trailing, [](float box, float width) { return box - width; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -198,11 +198,11 @@ TEST_F(ImagesRecompress, ChoosesTheFormatByModeAndContent) {
         bool png;
     };
     const Case cases[] = {
-        {"opaque, by content", -1, 0, false},
-        {"one pixel nearly opaque, by content", 254, 0, true},
-        {"one pixel fully transparent, by content", 0, 0, true},
-        {"translucent, forced JPEG", 128, 1, false},
-        {"opaque, forced PNG", -1, 2, true},
+        {"opaque, by content", -1, Images::RecompressMode::ByContent, false},
+        {"one pixel nearly opaque, by content", 254, Images::RecompressMode::ByContent, true},
+        {"one pixel fully transparent, by content", 0, Images::RecompressMode::ByContent, true},
+        {"translucent, forced JPEG", 128, Images::RecompressMode::Jpeg, false},
+        {"opaque, forced PNG", -1, Images::RecompressMode::Png, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -236,7 +236,8 @@ TEST_F(ImagesRecompress, ScalesTheLongerSideDownTo1600) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-        const auto result = Images::Recompress(Jpeg(MakePicture(c.width, c.height)), 0, 0.85f);
+        const auto result =
+            Images::Recompress(Jpeg(MakePicture(c.width, c.height)), Images::RecompressMode::ByContent, 0.85f);
         ASSERT_TRUE(result);
         const auto written = Inspect(result->bytes);
         ASSERT_TRUE(written);
@@ -249,8 +250,8 @@ TEST_F(ImagesRecompress, ScalesTheLongerSideDownTo1600) {
 // must come back as it went in, not darkened by its alpha.
 TEST_F(ImagesRecompress, TranslucentColoursSurviveAsTheyWere) {
     const uint32_t translucent = Argb(128, 200, 100, 50);
-    const auto result =
-        Images::Recompress(Png(MakePicture(8, 8, [&](uint32_t, uint32_t) { return translucent; })), 2, 0.85f);
+    const auto result = Images::Recompress(Png(MakePicture(8, 8, [&](uint32_t, uint32_t) { return translucent; })),
+                                           Images::RecompressMode::Png, 0.85f);
     ASSERT_TRUE(result);
     const auto written = Inspect(result->bytes);
     ASSERT_TRUE(written);
@@ -280,7 +281,7 @@ TEST_F(ImagesRecompress, GivesNothingForWhatItCannotOrMustNotReencode) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(Images::Recompress(c.bytes, 0, 0.85f).has_value(), c.result);
+        EXPECT_EQ(Images::Recompress(c.bytes, Images::RecompressMode::ByContent, 0.85f).has_value(), c.result);
     }
 }
 
@@ -290,9 +291,9 @@ TEST_F(ImagesRecompress, WorksOnAWorkerThreadWithCom) {
     bool withCom = false;
     bool withoutCom = true;
     std::thread([&] {
-        withoutCom = Images::Recompress(png, 0, 0.85f).has_value();
+        withoutCom = Images::Recompress(png, Images::RecompressMode::ByContent, 0.85f).has_value();
         const HRESULT entered = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        withCom = Images::Recompress(png, 0, 0.85f).has_value();
+        withCom = Images::Recompress(png, Images::RecompressMode::ByContent, 0.85f).has_value();
         if (SUCCEEDED(entered)) {
             CoUninitialize();
         }

@@ -1,9 +1,14 @@
 #pragma once
 // Owner of one reference to a COM object: released when the pointer is reset, replaced or
-// destroyed. Copies add a reference; moves hand it over.
+// destroyed. Copies add a reference; moves hand it over. The thread rules are the object's own.
+//
+// Only the interface id type is included here: a header may hold a ComPtr of an interface it
+// merely forward-declares, as long as the files that create, copy or destroy it see the whole
+// interface.
 
-#include <unknwn.h>
+#include <guiddef.h>
 
+#include <cstddef>
 #include <utility>
 
 namespace Lorvex {

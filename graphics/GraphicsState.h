@@ -1,0 +1,49 @@
+#pragma once
+// The caches and drawing stacks of one drawing surface, kept out of graphics/Graphics.h so that the
+// widgets that include the surface's header are not handed DirectWrite and the cache types. Only
+// the surface's own sources include this; UI thread only, like the surface.
+
+#include <d2d1_1.h>
+#include <dwrite.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "foundation/ComPtr.h"
+#include "graphics/GlowCache.h"
+#include "graphics/Graphics.h"
+#include "graphics/RealizationCache.h"
+
+namespace Lorvex {
+
+struct Graphics::State {
+    struct LayoutEntry {
+        ComPtr<IDWriteTextLayout> layout;
+        uint64_t lastUse = 0;
+    };
+    struct ClipEntry {
+        ComPtr<ID2D1RoundedRectangleGeometry> geometry;
+        uint64_t lastUse = 0;
+    };
+
+    // The 64-bit style key, and the line height in tenths in full: the key holds only 11 bits of
+    // it, and a taller line must not be served a format of another spacing.
+    std::map<std::pair<uint64_t, int64_t>, ComPtr<IDWriteTextFormat>> textFormats;
+    std::unordered_map<std::wstring, LayoutEntry> textLayouts;
+    std::unordered_map<std::wstring, LayoutEntry> richTextLayouts;
+    std::unordered_map<std::string, ComPtr<ID2D1LinearGradientBrush>> linearBrushes;
+    std::unordered_map<std::string, ComPtr<ID2D1RadialGradientBrush>> radialBrushes;
+    std::unordered_map<std::wstring, ClipEntry> clipGeometries;
+    RealizationCache realizations;
+    GlowCache glows;
+
+    // Saved by each push and restored by its pop.
+    std::vector<D2D1_MATRIX_3X2_F> transformStack;
+    std::vector<D2D1_TEXT_ANTIALIAS_MODE> antialiasStack;
+};
+
+}  // namespace Lorvex
