@@ -21,6 +21,7 @@ struct ID2D1Brush;
 struct ID2D1DeviceContext;
 struct ID2D1Effect;
 struct ID2D1Geometry;
+struct ID2D1PathGeometry;
 struct ID2D1LinearGradientBrush;
 struct ID2D1RadialGradientBrush;
 struct ID2D1SolidColorBrush;
