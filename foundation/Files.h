@@ -15,6 +15,9 @@ namespace Lorvex::Files {
 // True when the path exists and is not a folder.
 bool IsFile(const std::wstring& path);
 
+// True when the path exists and is a folder.
+bool IsDir(const std::wstring& path);
+
 // Creates the folder and every missing parent; true when the path is a folder afterwards.
 bool EnsureDir(const std::wstring& path);
 
@@ -53,6 +56,9 @@ std::wstring JoinPath(const std::wstring& base, const std::wstring& child);
 std::wstring ParentPath(const std::wstring& path);
 std::wstring FileName(const std::wstring& path);
 std::wstring Extension(const std::wstring& path);
+
+// '\' or '/'.
+bool IsSeparator(wchar_t c);
 
 // Length of the device name that Windows opens instead of a file or folder of this name, or 0.
 // The devices are CON, PRN, AUX, NUL, CONIN$, CONOUT$, and COM and LPT followed by a digit 0-9 or

@@ -10,15 +10,15 @@ namespace Lorvex::Files {
 
 namespace {
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
 std::size_t LastSeparator(const std::wstring& path) {
     return path.find_last_of(L"\\/");
 }
 
 }  // namespace
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
 
 std::size_t ReservedDeviceLength(std::wstring_view name) {
     std::wstring_view stem = name.substr(0, name.find(L'.'));
