@@ -44,11 +44,8 @@ bool SaveChat(Character& character, const Chat& chat);
 // Deletes the chat's file from the character's folder; failures are ignored.
 void DeleteChatFile(const Character& character, const Chat& chat);
 
-// Every persona under "personas", ordered by name without regard to ASCII case.
+// Every persona under "personas", in name order (NameOrder.h).
 std::vector<std::shared_ptr<Persona>> LoadPersonas();
-
-// The order of persona names: UTF-16 units compared lower-cased, a prefix first.
-bool NameLess(const std::wstring& a, const std::wstring& b);
 
 // Writes the persona's file, named by its id in "personas" on the first save.
 bool SavePersona(Persona& persona);
