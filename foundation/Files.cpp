@@ -306,7 +306,7 @@ std::wstring TempDir() {
         }
         if (length < capacity) {
             path.resize(length);
-            while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
+            while (!path.empty() && IsSeparator(path.back())) {
                 path.pop_back();
             }
             return path;
