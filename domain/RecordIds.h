@@ -12,8 +12,8 @@ namespace Lorvex {
 inline constexpr size_t kMaxRecordIdLength = 128;
 
 // True for 1 to kMaxRecordIdLength units, each an ASCII letter, an ASCII digit, '-' or '_',
-// that are not a reserved device name of Windows (CON, PRN, AUX, NUL, COM1-9, LPT1-9 in any
-// letter case): "NUL.json" would swallow whatever is written to it.
+// that are not a device name of Windows (Files::ReservedDeviceLength: CON, NUL, COM0, LPT9 and
+// the like, in any letter case): "NUL.json" would swallow whatever is written to it.
 bool IsSafeId(std::wstring_view id);
 
 }  // namespace Lorvex

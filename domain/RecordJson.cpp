@@ -190,7 +190,7 @@ Json::Value Chat::ToJson(const Chat& chat) {
     messages.reserve(chat.messages.size());
     for (const auto& message : chat.messages) {
         // Pending and failed lines live only as long as the program runs.
-        if (message && !message->is_typing && message->error.empty()) {
+        if (message && Message::IsSettled(*message)) {
             messages.push_back(Message::ToJson(*message));
         }
     }

@@ -33,6 +33,10 @@ std::shared_ptr<Message> Message::Create(const std::wstring& role, const std::ws
     return message;
 }
 
+bool Message::IsSettled(const Message& message) {
+    return !message.is_typing && message.error.empty();
+}
+
 std::shared_ptr<Chat> Chat::Create() {
     auto chat = std::make_shared<Chat>();
     chat->id = Time::NewUuid();
@@ -43,7 +47,7 @@ std::shared_ptr<Chat> Chat::Create() {
 std::wstring Chat::LastMessagePreview(const Chat& chat) {
     for (auto it = chat.messages.rbegin(); it != chat.messages.rend(); ++it) {
         const auto& message = *it;
-        if (!message || message->is_typing || !message->error.empty() || message->content.empty()) {
+        if (!message || !Message::IsSettled(*message) || message->content.empty()) {
             continue;
         }
         std::wstring plain = Text::PlainText(message->content);

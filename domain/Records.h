@@ -56,6 +56,10 @@ struct Message {
     // Stamped now; every other field at its default.
     static std::shared_ptr<Message> Create(const std::wstring& role, const std::wstring& content);
 
+    // Neither pending (its reply still being written) nor failed: a line that was really said,
+    // the only kind that is stored or that the model reads.
+    static bool IsSettled(const Message& message);
+
     static Json::Value ToJson(const Message& message);
     static std::shared_ptr<Message> FromJson(const Json::Value& value);
 };

@@ -11,22 +11,8 @@ namespace {
 // The longest prefix before a colon that can still be a name.
 constexpr size_t kMaxColonIndex = 40;
 
-// Case folding follows the CRT's towlower: A to Z everywhere, further letters only where the
-// platform folds them. Accents stay significant.
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool NamesCharacter(const Character& character, std::wstring_view word) {
-    return EqualsNoCase(word, character.name) || EqualsNoCase(word, FirstWord(character.name));
+    return Text::EqualsNoCase(word, character.name) || Text::EqualsNoCase(word, FirstWord(character.name));
 }
 
 std::optional<std::wstring> MatchKnownPeople(const Character& character, const Persona* persona,
@@ -89,9 +75,9 @@ std::optional<std::wstring> MatchKnownCharacter(const std::vector<KnownCharacter
         if (person.name.empty()) {
             continue;
         }
-        bool matches = EqualsNoCase(word, person.name) ||
-                       (!person.bubble_name.empty() && EqualsNoCase(word, person.bubble_name)) ||
-                       (allowFirstWord && EqualsNoCase(word, FirstWord(person.name)));
+        bool matches = Text::EqualsNoCase(word, person.name) ||
+                       (!person.bubble_name.empty() && Text::EqualsNoCase(word, person.bubble_name)) ||
+                       (allowFirstWord && Text::EqualsNoCase(word, FirstWord(person.name)));
         if (matches) {
             return person.bubble_name.empty() ? person.name : person.bubble_name;
         }

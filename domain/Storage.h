@@ -49,13 +49,9 @@ bool SaveChat(Character& character, const Chat& chat);
 // Deletes the chat's file from the character's folder; failures are ignored.
 void DeleteChatFile(const Character& character, const Chat& chat);
 
-// Every persona under "personas", ordered by name without regard to ASCII case. When skipped is
-// given, it grows by one for each "*.json" file left out (unreadable, not a JSON object, or an
-// unsafe id).
+// Every persona under "personas", in name order (NameOrder.h). When skipped is given, it grows by
+// one for each "*.json" file left out (unreadable, not a JSON object, or an unsafe id).
 std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped = nullptr);
-
-// The order of persona names: UTF-16 units compared lower-cased, a prefix first.
-bool NameLess(const std::wstring& a, const std::wstring& b);
 
 // Writes the persona's file, named by its id in "personas" on the first save.
 bool SavePersona(Persona& persona);

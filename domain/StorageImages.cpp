@@ -5,13 +5,14 @@
 
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
+#include "foundation/Text.h"
 #include "foundation/Time.h"
 #include "graphics/Images.h"
 
 #include <windows.h>
 
-#include <cwctype>
 #include <iterator>
+#include <string_view>
 
 namespace Lorvex::Storage {
 
@@ -26,22 +27,14 @@ std::wstring FullPath(const std::wstring& path) {
     return std::wstring(buffer, length);
 }
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
 // True when `path` lies inside `folder`, letter case ignored. The folder's name must end where
 // a separator follows, so "images2\x.png" is not inside "images".
 bool IsInside(const std::wstring& path, const std::wstring& folder) {
-    if (folder.empty() || path.size() <= folder.size()) {
+    if (folder.empty() || path.size() <= folder.size() ||
+        !Text::EqualsNoCase(std::wstring_view(path).substr(0, folder.size()), folder)) {
         return false;
     }
-    for (size_t i = 0; i < folder.size(); ++i) {
-        if (std::towlower(path[i]) != std::towlower(folder[i])) {
-            return false;
-        }
-    }
-    return IsSeparator(folder.back()) || IsSeparator(path[folder.size()]);
+    return Files::IsSeparator(folder.back()) || Files::IsSeparator(path[folder.size()]);
 }
 
 }  // namespace

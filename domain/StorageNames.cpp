@@ -8,9 +8,6 @@
 
 #include <windows.h>
 
-#include <array>
-#include <string_view>
-
 namespace Lorvex::Storage {
 
 namespace {
@@ -49,51 +46,6 @@ bool IsHighSurrogate(wchar_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
 }
 
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i];
-        wchar_t y = b[i];
-        if (x >= L'a' && x <= L'z') {
-            x = static_cast<wchar_t>(x - L'a' + L'A');
-        }
-        if (y >= L'a' && y <= L'z') {
-            y = static_cast<wchar_t>(y - L'a' + L'A');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Length of the device name that the name would open instead of a folder, or 0. Windows looks
-// at the part before the first dot, trailing spaces ignored: "nul.txt" and "CON " are devices.
-size_t ReservedDeviceLength(std::wstring_view name) {
-    std::wstring_view stem = name.substr(0, name.find(L'.'));
-    while (!stem.empty() && stem.back() == L' ') {
-        stem.remove_suffix(1);
-    }
-    static constexpr std::array<std::wstring_view, 6> kWords = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (std::wstring_view word : kWords) {
-        if (EqualsIgnoringAsciiCase(stem, word)) {
-            return stem.size();
-        }
-    }
-    if (stem.size() == 4) {
-        const wchar_t digit = stem[3];
-        const bool numbered =
-            (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
-        if (numbered && (EqualsIgnoringAsciiCase(stem.substr(0, 3), L"COM") ||
-                         EqualsIgnoringAsciiCase(stem.substr(0, 3), L"LPT"))) {
-            return stem.size();
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 std::wstring MakeCharacterFolderName(const std::wstring& name) {
@@ -117,7 +69,7 @@ std::wstring MakeCharacterFolderName(const std::wstring& name) {
     if (base.empty()) {
         base = L"character";
     }
-    if (const size_t device = ReservedDeviceLength(base)) {
+    if (const size_t device = Files::ReservedDeviceLength(base)) {
         base.insert(device, L"_");
     }
 

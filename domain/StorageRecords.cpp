@@ -2,12 +2,12 @@
 
 #include "domain/Storage.h"
 
+#include "domain/NameOrder.h"
 #include "domain/RecordIds.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 
 #include <algorithm>
-#include <cwctype>
 
 namespace Lorvex::Storage {
 
@@ -71,11 +71,6 @@ bool WriteChat(const Character& character, const Chat& chat) {
 }
 
 }  // namespace
-
-bool NameLess(const std::wstring& a, const std::wstring& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](wchar_t x, wchar_t y) { return std::towlower(x) < std::towlower(y); });
-}
 
 std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped) {
     std::vector<std::shared_ptr<Character>> characters;

@@ -36,10 +36,6 @@ bool IsLink(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool IsDir(const std::wstring& path) {
-    return !path.empty() && IsDirAttributes(GetFileAttributesW(path.c_str()));
-}
-
 // Entries of a folder matching the pattern, "." and ".." left out, in the system's order.
 // Collected first so that callers may delete while going through them.
 std::vector<Entry> ReadEntries(const std::wstring& folder, const std::wstring& pattern) {
@@ -108,6 +104,10 @@ bool IsFile(const std::wstring& path) {
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsDir(const std::wstring& path) {
+    return !path.empty() && IsDirAttributes(GetFileAttributesW(path.c_str()));
 }
 
 bool EnsureDir(const std::wstring& path) {
@@ -306,7 +306,7 @@ std::wstring TempDir() {
         }
         if (length < capacity) {
             path.resize(length);
-            while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
+            while (!path.empty() && IsSeparator(path.back())) {
                 path.pop_back();
             }
             return path;

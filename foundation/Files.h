@@ -7,12 +7,16 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Lorvex::Files {
 
 // True when the path exists and is not a folder.
 bool IsFile(const std::wstring& path);
+
+// True when the path exists and is a folder.
+bool IsDir(const std::wstring& path);
 
 // Creates the folder and every missing parent; true when the path is a folder afterwards.
 bool EnsureDir(const std::wstring& path);
@@ -52,6 +56,15 @@ std::wstring JoinPath(const std::wstring& base, const std::wstring& child);
 std::wstring ParentPath(const std::wstring& path);
 std::wstring FileName(const std::wstring& path);
 std::wstring Extension(const std::wstring& path);
+
+// '\' or '/'.
+bool IsSeparator(wchar_t c);
+
+// Length of the device name that Windows opens instead of a file or folder of this name, or 0.
+// The devices are CON, PRN, AUX, NUL, CONIN$, CONOUT$, and COM and LPT followed by a digit 0-9 or
+// a superscript 1-3, in any ASCII letter case. Windows looks only at the part before the first
+// dot, trailing spaces ignored: "nul.txt" and "CON .x" are devices too.
+std::size_t ReservedDeviceLength(std::wstring_view name);
 
 // The user's temporary folder without a trailing separator.
 std::wstring TempDir();

@@ -2,19 +2,46 @@
 
 #include "foundation/Files.h"
 
+#include "foundation/Text.h"
+
+#include <array>
+
 namespace Lorvex::Files {
 
 namespace {
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
 
 std::size_t LastSeparator(const std::wstring& path) {
     return path.find_last_of(L"\\/");
 }
 
 }  // namespace
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+std::size_t ReservedDeviceLength(std::wstring_view name) {
+    std::wstring_view stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') {
+        stem.remove_suffix(1);
+    }
+    static constexpr std::array<std::wstring_view, 6> kWords = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (std::wstring_view word : kWords) {
+        if (Text::EqualsAsciiNoCase(stem, word)) {
+            return stem.size();
+        }
+    }
+    if (stem.size() == 4) {
+        const wchar_t digit = stem[3];
+        const bool numbered =
+            (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+        if (numbered && (Text::EqualsAsciiNoCase(stem.substr(0, 3), L"COM") ||
+                         Text::EqualsAsciiNoCase(stem.substr(0, 3), L"LPT"))) {
+            return stem.size();
+        }
+    }
+    return 0;
+}
 
 std::wstring JoinPath(const std::wstring& base, const std::wstring& child) {
     if (base.empty()) {

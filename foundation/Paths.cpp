@@ -39,14 +39,6 @@ std::wstring& DataDirStorage() {
     return dir;
 }
 
-bool IsDir(const std::wstring& path) {
-    if (path.empty()) {
-        return false;
-    }
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 enum class Transfer { Moved, Copied, Failed };
 
 // Moves one file; when moving fails (the file is in use, or the volume refuses), a copy still
@@ -181,9 +173,9 @@ bool MigrateLegacyData(const std::wstring& dataDir, const std::wstring& document
 
     const std::wstring legacy =
         documentsDir.empty() ? std::wstring() : Files::JoinPath(documentsDir, kFormerDataFolderName);
-    if (IsDir(legacy)) {
+    if (Files::IsDir(legacy)) {
         // On the same volume the whole folder simply becomes the data folder.
-        const bool renamed = !IsDir(dataDir) && MoveFileExW(legacy.c_str(), dataDir.c_str(), 0) != 0;
+        const bool renamed = !Files::IsDir(dataDir) && MoveFileExW(legacy.c_str(), dataDir.c_str(), 0) != 0;
         if (!renamed) {
             std::vector<std::wstring> copied;
             if (!MergeTree(legacy, dataDir, &copied)) {
@@ -197,7 +189,7 @@ bool MigrateLegacyData(const std::wstring& dataDir, const std::wstring& document
     // "Velmorin" would be whatever the current directory happens to hold.
     if (!roamingDir.empty()) {
         const std::wstring former = Files::JoinPath(roamingDir, kFormerRoamingFolderName);
-        if (IsDir(former)) {
+        if (Files::IsDir(former)) {
             Files::EnsureDir(dataDir);
             std::vector<std::wstring> copied;
             bool allMoved = true;

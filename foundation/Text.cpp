@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
 #include <limits>
 
 #ifndef BCRYPT_SHA256_ALG_HANDLE
@@ -117,6 +118,45 @@ std::wstring ReplaceAll(std::wstring_view text, std::wstring_view pattern, std::
     }
     result.append(text.substr(start));
     return result;
+}
+
+namespace {
+
+wchar_t AsciiLower(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+wchar_t CrtLower(wchar_t c) {
+    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+}
+
+template <wchar_t (*Fold)(wchar_t)>
+bool EqualsFolded(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return Fold(x) == Fold(y); });
+}
+
+}  // namespace
+
+bool EqualsAsciiNoCase(std::wstring_view a, std::wstring_view b) {
+    return EqualsFolded<AsciiLower>(a, b);
+}
+
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
+    return EqualsFolded<CrtLower>(a, b);
+}
+
+std::wstring ToLower(std::wstring_view text) {
+    std::wstring lower(text);
+    for (wchar_t& c : lower) {
+        c = CrtLower(c);
+    }
+    return lower;
+}
+
+bool LessNoCase(std::wstring_view a, std::wstring_view b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](wchar_t x, wchar_t y) { return CrtLower(x) < CrtLower(y); });
 }
 
 namespace {

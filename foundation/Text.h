@@ -1,6 +1,7 @@
 #pragma once
 // Small text operations shared by the whole system: UTF-8/UTF-16 conversion, the one
-// whitespace set, lines, strict integers, percent-encoding, byte labels, SHA-256, clipboard.
+// whitespace set, lines, letter-case folding, strict integers, percent-encoding, byte labels,
+// SHA-256, clipboard. Pure functions safe on any thread, except the clipboard (UI thread).
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,17 @@ std::wstring Trim(std::wstring_view text);
 std::wstring NormalizeNewlines(std::wstring_view text);
 std::vector<std::wstring> SplitLines(std::wstring_view text);
 std::wstring ReplaceAll(std::wstring_view text, std::wstring_view pattern, std::wstring_view replacement);
+
+// Letter case, unit by unit, so lengths and positions stay those of the original text. The
+// name says the folding rule:
+// - Ascii: A to Z only, the same on every platform (Windows device names).
+// - the others: the CRT's towlower. A to Z everywhere, further letters only where the platform
+//   folds them (Windows folds accented letters, Wine does not), so accents may not be relied on.
+bool EqualsAsciiNoCase(std::wstring_view a, std::wstring_view b);
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+std::wstring ToLower(std::wstring_view text);
+// Lexicographic order of the lower-cased units; a prefix comes first.
+bool LessNoCase(std::wstring_view a, std::wstring_view b);
 
 // Trimmed, optional sign, ASCII digits only; none on overflow.
 std::optional<int64_t> TryParseInt(std::wstring_view text);

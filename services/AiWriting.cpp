@@ -82,7 +82,7 @@ std::vector<Message> UsableHistory(const std::vector<Message>& messages) {
     std::vector<Message> usable;
     usable.reserve(messages.size());
     for (const Message& message : messages) {
-        if (!message.is_typing && message.error.empty()) {
+        if (Message::IsSettled(message)) {
             usable.push_back(message);
         }
     }

@@ -65,7 +65,7 @@ public:
     // or chat file could not be loaded.
     void Initialize();
 
-    // Name order of characters or personas: UTF-16 units through towlower, compared by value.
+    // Name order of characters or personas (domain/NameOrder.h), the order the store sorts personas in.
     template <class Record>
     static bool NameLess(const std::shared_ptr<Record>& a, const std::shared_ptr<Record>& b) {
         return NameLessText(a->name, b->name);

@@ -156,7 +156,7 @@ void AppState::DeleteCharacter(const std::shared_ptr<Character>& character) {
     }
     CloudSync& cloud = CloudSync::Instance();
     cloud.OnCharacterDeleted(*character);
-    if (!character->folder.empty() && IsFolderOnDisk(character->folder)) {
+    if (Files::IsDir(character->folder)) {
         Files::RemoveTree(character->folder);
     }
     EraseItem(characters, character);

@@ -1,8 +1,6 @@
 #pragma once
 // Small helpers shared by the application state's source files.
 
-#include <windows.h>
-
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -12,11 +10,6 @@
 #include "domain/Records.h"
 
 namespace Lorvex::Services::AppStateDetail {
-
-inline bool IsFolderOnDisk(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 template <class T>
 bool Contains(const std::vector<std::shared_ptr<T>>& list, const std::shared_ptr<T>& item) {

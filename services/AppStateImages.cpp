@@ -5,30 +5,19 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwctype>
 
 #include "domain/Storage.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
+#include "foundation/Text.h"
 
 namespace Lorvex::Services {
 
 namespace {
 
-std::wstring Lowered(std::wstring text) {
-    for (wchar_t& c : text) {
-        c = static_cast<wchar_t>(std::towlower(c));
-    }
-    return text;
-}
-
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && Lowered(a) == Lowered(b);
-}
-
 bool NamesPicture(const std::vector<std::wstring>& paths, const std::wstring& name) {
     return std::any_of(paths.begin(), paths.end(),
-                       [&](const std::wstring& path) { return EqualsNoCase(Files::FileName(path), name); });
+                       [&](const std::wstring& path) { return Text::EqualsNoCase(Files::FileName(path), name); });
 }
 
 void DeletePicture(const std::wstring& file) {
@@ -51,8 +40,8 @@ void AppState::SetImages(const std::wstring& ownerId, const std::vector<std::wst
         if (path.empty()) {
             continue;
         }
-        const bool kept =
-            std::any_of(paths.begin(), paths.end(), [&](const std::wstring& now) { return EqualsNoCase(now, path); });
+        const bool kept = std::any_of(paths.begin(), paths.end(),
+                                      [&](const std::wstring& now) { return Text::EqualsNoCase(now, path); });
         if (!kept) {
             ReleaseImage(path, notifyCloud);
         }
@@ -98,7 +87,7 @@ void AppState::ReleaseImage(const std::wstring& path, bool notifyCloud) {
         }
     }
     const std::wstring avatar = CloudSync::Instance().AvatarPath();
-    if (!avatar.empty() && EqualsNoCase(Files::FileName(avatar), name)) {
+    if (!avatar.empty() && Text::EqualsNoCase(Files::FileName(avatar), name)) {
         return;
     }
     DeletePicture(Files::JoinPath(Paths::ImagesDir(), name));
@@ -112,7 +101,7 @@ std::set<std::wstring> AppState::ImageNamesInUse() const {
     auto add = [&](const std::vector<std::wstring>& paths) {
         for (const std::wstring& path : paths) {
             if (!path.empty()) {
-                names.insert(Lowered(Files::FileName(path)));
+                names.insert(Text::ToLower(Files::FileName(path)));
             }
         }
     };
@@ -124,7 +113,7 @@ std::set<std::wstring> AppState::ImageNamesInUse() const {
     }
     const std::wstring avatar = CloudSync::Instance().AvatarPath();
     if (!avatar.empty()) {
-        names.insert(Lowered(Files::FileName(avatar)));
+        names.insert(Text::ToLower(Files::FileName(avatar)));
     }
     return names;
 }
@@ -134,7 +123,7 @@ void AppState::CollectUnusedImages() {
     CloudSync& cloud = CloudSync::Instance();
     for (const std::wstring& file : Files::ListFiles(Paths::ImagesDir(), L"*", false)) {
         const std::wstring name = Files::FileName(file);
-        if (names.count(Lowered(name)) != 0) {
+        if (names.count(Text::ToLower(name)) != 0) {
             continue;
         }
         DeletePicture(file);

@@ -108,7 +108,7 @@ void AppState::ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items)
                     dualMode = false;
                     participantIds.clear();
                 }
-                if (!local->folder.empty() && IsFolderOnDisk(local->folder)) {
+                if (Files::IsDir(local->folder)) {
                     Files::RemoveTree(local->folder);
                 }
                 EraseItem(characters, local);

@@ -10,10 +10,6 @@ constexpr size_t kRecapWindow = 10;
 constexpr size_t kRecapTextUnits = 100;
 constexpr size_t kCarriedMessages = 2;
 
-bool IsFinished(const Message& message) {
-    return !message.is_typing && message.error.empty();
-}
-
 // At most kRecapTextUnits units; a cut never splits a surrogate pair.
 std::wstring Shortened(const std::wstring& text) {
     if (text.size() <= kRecapTextUnits) {
@@ -39,7 +35,7 @@ std::wstring AppState::BuildRecap() const {
     std::wstring recap;
     for (size_t i = first; i < messages.size(); ++i) {
         const Message& message = *messages[i];
-        if (!IsFinished(message)) {
+        if (!Message::IsSettled(message)) {
             continue;
         }
         std::wstring speaker;
@@ -71,7 +67,7 @@ std::shared_ptr<Chat> AppState::ContinueChat() {
 
     std::vector<std::shared_ptr<Message>> finished;
     for (const std::shared_ptr<Message>& message : currentChat->messages) {
-        if (IsFinished(*message)) {
+        if (Message::IsSettled(*message)) {
             finished.push_back(message);
         }
     }

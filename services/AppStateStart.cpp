@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "domain/NameOrder.h"
 #include "domain/Storage.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
@@ -91,7 +92,7 @@ void AppState::Initialize() {
 }
 
 bool AppState::NameLessText(const std::wstring& a, const std::wstring& b) {
-    return Storage::NameLess(a, b);
+    return Lorvex::NameLess(a, b);
 }
 
 void AppState::LinkSharedChats() {

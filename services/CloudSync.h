@@ -59,8 +59,6 @@ public:
 
     std::function<void(const std::vector<RemoteItem>&)> onPulled;
     std::function<void()> onMergeNeeded;
-    std::function<void()> onStatusChanged;
-    std::function<void(const std::wstring& text, bool error)> onNotice;
     std::function<std::set<std::wstring>()> imageNames;
     Account account;
     std::wstring stateUserId;
@@ -68,21 +66,8 @@ public:
     std::map<std::wstring, std::string> synced;  // item key -> change hash, or "deleted"
     std::set<std::wstring> uploaded;             // picture file names in the cloud bucket
     std::string cursor;
-    std::wstring lastSync;
-    std::wstring lastError;
-    bool offline = false;
-    bool mergePending = false;
     int64_t lastSeq = 0;
     bool initialized = false;
-    bool storageListed = false;
-    bool authBusy = false;
-    bool userUpdateBusy = false;
-    bool syncing = false;
-    bool again = false;
-    bool againFull = false;
-    int32_t generation = 0;
-    uint32_t flushTimer = 0;
-    uint32_t saveTimer = 0;
 
     bool SignedIn() const { return account.SignedIn(); }
 
@@ -93,9 +78,6 @@ public:
     void LoadState();
     // Clears everything that belongs to one user's sync state.
     void ResetState();
-    // A sync round when signed in and a full round is asked for or changes wait. Rounds do not
-    // exist in this build; a request is only recorded while one would run.
-    void Start(bool full);
 
     // Full path of the account's avatar in the images folder; empty without one.
     std::wstring AvatarPath() const;
@@ -125,6 +107,31 @@ public:
 
     void QueueImageFile(const std::wstring& path);
     void MarkChanged(QueueItem item);
+
+    // ---- For the cloud part still to come ----
+    // The sync rounds, the authentication client and the status display will use these; nothing
+    // in this build reads them yet (ResetState clears the state among them, Start only records a
+    // request).
+
+    std::function<void()> onStatusChanged;
+    std::function<void(const std::wstring& text, bool error)> onNotice;
+    std::wstring lastSync;
+    std::wstring lastError;
+    bool offline = false;
+    bool mergePending = false;
+    bool storageListed = false;
+    bool authBusy = false;
+    bool userUpdateBusy = false;
+    bool syncing = false;
+    bool again = false;
+    bool againFull = false;
+    int32_t generation = 0;
+    uint32_t flushTimer = 0;
+    uint32_t saveTimer = 0;
+
+    // A sync round when signed in and a full round is asked for or changes wait. Rounds do not
+    // exist in this build; a request is only recorded while one would run.
+    void Start(bool full);
 };
 
 }  // namespace Lorvex::Services

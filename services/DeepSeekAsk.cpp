@@ -2,7 +2,7 @@
 
 #include "domain/Choices.h"
 #include "services/DeepSeekService.h"
-#include "services/Prompts.h"
+#include "services/DuoPrompts.h"
 #include "services/ReplyCleaning.h"
 
 namespace Lorvex::Services {

@@ -21,7 +21,7 @@ public:
         std::wstring content;
     };
 
-    // ---- Prompts ----
+    // ---- Prompts (SystemPrompt.cpp; a duo member's inputs in DuoPrompts.h) ----
 
     // The prompt that tells the model whom it plays, whom it talks to and how to write. persona
     // may be null (a chat without persona).
@@ -41,7 +41,7 @@ public:
     // 0 for "Principal", 1 for "Secundario", 2 for anything else.
     static int ImportanceRank(const std::wstring& importance);
 
-    // ---- Character replies ----
+    // ---- Character replies (DeepSeekAsk.cpp; cleaning in ReplyCleaning.cpp) ----
 
     // One reply of a single character. versionGroup is the group being regenerated (its earlier
     // versions are not sent). Fills speaker from the uncleaned reply.
@@ -61,7 +61,7 @@ public:
     // CleanReply, and with a partner also its echoed lines removed and all white space folded.
     static std::wstring CleanDualReply(const std::optional<Character>& partner, const std::wstring& text);
 
-    // ---- Writing for the user ----
+    // ---- Writing for the user (AiWriting.cpp) ----
 
     // Rewrites the user's draft in better style without changing what happens.
     static AiReply PolishUserDraft(const std::wstring& draft, std::vector<Message> messages,
@@ -73,7 +73,7 @@ public:
                                     const std::optional<Character>& character, const std::optional<Persona>& persona,
                                     const ProgressCallback& progress, const Async::Cancel& cancel);
 
-    // ---- Errors ----
+    // ---- Errors (DeepSeekRequest.cpp, with the exchange itself) ----
 
     // The Spanish text for a failed exchange: status 0 names the transfer's own error, any other
     // status the provider's message (or the start of the body).

@@ -44,15 +44,6 @@ bool IsWordChar(wchar_t c) {
     return std::iswalnum(static_cast<wint_t>(c)) != 0 || c == L'_';
 }
 
-// Character by character, so every position matches the original text.
-std::wstring Lower(std::wstring_view text) {
-    std::wstring lower(text);
-    for (wchar_t& c : lower) {
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    }
-    return lower;
-}
-
 // Every run of white space (line breaks included) as one blank.
 std::wstring FoldSpaces(std::wstring_view text) {
     std::wstring folded;
@@ -108,7 +99,7 @@ std::wstring RemoveDashes(std::wstring_view text) {
 }
 
 std::wstring RemovePhrases(std::wstring_view text, const std::vector<std::wstring>& phrases) {
-    const std::wstring lower = Lower(text);
+    const std::wstring lower = Text::ToLower(text);
     std::wstring out;
     out.reserve(text.size());
     size_t i = 0;
@@ -175,9 +166,9 @@ std::wstring PrefixSpeaker(std::wstring_view text) {
 
 std::wstring RemoveEchoAsides(std::wstring_view text, wchar_t open, wchar_t close, std::wstring_view name,
                               std::wstring_view verb) {
-    const std::wstring lower = Lower(text);
-    const std::wstring lowerName = Lower(name);
-    const std::wstring lowerVerb = Lower(verb);
+    const std::wstring lower = Text::ToLower(text);
+    const std::wstring lowerName = Text::ToLower(name);
+    const std::wstring lowerVerb = Text::ToLower(verb);
     std::wstring out;
     out.reserve(text.size());
     size_t i = 0;

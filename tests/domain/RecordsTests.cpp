@@ -264,7 +264,8 @@ TEST(RecordsIds, AcceptsOnlyPlainFileNameTokens) {
         {L"NUL", false},
         {L"Com1", false},
         {L"LPT9", false},
-        {L"COM0", true},
+        {L"COM0", false},
+        {L"lpt0", false},
         {L"CONSOLE", true},
         {L"nul_", true},
     };

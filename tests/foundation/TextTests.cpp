@@ -68,6 +68,38 @@ TEST(TextReplaceAll, ReplacesLeftToRightWithoutOverlap) {
     EXPECT_EQ(ReplaceAll(L"abc", L"b", L""), L"ac");
 }
 
+TEST(TextCase, FoldingRulesCompareAndOrder) {
+    // Only rows where Windows and Wine agree: Wine's towlower folds A to Z alone.
+    const struct {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool asciiEqual;  // EqualsAsciiNoCase
+        bool equal;       // EqualsNoCase
+        bool less;        // LessNoCase
+    } cases[] = {
+        {L"", L"", true, true, false},
+        {L"Zona Nul", L"zONA nUL", true, true, false},
+        {L"\u00D1and\u00FA", L"\u00D1AND\u00FA", true, true, false},
+        {L"ana", L"Bea", false, false, true},
+        {L"Bea", L"ana", false, false, false},
+        {L"An", L"ana", false, false, true},
+        {L"ana", L"An", false, false, false},
+        {L"abc", L"ABCD", false, false, true},
+        // 'Z' is below '[' but 'z' above it: the order compares lower-cased units.
+        {L"Zoe", L"[x]", false, false, false},
+        {L"[x]", L"Zoe", false, false, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EqualsAsciiNoCase(c.a, c.b), c.asciiEqual) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
+        EXPECT_EQ(EqualsNoCase(c.a, c.b), c.equal) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
+        EXPECT_EQ(LessNoCase(c.a, c.b), c.less) << ToUtf8(c.a) << " < " << ToUtf8(c.b);
+    }
+    // The ASCII rule never folds beyond Z, whatever the platform does.
+    EXPECT_FALSE(EqualsAsciiNoCase(L"\u00C1", L"\u00E1"));
+    // Unit by unit: a surrogate pair stays as it is and the length does not change.
+    EXPECT_EQ(ToLower(L"Hola, MUNDO_1 \U0001F600X"), L"hola, mundo_1 \U0001F600x");
+}
+
 TEST(TextParseInt, StrictDecimalWithOverflowRejected) {
     const struct {
         const wchar_t* text;

@@ -8,7 +8,7 @@
 
 #include "foundation/Text.h"
 #include "services/DeepSeekService.h"
-#include "services/Prompts.h"
+#include "services/DuoPrompts.h"
 
 namespace Lorvex::Services {
 namespace {

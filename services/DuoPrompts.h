@@ -1,6 +1,8 @@
 #pragma once
 // The inputs that turn a single character's prompt into a duo member's: the scenario with the
-// group context, and the history in which the other characters' lines become reports.
+// group context, and the history in which the other characters' lines become reports. The
+// single character's system prompt is DeepSeekService::SystemPrompt (SystemPrompt.cpp). Pure
+// functions of copies of the records; any thread.
 
 #include <string>
 #include <vector>

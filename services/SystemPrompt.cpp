@@ -1,11 +1,10 @@
 // What the language model reads before a character's reply: the system prompt and the history as
-// role/content messages. Pure functions of copies of the records.
-
-#include "services/Prompts.h"
-
-#include <algorithm>
+// role/content messages (the DeepSeekService members under "Prompts"). Pure functions of copies
+// of the records.
 
 #include "services/DeepSeekService.h"
+
+#include <algorithm>
 
 namespace Lorvex::Services {
 
@@ -103,10 +102,6 @@ std::wstring SpeakerRule(const Character& character, const Persona& persona) {
            L": *texto*\". Si es " + character.name + L", no pongas ningún nombre delante.\n";
 }
 
-bool IsUsable(const Message& message) {
-    return !message.is_typing && message.error.empty();
-}
-
 }  // namespace
 
 std::wstring DeepSeekService::SystemPrompt(const Character& character, const Persona* persona,
@@ -147,7 +142,7 @@ std::vector<DeepSeekService::ApiMessage> DeepSeekService::BuildApiMessages(
     messages.reserve(history.size() + 1);
     messages.push_back({L"system", systemPrompt});
     for (const Message& message : history) {
-        if (!IsUsable(message)) {
+        if (!Message::IsSettled(message)) {
             continue;
         }
         if (excludedGroup && message.role == L"assistant" && message.regeneration_id == *excludedGroup) {
@@ -186,42 +181,6 @@ int DeepSeekService::ImportanceRank(const std::wstring& importance) {
         return 1;
     }
     return 2;
-}
-
-std::wstring DuoScenario(const Character& character, const Character* partner) {
-    std::wstring scenario = character.scenario;
-    if (partner == nullptr) {
-        return scenario;
-    }
-    scenario += L"\n\n=== CONTEXTO DE CONVERSACION GRUPAL ===";
-    scenario += L"\n\nTu identidad: Eres " + character.name;
-    scenario += L"\n\nPersonas presentes:\n1. El usuario\n2. " + partner->name + L" (personalidad: " +
-                partner->personality + L")";
-    scenario += L"\n\n=== REGLAS CRITICAS ===";
-    scenario += L"\n1. Responde SOLAMENTE como " + character.name;
-    scenario += L"\n2. NO copies ni repitas lo que dijo " + partner->name;
-    scenario += L"\n3. Tu respuesta debe ser natural y propia";
-    return scenario;
-}
-
-std::vector<Message> DuoHistory(const std::vector<Message>& history, const std::wstring& speakerId) {
-    std::vector<Message> rewritten;
-    rewritten.reserve(history.size());
-    for (const Message& message : history) {
-        if (!IsUsable(message)) {
-            continue;
-        }
-        if (message.role == L"assistant" && message.character_id && *message.character_id != speakerId) {
-            Message report;
-            report.role = L"user";
-            report.content = L"[" + message.character_name.value_or(L"") + L" respondio: " + message.content + L"]";
-            report.timestamp = message.timestamp;
-            rewritten.push_back(std::move(report));
-            continue;
-        }
-        rewritten.push_back(message);
-    }
-    return rewritten;
 }
 
 }  // namespace Lorvex::Services
