@@ -19,34 +19,96 @@ bool IsSpace(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == 0xFEFF || c == 0x00A0;
 }
 
-std::wstring ToWide(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-        return {};
+namespace {
+
+// The system converters take 32-bit lengths, and a UTF-16 unit may become three UTF-8 bytes, so a
+// text goes through them in pieces whose output always fits: a longer text converts whole rather
+// than failing.
+constexpr size_t kConvertPieceUnits = size_t{1} << 28;
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+bool IsHighSurrogate(wchar_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+}  // namespace
+
+namespace Detail {
+
+std::wstring ToWide(std::string_view utf8, size_t pieceUnits) {
+    // A piece never ends inside a character of up to four bytes.
+    pieceUnits = std::max<size_t>(pieceUnits, 4);
+    std::wstring result;
+    size_t start = 0;
+    while (start < utf8.size()) {
+        size_t end = std::min(utf8.size(), start + pieceUnits);
+        if (end < utf8.size()) {
+            size_t cut = end;
+            while (cut > end - 3 && IsUtf8Continuation(utf8[cut])) {
+                --cut;
+            }
+            // More continuation bytes in a row are invalid however they are cut.
+            if (!IsUtf8Continuation(utf8[cut])) {
+                end = cut;
+            }
+        }
+        const int length = static_cast<int>(end - start);
+        const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data() + start, length, nullptr, 0);
+        if (needed <= 0) {
+            return {};
+        }
+        const size_t offset = result.size();
+        result.resize(offset + static_cast<size_t>(needed));
+        const int written =
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data() + start, length, result.data() + offset, needed);
+        if (written <= 0) {
+            return {};
+        }
+        result.resize(offset + static_cast<size_t>(written));
+        start = end;
     }
-    const int length = static_cast<int>(utf8.size());
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    if (needed <= 0) {
-        return {};
-    }
-    std::wstring result(static_cast<size_t>(needed), L'\0');
-    const int written = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, result.data(), needed);
-    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return result;
 }
 
-std::string ToUtf8(std::wstring_view utf16) {
-    if (utf16.empty() || utf16.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-        return {};
+std::string ToUtf8(std::wstring_view utf16, size_t pieceUnits) {
+    // A piece never ends between the two halves of a surrogate pair.
+    pieceUnits = std::max<size_t>(pieceUnits, 2);
+    std::string result;
+    size_t start = 0;
+    while (start < utf16.size()) {
+        size_t end = std::min(utf16.size(), start + pieceUnits);
+        if (end < utf16.size() && IsHighSurrogate(utf16[end - 1])) {
+            --end;
+        }
+        const int length = static_cast<int>(end - start);
+        const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16.data() + start, length, nullptr, 0, nullptr, nullptr);
+        if (needed <= 0) {
+            return {};
+        }
+        const size_t offset = result.size();
+        result.resize(offset + static_cast<size_t>(needed));
+        const int written = WideCharToMultiByte(CP_UTF8, 0, utf16.data() + start, length, result.data() + offset,
+                                                needed, nullptr, nullptr);
+        if (written <= 0) {
+            return {};
+        }
+        result.resize(offset + static_cast<size_t>(written));
+        start = end;
     }
-    const int length = static_cast<int>(utf16.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) {
-        return {};
-    }
-    std::string result(static_cast<size_t>(needed), '\0');
-    const int written = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, result.data(), needed, nullptr, nullptr);
-    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return result;
+}
+
+}  // namespace Detail
+
+std::wstring ToWide(std::string_view utf8) {
+    return Detail::ToWide(utf8, kConvertPieceUnits);
+}
+
+std::string ToUtf8(std::wstring_view utf16) {
+    return Detail::ToUtf8(utf16, kConvertPieceUnits);
 }
 
 std::wstring Trim(std::wstring_view text) {
