@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/TestFiles.h"
@@ -192,6 +194,83 @@ TEST_F(PathsMigration, AFileThatCanOnlyBeCopiedIsBroughtOver) {
     // Its original could not be deleted, so it and its folder stay.
     EXPECT_TRUE(Files::IsFile(busy));
     EXPECT_FALSE(Exists(Files::JoinPath(legacy_, L"cloud.json")));
+}
+
+TEST_F(PathsMigration, TheOriginalOfAFileThatCouldOnlyBeCopiedGoesOnceItIsFree) {
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    const std::wstring busy = Files::JoinPath(legacy_, L"account.dat");
+    const std::wstring copy = Files::JoinPath(data_, L"account.dat");
+    Put(busy, "account");
+    // A folder's own files go before its sub-folders, so all of these still have to move after
+    // the copy is made: time enough for the reader below to let go first.
+    for (int i = 0; i < 60; ++i) {
+        Put(Files::JoinPath(legacy_, L"characters\\c" + std::to_wstring(i) + L"\\character.json"), "c");
+    }
+    // Another program reads the file, so it cannot be moved, and closes it once the copy exists.
+    HeldFile reader(busy, GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(reader.IsOpen());
+    std::atomic<bool> stop{false};
+    std::thread closer([&] {
+        while (!stop && !Files::IsFile(copy)) {
+            Sleep(1);
+        }
+        reader.Close();
+    });
+
+    const bool result = Migrate();
+    stop = true;
+    closer.join();
+
+    EXPECT_TRUE(result);
+    EXPECT_EQ(Content(copy), "account");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\c59\\character.json")), "c");
+    EXPECT_FALSE(Exists(busy));
+    EXPECT_FALSE(Exists(legacy_));
+}
+
+TEST_F(PathsMigration, AFailedRenameWithNoDataFolderYetMergesFileByFile) {
+    // The rename fails (across volumes, in practice; here the data folder's parent is missing) and
+    // there is no data folder yet: the merge makes it.
+    const std::wstring data = At(L"missing\\LorvexData");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    Put(Files::JoinPath(legacy_, L"settings.json"), "{}");
+    ASSERT_TRUE(Files::EnsureDir(Files::JoinPath(legacy_, L"images")));
+
+    EXPECT_TRUE(Paths::MigrateLegacyData(data, At(L"docs"), L""));
+
+    EXPECT_EQ(Content(Files::JoinPath(data, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data, L"settings.json")), "{}");
+    EXPECT_FALSE(Exists(Files::JoinPath(data, L"images")));  // file by file: an empty folder stays behind
+    EXPECT_FALSE(Exists(legacy_));                           // ... and goes with the emptied former folder
+}
+
+TEST_F(PathsMigration, TheProgramsOwnEntryPointLooksInTheUsersFolders) {
+    // The user's Documents and roaming folders of this prefix, with the data folder pointed at the
+    // test's own through the seam.
+    const std::wstring documents = Paths::DocumentsDir();
+    const std::wstring roaming = Files::ParentPath(Paths::ComputeDataDir());
+    ASSERT_FALSE(documents.empty());
+    const std::wstring legacy = Files::JoinPath(documents, L"VelmorinData");
+    const std::wstring former = Files::JoinPath(roaming, L"Velmorin");
+    ASSERT_FALSE(Exists(legacy)) << "left from an earlier run";
+    ASSERT_FALSE(Exists(former)) << "left from an earlier run";
+    Put(Files::JoinPath(legacy, L"characters\\a\\character.json"), "a");
+    Put(Files::JoinPath(former, L"account.dat"), "account");
+    const std::wstring original = Paths::DataDir();
+    Paths::SetDataDirForTesting(data_);
+
+    const bool result = Paths::MigrateLegacyData();
+
+    Paths::SetDataDirForTesting(original);
+    const bool legacyGone = !Exists(legacy);
+    const bool formerGone = !Exists(former);
+    Files::RemoveTree(legacy);
+    Files::RemoveTree(former);
+    EXPECT_TRUE(result);
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"account.dat")), "account");
+    EXPECT_TRUE(legacyGone);
+    EXPECT_TRUE(formerGone);
 }
 
 TEST_F(PathsMigration, RoamingFilesMoveAndTheDataFolderWins) {
