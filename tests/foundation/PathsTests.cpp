@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FolderLinks.h"
 #include "tests/support/TestFiles.h"
 
 using namespace Lorvex;
@@ -28,7 +29,12 @@ protected:
         legacy_ = At(L"docs\\VelmorinData");
         former_ = At(L"roaming\\Velmorin");
     }
-    void TearDown() override { EXPECT_TRUE(Files::RemoveTree(root_)); }
+    void TearDown() override {
+        for (const std::wstring& link : links_) {
+            EXPECT_TRUE(RemoveFolderLink(link));
+        }
+        EXPECT_TRUE(Files::RemoveTree(root_));
+    }
 
     std::wstring At(const std::wstring& relative) const { return Files::JoinPath(root_, relative); }
 
@@ -36,11 +42,20 @@ protected:
 
     bool Migrate() const { return Paths::MigrateLegacyData(data_, At(L"docs"), At(L"roaming")); }
 
+    // A symbolic link to a folder, removed again before the test's folder is.
+    bool Link(const std::wstring& link, const std::wstring& target) {
+        links_.push_back(link);
+        return MakeFolderLink(link, target);
+    }
+
     std::wstring root_;
     std::wstring data_;
     std::wstring legacy_;
     std::wstring former_;
+    std::vector<std::wstring> links_;
 };
+
+const char* const kNoLinks = "no symbolic link to a folder can be made here";
 
 TEST(PathsDataDir, ComputedFromTheKnownFolders) {
     struct Case {
@@ -358,4 +373,80 @@ TEST_F(PathsMigration, AnUnknownRoamingFolderNeverMeansTheCurrentDirectory) {
     EXPECT_TRUE(result);
     EXPECT_FALSE(Exists(data_));
     EXPECT_EQ(Content(At(L"cwd\\Velmorin\\settings.json")), "not ours");
+}
+
+TEST_F(PathsMigration, ALinkedSubFolderIsBroughtOverThroughItsLink) {
+    // The former "images" stands elsewhere (on another drive, say) and the folder links to it.
+    const std::wstring elsewhere = At(L"elsewhere\\images");
+    Put(Files::JoinPath(elsewhere, L"p.png"), "p");
+    Put(Files::JoinPath(elsewhere, L"faces\\q.png"), "q");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    if (!Link(Files::JoinPath(legacy_, L"images"), elsewhere)) {
+        GTEST_SKIP() << kNoLinks;
+    }
+
+    EXPECT_TRUE(Migrate());
+
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"images\\p.png")), "p");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"images\\faces\\q.png")), "q");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_TRUE(Files::ListFiles(elsewhere, L"*", true).empty());
+}
+
+TEST_F(PathsMigration, ALinkBackIntoTheFoldersStaysAndTheMigrationIsIncomplete) {
+    // Followed, these would walk the former folder without end, or shuffle the data folder's own
+    // files under another name.
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    Put(Files::JoinPath(data_, L"characters\\x\\character.json"), "x");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    const std::wstring loop = Files::JoinPath(legacy_, L"loop");
+    const std::wstring mirror = Files::JoinPath(legacy_, L"mirror");
+    if (!Link(loop, legacy_) || !Link(mirror, Files::JoinPath(data_, L"characters"))) {
+        GTEST_SKIP() << kNoLinks;
+    }
+
+    EXPECT_FALSE(Migrate());
+
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\x\\character.json")), "x");
+    EXPECT_FALSE(Exists(Files::JoinPath(data_, L"loop")));
+    EXPECT_FALSE(Exists(Files::JoinPath(data_, L"mirror")));
+    EXPECT_TRUE(IsFolder(loop));
+    EXPECT_TRUE(IsFolder(mirror));
+}
+
+TEST_F(PathsMigration, ALinkedFormerFolderStaysWhileAnythingOfItIsLeftBehind) {
+    // Both former folders link to folders elsewhere, and one file in each is in use.
+    const std::wstring legacyTarget = At(L"elsewhere\\VelmorinData");
+    const std::wstring formerTarget = At(L"elsewhere\\Velmorin");
+    Put(Files::JoinPath(legacyTarget, L"characters\\a\\character.json"), "busy a");
+    Put(Files::JoinPath(legacyTarget, L"characters\\b\\character.json"), "b");
+    Put(Files::JoinPath(formerTarget, L"settings.json"), "busy settings");
+    Put(Files::JoinPath(formerTarget, L"cloud.json"), "{}");
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    if (!Link(legacy_, legacyTarget) || !Link(former_, formerTarget)) {
+        GTEST_SKIP() << kNoLinks;
+    }
+    {
+        HeldFile a(Files::JoinPath(legacyTarget, L"characters\\a\\character.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        HeldFile settings(Files::JoinPath(formerTarget, L"settings.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        ASSERT_TRUE(a.IsOpen());
+        ASSERT_TRUE(settings.IsOpen());
+
+        EXPECT_FALSE(Migrate());
+
+        EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\b\\character.json")), "b");
+        EXPECT_EQ(Content(Files::JoinPath(data_, L"cloud.json")), "{}");
+    }
+    // What was left behind is still found where it was, through the links.
+    EXPECT_EQ(Content(Files::JoinPath(legacy_, L"characters\\a\\character.json")), "busy a");
+    EXPECT_EQ(Content(Files::JoinPath(former_, L"settings.json")), "busy settings");
+
+    // Next start: it comes over.
+    EXPECT_TRUE(Migrate());
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "busy a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"settings.json")), "busy settings");
+    EXPECT_TRUE(Files::ListFiles(legacyTarget, L"*", true).empty());
+    EXPECT_TRUE(Files::ListFiles(formerTarget, L"*", true).empty());
 }
