@@ -34,36 +34,23 @@ bool IsHighSurrogate(wchar_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
 }
 
-}  // namespace
-
-namespace Detail {
-
-std::wstring ToWide(std::string_view utf8, size_t pieceUnits) {
-    // A piece never ends inside a character of up to four bytes.
-    pieceUnits = std::max<size_t>(pieceUnits, 4);
-    std::wstring result;
+// Runs a system converter over the text piece by piece. pieceEnd(start, end) moves a cut back to
+// where a piece may end; convert(input, length, output, capacity) is the converter, asked for the
+// size first with no output. Empty when the converter fails.
+template <class Result, class Input, class PieceEnd, class Convert>
+Result ConvertInPieces(Input text, size_t pieceUnits, PieceEnd pieceEnd, Convert convert) {
+    Result result;
     size_t start = 0;
-    while (start < utf8.size()) {
-        size_t end = std::min(utf8.size(), start + pieceUnits);
-        if (end < utf8.size()) {
-            size_t cut = end;
-            while (cut > end - 3 && IsUtf8Continuation(utf8[cut])) {
-                --cut;
-            }
-            // More continuation bytes in a row are invalid however they are cut.
-            if (!IsUtf8Continuation(utf8[cut])) {
-                end = cut;
-            }
-        }
+    while (start < text.size()) {
+        const size_t end = pieceEnd(start, std::min(text.size(), start + pieceUnits));
         const int length = static_cast<int>(end - start);
-        const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data() + start, length, nullptr, 0);
+        const int needed = convert(text.data() + start, length, nullptr, 0);
         if (needed <= 0) {
             return {};
         }
         const size_t offset = result.size();
         result.resize(offset + static_cast<size_t>(needed));
-        const int written =
-            MultiByteToWideChar(CP_UTF8, 0, utf8.data() + start, length, result.data() + offset, needed);
+        const int written = convert(text.data() + start, length, result.data() + offset, needed);
         if (written <= 0) {
             return {};
         }
@@ -73,32 +60,38 @@ std::wstring ToWide(std::string_view utf8, size_t pieceUnits) {
     return result;
 }
 
+}  // namespace
+
+namespace Detail {
+
+std::wstring ToWide(std::string_view utf8, size_t pieceUnits) {
+    // A piece never ends inside a character of up to four bytes; more continuation bytes in a row
+    // are invalid however they are cut.
+    const auto pieceEnd = [utf8](size_t start, size_t end) {
+        if (end == utf8.size()) {
+            return end;
+        }
+        size_t cut = end;
+        while (cut > end - 3 && cut > start + 1 && IsUtf8Continuation(utf8[cut])) {
+            --cut;
+        }
+        return IsUtf8Continuation(utf8[cut]) ? end : cut;
+    };
+    const auto convert = [](const char* input, int length, wchar_t* output, int capacity) {
+        return MultiByteToWideChar(CP_UTF8, 0, input, length, output, capacity);
+    };
+    return ConvertInPieces<std::wstring>(utf8, std::max<size_t>(pieceUnits, 4), pieceEnd, convert);
+}
+
 std::string ToUtf8(std::wstring_view utf16, size_t pieceUnits) {
     // A piece never ends between the two halves of a surrogate pair.
-    pieceUnits = std::max<size_t>(pieceUnits, 2);
-    std::string result;
-    size_t start = 0;
-    while (start < utf16.size()) {
-        size_t end = std::min(utf16.size(), start + pieceUnits);
-        if (end < utf16.size() && IsHighSurrogate(utf16[end - 1])) {
-            --end;
-        }
-        const int length = static_cast<int>(end - start);
-        const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16.data() + start, length, nullptr, 0, nullptr, nullptr);
-        if (needed <= 0) {
-            return {};
-        }
-        const size_t offset = result.size();
-        result.resize(offset + static_cast<size_t>(needed));
-        const int written = WideCharToMultiByte(CP_UTF8, 0, utf16.data() + start, length, result.data() + offset,
-                                                needed, nullptr, nullptr);
-        if (written <= 0) {
-            return {};
-        }
-        result.resize(offset + static_cast<size_t>(written));
-        start = end;
-    }
-    return result;
+    const auto pieceEnd = [utf16](size_t start, size_t end) {
+        return end < utf16.size() && end - start > 1 && IsHighSurrogate(utf16[end - 1]) ? end - 1 : end;
+    };
+    const auto convert = [](const wchar_t* input, int length, char* output, int capacity) {
+        return WideCharToMultiByte(CP_UTF8, 0, input, length, output, capacity, nullptr, nullptr);
+    };
+    return ConvertInPieces<std::string>(utf16, std::max<size_t>(pieceUnits, 2), pieceEnd, convert);
 }
 
 }  // namespace Detail
