@@ -155,6 +155,19 @@ bool RemoveTree(const std::wstring& folder) {
     return ok && !IsDir(folder);
 }
 
+bool IsLink(const std::wstring& path) {
+    if (path.empty()) {
+        return false;
+    }
+    WIN32_FIND_DATAW data{};
+    FindHandle find(FindFirstFileW(path.c_str(), &data));
+    if (!find.IsOpen() || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return false;
+    }
+    // Every reparse point Windows reports carries a tag; a tag of 0 means none was reported.
+    return IsReparseTagNameSurrogate(data.dwReserved0) || data.dwReserved0 == 0;
+}
+
 bool Move(const std::wstring& source, const std::wstring& target, bool replace) {
     EnsureDir(ParentPath(target));
     DWORD flags = MOVEFILE_COPY_ALLOWED;

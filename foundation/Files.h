@@ -29,6 +29,11 @@ bool RemoveFile(const std::wstring& path);
 // or never was a folder.
 bool RemoveTree(const std::wstring& folder);
 
+// True when the path is a symbolic link or a junction: a reparse point whose tag names another
+// place (a name surrogate), or one that reports no tag at all, as Wine's symbolic links do. Other
+// reparse points, such as cloud placeholders, are ordinary files and folders.
+bool IsLink(const std::wstring& path);
+
 // Moves (or, across volumes, copies and deletes) a file or folder; creates the target's parent.
 // With replace set an existing target file is replaced, even a read-only one.
 bool Move(const std::wstring& source, const std::wstring& target, bool replace);

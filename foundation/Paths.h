@@ -22,14 +22,17 @@ std::wstring SettingsPath();
 std::wstring DocumentsDir();
 
 // Merges the source folder into the target file by file; a file the target already holds wins
-// and its source stays. True when every other file ended up in the target. Never deletes a
-// source file; empty source folders stay.
+// and its source stays. A linked folder inside (junction or symbolic link) is merged like the
+// others when it leads outside both trees; one that does not, or cannot be followed, is left as
+// it is and makes the result false. True when every other file ended up in the target. Never
+// deletes a source file; empty source folders stay.
 bool MoveTree(const std::wstring& source, const std::wstring& target);
 
 // Brings the former product's data over: "VelmorinData" in Documents and "settings.json",
 // "account.dat" and "cloud.json" of the roaming "Velmorin" folder. A former folder is removed
-// only as far as it was emptied; whatever was not brought over stays where it was. False when
-// something could be neither moved nor copied; the next start tries again.
+// only as far as it was emptied, and a linked one only once nothing is found through it;
+// whatever was not brought over stays where it was. False when something could be neither moved
+// nor copied, or lies behind a link that cannot be followed; the next start tries again.
 bool MigrateLegacyData();
 bool MigrateLegacyData(const std::wstring& dataDir, const std::wstring& documentsDir, const std::wstring& roamingDir);
 

@@ -20,34 +20,89 @@ bool IsSpace(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == 0xFEFF || c == 0x00A0;
 }
 
-std::wstring ToWide(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-        return {};
+namespace {
+
+// The system converters take 32-bit lengths, and a UTF-16 unit may become three UTF-8 bytes, so a
+// text goes through them in pieces whose output always fits: a longer text converts whole rather
+// than failing.
+constexpr size_t kConvertPieceUnits = size_t{1} << 28;
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+bool IsHighSurrogate(wchar_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+// Runs a system converter over the text piece by piece. pieceEnd(start, end) moves a cut back to
+// where a piece may end; convert(input, length, output, capacity) is the converter, asked for the
+// size first with no output. Empty when the converter fails.
+template <class Result, class Input, class PieceEnd, class Convert>
+Result ConvertInPieces(Input text, size_t pieceUnits, PieceEnd pieceEnd, Convert convert) {
+    Result result;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = pieceEnd(start, std::min(text.size(), start + pieceUnits));
+        const int length = static_cast<int>(end - start);
+        const int needed = convert(text.data() + start, length, nullptr, 0);
+        if (needed <= 0) {
+            return {};
+        }
+        const size_t offset = result.size();
+        result.resize(offset + static_cast<size_t>(needed));
+        const int written = convert(text.data() + start, length, result.data() + offset, needed);
+        if (written <= 0) {
+            return {};
+        }
+        result.resize(offset + static_cast<size_t>(written));
+        start = end;
     }
-    const int length = static_cast<int>(utf8.size());
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    if (needed <= 0) {
-        return {};
-    }
-    std::wstring result(static_cast<size_t>(needed), L'\0');
-    const int written = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, result.data(), needed);
-    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return result;
 }
 
+}  // namespace
+
+namespace Detail {
+
+std::wstring ToWide(std::string_view utf8, size_t pieceUnits) {
+    // A piece never ends inside a character of up to four bytes; more continuation bytes in a row
+    // are invalid however they are cut.
+    const auto pieceEnd = [utf8](size_t start, size_t end) {
+        if (end == utf8.size()) {
+            return end;
+        }
+        size_t cut = end;
+        while (cut > end - 3 && cut > start + 1 && IsUtf8Continuation(utf8[cut])) {
+            --cut;
+        }
+        return IsUtf8Continuation(utf8[cut]) ? end : cut;
+    };
+    const auto convert = [](const char* input, int length, wchar_t* output, int capacity) {
+        return MultiByteToWideChar(CP_UTF8, 0, input, length, output, capacity);
+    };
+    return ConvertInPieces<std::wstring>(utf8, std::max<size_t>(pieceUnits, 4), pieceEnd, convert);
+}
+
+std::string ToUtf8(std::wstring_view utf16, size_t pieceUnits) {
+    // A piece never ends between the two halves of a surrogate pair.
+    const auto pieceEnd = [utf16](size_t start, size_t end) {
+        return end < utf16.size() && end - start > 1 && IsHighSurrogate(utf16[end - 1]) ? end - 1 : end;
+    };
+    const auto convert = [](const wchar_t* input, int length, char* output, int capacity) {
+        return WideCharToMultiByte(CP_UTF8, 0, input, length, output, capacity, nullptr, nullptr);
+    };
+    return ConvertInPieces<std::string>(utf16, std::max<size_t>(pieceUnits, 2), pieceEnd, convert);
+}
+
+}  // namespace Detail
+
+std::wstring ToWide(std::string_view utf8) {
+    return Detail::ToWide(utf8, kConvertPieceUnits);
+}
+
 std::string ToUtf8(std::wstring_view utf16) {
-    if (utf16.empty() || utf16.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-        return {};
-    }
-    const int length = static_cast<int>(utf16.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) {
-        return {};
-    }
-    std::string result(static_cast<size_t>(needed), '\0');
-    const int written = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), length, result.data(), needed, nullptr, nullptr);
-    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
-    return result;
+    return Detail::ToUtf8(utf16, kConvertPieceUnits);
 }
 
 std::wstring Trim(std::wstring_view text) {

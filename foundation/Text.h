@@ -3,6 +3,7 @@
 // whitespace set, lines, letter-case folding, strict integers, percent-encoding, byte labels,
 // SHA-256, clipboard. Pure functions safe on any thread, except the clipboard (UI thread).
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@ namespace Lorvex::Text {
 // Space, tab, LF, CR, U+FEFF and U+00A0; nothing else counts as whitespace anywhere.
 bool IsSpace(wchar_t c);
 
+// Texts of any length convert whole; bad UTF-8 and unpaired surrogates become U+FFFD. Empty only
+// for an empty input (or should the system converter itself fail).
 std::wstring ToWide(std::string_view utf8);
 std::string ToUtf8(std::wstring_view utf16);
 
@@ -43,5 +46,14 @@ std::string Sha256Hex(const std::string& bytes);
 
 // UI thread only.
 bool CopyToClipboard(const std::wstring& text);
+
+namespace Detail {
+
+// ToWide and ToUtf8 with the size of the pieces they hand to the system converters (at least 4
+// bytes, or 2 units), so tests can see the seams between pieces without gigabytes of text.
+std::wstring ToWide(std::string_view utf8, size_t pieceUnits);
+std::string ToUtf8(std::wstring_view utf16, size_t pieceUnits);
+
+}  // namespace Detail
 
 }  // namespace Lorvex::Text

@@ -75,9 +75,12 @@ std::wstring Clip(const Rect& rect, float radius) {
     return key;
 }
 
+bool HasFixedLineHeight(const TextStyle& style) {
+    return std::isfinite(style.lineHeight) && style.lineHeight > 0;
+}
+
 uint64_t TextFormat(const TextStyle& style) {
-    // A line height of 0 or less means the font's own spacing, whatever its value.
-    const double tenths = style.lineHeight > 0 ? std::trunc(style.lineHeight * 10.0) : 0.0;
+    const double tenths = HasFixedLineHeight(style) ? std::trunc(style.lineHeight * 10.0) : 0.0;
     const uint64_t lineHeight = static_cast<uint64_t>(std::min(tenths, 2047.0)) & 0x7FF;
     const double hundredths = std::trunc(static_cast<double>(style.size) * 100.0);
     const uint64_t size = hundredths > 0 ? static_cast<uint64_t>(std::min(hundredths, 4294967295.0)) : 0;

@@ -20,6 +20,10 @@ std::string Gradient(const std::vector<Graphics::GradientStop>& stops);
 // x, y, w, h and radius, each times 10, rounded, as low and high 16-bit units.
 std::wstring Clip(const Rect& rect, float radius);
 
+// True when the style fixes its line height: finite and above 0. Otherwise (0 or less, not a
+// number, infinite) the font's own spacing applies and the line height counts as 0 in every key.
+bool HasFixedLineHeight(const TextStyle& style);
+
 // From the low bit: line height in tenths (11 bits), italic, weight (12 bits), font slot
 // (8 bits), size in hundredths (32 bits).
 uint64_t TextFormat(const TextStyle& style);

@@ -44,7 +44,10 @@ D2D1_COLOR_F ToColor(const Color& color) {
 }  // namespace
 
 IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
-    const int64_t tenths = style.lineHeight > 0 ? static_cast<int64_t>(style.lineHeight * 10.0) : 0;
+    // Line heights beyond what the style key holds still get a format of their own; the cap keeps
+    // the largest finite float inside the integer.
+    const int64_t tenths =
+        CacheKeys::HasFixedLineHeight(style) ? static_cast<int64_t>(std::min(style.lineHeight * 10.0, 1e15)) : 0;
     const auto key = std::make_pair(CacheKeys::TextFormat(style), tenths);
     if (const auto found = state_->textFormats.find(key); found != state_->textFormats.end()) {
         return found->second.Get();
@@ -62,7 +65,7 @@ IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
         !format) {
         return nullptr;
     }
-    if (style.lineHeight > 0) {
+    if (CacheKeys::HasFixedLineHeight(style)) {
         format->SetLineSpacing(DWRITE_LINE_SPACING_METHOD_UNIFORM, style.lineHeight, style.lineHeight * 0.8f);
     }
     return state_->textFormats.emplace(key, format).first->second.Get();

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -454,6 +455,38 @@ TEST_F(AsyncLifecycle, ShutdownDropsTasksAndTimersAndALatePostNeitherRunsNorSign
     EXPECT_EQ(owned.use_count(), 1);
     EXPECT_FALSE(ran);
     CloseHandle(event);
+}
+
+TEST_F(AsyncLifecycle, ShutdownDestroysTasksWhosePostingDestructorsWouldDeadlockUnderTheLock) {
+    // The last reference to an object may sit in a queued task or timer, and its destructor may
+    // post (to report its end): shut-down must destroy them after letting go of the post lock.
+    struct PostsWhenDestroyed {
+        explicit PostsWhenDestroyed(std::atomic<int>& count) : destroyed(count) {}
+        ~PostsWhenDestroyed() {
+            Async::Post([] {});
+            ++destroyed;
+        }
+        std::atomic<int>& destroyed;
+    };
+    std::atomic<int> destroyed{0};
+    Async::Post([held = std::make_shared<PostsWhenDestroyed>(destroyed)] {});
+    Async::SetTimeout(0, [held = std::make_shared<PostsWhenDestroyed>(destroyed)] {});
+
+    // On a thread of its own, so that a deadlock fails this test instead of hanging the run.
+    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(finished, nullptr);
+    std::thread([finished] {
+        Async::Shutdown();
+        SetEvent(finished);
+    }).detach();
+    if (WaitForSingleObject(finished, 10000) != WAIT_OBJECT_0) {
+        // The stuck thread holds the post lock for good, so no later test could run either.
+        std::fprintf(stderr, "Async::Shutdown did not return: a destructor that posts deadlocked it\n");
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    CloseHandle(finished);
+    EXPECT_EQ(destroyed.load(), 2);
 }
 
 TEST_F(AsyncLifecycle, TasksPostedBeforeStartupRunAfterIt) {

@@ -6,9 +6,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/support/FolderLinks.h"
 #include "tests/support/TestFiles.h"
 
 using namespace Lorvex;
@@ -26,7 +29,12 @@ protected:
         legacy_ = At(L"docs\\VelmorinData");
         former_ = At(L"roaming\\Velmorin");
     }
-    void TearDown() override { EXPECT_TRUE(Files::RemoveTree(root_)); }
+    void TearDown() override {
+        for (const std::wstring& link : links_) {
+            EXPECT_TRUE(RemoveFolderLink(link));
+        }
+        EXPECT_TRUE(Files::RemoveTree(root_));
+    }
 
     std::wstring At(const std::wstring& relative) const { return Files::JoinPath(root_, relative); }
 
@@ -34,11 +42,20 @@ protected:
 
     bool Migrate() const { return Paths::MigrateLegacyData(data_, At(L"docs"), At(L"roaming")); }
 
+    // A symbolic link to a folder, removed again before the test's folder is.
+    bool Link(const std::wstring& link, const std::wstring& target) {
+        links_.push_back(link);
+        return MakeFolderLink(link, target);
+    }
+
     std::wstring root_;
     std::wstring data_;
     std::wstring legacy_;
     std::wstring former_;
+    std::vector<std::wstring> links_;
 };
+
+const char* const kNoLinks = "no symbolic link to a folder can be made here";
 
 TEST(PathsDataDir, ComputedFromTheKnownFolders) {
     struct Case {
@@ -194,6 +211,83 @@ TEST_F(PathsMigration, AFileThatCanOnlyBeCopiedIsBroughtOver) {
     EXPECT_FALSE(Exists(Files::JoinPath(legacy_, L"cloud.json")));
 }
 
+TEST_F(PathsMigration, TheOriginalOfAFileThatCouldOnlyBeCopiedGoesOnceItIsFree) {
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    const std::wstring busy = Files::JoinPath(legacy_, L"account.dat");
+    const std::wstring copy = Files::JoinPath(data_, L"account.dat");
+    Put(busy, "account");
+    // A folder's own files go before its sub-folders, so all of these still have to move after
+    // the copy is made: time enough for the reader below to let go first.
+    for (int i = 0; i < 60; ++i) {
+        Put(Files::JoinPath(legacy_, L"characters\\c" + std::to_wstring(i) + L"\\character.json"), "c");
+    }
+    // Another program reads the file, so it cannot be moved, and closes it once the copy exists.
+    HeldFile reader(busy, GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(reader.IsOpen());
+    std::atomic<bool> stop{false};
+    std::thread closer([&] {
+        while (!stop && !Files::IsFile(copy)) {
+            Sleep(1);
+        }
+        reader.Close();
+    });
+
+    const bool result = Migrate();
+    stop = true;
+    closer.join();
+
+    EXPECT_TRUE(result);
+    EXPECT_EQ(Content(copy), "account");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\c59\\character.json")), "c");
+    EXPECT_FALSE(Exists(busy));
+    EXPECT_FALSE(Exists(legacy_));
+}
+
+TEST_F(PathsMigration, AFailedRenameWithNoDataFolderYetMergesFileByFile) {
+    // The rename fails (across volumes, in practice; here the data folder's parent is missing) and
+    // there is no data folder yet: the merge makes it.
+    const std::wstring data = At(L"missing\\LorvexData");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    Put(Files::JoinPath(legacy_, L"settings.json"), "{}");
+    ASSERT_TRUE(Files::EnsureDir(Files::JoinPath(legacy_, L"images")));
+
+    EXPECT_TRUE(Paths::MigrateLegacyData(data, At(L"docs"), L""));
+
+    EXPECT_EQ(Content(Files::JoinPath(data, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data, L"settings.json")), "{}");
+    EXPECT_FALSE(Exists(Files::JoinPath(data, L"images")));  // file by file: an empty folder stays behind
+    EXPECT_FALSE(Exists(legacy_));                           // ... and goes with the emptied former folder
+}
+
+TEST_F(PathsMigration, TheProgramsOwnEntryPointLooksInTheUsersFolders) {
+    // The user's Documents and roaming folders of this prefix, with the data folder pointed at the
+    // test's own through the seam.
+    const std::wstring documents = Paths::DocumentsDir();
+    const std::wstring roaming = Files::ParentPath(Paths::ComputeDataDir());
+    ASSERT_FALSE(documents.empty());
+    const std::wstring legacy = Files::JoinPath(documents, L"VelmorinData");
+    const std::wstring former = Files::JoinPath(roaming, L"Velmorin");
+    ASSERT_FALSE(Exists(legacy)) << "left from an earlier run";
+    ASSERT_FALSE(Exists(former)) << "left from an earlier run";
+    Put(Files::JoinPath(legacy, L"characters\\a\\character.json"), "a");
+    Put(Files::JoinPath(former, L"account.dat"), "account");
+    const std::wstring original = Paths::DataDir();
+    Paths::SetDataDirForTesting(data_);
+
+    const bool result = Paths::MigrateLegacyData();
+
+    Paths::SetDataDirForTesting(original);
+    const bool legacyGone = !Exists(legacy);
+    const bool formerGone = !Exists(former);
+    Files::RemoveTree(legacy);
+    Files::RemoveTree(former);
+    EXPECT_TRUE(result);
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"account.dat")), "account");
+    EXPECT_TRUE(legacyGone);
+    EXPECT_TRUE(formerGone);
+}
+
 TEST_F(PathsMigration, RoamingFilesMoveAndTheDataFolderWins) {
     struct Case {
         const char* label;
@@ -279,4 +373,80 @@ TEST_F(PathsMigration, AnUnknownRoamingFolderNeverMeansTheCurrentDirectory) {
     EXPECT_TRUE(result);
     EXPECT_FALSE(Exists(data_));
     EXPECT_EQ(Content(At(L"cwd\\Velmorin\\settings.json")), "not ours");
+}
+
+TEST_F(PathsMigration, ALinkedSubFolderIsBroughtOverThroughItsLink) {
+    // The former "images" stands elsewhere (on another drive, say) and the folder links to it.
+    const std::wstring elsewhere = At(L"elsewhere\\images");
+    Put(Files::JoinPath(elsewhere, L"p.png"), "p");
+    Put(Files::JoinPath(elsewhere, L"faces\\q.png"), "q");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    if (!Link(Files::JoinPath(legacy_, L"images"), elsewhere)) {
+        GTEST_SKIP() << kNoLinks;
+    }
+
+    EXPECT_TRUE(Migrate());
+
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"images\\p.png")), "p");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"images\\faces\\q.png")), "q");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_TRUE(Files::ListFiles(elsewhere, L"*", true).empty());
+}
+
+TEST_F(PathsMigration, ALinkBackIntoTheFoldersStaysAndTheMigrationIsIncomplete) {
+    // Followed, these would walk the former folder without end, or shuffle the data folder's own
+    // files under another name.
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    Put(Files::JoinPath(data_, L"characters\\x\\character.json"), "x");
+    Put(Files::JoinPath(legacy_, L"characters\\a\\character.json"), "a");
+    const std::wstring loop = Files::JoinPath(legacy_, L"loop");
+    const std::wstring mirror = Files::JoinPath(legacy_, L"mirror");
+    if (!Link(loop, legacy_) || !Link(mirror, Files::JoinPath(data_, L"characters"))) {
+        GTEST_SKIP() << kNoLinks;
+    }
+
+    EXPECT_FALSE(Migrate());
+
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\x\\character.json")), "x");
+    EXPECT_FALSE(Exists(Files::JoinPath(data_, L"loop")));
+    EXPECT_FALSE(Exists(Files::JoinPath(data_, L"mirror")));
+    EXPECT_TRUE(IsFolder(loop));
+    EXPECT_TRUE(IsFolder(mirror));
+}
+
+TEST_F(PathsMigration, ALinkedFormerFolderStaysWhileAnythingOfItIsLeftBehind) {
+    // Both former folders link to folders elsewhere, and one file in each is in use.
+    const std::wstring legacyTarget = At(L"elsewhere\\VelmorinData");
+    const std::wstring formerTarget = At(L"elsewhere\\Velmorin");
+    Put(Files::JoinPath(legacyTarget, L"characters\\a\\character.json"), "busy a");
+    Put(Files::JoinPath(legacyTarget, L"characters\\b\\character.json"), "b");
+    Put(Files::JoinPath(formerTarget, L"settings.json"), "busy settings");
+    Put(Files::JoinPath(formerTarget, L"cloud.json"), "{}");
+    ASSERT_TRUE(Files::EnsureDir(data_));
+    if (!Link(legacy_, legacyTarget) || !Link(former_, formerTarget)) {
+        GTEST_SKIP() << kNoLinks;
+    }
+    {
+        HeldFile a(Files::JoinPath(legacyTarget, L"characters\\a\\character.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        HeldFile settings(Files::JoinPath(formerTarget, L"settings.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        ASSERT_TRUE(a.IsOpen());
+        ASSERT_TRUE(settings.IsOpen());
+
+        EXPECT_FALSE(Migrate());
+
+        EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\b\\character.json")), "b");
+        EXPECT_EQ(Content(Files::JoinPath(data_, L"cloud.json")), "{}");
+    }
+    // What was left behind is still found where it was, through the links.
+    EXPECT_EQ(Content(Files::JoinPath(legacy_, L"characters\\a\\character.json")), "busy a");
+    EXPECT_EQ(Content(Files::JoinPath(former_, L"settings.json")), "busy settings");
+
+    // Next start: it comes over.
+    EXPECT_TRUE(Migrate());
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"characters\\a\\character.json")), "busy a");
+    EXPECT_EQ(Content(Files::JoinPath(data_, L"settings.json")), "busy settings");
+    EXPECT_TRUE(Files::ListFiles(legacyTarget, L"*", true).empty());
+    EXPECT_TRUE(Files::ListFiles(formerTarget, L"*", true).empty());
 }

@@ -27,6 +27,21 @@ TEST(TextConvert, InvalidInputBecomesReplacementCharacters) {
     EXPECT_EQ(ToUtf8(loneSurrogate), "x\xEF\xBF\xBDy");
 }
 
+TEST(TextConvert, TextsLongerThanOnePieceConvertWhole) {
+    // The system converters take 32-bit lengths, so long texts go through them in pieces; small
+    // pieces put every kind of character (one to four UTF-8 bytes, surrogate pairs) on a seam.
+    std::wstring wide;
+    for (int i = 0; i < 40; ++i) {
+        wide += L"a\u00F1\u20AC\U0001F600";
+    }
+    const std::string utf8 = ToUtf8(wide);
+    ASSERT_EQ(ToWide(utf8), wide);
+    for (size_t piece = 1; piece <= 9; ++piece) {
+        EXPECT_EQ(Detail::ToWide(utf8, piece), wide) << "piece " << piece;
+        EXPECT_EQ(Detail::ToUtf8(wide, piece), utf8) << "piece " << piece;
+    }
+}
+
 TEST(TextTrim, UsesTheSystemWhitespaceSet) {
     EXPECT_EQ(Trim(L"\xFEFF hola\t\r\n\xA0"), L"hola");
     EXPECT_EQ(Trim(L"\va\v"), L"\va\v");  // vertical tab is not whitespace here

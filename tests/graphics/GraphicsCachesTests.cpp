@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "graphics/CacheKeys.h"
@@ -273,8 +274,16 @@ TEST(GfxKeys, LineHeightsShareATextFormatKeyByTruncatedTenths) {
     EXPECT_EQ(CacheKeys::TextFormat(a), CacheKeys::TextFormat(b));
     b.lineHeight = 20.1f;
     EXPECT_NE(CacheKeys::TextFormat(a), CacheKeys::TextFormat(b));
-    // Any line height of 0 or less means natural spacing and spills into no other field.
+    // Any line height of 0 or less, or not finite, means natural spacing and spills into no other
+    // field.
     TextStyle natural;
+    for (const float odd : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity()}) {
+        TextStyle style;
+        style.lineHeight = odd;
+        EXPECT_FALSE(CacheKeys::HasFixedLineHeight(style)) << odd;
+        EXPECT_EQ(CacheKeys::TextFormat(style), CacheKeys::TextFormat(natural)) << odd;
+    }
     TextStyle negative;
     negative.lineHeight = -3;
     EXPECT_EQ(CacheKeys::TextFormat(natural), CacheKeys::TextFormat(negative));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "tests/support/GfxOffscreen.h"
 
 namespace Lorvex {
@@ -128,6 +130,18 @@ TEST_F(GfxTextLayout, BoxesAndLineHeightsThatRoundAlikeShareObjects) {
     second->GetLineSpacing(&method, &spacing, &baseline);
     EXPECT_FLOAT_EQ(spacing, 300);
     EXPECT_FLOAT_EQ(baseline, 240);
+
+    // A line height that is not finite is the font's own spacing: the natural style's format.
+    IDWriteTextFormat* natural = g.TextFormat(style);
+    for (const float odd : {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()}) {
+        TextStyle unbounded = style;
+        unbounded.lineHeight = odd;
+        EXPECT_EQ(g.TextFormat(unbounded), natural) << odd;
+    }
+    // The largest finite line height still gets a format of its own.
+    TextStyle huge = style;
+    huge.lineHeight = std::numeric_limits<float>::max();
+    EXPECT_NE(g.TextFormat(huge), second);
 }
 
 TEST_F(GfxTextLayout, HitTestsFindTheNearestCaretPosition) {

@@ -89,6 +89,30 @@ TEST(HttpDownload, FailuresLeaveNoPartFileAndTheTargetAsItWas) {
     }
 }
 
+TEST(HttpDownload, AFinalMoveThatFailsIsAFailureAndRemovesThePartFile) {
+    // The whole answer arrived, but it cannot take the target's place: another program holds the
+    // target open, or a folder stands where the file should go.
+    for (const bool targetIsFolder : {false, true}) {
+        SCOPED_TRACE(targetIsFolder ? "a folder in the way" : "the target held open");
+        const std::wstring root = Testing::MakeTempFolder(L"http-download");
+        const std::wstring target = Files::JoinPath(root, L"Lorvex.exe");
+        const std::wstring kept = targetIsFolder ? Files::JoinPath(target, L"inside.txt") : target;
+        ASSERT_TRUE(Files::WriteBytes(kept, std::string("old program")));
+        FakeHttpServer server(FakeReply().Body("new program"));
+        std::wstring error;
+        {
+            Testing::HeldFile held(kept, GENERIC_READ, FILE_SHARE_READ);
+            ASSERT_TRUE(held.IsOpen());
+            EXPECT_FALSE(Download(server.Url(L"/"), target, {}, &error));
+        }
+        EXPECT_EQ(error, L"Cannot write " + target);
+        EXPECT_FALSE(Testing::Exists(target + L".part"));
+        EXPECT_EQ(Testing::Content(kept), "old program");
+        EXPECT_EQ(server.Requests().size(), 1u);
+        Files::RemoveTree(root);
+    }
+}
+
 TEST(HttpDownload, PartFileThatCannotBeCreated) {
     const std::wstring root = Testing::MakeTempFolder(L"http-download");
     // The target's folder is a file, so nothing can be created inside it.
