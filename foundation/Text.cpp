@@ -201,6 +201,14 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
     return EqualsFolded<CrtLower>(a, b);
 }
 
+std::wstring ToLowerAscii(std::wstring_view text) {
+    std::wstring lower(text);
+    for (wchar_t& c : lower) {
+        c = AsciiLower(c);
+    }
+    return lower;
+}
+
 std::wstring ToLower(std::wstring_view text) {
     std::wstring lower(text);
     for (wchar_t& c : lower) {

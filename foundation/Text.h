@@ -33,6 +33,7 @@ std::wstring ReplaceAll(std::wstring_view text, std::wstring_view pattern, std::
 bool EqualsAsciiNoCase(std::wstring_view a, std::wstring_view b);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 std::wstring ToLower(std::wstring_view text);
+std::wstring ToLowerAscii(std::wstring_view text);
 // Lexicographic order of the lower-cased units; a prefix comes first.
 bool LessNoCase(std::wstring_view a, std::wstring_view b);
 

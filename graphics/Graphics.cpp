@@ -18,10 +18,6 @@ D2D1_RECT_F ToRect(const Rect& rect) {
     return D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h);
 }
 
-D2D1_COLOR_F ToColor(const Color& color) {
-    return D2D1::ColorF(color.r, color.g, color.b, color.a);
-}
-
 D2D1_MATRIX_3X2_F Multiply(const D2D1_MATRIX_3X2_F& a, const D2D1_MATRIX_3X2_F& b) {
     D2D1_MATRIX_3X2_F m;
     m._11 = a._11 * b._11 + a._12 * b._21;

@@ -20,6 +20,11 @@
 
 namespace Lorvex {
 
+// The surface's colours as Direct2D takes them.
+inline D2D1_COLOR_F ToColor(const Color& color) {
+    return D2D1::ColorF(color.r, color.g, color.b, color.a);
+}
+
 struct Graphics::State {
     struct LayoutEntry {
         ComPtr<IDWriteTextLayout> layout;

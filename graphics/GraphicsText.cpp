@@ -37,10 +37,6 @@ DWRITE_TEXT_RANGE SpanRange(const Graphics::TextSpan& span, size_t textLength) {
     return {static_cast<UINT32>(start), static_cast<UINT32>(length)};
 }
 
-D2D1_COLOR_F ToColor(const Color& color) {
-    return D2D1::ColorF(color.r, color.g, color.b, color.a);
-}
-
 }  // namespace
 
 IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {

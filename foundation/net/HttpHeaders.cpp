@@ -6,15 +6,6 @@ namespace Lorvex::Http {
 
 namespace {
 
-std::wstring LowerAscii(std::wstring text) {
-    for (wchar_t& c : text) {
-        if (c >= L'A' && c <= L'Z') {
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-        }
-    }
-    return text;
-}
-
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -48,7 +39,7 @@ ResponseHeaders ParseResponseHeaders(std::wstring_view raw) {
         if (colon == std::wstring::npos) {
             continue;
         }
-        std::wstring name = LowerAscii(Text::Trim(std::wstring_view(line).substr(0, colon)));
+        std::wstring name = Text::ToLowerAscii(Text::Trim(std::wstring_view(line).substr(0, colon)));
         if (name.empty()) {
             continue;
         }
@@ -70,7 +61,7 @@ bool IsBodyShort(const std::wstring& method, uint32_t status, const ResponseHead
         return false;
     }
     const auto encoding = headers.find(L"content-encoding");
-    if (encoding != headers.end() && !encoding->second.empty() && LowerAscii(encoding->second) != L"identity") {
+    if (encoding != headers.end() && !encoding->second.empty() && Text::ToLowerAscii(encoding->second) != L"identity") {
         return false;
     }
     return received < ContentLength(headers);

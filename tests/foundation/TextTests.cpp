@@ -111,6 +111,7 @@ TEST(TextCase, FoldingRulesCompareAndOrder) {
     }
     // The ASCII rule never folds beyond Z, whatever the platform does.
     EXPECT_FALSE(EqualsAsciiNoCase(L"\u00C1", L"\u00E1"));
+    EXPECT_EQ(ToLowerAscii(L"Content-TYPE \u00C1"), L"content-type \u00C1");
     // Unit by unit: a surrogate pair stays as it is and the length does not change.
     EXPECT_EQ(ToLower(L"Hola, MUNDO_1 \U0001F600X"), L"hola, mundo_1 \U0001F600x");
 }
