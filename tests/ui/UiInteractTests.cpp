@@ -370,6 +370,22 @@ TEST_F(UiInteract, HitFollowsClipsTransformsAndSuspension) {
         });
     }
 
+    // Nested scales: 2 about the origin, then 2 about (5, 5): p is at 4p - 10.
+    const Case nestedCases[] = {
+        {"nested top-left", 10, 10, true},
+        {"nested inside", 29.9f, 29.9f, true},
+        {"nested right edge", 30, 20, false},
+        {"nested before", 9.5f, 9.5f, false},
+    };
+    for (const auto& c : nestedCases) {
+        h.MoveTo(c.x, c.y);
+        h.Frame([&] {
+            ui.PushScale(2, 0, 0);
+            ui.PushScale(2, 5, 5);
+            EXPECT_EQ(ui.Hit({5, 5, 5, 5}), c.expected) << c.name;
+        });
+    }
+
     h.MoveTo(20, 20);
     h.Frame([&] {
         ui.hitSuspended = true;
