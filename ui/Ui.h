@@ -159,6 +159,7 @@ public:
 
     // Runs callback at the end of the frame, with hit testing suspended when it is suspended now.
     void Defer(std::function<void()> callback);
+    size_t DeferredCount() const { return deferred_.size(); }
     // Shows text beside the pointer once it has rested kTooltipDelay seconds on the hovered
     // widget id, until kTooltipEnd; a button press hides it until the pointer leaves and returns.
     void Tooltip(uint64_t id, std::wstring_view text);
@@ -168,7 +169,6 @@ public:
     // it when it would pass the bottom, kept inside the surface's width, on whole pixels.
     static Rect TooltipBox(Graphics::TextSize text, float anchorX, float anchorY, float surfaceWidth,
                            float surfaceHeight, float pixelsPerDip);
-    size_t DeferredCount() const { return deferred_.size(); }
 
     // ---- State read and written by windows, widgets and screens ----
 

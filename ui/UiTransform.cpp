@@ -1,6 +1,8 @@
 // The transform and clip stacks: each push changes both what the surface draws and where hit
 // tests look, so the two never drift apart.
 
+#include <d2d1_1.h>
+
 #include "ui/Ui.h"
 
 namespace Lorvex::UI {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "tests/ui/UiHarness.h"
@@ -321,70 +322,64 @@ TEST_F(UiInteract, HitFollowsClipsTransformsAndSuspension) {
     Ui& ui = h.ui;
     EXPECT_FALSE(ui.Hit({0, 0, 1000, 1000}));  // no input before the first frame
 
+    const auto clip = [](Ui& u) { u.PushClip({10, 10, 20, 20}); };
+    const auto translateThenScale = [](Ui& u) {  // local p is at 2p + 5 in the window
+        u.PushTranslate(10, 10);
+        u.PushScale(2, 5, 5);
+    };
+    const auto nestedScales = [](Ui& u) {  // local p is at 4p - 10
+        u.PushScale(2, 0, 0);
+        u.PushScale(2, 5, 5);
+    };
     struct Case {
         const char* name;
+        std::function<void(Ui&)> push;
+        Rect rect;
         float x, y;
         bool expected;
     };
-    // Clip {10, 10, 20, 20}; rect {0, 0, 100, 100}: half-open at right and bottom.
-    const Case clipCases[] = {
-        {"top-left corner", 10, 10, true}, {"inside", 29.9f, 29.9f, true},    {"right edge", 30, 15, false},
-        {"bottom edge", 15, 30, false},    {"left of clip", 9.9f, 15, false},
+    // Rects and clips are half-open: the right and bottom edges belong to what lies beyond.
+    const Case cases[] = {
+        {"clip top-left corner", clip, {0, 0, 100, 100}, 10, 10, true},
+        {"clip inside", clip, {0, 0, 100, 100}, 29.9f, 29.9f, true},
+        {"clip right edge", clip, {0, 0, 100, 100}, 30, 15, false},
+        {"clip bottom edge", clip, {0, 0, 100, 100}, 15, 30, false},
+        {"left of clip", clip, {0, 0, 100, 100}, 9.9f, 15, false},
+        {"mapped top-left", translateThenScale, {0, 0, 10, 10}, 5, 5, true},
+        {"mapped inside", translateThenScale, {0, 0, 10, 10}, 24.9f, 24.9f, true},
+        {"mapped right edge", translateThenScale, {0, 0, 10, 10}, 25, 10, false},
+        {"before the mapped rect", translateThenScale, {0, 0, 10, 10}, 4, 4, false},
+        {"nested top-left", nestedScales, {5, 5, 5, 5}, 10, 10, true},
+        {"nested inside", nestedScales, {5, 5, 5, 5}, 29.9f, 29.9f, true},
+        {"nested right edge", nestedScales, {5, 5, 5, 5}, 30, 20, false},
+        {"before the nested rect", nestedScales, {5, 5, 5, 5}, 9.5f, 9.5f, false},
     };
-    for (const auto& c : clipCases) {
+    for (const auto& c : cases) {
         h.MoveTo(c.x, c.y);
         h.Frame([&] {
-            ui.PushClip({10, 10, 20, 20});
-            EXPECT_EQ(ui.Hit({0, 0, 100, 100}), c.expected) << c.name;
-            ui.PopClip();
-            EXPECT_TRUE(ui.Hit({0, 0, 100, 100})) << c.name;
+            c.push(ui);
+            EXPECT_EQ(ui.Hit(c.rect), c.expected) << c.name;
         });
     }
 
-    // Translate (10, 10), then scale 2 about (5, 5): local p is at 2p + 5 in the window.
-    const Case transformCases[] = {
-        {"mapped top-left", 5, 5, true},
-        {"mapped inside", 24.9f, 24.9f, true},
-        {"mapped right edge", 25, 10, false},
-        {"unmapped rect", 4, 4, false},
-    };
-    for (const auto& c : transformCases) {
-        h.MoveTo(c.x, c.y);
-        h.Frame([&] {
-            ui.PushTranslate(10, 10);
-            ui.PushScale(2, 5, 5);
-            EXPECT_FLOAT_EQ(ui.scale, 2);
-            EXPECT_FLOAT_EQ(ui.offsetX, 5);
-            EXPECT_EQ(ui.Hit({0, 0, 10, 10}), c.expected) << c.name;
-            // A clip pushed under the transform is kept in window coordinates.
-            ui.PushClip({0, 0, 5, 5});
-            EXPECT_FLOAT_EQ(ui.Clips().back().x, 5);
-            EXPECT_FLOAT_EQ(ui.Clips().back().w, 10);
-            ui.PopClip();
-            ui.PopTransform();
-            EXPECT_FLOAT_EQ(ui.scale, 1);
-            EXPECT_FLOAT_EQ(ui.offsetX, 10);
-            ui.PopTransform();
-            ui.PopTransform();  // nothing left: no effect
-            EXPECT_FLOAT_EQ(ui.offsetX, 0);
-        });
-    }
-
-    // Nested scales: 2 about the origin, then 2 about (5, 5): p is at 4p - 10.
-    const Case nestedCases[] = {
-        {"nested top-left", 10, 10, true},
-        {"nested inside", 29.9f, 29.9f, true},
-        {"nested right edge", 30, 20, false},
-        {"nested before", 9.5f, 9.5f, false},
-    };
-    for (const auto& c : nestedCases) {
-        h.MoveTo(c.x, c.y);
-        h.Frame([&] {
-            ui.PushScale(2, 0, 0);
-            ui.PushScale(2, 5, 5);
-            EXPECT_EQ(ui.Hit({5, 5, 5, 5}), c.expected) << c.name;
-        });
-    }
+    h.Frame([&] {
+        translateThenScale(ui);
+        EXPECT_FLOAT_EQ(ui.scale, 2);
+        EXPECT_FLOAT_EQ(ui.offsetX, 5);
+        // A clip pushed under the transform is kept in window coordinates.
+        ui.PushClip({0, 0, 5, 5});
+        EXPECT_FLOAT_EQ(ui.Clips().back().x, 5);
+        EXPECT_FLOAT_EQ(ui.Clips().back().w, 10);
+        ui.PopClip();
+        EXPECT_TRUE(ui.Clips().empty());
+        ui.PopTransform();
+        EXPECT_FLOAT_EQ(ui.scale, 1);
+        EXPECT_FLOAT_EQ(ui.offsetX, 10);
+        ui.PopTransform();
+        ui.PopTransform();  // nothing left: no effect
+        ui.PopClip();
+        EXPECT_FLOAT_EQ(ui.offsetX, 0);
+    });
 
     h.MoveTo(20, 20);
     h.Frame([&] {
