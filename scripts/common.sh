@@ -53,6 +53,13 @@ lorvex_wine_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.lorvex-ready"
   fi
+  # A crashing program would otherwise leave Wine's crash dialog open and never exit, and the run
+  # would hang. Checked on its own so that prefixes made before it get it too.
+  if [ ! -f "$WINEPREFIX/.lorvex-no-crash-dialog" ]; then
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || return 1
+    wineserver -w
+    touch "$WINEPREFIX/.lorvex-no-crash-dialog"
+  fi
 }
 
 # Keeps the Wine server alive so each program starts in a fraction of a second.
