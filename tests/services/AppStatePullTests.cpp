@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/AppStateTestSupport.h"
+#include "tests/services/AppStateTestSupport.h"
 
 namespace Lorvex::Testing {
 namespace {

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <set>
 
-#include "tests/support/AppStateTestSupport.h"
+#include "tests/services/AppStateTestSupport.h"
 
 namespace Lorvex::Testing {
 namespace {

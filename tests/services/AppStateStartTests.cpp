@@ -6,7 +6,7 @@
 #include <optional>
 #include <set>
 
-#include "tests/support/AppStateTestSupport.h"
+#include "tests/services/AppStateTestSupport.h"
 
 namespace Lorvex::Testing {
 namespace {
