@@ -1,8 +1,8 @@
 #pragma once
 // A vertical, clipped region that scrolls by wheel and by dragging its thumb. It is a scope: the
 // constructor clips to the viewport and shifts drawing up by the scroll offset, the caller draws
-// its content from y = 0 and sets `content` to its height, and the destructor ends the region and
-// draws the thumb. The position lives in the Ui under the area's id (ScrollState), so screens may
+// its content where it would stand unscrolled (its top at the viewport's top) and sets `content`
+// to its height, and the destructor ends the region and draws the thumb. The position lives in the Ui under the area's id (ScrollState), so screens may
 // read or move it between frames. The content height lags one frame: this frame's height limits
 // scrolling from the next frame on.
 // UI thread only; nothing fails (without input nothing scrolls and no thumb is grabbed).
