@@ -128,30 +128,28 @@ TEST(ScrollArea, InnermostAreaUnderThePointerTakesTheWheel) {
         area.content = 1000;
         wheelLeft = h.input.wheel;
     };
-    h.MoveTo(100, 100);
-    h.Frame(draw);
-    h.input.wheel = -120;
-    h.Frame(draw);
+    // The pointer rests a frame (the wheel owner is decided one frame late), then one notch down.
+    const auto notchAt = [&](float x, float y) {
+        h.MoveTo(x, y);
+        h.Frame(draw);
+        h.input.wheel = -120;
+        h.Frame(draw);
+    };
+    notchAt(100, 100);
     EXPECT_EQ(h.ui.State<ScrollState>(kInner).target, 48);
     EXPECT_EQ(h.ui.State<ScrollState>(kList).target, 0);
     EXPECT_EQ(wheelLeft, 0);
 
     // Outside the inner area the outer one scrolls.
-    h.MoveTo(100, 300);
-    h.Frame(draw);
-    h.input.wheel = -120;
-    h.Frame(draw);
+    notchAt(100, 300);
     EXPECT_EQ(h.ui.State<ScrollState>(kList).target, 48);
     EXPECT_EQ(h.ui.State<ScrollState>(kInner).target, 48);
 
     // An inner area that cannot scroll still owns the wheel: nothing scrolls and the caller keeps
     // the delta.
     innerContent = 50;
-    h.MoveTo(100, 80);  // inside the inner area wherever the outer one has eased to
-    h.Frame(draw);
-    h.Frame(draw);
-    h.input.wheel = -120;
-    h.Frame(draw);
+    h.Frame(draw);     // the inner area learns its new height
+    notchAt(100, 80);  // inside the inner area wherever the outer one has eased to
     EXPECT_EQ(h.ui.wheelOwner, kInner);
     EXPECT_EQ(h.ui.State<ScrollState>(kList).target, 48);
     EXPECT_EQ(wheelLeft, -120);
