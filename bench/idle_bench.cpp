@@ -18,6 +18,7 @@
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "main/MainWindow.h"
+#include "tests/support/ProgramProcess.h"
 #include "ui/Window.h"
 
 namespace {
@@ -35,72 +36,34 @@ double CpuSeconds(HANDLE process) {
     return static_cast<double>(value(kernel) + value(user)) / 1e7;
 }
 
-std::wstring ProgramPath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.resize(folder.find_last_of(L'\\'));  // bench
-    folder.resize(folder.find_last_of(L'\\'));  // the build folder
-    return folder + L"\\Lorvex.exe";
-}
-
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindProgramWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t name[64] = {};
-    if (owner == search->processId && GetClassNameW(window, name, 64) &&
-        std::wstring(name) == Lorvex::UI::Window::kClassName) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void MeasureProgram() {
-    const std::wstring exe = ProgramPath();
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::wstring command = L"\"" + exe + L"\"";
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    const Lorvex::Testing::ChildProcess program(Lorvex::Testing::ProgramPath(1));  // from bench
+    if (!program.Handle()) {
         std::printf("Lorvex.exe could not be started\n");
         return;
     }
-    Search search = {process.dwProcessId, nullptr};
-    for (int i = 0; i < 600 && !search.found; ++i) {
-        Sleep(50);
-        EnumWindows(&FindProgramWindow, reinterpret_cast<LPARAM>(&search));
-    }
-    if (!search.found) {
+    const HWND window = program.WaitForWindow();
+    if (!window) {
         std::printf("Lorvex.exe showed no window (another copy running?)\n");
     } else {
         Sleep(kSettleMs);
-        const double before = CpuSeconds(process.hProcess);
+        const double before = CpuSeconds(program.Handle());
         Sleep(kIdleMs);
-        const double used = CpuSeconds(process.hProcess) - before;
+        const double used = CpuSeconds(program.Handle()) - before;
         // The total since start shows whether the system reports another process's times at all.
         std::printf(
             "Lorvex.exe idle for %.0f s: %.3f s of processor time (%.2f %% of one core); %.3f s since it "
             "started\n",
-            kIdleMs / 1000.0, used, used * 100 / (kIdleMs / 1000.0), CpuSeconds(process.hProcess));
-        PostMessageW(search.found, WM_CLOSE, 0, 0);
+            kIdleMs / 1000.0, used, used * 100 / (kIdleMs / 1000.0), CpuSeconds(program.Handle()));
+        PostMessageW(window, WM_CLOSE, 0, 0);
     }
-    DWORD code = 0;
-    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code)) {
-        std::printf("Lorvex.exe exit code: %lu\n", code);
-    } else {
-        TerminateProcess(process.hProcess, 3);
+    const DWORD code = program.ExitCode(30000);
+    if (code == STILL_ACTIVE) {
+        TerminateProcess(program.Handle(), 3);
         std::printf("Lorvex.exe did not end after WM_CLOSE\n");
+    } else {
+        std::printf("Lorvex.exe exit code: %lu\n", code);
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 void MeasureInProcess() {

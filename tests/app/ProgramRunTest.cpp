@@ -9,6 +9,7 @@
 
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
+#include "tests/support/ProgramProcess.h"
 
 namespace {
 
@@ -21,70 +22,6 @@ void Check(bool ok, const char* what) {
     }
 }
 
-std::wstring ProgramPath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.resize(folder.find_last_of(L'\\'));  // tests\app
-    folder.resize(folder.find_last_of(L'\\'));  // tests
-    folder.resize(folder.find_last_of(L'\\'));  // the build folder
-    return folder + L"\\Lorvex.exe";
-}
-
-PROCESS_INFORMATION Start(const std::wstring& exe) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::wstring command = L"\"" + exe + L"\"";
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        process = {};
-    }
-    return process;
-}
-
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindProgramWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t name[64] = {};
-    if (owner == search->processId && GetClassNameW(window, name, 64) && std::wstring(name) == L"Lorvex.Window") {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The program's window (other test programs make windows of the same class), or null when it
-// did not appear in time or the program ended.
-HWND WaitForWindow(const PROCESS_INFORMATION& process) {
-    for (int i = 0; i < 600; ++i) {
-        Search search = {process.dwProcessId, nullptr};
-        EnumWindows(&FindProgramWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found && IsWindowVisible(search.found)) {
-            return search.found;
-        }
-        if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
-            return nullptr;
-        }
-    }
-    return nullptr;
-}
-
-DWORD ExitCode(const PROCESS_INFORMATION& process, DWORD waitMs) {
-    if (WaitForSingleObject(process.hProcess, waitMs) != WAIT_OBJECT_0) {
-        return STILL_ACTIVE;
-    }
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &code);
-    return code;
-}
-
 }  // namespace
 
 int main() {
@@ -92,36 +29,32 @@ int main() {
     const std::wstring dataDir = Lorvex::Paths::ComputeDataDir();
     Lorvex::Files::RemoveTree(dataDir);
 
-    const std::wstring exe = ProgramPath();
-    const PROCESS_INFORMATION first = Start(exe);
-    Check(first.hProcess != nullptr, "Lorvex.exe starts");
-    if (!first.hProcess) {
+    const std::wstring exe = Lorvex::Testing::ProgramPath(2);  // from tests\app
+    const Lorvex::Testing::ChildProcess first(exe);
+    Check(first.Handle() != nullptr, "Lorvex.exe starts");
+    if (!first.Handle()) {
         return 1;
     }
-    const HWND window = WaitForWindow(first);
+    const HWND window = first.WaitForWindow();
     Check(window != nullptr, "its window appears");
 
-    const PROCESS_INFORMATION second = Start(exe);
-    Check(second.hProcess && ExitCode(second, 30000) == 0, "a second copy ends at once with 0");
-    Check(ExitCode(first, 0) == STILL_ACTIVE, "the first copy still runs");
+    {
+        const Lorvex::Testing::ChildProcess second(exe);
+        Check(second.Handle() && second.ExitCode(30000) == 0, "a second copy ends at once with 0");
+    }
+    Check(first.ExitCode(0) == STILL_ACTIVE, "the first copy still runs");
 
     if (window) {
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
-    const DWORD code = ExitCode(first, 60000);
+    const DWORD code = first.ExitCode(60000);
     if (code == STILL_ACTIVE) {
-        TerminateProcess(first.hProcess, 3);
+        TerminateProcess(first.Handle(), 3);
     }
     Check(code == 0, "closing the window ends the program with 0");
     const std::string settings = Lorvex::Files::ReadBytes(dataDir + L"\\settings.json").value_or("");
     Check(settings.find("3.0.2") != std::string::npos, "the settings file holds the version");
 
-    for (const PROCESS_INFORMATION* p : {&first, &second}) {
-        if (p->hProcess) {
-            CloseHandle(p->hThread);
-            CloseHandle(p->hProcess);
-        }
-    }
     std::printf("%d failed\n", failures);
     return failures == 0 ? 0 : 1;
 }
