@@ -73,5 +73,9 @@ void ForgetFailedImages() {
     std::erase_if(Cache(), [](const auto& entry) { return !entry.second; });
 }
 
+void ForgetAllImages() {
+    Cache().clear();
+}
+
 }  // namespace Images
 }  // namespace Lorvex

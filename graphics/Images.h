@@ -56,6 +56,9 @@ std::shared_ptr<Image> LoadImage(const std::wstring& path);
 // Drops every cached failure, so those paths are read again on their next use. UI thread only.
 void ForgetFailedImages();
 
+// Drops the whole cache, after the device its bitmaps were made on was lost. UI thread only.
+void ForgetAllImages();
+
 struct Recompressed {
     std::string bytes;  // the encoded file
     bool png = false;   // PNG when true, JPEG when false

@@ -79,7 +79,7 @@ LORVEX_XVFB_PID=""
 lorvex_xvfb_start() {
   local n=99
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   LORVEX_XVFB_PID=$!
   export DISPLAY=":$n"
   # A first start on a busy machine compiles its keymap slowly: wait up to 30 s, but stop

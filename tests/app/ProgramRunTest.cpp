@@ -1,0 +1,60 @@
+// Starts the real Lorvex.exe on a fresh data folder, waits for its window, starts a second copy
+// (which must find the first and end with 0), closes the first with WM_CLOSE and checks that it
+// ends with 0 and wrote its settings. Prints what failed and returns 1 on a failure.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
+#include "tests/support/ProgramProcess.h"
+
+namespace {
+
+int failures = 0;
+
+void Check(bool ok, const char* what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what);
+    if (!ok) {
+        ++failures;
+    }
+}
+
+}  // namespace
+
+int main() {
+    // A fresh data folder: the program's own, in this prefix.
+    const std::wstring dataDir = Lorvex::Paths::ComputeDataDir();
+    Lorvex::Files::RemoveTree(dataDir);
+
+    const std::wstring exe = Lorvex::Testing::ProgramPath(2);  // from tests\app
+    const Lorvex::Testing::ChildProcess first(exe);
+    Check(first.Handle() != nullptr, "Lorvex.exe starts");
+    if (!first.Handle()) {
+        return 1;
+    }
+    const HWND window = first.WaitForWindow();
+    Check(window != nullptr, "its window appears");
+
+    {
+        const Lorvex::Testing::ChildProcess second(exe);
+        Check(second.Handle() && second.ExitCode(30000) == 0, "a second copy ends at once with 0");
+    }
+    Check(first.ExitCode(0) == STILL_ACTIVE, "the first copy still runs");
+
+    if (window) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    const DWORD code = first.ExitCode(60000);
+    if (code == STILL_ACTIVE) {
+        TerminateProcess(first.Handle(), 3);
+    }
+    Check(code == 0, "closing the window ends the program with 0");
+    const std::string settings = Lorvex::Files::ReadBytes(dataDir + L"\\settings.json").value_or("");
+    Check(settings.find("3.0.2") != std::string::npos, "the settings file holds the version");
+
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}

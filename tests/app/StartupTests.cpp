@@ -1,0 +1,75 @@
+// Start-up and shut-down in order on a fresh data folder, through the sequence the program runs
+// (without the single-instance mutex, which belongs to the program alone).
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "App/Config.h"
+#include "App/Startup.h"
+#include "domain/Settings.h"
+#include "foundation/Async.h"
+#include "foundation/Paths.h"
+#include "main/MainWindow.h"
+#include "services/AppState.h"
+#include "tests/support/TestFiles.h"
+
+namespace Lorvex::App {
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Paths::SetDataDirForTesting(Testing::MakeTempFolder(L"startup"));
+        Settings::Instance() = Settings{};
+        Services::AppState::ResetForTesting();
+    }
+};
+
+TEST_F(StartupTest, OpensTheWindowAfterTheSettingsAndEndsWithZeroWhenItCloses) {
+    bool visible = false;
+    std::wstring versionBeforeWindow;
+    StartOptions options;
+    options.opened = [&](Main::MainWindow& window) {
+        visible = IsWindowVisible(window.hwnd) != FALSE;
+        // The settings file was written before the window opened.
+        Settings::Load();
+        versionBeforeWindow = Settings::Instance().last_version;
+        EXPECT_EQ(Main::MainWindow::Current(), &window);
+        const HWND hwnd = window.hwnd;
+        Async::SetTimeout(200, [hwnd] { PostMessageW(hwnd, WM_CLOSE, 0, 0); });
+    };
+    options.message = [](const std::wstring& text, unsigned) { ADD_FAILURE() << "message box"; };
+
+    EXPECT_EQ(App::Run(options), 0);
+    EXPECT_TRUE(visible);
+    EXPECT_EQ(versionBeforeWindow, std::wstring(Config::kVersion));
+    EXPECT_EQ(Main::MainWindow::Current(), nullptr);
+
+    // Closing stored the window's size: opened again at it, the window keeps its size.
+    Settings::Instance() = Settings{};
+    Settings::Load();
+    EXPECT_EQ(Settings::Instance().last_version, std::wstring(Config::kVersion));
+    EXPECT_EQ(Settings::Instance().window_width, 1320);
+    EXPECT_EQ(Settings::Instance().window_height, 860);
+    EXPECT_FALSE(Settings::Instance().maximized);
+    EXPECT_TRUE(Settings::Instance().dark_theme);
+}
+
+TEST_F(StartupTest, AWindowThatCannotBeOpenedEndsWithOne) {
+    std::wstring shown;
+    unsigned icon = 0;
+    StartOptions options;
+    options.open = [](Main::MainWindow&) { return false; };
+    options.opened = [](Main::MainWindow&) { ADD_FAILURE() << "opened"; };
+    options.message = [&](const std::wstring& text, unsigned flags) {
+        shown = text;
+        icon = flags;
+    };
+    EXPECT_EQ(App::Run(options), 1);
+    EXPECT_EQ(shown, kWindowFailedText);
+    EXPECT_EQ(icon, static_cast<unsigned>(MB_ICONERROR));
+}
+
+}  // namespace
+}  // namespace Lorvex::App

@@ -1,0 +1,70 @@
+// When a window wants its next frame, and the refresh period from the compositor's rate.
+
+#include <gtest/gtest.h>
+
+#include "ui/FramePacing.h"
+
+namespace Lorvex::UI::Pacing {
+namespace {
+
+TEST(FramePacing, DelayTable) {
+    constexpr double p60 = 1.0 / 60;
+    constexpr double p144 = 1.0 / 144;
+    constexpr double p240 = 1.0 / 240;
+    Demand idle;
+    Demand dirty;
+    dirty.dirty = true;
+    Demand animating;
+    animating.animating = true;
+    Demand unpaced;
+    unpaced.continuous = true;
+    Demand paced;
+    paced.continuous = paced.continuousPaced = true;
+    Demand pacedTenth = paced;
+    pacedTenth.continuousPeriod = 0.1;
+
+    struct Case {
+        const char* name;
+        Demand demand;
+        double period;
+        bool foreground;
+        double expected;
+    };
+    const Case cases[] = {
+        {"idle", idle, p60, true, -1},
+        {"idle in the background", idle, p60, false, -1},
+        {"dirty", dirty, p60, true, 0},
+        {"dirty in the background: 1.5 periods", dirty, p60, false, 0.025},
+        {"animating at 60 Hz: every refresh", animating, p60, true, 0.5 * p60},
+        {"animating at 144 Hz: every second refresh", animating, p144, true, 1.5 * p144},
+        {"animating at 240 Hz: every fourth refresh", animating, p240, true, 3.5 * p240},
+        {"animating at 30 Hz: at least one refresh", animating, 1.0 / 30, true, 0.5 / 30},
+        {"animating in the background at 60 Hz", animating, p60, false, 1.5 * p60},
+        {"continuous unpaced", unpaced, p60, true, 0},
+        {"continuous paced without a period", paced, p60, true, 0.5 * p60},
+        {"continuous paced every 0.1 s", pacedTenth, p60, true, 5.5 * p60},
+        {"continuous paced slower than the background rule", pacedTenth, p60, false, 5.5 * p60},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(FrameDelay(c.demand, c.period, c.foreground), c.expected, 1e-12) << c.name;
+    }
+}
+
+TEST(FramePacing, PeriodTable) {
+    struct Case {
+        uint32_t numerator;
+        uint32_t denominator;
+        double expected;
+    };
+    const Case cases[] = {
+        {240, 1, 1.0 / 240}, {60000, 1001, 1001.0 / 60000}, {10, 1, 1.0 / 24}, {1000, 1, 0.002}, {0, 1, 0.5},
+        {60, 0, 0.5},
+    };
+    for (const Case& c : cases) {
+        EXPECT_DOUBLE_EQ(PeriodFromRate(c.numerator, c.denominator, 0.5), c.expected)
+            << c.numerator << "/" << c.denominator;
+    }
+}
+
+}  // namespace
+}  // namespace Lorvex::UI::Pacing

@@ -1,0 +1,225 @@
+// The window's message table, driven through SendMessage on a real window (an X display under
+// Wine), and its frames timed by an injected clock.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "foundation/Async.h"
+#include "tests/support/GfxOffscreen.h"
+#include "ui/Window.h"
+
+namespace Lorvex::UI {
+namespace {
+
+class TestWindow : public Window {
+public:
+    void Draw() override {
+        ++draws;
+        lastDt = ui.dt;
+        if (onDraw) {
+            onDraw();
+        }
+    }
+    void OnClose(bool* cancel) override { *cancel = keepOpen; }
+    void OnDestroy() override { ++destroyed; }
+
+    std::function<void()> onDraw;
+    int draws = 0;
+    float lastDt = 0;
+    bool keepOpen = false;
+    int destroyed = 0;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Testing::GraphicsReady());
+        ASSERT_TRUE(Async::Startup());
+        Window::SetPacingSeamsForTesting({[this] { return now; }, [] { return 1.0 / 60; }, [] { return true; }});
+        Window::Options options;
+        options.title = L"test";
+        options.width = 400;
+        options.height = 300;
+        ASSERT_TRUE(window.Create(options));
+        hwnd = window.hwnd;
+    }
+    void TearDown() override {
+        Window::SetPacingSeamsForTesting({});
+        Async::Shutdown();
+    }
+
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return SendMessageW(hwnd, message, wParam, lParam);
+    }
+
+    // The main loop's drawing step over the given time, with the clock moving in 1 ms steps.
+    int FramesOver(double seconds) {
+        const int before = window.draws;
+        for (double end = now + seconds; now < end; now += 0.001) {
+            const double delay = window.NextFrameDelay();
+            if (delay >= 0 && now - window.lastFrameTime >= delay) {
+                window.Frame();
+            }
+        }
+        return window.draws - before;
+    }
+
+    double now = 100;
+    TestWindow window;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(WindowTest, ButtonsCountTheCaptureAndReportWhereTheyHappened) {
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
+    EXPECT_EQ(window.captureCount, 1);
+    EXPECT_EQ(GetCapture(), hwnd);
+    EXPECT_TRUE(window.input.pressed[Button::Left]);
+    EXPECT_TRUE(window.input.down[Button::Left]);
+    EXPECT_FLOAT_EQ(window.input.x, 10);
+    EXPECT_FLOAT_EQ(window.input.y, 20);
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(11, 21));
+    EXPECT_EQ(window.captureCount, 2);
+
+    // Released outside the window: still delivered while the capture holds.
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(-50, 500));
+    EXPECT_EQ(window.captureCount, 1);
+    EXPECT_EQ(GetCapture(), hwnd);
+    EXPECT_TRUE(window.input.released[Button::Left]);
+    EXPECT_FALSE(window.input.down[Button::Left]);
+    EXPECT_FLOAT_EQ(window.input.x, -50);
+    Send(WM_RBUTTONUP, 0, MAKELPARAM(12, 22));
+    EXPECT_EQ(window.captureCount, 0);
+    EXPECT_NE(GetCapture(), hwnd);
+    EXPECT_TRUE(window.input.released[Button::Right]);
+
+    // Another window takes the capture while the left button is down: it counts as released.
+    window.input.ClearFrame();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
+    window.input.ClearFrame();
+    Send(WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(GetDesktopWindow()));
+    EXPECT_EQ(window.captureCount, 0);
+    EXPECT_TRUE(window.input.released[Button::Left]);
+    EXPECT_FALSE(window.input.down[Button::Left]);
+
+    // A double-click yields press, down and the double-click flag in one frame; X buttons answer TRUE.
+    Send(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_TRUE(window.input.pressed[Button::Left] && window.input.down[Button::Left] && window.input.doubleClicked);
+    EXPECT_EQ(Send(WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON2), MAKELPARAM(5, 5)), TRUE);
+    EXPECT_TRUE(window.input.pressed[Button::X2]);
+    EXPECT_EQ(Send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), MAKELPARAM(5, 5)), TRUE);
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(window.captureCount, 0);
+}
+
+TEST_F(WindowTest, WheelAndKeysAreRecorded) {
+    window.dirty = false;
+    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0);
+    EXPECT_FLOAT_EQ(window.input.wheel, -120);
+    EXPECT_TRUE(window.dirty);
+
+    Send(WM_KEYDOWN, 'A', 1 | (1 << 30));
+    EXPECT_EQ(Send(WM_SYSKEYDOWN, 'X', 1), 0);
+    Send(WM_KEYUP, 'A', 1);
+    ASSERT_EQ(window.input.keys.size(), 3u);
+    EXPECT_EQ(window.input.keys[0].vk, 'A');
+    EXPECT_TRUE(window.input.keys[0].down && window.input.keys[0].repeat && !window.input.keys[0].system);
+    EXPECT_TRUE(window.input.keys[1].down && window.input.keys[1].system && !window.input.keys[1].repeat);
+    EXPECT_TRUE(!window.input.keys[2].down && !window.input.keys[2].repeat);
+}
+
+TEST_F(WindowTest, TypedTextDropsControlCharactersAndKeepsSurrogatePairs) {
+    // Ctrl+A, Ctrl+C, Ctrl+V, Esc and Ctrl+Enter's line feed are commands; Backspace, Tab, Enter
+    // and Ctrl+Backspace (127) are typed.
+    const wchar_t units[] = {1, 3, 0x16, 27, 10, 8, 9, 13, 127, L'a', 0xD83D, 0xDE00, L'ñ'};
+    for (wchar_t unit : units) {
+        Send(WM_CHAR, unit, 1);
+    }
+    EXPECT_EQ(window.input.text, std::wstring(L"\b\t\r\x7f"
+                                              L"a\xD83D\xDE00ñ"));
+}
+
+TEST_F(WindowTest, AResizeDuringAFrameIsAppliedAfterItAndDrawsAgain) {
+    bool pendingInFrame = false;
+    window.onDraw = [&] {
+        window.onDraw = nullptr;
+        SetWindowPos(hwnd, nullptr, 0, 0, 500, 350, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        pendingInFrame = window.resizePending;
+    };
+    window.Frame();
+    EXPECT_TRUE(pendingInFrame);
+    EXPECT_FALSE(window.resizePending);
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(window.graphics.PixelWidth(), client.right);
+    EXPECT_EQ(window.graphics.PixelHeight(), client.bottom);
+    EXPECT_TRUE(window.dirty);
+    EXPECT_EQ(FramesOver(0.1), 1);
+}
+
+TEST_F(WindowTest, DpiChangeMovesTheWindowAndScalesPositions) {
+    RECT suggested = {50, 60, 650, 460};
+    window.dirty = false;
+    Send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_FLOAT_EQ(window.graphics.Dpi(), 144);
+    EXPECT_TRUE(window.dirty);
+    RECT rect = {};
+    GetWindowRect(hwnd, &rect);
+    EXPECT_EQ(rect.right - rect.left, 600);
+    EXPECT_EQ(rect.bottom - rect.top, 400);
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(150, 300));
+    EXPECT_FLOAT_EQ(window.input.x, 100);
+    EXPECT_FLOAT_EQ(window.input.y, 200);
+    EXPECT_TRUE(window.input.inside && window.input.moved);
+}
+
+TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
+    bool destroyedCallback = false;
+    window.onDestroyed = [&] { destroyedCallback = true; };
+    window.keepOpen = true;
+    EXPECT_EQ(Send(WM_CLOSE), 0);
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(window.hwnd, hwnd);
+    EXPECT_EQ(window.destroyed, 0);
+
+    window.keepOpen = false;
+    Send(WM_CLOSE);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(window.hwnd, nullptr);
+    EXPECT_EQ(window.destroyed, 1);
+    // The callback runs from the dispatcher, not inside the window procedure.
+    EXPECT_FALSE(destroyedCallback);
+    Async::Pump();
+    EXPECT_TRUE(destroyedCallback);
+}
+
+TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) {
+    EXPECT_EQ(FramesOver(0.1), 1);  // the first frame
+    EXPECT_FLOAT_EQ(window.lastDt, 1.0f / 60);
+    EXPECT_EQ(FramesOver(1.0), 0);
+
+    std::vector<float> steps;
+    window.onDraw = [&] { steps.push_back(window.ui.dt); };
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(30, 40));
+    EXPECT_EQ(FramesOver(1.0), 2);
+    // The move's frame comes after a long pause: its step is capped.
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_FLOAT_EQ(steps[0], 0.05f);
+
+    // Something that animates for ten frames gets ten frames, then the window is idle again.
+    int left = 10;
+    window.onDraw = [&] { window.ui.animating = --left > 0; };
+    window.dirty = true;
+    EXPECT_EQ(FramesOver(1.0), 10);
+}
+
+TEST_F(WindowTest, MinimisingKeepsTheSurfaceSize) {
+    const int width = window.graphics.PixelWidth();
+    Send(WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(window.graphics.PixelWidth(), width);
+}
+
+}  // namespace
+}  // namespace Lorvex::UI

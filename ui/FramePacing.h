@@ -1,0 +1,37 @@
+#pragma once
+// The arithmetic of frame pacing, kept apart from the window so that it can be checked against
+// tables: how long after its last frame a window wants the next one, and the display's refresh
+// period from the compositor's refresh rate. Pure functions, any thread, nothing fails.
+
+#include <cstdint>
+
+namespace Lorvex::UI::Pacing {
+
+// The period assumed until the compositor has been asked, and whenever it cannot answer.
+inline constexpr double kDefaultPeriod = 1.0 / 60;
+inline constexpr double kMinPeriod = 0.002;
+inline constexpr double kMaxPeriod = 1.0 / 24;
+// The frame interval of an animation, and the most a background window is drawn.
+inline constexpr double kAnimationInterval = 1.0 / 60;
+inline constexpr double kBackgroundInterval = 1.0 / 30;
+
+// What a window asks of the next frame.
+struct Demand {
+    bool dirty = false;      // the window or its Ui wants a frame at once
+    bool animating = false;  // something animates by the clock
+    bool continuous = false;
+    bool continuousPaced = false;
+    double continuousPeriod = 0;
+};
+
+// Seconds after the last frame's start at which the next frame is due: 0 at once, negative when
+// no frame is wanted. A wanted interval is rounded to whole refresh periods (at least one) less
+// half a period, so the frame falls due just before the refresh it aims at; a window whose
+// process is not in the foreground is held to about 30 frames a second.
+double FrameDelay(const Demand& demand, double period, bool foreground);
+
+// The refresh period for a compositor rate of numerator / denominator frames a second, clamped
+// to kMinPeriod ... kMaxPeriod; previous when either part is 0.
+double PeriodFromRate(uint32_t numerator, uint32_t denominator, double previous);
+
+}  // namespace Lorvex::UI::Pacing

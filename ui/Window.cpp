@@ -1,0 +1,392 @@
+// The Win32 side of a window: the class, creation, fitting to the work area and the message
+// table that fills the input record.
+
+#include "ui/Window.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "foundation/Async.h"
+
+namespace Lorvex::UI {
+namespace {
+
+std::vector<Window*>& LiveWindows() {
+    static std::vector<Window*> windows;
+    return windows;
+}
+
+void RegisterClassOnce() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(101));
+        wc.hIconSm = wc.hIcon;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = Window::kClassName;
+        RegisterClassExW(&wc);
+        return true;
+    }();
+    (void)registered;
+}
+
+// The effective DPI of the monitor; 96 where the system cannot say. shcore is loaded by name
+// because older systems lack it; it stays loaded.
+float MonitorDpi(HMONITOR monitor) {
+    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const GetDpiForMonitorFn getDpi = [] {
+        const HMODULE shcore = LoadLibraryW(L"shcore.dll");
+        return shcore ? reinterpret_cast<GetDpiForMonitorFn>(
+                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    UINT x = 96;
+    UINT y = 96;
+    constexpr int kEffectiveDpi = 0;
+    if (getDpi && SUCCEEDED(getDpi(monitor, kEffectiveDpi, &x, &y)) && x > 0) {
+        return static_cast<float>(x);
+    }
+    return 96;
+}
+
+RECT OuterRect(float clientWidth, float clientHeight, DWORD style, DWORD exStyle, float dpi) {
+    RECT rect = {0, 0, static_cast<int>(clientWidth), static_cast<int>(clientHeight)};
+    AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
+    return rect;
+}
+
+}  // namespace
+
+Window::Window() {
+    LiveWindows().push_back(this);
+}
+
+Window::~Window() {
+    std::erase(LiveWindows(), this);
+    if (hwnd) {
+        // Detached first, so the dying object sees no message (and no OnDestroy).
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd);
+        hwnd = nullptr;
+    }
+    graphics.ReleaseTargets();
+}
+
+const std::vector<Window*>& Window::All() {
+    return LiveWindows();
+}
+
+bool Window::Create(const Options& options) {
+    RegisterClassOnce();
+    clickThrough = options.clickThrough;
+    DWORD exStyle = options.exStyle;
+    if (options.composition) {
+        exStyle |= WS_EX_NOREDIRECTIONBITMAP;
+    }
+    if (options.clickThrough) {
+        exStyle |= WS_EX_LAYERED | WS_EX_TRANSPARENT;
+    }
+    if (options.topmost) {
+        exStyle |= WS_EX_TOPMOST;
+    }
+    if (options.noActivate) {
+        exStyle |= WS_EX_NOACTIVATE;
+    }
+
+    const POINT origin = {options.x == CW_USEDEFAULT ? 0 : options.x, options.y == CW_USEDEFAULT ? 0 : options.y};
+    const HMONITOR monitor = MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY);
+    const float dpi = MonitorDpi(monitor);
+    fitToWorkArea = options.fitToWorkArea;
+    fitWidth = options.width;
+    fitHeight = options.height;
+    const float s = FitScale(monitor, dpi);
+
+    const RECT outer =
+        OuterRect(options.width * dpi / 96 * s, options.height * dpi / 96 * s, options.style, exStyle, dpi);
+    hwnd = CreateWindowExW(exStyle, kClassName, options.title.c_str(), options.style, options.x, options.y,
+                           outer.right - outer.left, outer.bottom - outer.top, options.parent, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd) {
+        return false;
+    }
+    // Messages sent during creation went to DefWindowProcW; from here on they reach Handle.
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::WindowProc));
+    if (clickThrough) {
+        SetLayeredWindowAttributes(hwnd, 0, 255, LWA_ALPHA);
+    }
+    if (!graphics.Initialize(hwnd, options.composition)) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd);
+        hwnd = nullptr;
+        return false;
+    }
+    if (s < 1) {
+        graphics.SetDpi(dpi * s);
+    }
+    if (options.showCommand != 0) {
+        ShowWindow(hwnd, options.showCommand);
+    }
+    dirty = true;
+    return true;
+}
+
+float Window::FitScale(HMONITOR monitor, float dpi) const {
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!fitToWorkArea || fitWidth <= 0 || fitHeight <= 0 || !GetMonitorInfoW(monitor, &info)) {
+        return 1;
+    }
+    const float workWidth = static_cast<float>(info.rcWork.right - info.rcWork.left);
+    const float workHeight = static_cast<float>(info.rcWork.bottom - info.rcWork.top);
+    const float s = std::min(workHeight / (fitHeight * dpi / 96), workWidth / (fitWidth * dpi / 96));
+    return std::clamp(s, 0.4f, 1.0f);
+}
+
+void Window::Refit(HMONITOR monitor, float dpi, int x, int y) {
+    const float s = FitScale(monitor, dpi);
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+    const RECT outer = OuterRect(fitWidth * dpi / 96 * s, fitHeight * dpi / 96 * s, style, exStyle, dpi);
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoW(monitor, &info)) {
+        y = std::max(static_cast<int>(info.rcWork.top), std::min(y, static_cast<int>(info.rcWork.bottom) - height));
+        x = std::max(static_cast<int>(info.rcWork.left), std::min(x, static_cast<int>(info.rcWork.right) - width));
+    }
+    graphics.SetDpi(dpi * s);
+    SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOACTIVATE | SWP_NOZORDER);
+    dirty = true;
+}
+
+LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->Handle(message, wParam, lParam);
+}
+
+void Window::SetPosition(LPARAM lParam) {
+    const float perDip = graphics.Dpi() / 96.0f;
+    input.x = static_cast<float>(GET_X_LPARAM(lParam)) / perDip;
+    input.y = static_cast<float>(GET_Y_LPARAM(lParam)) / perDip;
+    input.inside = true;
+}
+
+void Window::Capture() {
+    if (captureCount++ == 0) {
+        SetCapture(hwnd);
+    }
+}
+
+void Window::Uncapture() {
+    if (captureCount > 0 && --captureCount == 0) {
+        ReleaseCapture();
+    }
+}
+
+void Window::ButtonDown(size_t button, LPARAM lParam) {
+    SetPosition(lParam);
+    input.down[button] = true;
+    input.pressed[button] = true;
+    Capture();
+    dirty = true;
+}
+
+void Window::ButtonUp(size_t button, LPARAM lParam) {
+    SetPosition(lParam);
+    if (input.down[button]) {
+        input.released[button] = true;
+    }
+    input.down[button] = false;
+    Uncapture();
+    dirty = true;
+}
+
+void Window::AddKey(WPARAM vk, LPARAM lParam, bool down, bool system) {
+    KeyEvent key;
+    key.vk = static_cast<int32_t>(vk);
+    key.down = down;
+    key.repeat = down && (lParam & (1 << 30)) != 0;
+    key.system = system;
+    input.keys.push_back(key);
+    dirty = true;
+}
+
+LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (OnMessage(message, wParam, lParam, &result)) {
+        return result;
+    }
+    const auto xButton = [wParam] { return HIWORD(wParam) == XBUTTON1 ? Button::X1 : Button::X2; };
+    switch (message) {
+    case WM_MOUSEMOVE:
+        SetPosition(lParam);
+        input.moved = true;
+        if (!trackingLeave) {
+            TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, hwnd, 0};
+            TrackMouseEvent(&track);
+            trackingLeave = true;
+        }
+        dirty = true;
+        return 0;
+    case WM_MOUSELEAVE:
+        trackingLeave = false;
+        if (captureCount == 0) {
+            input.inside = false;
+        }
+        dirty = true;
+        return 0;
+    case WM_LBUTTONDOWN:
+        ButtonDown(Button::Left, lParam);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        ButtonDown(Button::Left, lParam);
+        input.doubleClicked = true;
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        ButtonDown(Button::Right, lParam);
+        return 0;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        ButtonDown(Button::Middle, lParam);
+        return 0;
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONDBLCLK:
+        ButtonDown(xButton(), lParam);
+        return TRUE;
+    case WM_LBUTTONUP:
+        ButtonUp(Button::Left, lParam);
+        return 0;
+    case WM_RBUTTONUP:
+        ButtonUp(Button::Right, lParam);
+        return 0;
+    case WM_MBUTTONUP:
+        ButtonUp(Button::Middle, lParam);
+        return 0;
+    case WM_XBUTTONUP:
+        ButtonUp(xButton(), lParam);
+        return TRUE;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != hwnd) {
+            captureCount = 0;
+            for (size_t b = 0; b < Button::Count; ++b) {
+                if (input.down[b]) {
+                    input.released[b] = true;
+                    input.down[b] = false;
+                }
+            }
+        }
+        return 0;
+    case WM_MOUSEWHEEL:
+        input.wheel += static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam));
+        dirty = true;
+        return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        AddKey(wParam, lParam, true, message == WM_SYSKEYDOWN);
+        // Alt+F4 goes on to the system, which turns it into WM_CLOSE; other Alt keys stop here so
+        // they do not open the system menu.
+        if (message == WM_SYSKEYDOWN && wParam != VK_F4) {
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        AddKey(wParam, lParam, false, message == WM_SYSKEYUP);
+        return message == WM_SYSKEYUP ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_CHAR:
+        // Ctrl+letter combinations arrive as control characters (Ctrl+A is 1): they are commands,
+        // not text. Surrogate halves arrive one message each and are kept in order.
+        if (wParam >= 32 || wParam == 8 || wParam == 9 || wParam == 13) {
+            input.text.push_back(static_cast<wchar_t>(wParam));
+        }
+        dirty = true;
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT) {
+            const LPCWSTR cursor = ui.cursor != 0 ? MAKEINTRESOURCEW(ui.cursor) : IDC_ARROW;
+            SetCursor(LoadCursorW(nullptr, cursor));
+            return TRUE;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_NCHITTEST:
+        return clickThrough ? HTTRANSPARENT : DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) {
+            if (inFrame) {
+                resizePending = true;
+            } else {
+                graphics.Resize();
+            }
+        }
+        dirty = true;
+        return 0;
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        const float dpi = static_cast<float>(HIWORD(wParam));
+        if (fitToWorkArea) {
+            Refit(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), dpi, suggested->left, suggested->top);
+        } else {
+            SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOACTIVATE | SWP_NOZORDER);
+            graphics.SetDpi(dpi);
+            dirty = true;
+        }
+        return 0;
+    }
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+        if (fitToWorkArea && (message == WM_DISPLAYCHANGE || wParam == SPI_SETWORKAREA)) {
+            RECT rect = {};
+            GetWindowRect(hwnd, &rect);
+            Refit(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), static_cast<float>(GetDpiForWindow(hwnd)),
+                  rect.left, rect.top);
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_ACTIVATE:
+        dirty = true;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_PAINT: {
+        // Validate only: frames draw when the main loop finds them due.
+        PAINTSTRUCT paint;
+        BeginPaint(hwnd, &paint);
+        EndPaint(hwnd, &paint);
+        dirty = true;
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_CLOSE: {
+        bool cancel = false;
+        OnClose(&cancel);
+        if (!cancel) {
+            DestroyWindow(hwnd);
+        }
+        return 0;
+    }
+    case WM_DESTROY: {
+        OnDestroy();
+        graphics.ReleaseTargets();
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        hwnd = nullptr;
+        if (onDestroyed) {
+            // Run later from the dispatcher, never inside the window procedure.
+            Async::Post(onDestroyed);
+        }
+        return 0;
+    }
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace Lorvex::UI

@@ -1,0 +1,133 @@
+#pragma once
+// The base of every top-level window: the Win32 window, its drawing surface and its widget
+// context. The window procedure turns mouse, keyboard and text messages into the input record
+// the Ui reads in the next frame, keeps the surface in step with size and DPI, and marks the
+// window dirty; the main loop asks NextFrameDelay when a frame is due and calls Frame to draw it.
+// UI thread only (the thread that created the window). Create reports failure by false; a frame
+// whose surface cannot be made is skipped and retried later, backing off while it keeps failing.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "graphics/Graphics.h"
+#include "ui/Input.h"
+#include "ui/Ui.h"
+
+namespace Lorvex::UI {
+
+class Window {
+public:
+    struct Options {
+        std::wstring title;
+        DWORD style = WS_OVERLAPPEDWINDOW;
+        DWORD exStyle = 0;  // the flags below add their bits
+        int x = CW_USEDEFAULT;
+        int y = CW_USEDEFAULT;
+        int width = 800;  // client size in DIPs
+        int height = 600;
+        HWND parent = nullptr;
+        bool composition = false;   // present through DirectComposition
+        bool clickThrough = false;  // opaque, layered, transparent to the mouse
+        bool topmost = false;
+        bool noActivate = false;
+        int showCommand = SW_SHOW;   // 0: not shown by Create
+        bool fitToWorkArea = false;  // scaled down to fit the monitor's work area
+    };
+
+    // Test seams of frame pacing: the clock, the display's refresh period and whether this
+    // process owns the foreground window. An empty function restores the system's.
+    struct PacingSeams {
+        std::function<double()> now;
+        std::function<double()> refreshPeriod;
+        std::function<bool()> foreground;
+    };
+
+    static constexpr const wchar_t* kClassName = L"Lorvex.Window";
+
+    Window();
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Makes the window and its surface; false when either cannot be made (the window is then
+    // destroyed again).
+    bool Create(const Options& options);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // ---- Frames (ui/WindowFrame.cpp) ----
+
+    // Seconds after lastFrameTime at which the next frame is due; 0 at once, negative when idle.
+    double NextFrameDelay() const;
+    // Draws one frame: surface, Ui frame start, Draw, Ui frame end, present, input cleared.
+    void Frame();
+    // Seconds of one display refresh, asked of the compositor at most every two seconds.
+    static double RefreshPeriod();
+    // The clock frames are timed with: Async::Now unless a test replaced it.
+    static double Clock();
+    static void SetPacingSeamsForTesting(PacingSeams seams);
+    // Frames drawn by every window of the process since it started (benchmarks read it).
+    static uint64_t FramesDrawn();
+
+    // The live windows in order of construction.
+    static const std::vector<Window*>& All();
+
+    // The work-area fitting rule: the scale at which the remembered client size fits the
+    // monitor (1 without fitting), and moving and sizing the window by it.
+    float FitScale(HMONITOR monitor, float dpi) const;
+    void Refit(HMONITOR monitor, float dpi, int x, int y);
+
+    // ---- Hooks ----
+
+    virtual void Draw() = 0;
+    // Sees every message first; true makes Handle return *result.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) { return false; }
+    // Setting *cancel keeps the window open.
+    virtual void OnClose(bool* cancel) {}
+    virtual void OnDestroy() {}
+    virtual Color BackgroundColor() { return {0, 0, 0, 1}; }
+
+    // ---- State ----
+
+    std::function<void()> onDestroyed;  // posted to the dispatcher when the window is destroyed
+    Graphics graphics;
+    Ui ui{graphics};
+    Input input;
+    HWND hwnd = nullptr;
+    bool fitToWorkArea = false;
+    int fitWidth = 0;
+    int fitHeight = 0;
+    bool dirty = true;  // the next frame is due at once
+    bool inFrame = false;
+    bool resizePending = false;  // a size change that arrived while drawing
+    bool continuous = false;
+    bool continuousPaced = false;
+    double continuousPeriod = 0;
+    bool trackingLeave = false;
+    bool clickThrough = false;
+    double lastFrameTime = 0;
+    int captureCount = 0;
+    // While the surface cannot be made: seconds to wait before the next attempt (0 when it can).
+    double surfaceRetryDelay = 0;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void SetPosition(LPARAM lParam);
+    void Capture();
+    void Uncapture();
+    void ButtonDown(size_t button, LPARAM lParam);
+    void ButtonUp(size_t button, LPARAM lParam);
+    void AddKey(WPARAM vk, LPARAM lParam, bool down, bool system);
+    // Makes the surface ready, rebuilding it (and the device) when it was lost; false backs off.
+    bool ReadySurface();
+    void SurfaceFailed();
+};
+
+// After the device reported itself removed or reset: makes a new device, drops the pictures made
+// on the old one and rebuilds every window's surface. False when the new device or a surface
+// cannot be made yet; those windows retry on their next due frame. UI thread only.
+bool RebuildDevice();
+
+}  // namespace Lorvex::UI

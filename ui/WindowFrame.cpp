@@ -1,0 +1,186 @@
+// Frame production: when a window wants its next frame, drawing one, the display's refresh
+// period, and rebuilding the surfaces after the device was lost.
+
+#include <windows.h>
+
+#include <dwmapi.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "foundation/Async.h"
+#include "graphics/Device.h"
+#include "graphics/Images.h"
+#include "ui/FramePacing.h"
+#include "ui/Window.h"
+
+namespace Lorvex::UI {
+namespace {
+
+Window::PacingSeams& Seams() {
+    static Window::PacingSeams seams;
+    return seams;
+}
+
+uint64_t framesDrawn = 0;
+
+// While a surface cannot be made the wait doubles from the first to the last value.
+constexpr double kFirstRetryDelay = 0.05;
+constexpr double kLastRetryDelay = 1.0;
+
+bool ProcessInForeground() {
+    if (Seams().foreground) {
+        return Seams().foreground();
+    }
+    const HWND foreground = GetForegroundWindow();
+    DWORD process = 0;
+    if (foreground) {
+        GetWindowThreadProcessId(foreground, &process);
+    }
+    return foreground && process == GetCurrentProcessId();
+}
+
+bool DeviceLost(HRESULT hr) {
+    return hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET) ||
+           hr == static_cast<HRESULT>(DXGI_ERROR_DEVICE_REMOVED) || hr == static_cast<HRESULT>(DXGI_ERROR_DEVICE_RESET);
+}
+
+}  // namespace
+
+double Window::Clock() {
+    return Seams().now ? Seams().now() : Async::Now();
+}
+
+void Window::SetPacingSeamsForTesting(PacingSeams seams) {
+    Seams() = std::move(seams);
+}
+
+uint64_t Window::FramesDrawn() {
+    return framesDrawn;
+}
+
+double Window::RefreshPeriod() {
+    if (Seams().refreshPeriod) {
+        return Seams().refreshPeriod();
+    }
+    static double cachedPeriod = Pacing::kDefaultPeriod;
+    static double lastPeriodRead = -1e9;
+    const double now = Clock();
+    if (now - lastPeriodRead < 2) {
+        return cachedPeriod;
+    }
+    // Also after a failed query, so a failure is retried only two seconds later.
+    lastPeriodRead = now;
+    DWM_TIMING_INFO timing = {};
+    timing.cbSize = sizeof(timing);
+    if (SUCCEEDED(DwmGetCompositionTimingInfo(nullptr, &timing))) {
+        cachedPeriod =
+            Pacing::PeriodFromRate(timing.rateRefresh.uiNumerator, timing.rateRefresh.uiDenominator, cachedPeriod);
+    }
+    return cachedPeriod;
+}
+
+double Window::NextFrameDelay() const {
+    if (surfaceRetryDelay > 0) {
+        return surfaceRetryDelay;
+    }
+    Pacing::Demand demand;
+    demand.dirty = dirty || ui.redraw;
+    demand.animating = ui.animating;
+    demand.continuous = continuous;
+    demand.continuousPaced = continuousPaced;
+    demand.continuousPeriod = continuousPeriod;
+    return Pacing::FrameDelay(demand, RefreshPeriod(), ProcessInForeground());
+}
+
+void Window::SurfaceFailed() {
+    // Retried when the loop finds the window due again, later each time, so a surface that
+    // cannot be made costs no busy loop.
+    surfaceRetryDelay = surfaceRetryDelay > 0 ? std::min(surfaceRetryDelay * 2, kLastRetryDelay) : kFirstRetryDelay;
+}
+
+bool Window::ReadySurface() {
+    if (!graphics.Context() && !(Graphics::Device::Initialize() && graphics.Initialize(hwnd, graphics.Composition()))) {
+        return false;
+    }
+    return graphics.EnsureTargets();
+}
+
+void Window::Frame() {
+    if (!hwnd) {
+        return;
+    }
+    const double now = Clock();
+    float dt = lastFrameTime > 0 ? static_cast<float>(now - lastFrameTime) : 1.0f / 60;
+    dt = std::clamp(dt, 0.0f, 0.05f);
+    lastFrameTime = now;
+    dirty = false;
+
+    if (!ReadySurface()) {
+        SurfaceFailed();
+        return;
+    }
+    surfaceRetryDelay = 0;
+
+    graphics.BeginFrame();
+    const bool sawInput = input.SawInput();
+    const uint64_t hoverBefore = ui.hover;
+    const Color background = BackgroundColor();
+    graphics.Context()->Clear(D2D1::ColorF(background.r, background.g, background.b, background.a));
+    input.ctrl = GetKeyState(VK_CONTROL) < 0;
+    input.shift = GetKeyState(VK_SHIFT) < 0;
+    input.alt = GetKeyState(VK_MENU) < 0;
+    ui.BeginFrame(input, now, dt);
+
+    inFrame = true;
+    Draw();
+    ui.EndFrame();
+
+    bool lost = DeviceLost(graphics.Context()->EndDraw());
+    if (!lost && graphics.SwapChain()) {
+        lost = DeviceLost(graphics.SwapChain()->Present(0, 0));
+    }
+    if (!lost) {
+        graphics.EndFrame();
+    }
+    inFrame = false;
+    ++framesDrawn;
+
+    input.ClearFrame();
+    if (resizePending) {
+        resizePending = false;
+        graphics.Resize();
+        dirty = true;
+    }
+    if (sawInput || ui.hover != hoverBefore) {
+        dirty = true;
+    }
+    if (lost) {
+        RebuildDevice();
+    }
+}
+
+bool RebuildDevice() {
+    // Pictures and glows live on the old device: none of them may be drawn on the new one.
+    Images::ForgetAllImages();
+    for (Window* window : Window::All()) {
+        window->graphics.ReleaseTargets();
+    }
+    Graphics::Device::Release();
+    bool ready = Graphics::Device::Initialize();
+    for (Window* window : Window::All()) {
+        if (!window->hwnd) {
+            continue;
+        }
+        const float dpi = window->graphics.Dpi();
+        const bool made = ready && window->graphics.Initialize(window->hwnd, window->graphics.Composition());
+        if (made && window->graphics.Dpi() != dpi) {
+            window->graphics.SetDpi(dpi);
+        }
+        window->dirty = true;
+        ready = ready && made;
+    }
+    return ready;
+}
+
+}  // namespace Lorvex::UI
