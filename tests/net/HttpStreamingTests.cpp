@@ -228,9 +228,12 @@ TEST(HttpCancel, CancelEndsAStalledStreamPromptly) {
     EXPECT_EQ(response.error, L"Cancelled");
     EXPECT_EQ(response.headers.at(L"x-kind"), L"c");
 
-    // The transfer left behind does not hold up the next one.
+    // The transfer left behind does not hold up the next one, not even to the same server, whose
+    // stalled connection it still keeps open.
     FakeHttpServer next(FakeReply().Body("fine"));
     EXPECT_EQ(Get(next.Url(L"/")).body, "fine");
+    server.Enqueue(FakeReply().Body("again"));
+    EXPECT_EQ(Get(server.Url(L"/again")).body, "again");
 }
 
 TEST(HttpCancel, CancelEndsTheWaitForASilentServer) {

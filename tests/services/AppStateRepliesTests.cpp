@@ -217,11 +217,11 @@ TEST_F(AppStateReplies, DeletingTheCharacterMidReplyLeavesNoFolderAndUploadsNoCh
 }
 
 TEST_F(AppStateReplies, EditsAndDeletionsStopOnlyTheRepliesOfTheChatsTheyTouch) {
-    // The fake provider answers one connection at a time: Ana's request waits behind Bea's first,
-    // so Ana's reply is still running while Bea's chat is edited and then emptied.
-    server_.Enqueue(FakeReply::EventStream().AwaitRelease().Body(Delta("tarde")).Body(SseData("[DONE]")));
-    server_.Enqueue(StreamedReply({"sigo aqui"}));
-    server_.Enqueue(StreamedReply({"tarde"}));
+    // Bea's replies stall until they are stopped; Ana's waits for the release, so it is still
+    // running while Bea's chat is edited and then emptied.
+    server_.Enqueue(FakeReply::EventStream().Stall());
+    server_.Enqueue(FakeReply::EventStream().AwaitRelease().Body(Delta("sigo aqui")).Body(SseData("[DONE]")));
+    server_.Enqueue(FakeReply::EventStream().Stall());
     auto ana = AddCharacter(L"Ana");
     auto bea = AddCharacter(L"Bea");
     state().OpenCharacter(bea);
@@ -231,6 +231,7 @@ TEST_F(AppStateReplies, EditsAndDeletionsStopOnlyTheRepliesOfTheChatsTheyTouch) 
     state().OpenCharacter(ana);
     const auto anaChat = state().currentChat;
     state().SendMessage(L"Hola Ana");
+    ASSERT_TRUE(server_.WaitForRequests(2));  // so that Ana's, not Bea's next, takes the second reply
     const Async::Cancel background = state().runningReplies.back().cancel;
 
     state().OpenCharacter(bea);

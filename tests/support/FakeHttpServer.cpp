@@ -4,11 +4,13 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <list>
 #include <mutex>
 #include <thread>
 
@@ -16,7 +18,7 @@ namespace Lorvex::Testing {
 
 namespace {
 
-// Every wait of the server thread is cut into slices this long so that it notices a stop.
+// Every wait of a server thread is cut into slices this long so that it notices a stop.
 constexpr int kSliceMs = 10;
 // The longest a reply waits for a gate or holds a stalled connection.
 constexpr int kHoldLimitMs = 30000;
@@ -238,8 +240,19 @@ struct FakeHttpServer::State {
     std::vector<RecordedRequest> requests;
     int released = 0;
     bool stopping = false;
+    // The ticket of the connection whose turn it is to take a reply; tickets go out as connections
+    // are accepted.
+    uint64_t turn = 0;
 
+    // The accepting thread, and the connections it started; only the accepting thread touches
+    // `connections` and `accepted`.
     std::thread thread;
+    struct Connection {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    std::list<Connection> connections;
+    uint64_t accepted = 0;
 
     bool Stopping() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -418,19 +431,27 @@ struct FakeHttpServer::State {
         }
     }
 
-    void Serve(Socket& connection) {
+    // Runs on the connection's own thread. The reply is taken in accept order, not in the order the
+    // requests happen to be complete, so the n-th connection still gets the n-th reply; one that
+    // sends no request takes none but still passes the turn on.
+    void Serve(SOCKET handle, uint64_t ticket) {
+        Socket connection(handle);
         MakeNonBlocking(connection.Get());
         std::optional<RecordedRequest> request = ReadRequest(connection.Get());
-        if (!request) {
-            return;
-        }
         std::optional<FakeReply> reply;
         {
-            std::lock_guard<std::mutex> lock(mutex);
-            requests.push_back(std::move(*request));
-            if (!replies.empty()) {
-                reply = std::move(replies.front());
-                replies.pop_front();
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this, ticket] { return stopping || turn == ticket; });
+            if (stopping) {
+                return;
+            }
+            ++turn;
+            if (request) {
+                requests.push_back(std::move(*request));
+                if (!replies.empty()) {
+                    reply = std::move(replies.front());
+                    replies.pop_front();
+                }
             }
         }
         changed.notify_all();
@@ -442,17 +463,42 @@ struct FakeHttpServer::State {
         }
     }
 
-    void Main() {
-        while (!Stopping()) {
-            const int ready = WaitReady(listener.Get(), false, kSliceMs);
-            if (ready <= 0) {
-                continue;
-            }
-            Socket connection(accept(listener.Get(), nullptr, nullptr));
-            if (connection.IsValid()) {
-                Serve(connection);
+    void JoinFinished() {
+        for (auto it = connections.begin(); it != connections.end();) {
+            if (it->finished->load()) {
+                it->thread.join();
+                it = connections.erase(it);
+            } else {
+                ++it;
             }
         }
+    }
+
+    // Accepts until the server stops. Each connection is served on a thread of its own, as a real
+    // server serves them: a stalled reply, or a client that keeps its socket open long after giving
+    // up, holds up no later connection.
+    void Main() {
+        while (!Stopping()) {
+            JoinFinished();
+            if (WaitReady(listener.Get(), false, kSliceMs) <= 0) {
+                continue;
+            }
+            const SOCKET connection = accept(listener.Get(), nullptr, nullptr);
+            if (connection == INVALID_SOCKET) {
+                continue;
+            }
+            auto finished = std::make_shared<std::atomic<bool>>(false);
+            const uint64_t ticket = accepted++;
+            std::thread thread([this, connection, ticket, finished] {
+                Serve(connection, ticket);
+                finished->store(true);
+            });
+            connections.push_back({std::move(thread), std::move(finished)});
+        }
+        for (Connection& connection : connections) {
+            connection.thread.join();
+        }
+        connections.clear();
     }
 };
 

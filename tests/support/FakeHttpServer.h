@@ -1,10 +1,12 @@
 #pragma once
 // An HTTP/1.1 server inside the test program: a Winsock listener on 127.0.0.1 with a port of the
-// system's choosing and a thread of its own. Each test scripts the answers: status and headers, the
-// body in separate writes with pauses or test-controlled gates between them, the framing (length,
-// chunked or until the connection closes), and an early or abortive close. Every request is
-// recorded as it arrived. Connections are served one after another; the n-th gets the n-th reply
-// and any further one is closed without an answer.
+// system's choosing, a thread that accepts and one more per connection. Each test scripts the
+// answers: status and headers, the body in separate writes with pauses or test-controlled gates
+// between them, the framing (length, chunked or until the connection closes), and an early or
+// abortive close. Connections are served at the same time, as a real server serves them, so one
+// that stalls holds up no other; replies still go out in the order the connections were accepted:
+// the n-th connection that sends a request gets the n-th reply and is the n-th recorded request,
+// and any connection after the last reply is closed without an answer.
 
 #include <cstdint>
 #include <memory>
@@ -40,7 +42,8 @@ public:
     // to back may reach the client as one block; an AwaitRelease between them keeps them apart.
     FakeReply& Body(std::string piece);
     FakeReply& Pause(int milliseconds);
-    // Waits until the test calls Release (each Release lets one AwaitRelease through).
+    // Waits until the test calls Release (each Release lets one AwaitRelease through, of whichever
+    // connection takes it first).
     FakeReply& AwaitRelease();
     // Sends nothing more and keeps the connection until the client closes it or the server stops.
     FakeReply& Stall();
@@ -84,7 +87,7 @@ class FakeHttpServer {
 public:
     FakeHttpServer();
     explicit FakeHttpServer(FakeReply reply);
-    // Stops the thread and closes every connection, interrupting a stalled reply.
+    // Stops every thread and closes every connection, interrupting a stalled reply.
     ~FakeHttpServer();
     FakeHttpServer(const FakeHttpServer&) = delete;
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
