@@ -64,6 +64,33 @@ TEST(UiDraw, ClipsCutDrawingWhereTheyCutHitTests) {
     EXPECT_EQ(Testing::Red(surface.At(pixels, 2, 2)), 0);
 }
 
+// Buttons scale about their centre when pressed: what they draw must stay where their hit test
+// looks. Twice about (20, 20) maps local p to 2p - 20, so local 15..25 covers the window's 10..30.
+TEST(UiDraw, ScaleAboutACentreDrawsWhereItHitTests) {
+    Offscreen surface(60, 60);
+    ASSERT_TRUE(surface.Ready());
+    Ui ui(surface.graphics);
+    Input input;
+    surface.Begin();
+    ui.BeginFrame(input, 1, 1.0f / 60);
+    ui.PushScale(2, 20, 20);
+    EXPECT_FLOAT_EQ(ui.offsetX, -20);
+    EXPECT_FLOAT_EQ(ui.offsetY, -20);
+    surface.graphics.FillRect({15, 15, 10, 10}, {1, 0, 0, 1});
+    ui.PopTransform();
+    ui.EndFrame();
+    ASSERT_TRUE(surface.End());
+
+    const auto pixels = surface.Pixels();
+    ASSERT_FALSE(pixels.empty());
+    for (const auto& [x, y] : {std::pair{10, 10}, {29, 29}, {20, 20}}) {
+        EXPECT_TRUE(IsRed(surface.At(pixels, x, y))) << x << "," << y;
+    }
+    for (const auto& [x, y] : {std::pair{9, 15}, {30, 15}, {15, 30}, {35, 35}}) {
+        EXPECT_TRUE(IsWhite(surface.At(pixels, x, y))) << x << "," << y;
+    }
+}
+
 TEST(UiDraw, BuiltInTooltipIsAWhiteBoxWithOutlineAndText) {
     Offscreen surface(300, 200);
     ASSERT_TRUE(surface.Ready());
