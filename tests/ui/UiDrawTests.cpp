@@ -20,13 +20,28 @@ bool IsWhite(uint32_t p) {
     return Testing::Red(p) > 240 && Testing::Green(p) > 240 && Testing::Blue(p) > 240;
 }
 
-TEST(UiDraw, ClipsCutDrawingWhereTheyCutHitTests) {
-    Offscreen surface(100, 80);
-    ASSERT_TRUE(surface.Ready());
-    Ui ui(surface.graphics);
+// An off-screen surface and its Ui; Begin starts a frame of both.
+struct SurfaceAndUi {
+    SurfaceAndUi(int width, int height) : surface(width, height) {}
+    bool Begin() {
+        if (!surface.Ready()) {
+            return false;
+        }
+        surface.Begin();
+        ui.BeginFrame(input, 1, 1.0f / 60);
+        return true;
+    }
+
+    Offscreen surface;
+    Ui ui{surface.graphics};
     Input input;
-    surface.Begin();
-    ui.BeginFrame(input, 1, 1.0f / 60);
+};
+
+TEST(UiDraw, ClipsCutDrawingWhereTheyCutHitTests) {
+    SurfaceAndUi drawn(100, 80);
+    ASSERT_TRUE(drawn.Begin());
+    Offscreen& surface = drawn.surface;
+    Ui& ui = drawn.ui;
     ui.PushTranslate(20, 10);
     ui.PushScale(2, 0, 0);
     ui.PushClip({0, 0, 10, 10});
@@ -67,12 +82,10 @@ TEST(UiDraw, ClipsCutDrawingWhereTheyCutHitTests) {
 // Buttons scale about their centre when pressed: what they draw must stay where their hit test
 // looks. Twice about (20, 20) maps local p to 2p - 20, so local 15..25 covers the window's 10..30.
 TEST(UiDraw, ScaleAboutACentreDrawsWhereItHitTests) {
-    Offscreen surface(60, 60);
-    ASSERT_TRUE(surface.Ready());
-    Ui ui(surface.graphics);
-    Input input;
-    surface.Begin();
-    ui.BeginFrame(input, 1, 1.0f / 60);
+    SurfaceAndUi drawn(60, 60);
+    ASSERT_TRUE(drawn.Begin());
+    Offscreen& surface = drawn.surface;
+    Ui& ui = drawn.ui;
     ui.PushScale(2, 20, 20);
     EXPECT_FLOAT_EQ(ui.offsetX, -20);
     EXPECT_FLOAT_EQ(ui.offsetY, -20);
