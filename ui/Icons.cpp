@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "graphics/Device.h"
 #include "graphics/Geometry.h"
 #include "ui/IconPaths.h"
 
@@ -16,6 +17,10 @@ struct CacheEntry {
 };
 
 struct IconCache {
+    // A geometry draws only on contexts of the factory that made it, and a device rebuilt after a
+    // loss comes with a new factory: the entries belong to this one and start over with another.
+    // Held, so that a new factory can never take its address while the entries are compared.
+    ComPtr<ID2D1Factory1> factory;
     std::array<CacheEntry, kIconCount> entries;
     size_t made = 0;
 };
@@ -40,7 +45,16 @@ ID2D1PathGeometry* IconGeometry(Icon icon) {
     if (!InRange(icon)) {
         return nullptr;
     }
+    ID2D1Factory1* factory = Graphics::Device::Instance().d2dFactory.Get();
+    if (!factory) {
+        // Nothing can be drawn without a device; not remembered as a failure.
+        return nullptr;
+    }
     IconCache& cache = Cache();
+    if (cache.factory.Get() != factory) {
+        cache.factory = ComPtr<ID2D1Factory1>(factory);
+        cache.entries = {};
+    }
     CacheEntry& entry = cache.entries[static_cast<size_t>(icon)];
     if (!entry.made) {
         // A failure is kept too: the factory that failed once is not asked again every frame.

@@ -1,8 +1,9 @@
 #pragma once
 // The built-in pictograms: vector shapes in a 24 x 24 box, filled in one colour and scaled to fit
-// a rectangle. Each shape is made into a path geometry once per process (the geometries belong
-// to the Direct2D factory and serve every window). UI thread only. A value outside the
-// enumeration, or a geometry the factory could not make, draws nothing.
+// a rectangle. Each shape is made into a path geometry once per Direct2D factory (the geometries
+// belong to the factory and serve every window; a device rebuilt after a loss has a new factory
+// and gets new geometries). UI thread only. A value outside the enumeration, a geometry the
+// factory could not make, or drawing before the device exists, draws nothing.
 
 #include <cstddef>
 #include <cstdint>
@@ -116,8 +117,9 @@ inline constexpr int32_t kIconCount = 94;
 // outside the enumeration.
 std::string_view PathData(Icon icon);
 
-// The icon's geometry, made on first use and kept for the life of the process; the cache owns
-// it. Null outside the enumeration, or when the factory failed (which is not retried).
+// The icon's geometry, made on first use and kept while the device's factory lasts; the cache
+// owns it. Null outside the enumeration, without a device, or when the factory failed (which is
+// not retried with the same factory).
 ID2D1PathGeometry* IconGeometry(Icon icon);
 
 // How many geometries the cache has made so far, for tests of the cache.

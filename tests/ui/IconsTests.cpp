@@ -168,6 +168,41 @@ TEST(Icons, IconFitsTheRectCentredAndIsMadeOnceForTwoSurfaces) {
     EXPECT_EQ(IconGeometry(Icon::Stop), geometry);
 }
 
+// A geometry serves only contexts of the factory that made it (Windows fails the frame with
+// D2DERR_WRONG_FACTORY). After a lost device is rebuilt with a new factory, an icon must come
+// from the new one, or every frame that draws an icon fails from then on.
+TEST(Icons, RebuiltDeviceGetsGeometriesOfItsOwnFactory) {
+    ASSERT_TRUE(Testing::GraphicsReady());
+    const auto factoryOf = [](ID2D1PathGeometry* geometry) {
+        ComPtr<ID2D1Factory> factory;
+        if (geometry) {
+            geometry->GetFactory(factory.Put());
+        }
+        return factory;
+    };
+    const auto current = [] { return static_cast<ID2D1Factory*>(Graphics::Device::Instance().d2dFactory.Get()); };
+    ASSERT_EQ(factoryOf(IconGeometry(Icon::Check)).Get(), current());
+
+    Graphics::Device::Release();
+    // No factory at all: nothing to draw with, and nothing remembered as a failure either.
+    EXPECT_EQ(IconGeometry(Icon::Close), nullptr);
+    ASSERT_TRUE(Graphics::Device::Initialize());
+    for (const Icon icon : {Icon::Check, Icon::Close}) {
+        ID2D1PathGeometry* geometry = IconGeometry(icon);
+        ASSERT_NE(geometry, nullptr) << static_cast<int>(icon);
+        EXPECT_EQ(factoryOf(geometry).Get(), current()) << static_cast<int>(icon);
+    }
+
+    Offscreen surface(40, 40);
+    ASSERT_TRUE(surface.Ready());
+    surface.Begin();
+    DrawIcon(surface.graphics, Icon::Stop, {0, 0, 24, 24}, {0, 0, 0, 1});
+    ASSERT_TRUE(surface.End());
+    const auto pixels = surface.Pixels();
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_EQ(surface.At(pixels, 12, 12), kBlack);
+}
+
 // A negative height would flip the icon into view above the rect.
 TEST(Icons, RectWithoutAreaDrawsNothing) {
     Offscreen surface(32, 32);

@@ -130,22 +130,27 @@ TEST_F(UiTooltip, MovingRestartsTheDelayAndTheAnchorFollows) {
 }
 
 TEST_F(UiTooltip, PressHidesItUntilThePointerLeavesAndReturns) {
-    Enter();
-    Frame(0.1f);
-    EXPECT_TRUE(Frame(0.5f));
-    h.Press();
-    EXPECT_FALSE(Frame());
-    EXPECT_FALSE(h.ui.animating);
-    h.Release();
-    EXPECT_FALSE(Frame());
-    EXPECT_FALSE(Frame(0.5f));  // resting again does not bring it back
+    for (const size_t button : {Button::Left, Button::Right}) {
+        SCOPED_TRACE(button);
+        Enter();
+        Frame(0.1f);
+        EXPECT_TRUE(Frame(0.5f));
+        h.Press(button);
+        EXPECT_FALSE(Frame());
+        EXPECT_FALSE(h.ui.animating);
+        h.Release(button);
+        EXPECT_FALSE(Frame());
+        EXPECT_FALSE(Frame(0.5f));  // resting again does not bring it back
 
-    h.MoveTo(300, 300);  // away
-    Frame();
-    EXPECT_EQ(h.ui.tooltipId, 0u);
-    Enter();
-    EXPECT_FALSE(Frame(0.1f));
-    EXPECT_TRUE(Frame(0.5f));
+        h.MoveTo(300, 300);  // away
+        Frame();
+        EXPECT_EQ(h.ui.tooltipId, 0u);
+        Enter();
+        EXPECT_FALSE(Frame(0.1f));
+        EXPECT_TRUE(Frame(0.5f));
+        h.MoveTo(300, 300);
+        Frame();
+    }
 }
 
 TEST_F(UiTooltip, OnlyTheHoveredWidgetWithATextShowsOne) {

@@ -20,13 +20,28 @@ bool IsWhite(uint32_t p) {
     return Testing::Red(p) > 240 && Testing::Green(p) > 240 && Testing::Blue(p) > 240;
 }
 
-TEST(UiDraw, ClipsCutDrawingWhereTheyCutHitTests) {
-    Offscreen surface(100, 80);
-    ASSERT_TRUE(surface.Ready());
-    Ui ui(surface.graphics);
+// An off-screen surface and its Ui; Begin starts a frame of both.
+struct SurfaceAndUi {
+    SurfaceAndUi(int width, int height) : surface(width, height) {}
+    bool Begin() {
+        if (!surface.Ready()) {
+            return false;
+        }
+        surface.Begin();
+        ui.BeginFrame(input, 1, 1.0f / 60);
+        return true;
+    }
+
+    Offscreen surface;
+    Ui ui{surface.graphics};
     Input input;
-    surface.Begin();
-    ui.BeginFrame(input, 1, 1.0f / 60);
+};
+
+TEST(UiDraw, ClipsCutDrawingWhereTheyCutHitTests) {
+    SurfaceAndUi drawn(100, 80);
+    ASSERT_TRUE(drawn.Begin());
+    Offscreen& surface = drawn.surface;
+    Ui& ui = drawn.ui;
     ui.PushTranslate(20, 10);
     ui.PushScale(2, 0, 0);
     ui.PushClip({0, 0, 10, 10});
@@ -62,6 +77,31 @@ TEST(UiDraw, ClipsCutDrawingWhereTheyCutHitTests) {
     EXPECT_TRUE(IsWhite(surface.At(pixels, 25, 30)));
     EXPECT_EQ(Testing::Blue(surface.At(pixels, 2, 2)), 255);
     EXPECT_EQ(Testing::Red(surface.At(pixels, 2, 2)), 0);
+}
+
+// Buttons scale about their centre when pressed: what they draw must stay where their hit test
+// looks. Twice about (20, 20) maps local p to 2p - 20, so local 15..25 covers the window's 10..30.
+TEST(UiDraw, ScaleAboutACentreDrawsWhereItHitTests) {
+    SurfaceAndUi drawn(60, 60);
+    ASSERT_TRUE(drawn.Begin());
+    Offscreen& surface = drawn.surface;
+    Ui& ui = drawn.ui;
+    ui.PushScale(2, 20, 20);
+    EXPECT_FLOAT_EQ(ui.offsetX, -20);
+    EXPECT_FLOAT_EQ(ui.offsetY, -20);
+    surface.graphics.FillRect({15, 15, 10, 10}, {1, 0, 0, 1});
+    ui.PopTransform();
+    ui.EndFrame();
+    ASSERT_TRUE(surface.End());
+
+    const auto pixels = surface.Pixels();
+    ASSERT_FALSE(pixels.empty());
+    for (const auto& [x, y] : {std::pair{10, 10}, {29, 29}, {20, 20}}) {
+        EXPECT_TRUE(IsRed(surface.At(pixels, x, y))) << x << "," << y;
+    }
+    for (const auto& [x, y] : {std::pair{9, 15}, {30, 15}, {15, 30}, {35, 35}}) {
+        EXPECT_TRUE(IsWhite(surface.At(pixels, x, y))) << x << "," << y;
+    }
 }
 
 TEST(UiDraw, BuiltInTooltipIsAWhiteBoxWithOutlineAndText) {
