@@ -195,6 +195,16 @@ TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
     EXPECT_TRUE(destroyedCallback);
 }
 
+TEST_F(WindowTest, AWindowClosedWhileItDrawsEndsThatFrameQuietly) {
+    // A modal loop inside a frame (a file dialog) may deliver a close: the surface is gone when
+    // the drawing returns.
+    window.onDraw = [&] { SendMessageW(hwnd, WM_CLOSE, 0, 0); };
+    window.Frame();
+    EXPECT_EQ(window.hwnd, nullptr);
+    EXPECT_EQ(window.destroyed, 1);
+    EXPECT_FALSE(window.inFrame);
+}
+
 TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) {
     EXPECT_EQ(FramesOver(0.1), 1);  // the first frame
     EXPECT_FLOAT_EQ(window.lastDt, 1.0f / 60);
