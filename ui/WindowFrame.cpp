@@ -173,7 +173,7 @@ bool RebuildDevice() {
     for (Window* window : Window::All()) {
         window->graphics.ReleaseTargets();
     }
-    Graphics::Device::Release();
+    Graphics::Device::ReleaseDevice();
     bool ready = Graphics::Device::Initialize();
     for (Window* window : Window::All()) {
         if (!window->hwnd) {

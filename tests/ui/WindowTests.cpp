@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "foundation/Async.h"
+#include "graphics/Device.h"
 #include "tests/support/GfxOffscreen.h"
+#include "ui/Icons.h"
 #include "ui/Window.h"
 
 namespace Lorvex::UI {
@@ -203,6 +205,21 @@ TEST_F(WindowTest, AWindowClosedWhileItDrawsEndsThatFrameQuietly) {
     EXPECT_EQ(window.hwnd, nullptr);
     EXPECT_EQ(window.destroyed, 1);
     EXPECT_FALSE(window.inFrame);
+}
+
+TEST_F(WindowTest, AfterTheDeviceIsRebuiltTheWindowDrawsAndKeepsItsGeometries) {
+    EXPECT_EQ(FramesOver(0.1), 1);
+    // Icon geometries are made once for the whole process; Direct2D draws a geometry only with a
+    // context of the factory that made it.
+    ID2D1PathGeometry* icon = Material::IconGeometry(static_cast<Material::Icon>(0));
+    ASSERT_NE(icon, nullptr);
+
+    ASSERT_TRUE(RebuildDevice());
+    ComPtr<ID2D1Factory> factory;
+    icon->GetFactory(factory.Put());
+    EXPECT_EQ(factory.Get(), static_cast<ID2D1Factory*>(Graphics::Device::Instance().d2dFactory.Get()));
+    ASSERT_NE(window.graphics.Context(), nullptr);
+    EXPECT_EQ(FramesOver(0.1), 1);
 }
 
 TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) {
