@@ -235,6 +235,12 @@ TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) 
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_FLOAT_EQ(steps[0], 0.05f);
 
+    // Something moved under the still pointer: the hover owner changes without input, and one
+    // more frame shows it.
+    window.onDraw = [&] { window.ui.nextHover = 42; };
+    window.dirty = true;
+    EXPECT_EQ(FramesOver(1.0), 2);
+
     // Something that animates for ten frames gets ten frames, then the window is idle again.
     int left = 10;
     window.onDraw = [&] { window.ui.animating = --left > 0; };
