@@ -24,13 +24,17 @@ public:
             onDraw();
         }
     }
-    void OnClose(bool* cancel) override { *cancel = keepOpen; }
+    void OnClose(bool* cancel) override {
+        ++closes;
+        *cancel = keepOpen;
+    }
     void OnDestroy() override { ++destroyed; }
 
     std::function<void()> onDraw;
     int draws = 0;
     float lastDt = 0;
     bool keepOpen = false;
+    int closes = 0;
     int destroyed = 0;
 };
 
@@ -185,6 +189,17 @@ TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(window.hwnd, hwnd);
     EXPECT_EQ(window.destroyed, 0);
+
+    // Alt+F4 goes on to the system, which asks the window to close; other Alt keys do not.
+    constexpr LPARAM kAltDown = 1 << 29;
+    Send(WM_SYSKEYDOWN, 'X', 1 | kAltDown);
+    Send(WM_SYSKEYDOWN, VK_F4, 1 | kAltDown);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&msg);
+    }
+    EXPECT_EQ(window.closes, 2);
+    EXPECT_TRUE(IsWindow(hwnd));
 
     window.keepOpen = false;
     Send(WM_CLOSE);
