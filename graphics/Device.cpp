@@ -53,6 +53,18 @@ void Graphics::Device::Release() {
     Instance().ReleaseMembers();
 }
 
+void Graphics::Device::ReleaseDevice() {
+    Device& device = Instance();
+    device.compositionDevice.Reset();
+    device.resourceContext.Reset();
+    device.d2dDevice.Reset();
+    device.dxgiFactory.Reset();
+    device.dxgiDevice.Reset();
+    device.d3dContext.Reset();
+    device.d3dDevice.Reset();
+    device.deviceLevel2 = device.contextLevel2 = false;
+}
+
 void Graphics::Device::ReleaseMembers() {
     compositionDevice.Reset();
     wicFactory.Reset();
@@ -100,14 +112,18 @@ bool Graphics::Device::Initialize() {
         }
     }
 
-    D2D1_FACTORY_OPTIONS options = {D2D1_DEBUG_LEVEL_NONE};
-    device.factoryLevel3 = SUCCEEDED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, D2DExtra::IID_Factory3,
-                                                       &options, device.d2dFactory.PutVoid())) &&
-                           device.d2dFactory;
-    if (!device.factoryLevel3 && (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory1),
-                                                           &options, device.d2dFactory.PutVoid())) ||
-                                  !device.d2dFactory)) {
-        return false;
+    // A factory kept from a lost device is used again: what it made stays drawable.
+    if (!device.d2dFactory) {
+        D2D1_FACTORY_OPTIONS options = {D2D1_DEBUG_LEVEL_NONE};
+        device.factoryLevel3 = SUCCEEDED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, D2DExtra::IID_Factory3,
+                                                           &options, device.d2dFactory.PutVoid())) &&
+                               device.d2dFactory;
+        if (!device.factoryLevel3 &&
+            (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory1), &options,
+                                      device.d2dFactory.PutVoid())) ||
+             !device.d2dFactory)) {
+            return false;
+        }
     }
 
     // ID2D1Factory3::CreateDevice makes the same object as the 1.1 call; its level-2 interface is
@@ -127,17 +143,16 @@ bool Graphics::Device::Initialize() {
         return false;
     }
 
-    device.dwriteFactory.Reset();
-    if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory3),
-                                   reinterpret_cast<IUnknown**>(device.dwriteFactory.Put()))) ||
+    if ((!device.dwriteFactory &&
+         FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory3),
+                                    reinterpret_cast<IUnknown**>(device.dwriteFactory.Put())))) ||
         !device.dwriteFactory) {
         device.d2dDevice.Reset();
         return false;
     }
 
-    device.wicFactory.Reset();
-    if (FAILED(CoCreateInstance(kWicFactory2, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
-                                device.wicFactory.PutVoid())) ||
+    if ((!device.wicFactory && FAILED(CoCreateInstance(kWicFactory2, nullptr, CLSCTX_INPROC_SERVER,
+                                                       __uuidof(IWICImagingFactory), device.wicFactory.PutVoid()))) ||
         !device.wicFactory) {
         device.d2dDevice.Reset();
         return false;

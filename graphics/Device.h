@@ -30,6 +30,10 @@ public:
     static bool Initialize();
     // Releases every member in reverse order of creation.
     static void Release();
+    // After the device was removed or reset: releases the Direct3D, DXGI, Direct2D device and
+    // composition objects and keeps the factories, so that geometries, stroke styles and text
+    // formats made before stay usable with the device that Initialize makes next.
+    static void ReleaseDevice();
 
     // A path geometry filled by the filler with the given fill mode; null on failure.
     static ComPtr<ID2D1PathGeometry> MakePathGeometry(const std::function<void(ID2D1GeometrySink*)>& filler,

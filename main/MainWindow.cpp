@@ -38,6 +38,9 @@ bool MainWindow::Open() {
     if (!Create(options)) {
         return false;
     }
+    // The frame was computed while creation's messages still went to DefWindowProcW: asked again
+    // now, the client area covers the whole window from the first frame, not only after a resize.
+    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     // Whatever a service changes is drawn in the next frame.
     Services::AppState::Instance().OnChanged = [this] { dirty = true; };

@@ -40,7 +40,11 @@ bool IsOlderVersion(std::wstring_view a, std::wstring_view b) {
 }
 
 void AfterStart() {
-    Files::RemoveTree(Files::TempDir() + L"\\" + std::wstring(kWorkFolder));
+    // Without a temporary folder the path would name a folder at the root of the drive.
+    const std::wstring temp = Files::TempDir();
+    if (!temp.empty()) {
+        Files::RemoveTree(temp + L"\\" + std::wstring(kWorkFolder));
+    }
     Settings& settings = Settings::Instance();
     const std::wstring running(Config::kVersion);
     if (settings.last_version == running) {

@@ -135,6 +135,13 @@ void Window::Frame() {
     inFrame = true;
     Draw();
     ui.EndFrame();
+    if (!graphics.Context()) {
+        // Destroyed while drawing (a modal loop inside the frame delivered its close): the surface
+        // is gone and there is nothing to present.
+        inFrame = false;
+        input.ClearFrame();
+        return;
+    }
 
     bool lost = DeviceLost(graphics.Context()->EndDraw());
     if (!lost && graphics.SwapChain()) {
@@ -166,7 +173,7 @@ bool RebuildDevice() {
     for (Window* window : Window::All()) {
         window->graphics.ReleaseTargets();
     }
-    Graphics::Device::Release();
+    Graphics::Device::ReleaseDevice();
     bool ready = Graphics::Device::Initialize();
     for (Window* window : Window::All()) {
         if (!window->hwnd) {

@@ -87,5 +87,27 @@ TEST(MainLoop, APostFromAWorkerWakesTheIdleLoop) {
     Async::Shutdown();
 }
 
+TEST(MainLoop, WakesForTheFramesOfAnAnimatingWindowInTheBackground) {
+    ASSERT_TRUE(Testing::GraphicsReady());
+    ASSERT_TRUE(Async::Startup());
+    // In the background a frame falls due 1.5 refreshes after the last: later than the pacing
+    // wait after a frame, so the idle wait must end at the window's deadline.
+    UI::Window::SetPacingSeamsForTesting({nullptr, nullptr, [] { return false; }});
+    UI::Window::Options options;
+    options.width = 200;
+    options.height = 150;
+    options.showCommand = SW_SHOWNOACTIVATE;
+    LoopWindow window;
+    ASSERT_TRUE(window.Create(options));
+    window.onDraw = [&] { window.ui.animating = true; };
+
+    // About 30 frames a second.
+    Async::SetTimeout(1000, [] { PostQuitMessage(0); });
+    EXPECT_EQ(RunLoop(), 0);
+    EXPECT_GE(window.draws, 10);
+    UI::Window::SetPacingSeamsForTesting({});
+    Async::Shutdown();
+}
+
 }  // namespace
 }  // namespace Lorvex::App

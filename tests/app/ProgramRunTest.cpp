@@ -1,6 +1,7 @@
-// Starts the real Lorvex.exe on a fresh data folder, waits for its window, starts a second copy
-// (which must find the first and end with 0), closes the first with WM_CLOSE and checks that it
-// ends with 0 and wrote its settings. Prints what failed and returns 1 on a failure.
+// Starts the real Lorvex.exe on a fresh data folder, waits for its window, minimises it, starts a
+// second copy (which must find the first, restore it and end with 0), closes the first with
+// WM_CLOSE and checks that it ends with 0 and wrote its settings. Prints what failed and returns
+// 1 on a failure.
 
 #include <windows.h>
 
@@ -39,8 +40,17 @@ int main() {
     Check(window != nullptr, "its window appears");
 
     {
+        // Started while the first runs minimised: the second brings it back and ends.
+        if (window) {
+            ShowWindow(window, SW_MINIMIZE);
+        }
         const Lorvex::Testing::ChildProcess second(exe);
-        Check(second.Handle() && second.ExitCode(30000) == 0, "a second copy ends at once with 0");
+        const DWORD secondCode = second.ExitCode(30000);
+        if (secondCode == STILL_ACTIVE && second.Handle()) {
+            TerminateProcess(second.Handle(), 3);
+        }
+        Check(second.Handle() && secondCode == 0, "a second copy ends at once with 0");
+        Check(window && IsIconic(window) == FALSE, "it restored the first copy's minimised window");
     }
     Check(first.ExitCode(0) == STILL_ACTIVE, "the first copy still runs");
 

@@ -28,10 +28,17 @@ protected:
 
 TEST_F(StartupTest, OpensTheWindowAfterTheSettingsAndEndsWithZeroWhenItCloses) {
     bool visible = false;
+    bool clientCoversWindow = false;
     std::wstring versionBeforeWindow;
     StartOptions options;
     options.opened = [&](Main::MainWindow& window) {
         visible = IsWindowVisible(window.hwnd) != FALSE;
+        // The window draws its own frame from the first frame on: no standard frame around it.
+        RECT outer = {};
+        RECT client = {};
+        GetWindowRect(window.hwnd, &outer);
+        GetClientRect(window.hwnd, &client);
+        clientCoversWindow = client.right == outer.right - outer.left && client.bottom == outer.bottom - outer.top;
         // The settings file was written before the window opened.
         Settings::Load();
         versionBeforeWindow = Settings::Instance().last_version;
@@ -43,6 +50,7 @@ TEST_F(StartupTest, OpensTheWindowAfterTheSettingsAndEndsWithZeroWhenItCloses) {
 
     EXPECT_EQ(App::Run(options), 0);
     EXPECT_TRUE(visible);
+    EXPECT_TRUE(clientCoversWindow);
     EXPECT_EQ(versionBeforeWindow, std::wstring(Config::kVersion));
     EXPECT_EQ(Main::MainWindow::Current(), nullptr);
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "foundation/Async.h"
+#include "graphics/Device.h"
 #include "tests/support/GfxOffscreen.h"
+#include "ui/Icons.h"
 #include "ui/Window.h"
 
 namespace Lorvex::UI {
@@ -22,13 +24,17 @@ public:
             onDraw();
         }
     }
-    void OnClose(bool* cancel) override { *cancel = keepOpen; }
+    void OnClose(bool* cancel) override {
+        ++closes;
+        *cancel = keepOpen;
+    }
     void OnDestroy() override { ++destroyed; }
 
     std::function<void()> onDraw;
     int draws = 0;
     float lastDt = 0;
     bool keepOpen = false;
+    int closes = 0;
     int destroyed = 0;
 };
 
@@ -184,6 +190,17 @@ TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
     EXPECT_EQ(window.hwnd, hwnd);
     EXPECT_EQ(window.destroyed, 0);
 
+    // Alt+F4 goes on to the system, which asks the window to close; other Alt keys do not.
+    constexpr LPARAM kAltDown = 1 << 29;
+    Send(WM_SYSKEYDOWN, 'X', 1 | kAltDown);
+    Send(WM_SYSKEYDOWN, VK_F4, 1 | kAltDown);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&msg);
+    }
+    EXPECT_EQ(window.closes, 2);
+    EXPECT_TRUE(IsWindow(hwnd));
+
     window.keepOpen = false;
     Send(WM_CLOSE);
     EXPECT_FALSE(IsWindow(hwnd));
@@ -193,6 +210,31 @@ TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
     EXPECT_FALSE(destroyedCallback);
     Async::Pump();
     EXPECT_TRUE(destroyedCallback);
+}
+
+TEST_F(WindowTest, AWindowClosedWhileItDrawsEndsThatFrameQuietly) {
+    // A modal loop inside a frame (a file dialog) may deliver a close: the surface is gone when
+    // the drawing returns.
+    window.onDraw = [&] { SendMessageW(hwnd, WM_CLOSE, 0, 0); };
+    window.Frame();
+    EXPECT_EQ(window.hwnd, nullptr);
+    EXPECT_EQ(window.destroyed, 1);
+    EXPECT_FALSE(window.inFrame);
+}
+
+TEST_F(WindowTest, AfterTheDeviceIsRebuiltTheWindowDrawsAndKeepsItsGeometries) {
+    EXPECT_EQ(FramesOver(0.1), 1);
+    // Icon geometries are made once for the whole process; Direct2D draws a geometry only with a
+    // context of the factory that made it.
+    ID2D1PathGeometry* icon = Material::IconGeometry(static_cast<Material::Icon>(0));
+    ASSERT_NE(icon, nullptr);
+
+    ASSERT_TRUE(RebuildDevice());
+    ComPtr<ID2D1Factory> factory;
+    icon->GetFactory(factory.Put());
+    EXPECT_EQ(factory.Get(), static_cast<ID2D1Factory*>(Graphics::Device::Instance().d2dFactory.Get()));
+    ASSERT_NE(window.graphics.Context(), nullptr);
+    EXPECT_EQ(FramesOver(0.1), 1);
 }
 
 TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) {
@@ -207,6 +249,12 @@ TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) 
     // The move's frame comes after a long pause: its step is capped.
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_FLOAT_EQ(steps[0], 0.05f);
+
+    // Something moved under the still pointer: the hover owner changes without input, and one
+    // more frame shows it.
+    window.onDraw = [&] { window.ui.nextHover = 42; };
+    window.dirty = true;
+    EXPECT_EQ(FramesOver(1.0), 2);
 
     // Something that animates for ten frames gets ten frames, then the window is idle again.
     int left = 10;

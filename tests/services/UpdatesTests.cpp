@@ -1,0 +1,71 @@
+// The after-update step run at start: the work folder of an earlier update removed, the notice
+// prepared only after a real upgrade, and the running version stored in the settings file.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "App/Config.h"
+#include "domain/Settings.h"
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
+#include "services/Updates.h"
+#include "tests/support/TestFiles.h"
+
+namespace Lorvex::Services::Updates {
+namespace {
+
+TEST(Updates, VersionsCompareNumberByNumber) {
+    struct Case {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool older;
+    };
+    const Case cases[] = {
+        {L"3.0.1", L"3.0.2", true},   {L"3.0.9", L"3.0.10", true}, {L"2.9.9", L"3.0.0", true},
+        {L"3.0", L"3.0.1", true},     {L"3.0.2", L"3.0.2", false}, {L"3.0", L"3.0.0", false},
+        {L"3.0.10", L"3.0.9", false}, {L"4", L"3.9.9", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsOlderVersion(c.a, c.b), c.older) << std::wstring(c.a) << L" < " << c.b;
+    }
+}
+
+TEST(Updates, AfterStartNotesOnlyAnUpgradeAndStoresTheRunningVersion) {
+    const std::wstring running(Config::kVersion);
+    struct Case {
+        const wchar_t* lastVersion;
+        bool notice;
+        bool written;
+    };
+    const Case cases[] = {
+        {L"", false, true},        // first start
+        {L"3.0.1", true, true},    // upgraded
+        {L"2.9", true, true},      // upgraded over several versions
+        {L"3.0.10", false, true},  // an older build started after a newer one
+        {L"3.0.2", false, false},  // nothing changed: the file is not written
+    };
+    for (const Case& c : cases) {
+        Paths::SetDataDirForTesting(Testing::MakeTempFolder(L"updates"));
+        Settings::Instance() = Settings{};
+        Settings::Instance().last_version = c.lastVersion;
+        PendingNotice().clear();
+        const std::wstring work = Files::TempDir() + L"\\" + std::wstring(kWorkFolder);
+        ASSERT_TRUE(Files::EnsureDir(work));
+        ASSERT_TRUE(Files::WriteBytes(work + L"\\Lorvex.new.exe", std::string("part")));
+
+        AfterStart();
+
+        const std::wstring name(c.lastVersion);
+        EXPECT_FALSE(Files::IsDir(work)) << name;
+        EXPECT_EQ(PendingNotice(), c.notice ? L"Lorvex se ha actualizado a la versión " + running : L"") << name;
+        EXPECT_EQ(Settings::Instance().last_version, running) << name;
+        const std::string file = Files::ReadBytes(Paths::SettingsPath()).value_or("");
+        EXPECT_EQ(file.find("3.0.2") != std::string::npos, c.written) << name;
+    }
+    PendingNotice().clear();
+    Settings::Instance() = Settings{};
+}
+
+}  // namespace
+}  // namespace Lorvex::Services::Updates
