@@ -1,0 +1,68 @@
+// The empty-state card.
+
+#include "main/kit/EmptyState.h"
+
+#include <cmath>
+
+#include "graphics/Graphics.h"
+#include "main/kit/KitColor.h"
+#include "ui/Theme.h"
+
+namespace Lorvex::Main::Kit {
+
+float EmptyStateHeight(bool withAction) {
+    return withAction ? 250.0f : 190.0f;
+}
+
+float EmptyStateTop(const Rect& rect, bool withAction) {
+    return rect.y + rect.h / 2 - EmptyStateHeight(withAction) / 2;
+}
+
+bool EmptyState(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon icon, const std::wstring& title,
+                const std::wstring& text, const std::wstring& actionLabel, UI::Material::Icon actionIcon) {
+    if (!UI::Material::PaletteReady) {
+        UI::Material::ApplyTheme();
+    }
+    const UI::Material::Theme& palette = UI::Material::Palette;
+    Graphics& graphics = *ui.graphics;
+    ui.animating = true;
+    const float bob = 4 * static_cast<float>(std::sin(1.4 * ui.time));
+    const bool withAction = !actionLabel.empty();
+    const float cx = rect.x + rect.w / 2;
+    const float top = EmptyStateTop(rect, withAction);
+
+    graphics.FillEllipseRadial(cx, top + 50 + bob, 90, 90,
+                               {{0, Faded(palette.primary, 0.18f)}, {1, Faded(palette.primary, 0)}}, 1);
+    const float iconY = top + 48 + bob;
+    graphics.FillEllipse(cx, iconY, 48, 48, Faded(palette.primary, 0.14f));
+    graphics.StrokeEllipse(cx, iconY, 48, 48, Faded(palette.primary, 0.35f), 1.5f);
+    UI::Material::DrawIcon(graphics, icon, {cx - 22, iconY - 22, 44, 44}, palette.primary);
+
+    TextStyle titleStyle;
+    titleStyle.size = 20;
+    titleStyle.weight = 600;
+    titleStyle.align = TextAlign::Center;
+    titleStyle.valign = VerticalAlign::Center;
+    titleStyle.wrap = false;
+    if (!title.empty() && palette.onBackground.a > 0 && rect.w > 0) {
+        graphics.DrawText(title, {rect.x, top + 116, rect.w, 30}, palette.onBackground, titleStyle);
+    }
+
+    TextStyle textStyle;
+    textStyle.size = 14;
+    textStyle.weight = 400;
+    textStyle.align = TextAlign::Center;
+    textStyle.valign = VerticalAlign::Center;
+    textStyle.wrap = true;
+    if (!text.empty()) {
+        graphics.DrawText(text, {cx - 220, top + 150, 440, 44}, palette.onBackgroundMuted, textStyle);
+    }
+
+    // The action row (top + 206, 42 high, as wide as the kit's button for the label) stays empty
+    // until the kit's pill button exists; id and actionIcon are for that button.
+    (void)id;
+    (void)actionIcon;
+    return false;
+}
+
+}  // namespace Lorvex::Main::Kit

@@ -1,0 +1,75 @@
+// The spinner's arc, the typing dots and the empty state's placement as functions of time.
+
+#include <gtest/gtest.h>
+
+#include "main/kit/EmptyState.h"
+#include "main/kit/Progress.h"
+#include "tests/ui/UiHarness.h"
+
+namespace Lorvex::Main::Kit {
+namespace {
+
+TEST(KitProgress, SpinnerArcTurnsAndBreathesBetween70And270Degrees) {
+    EXPECT_DOUBLE_EQ(SpinnerArc(0).start, 0);
+    EXPECT_DOUBLE_EQ(SpinnerArc(0).sweep, 170);
+    EXPECT_DOUBLE_EQ(SpinnerArc(1).start, 330);
+    double lowest = 1000;
+    double highest = 0;
+    for (double t = 0; t < 4; t += 0.001) {
+        const double sweep = SpinnerArc(t).sweep;
+        lowest = std::min(lowest, sweep);
+        highest = std::max(highest, sweep);
+    }
+    EXPECT_GE(lowest, 70);
+    EXPECT_LT(lowest, 70.01);
+    EXPECT_LE(highest, 270);
+    EXPECT_GT(highest, 269.99);
+}
+
+TEST(KitProgress, TypingDotsBounceInTurnAndNeverDipBelowRest) {
+    // Each dot peaks a quarter cycle into its own turn; the cycle is 0.625 s.
+    for (int i = 0; i < 3; ++i) {
+        const double peak = (0.25 + 0.18 * i) / 1.6;
+        EXPECT_NEAR(TypingDot(peak, i).rise, 5, 1e-4) << i;
+        EXPECT_NEAR(TypingDot(peak, i).alpha, 1, 1e-4) << i;
+        EXPECT_NEAR(TypingDot(peak + 0.625, i).rise, 5, 1e-3) << i;
+        // Resting through the second half of its cycle.
+        EXPECT_FLOAT_EQ(TypingDot(peak + 0.625 * 0.5, i).rise, 0) << i;
+        EXPECT_FLOAT_EQ(TypingDot(peak + 0.625 * 0.5, i).alpha, 0.45f) << i;
+    }
+    // From the very first frame, while the later dots wait for their turn too.
+    for (double t = 0; t < 2; t += 0.002) {
+        for (int i = 0; i < 3; ++i) {
+            const TypingDotLook dot = TypingDot(t, i);
+            ASSERT_GE(dot.rise, 0) << t << " " << i;
+            ASSERT_GE(dot.alpha, 0.45f) << t << " " << i;
+            ASSERT_LE(dot.alpha, 1.0f) << t << " " << i;
+        }
+    }
+}
+
+TEST(KitProgress, ProgressAsksForFramesAsItAnimates) {
+    Testing::UiHarness harness;
+    harness.Frame([&] {
+        Spinner(harness.ui, 50, 50, 10, {1, 1, 1, 1}, 3);
+        EXPECT_TRUE(harness.ui.redraw);
+    });
+    harness.Frame([&] {
+        TypingDots(harness.ui, 10, 10, {1, 1, 1, 1}, 7);
+        EXPECT_TRUE(harness.ui.redraw);
+    });
+    harness.Frame([&] {
+        EXPECT_FALSE(EmptyState(harness.ui, 1, {0, 0, 800, 600}, UI::Material::Icon::Chat, L"Nada", L"Aún nada.", L"",
+                                UI::Material::Icon::Plus));
+        EXPECT_TRUE(harness.ui.animating);
+    });
+}
+
+TEST(KitProgress, EmptyStateIsCentredWithRoomForItsAction) {
+    const Rect rect = {100, 40, 600, 500};
+    EXPECT_FLOAT_EQ(EmptyStateTop(rect, false), 290 - 95);
+    EXPECT_FLOAT_EQ(EmptyStateTop(rect, true), 290 - 125);
+}
+
+}  // namespace
+}  // namespace Lorvex::Main::Kit
