@@ -10,6 +10,20 @@
 
 namespace Lorvex::Main::Kit {
 
+namespace {
+
+TextStyle CentredStyle(float size, int32_t weight, bool wrap) {
+    TextStyle style;
+    style.size = size;
+    style.weight = weight;
+    style.align = TextAlign::Center;
+    style.valign = VerticalAlign::Center;
+    style.wrap = wrap;
+    return style;
+}
+
+}  // namespace
+
 float EmptyStateHeight(bool withAction) {
     return withAction ? 250.0f : 190.0f;
 }
@@ -38,22 +52,12 @@ bool EmptyState(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon ic
     graphics.StrokeEllipse(cx, iconY, 48, 48, Faded(palette.primary, 0.35f), 1.5f);
     UI::Material::DrawIcon(graphics, icon, {cx - 22, iconY - 22, 44, 44}, palette.primary);
 
-    TextStyle titleStyle;
-    titleStyle.size = 20;
-    titleStyle.weight = 600;
-    titleStyle.align = TextAlign::Center;
-    titleStyle.valign = VerticalAlign::Center;
-    titleStyle.wrap = false;
+    const TextStyle titleStyle = CentredStyle(20, 600, false);
     if (!title.empty() && palette.onBackground.a > 0 && rect.w > 0) {
         graphics.DrawText(title, {rect.x, top + 116, rect.w, 30}, palette.onBackground, titleStyle);
     }
 
-    TextStyle textStyle;
-    textStyle.size = 14;
-    textStyle.weight = 400;
-    textStyle.align = TextAlign::Center;
-    textStyle.valign = VerticalAlign::Center;
-    textStyle.wrap = true;
+    const TextStyle textStyle = CentredStyle(14, 400, true);
     if (!text.empty()) {
         graphics.DrawText(text, {cx - 220, top + 150, 440, 44}, palette.onBackgroundMuted, textStyle);
     }
