@@ -193,3 +193,37 @@ TEST(TextClipboard, CopiesUnicodeText) {
     GlobalUnlock(data);
     CloseClipboard();
 }
+
+TEST(TextClipboard, ReadsBackWhatWasCopied) {
+    const std::wstring text = L"línea 1\r\nlínea 2 \U0001F600";
+    ASSERT_TRUE(CopyToClipboard(text));
+    EXPECT_EQ(ReadClipboard(), text);
+}
+
+// A block whose text has no terminator is read up to the block's end and no further.
+TEST(TextClipboard, ReadStopsAtTheEndOfAnUnterminatedBlock) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 3 * sizeof(wchar_t));
+    ASSERT_NE(memory, nullptr);
+    auto* target = static_cast<wchar_t*>(GlobalLock(memory));
+    ASSERT_NE(target, nullptr);
+    target[0] = L'a';
+    target[1] = L'b';
+    target[2] = L'c';
+    GlobalUnlock(memory);
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    if (!set) {
+        GlobalFree(memory);
+    }
+    CloseClipboard();
+    ASSERT_TRUE(set);
+    EXPECT_EQ(ReadClipboard(), L"abc");
+}
+
+TEST(TextClipboard, ReadsNothingWithoutText) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_EQ(ReadClipboard(), L"");
+}
