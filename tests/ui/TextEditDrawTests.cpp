@@ -12,6 +12,7 @@
 
 #include "graphics/Images.h"
 #include "tests/support/GfxOffscreen.h"
+#include "tests/ui/UiHarness.h"
 #include "ui/TextEditor.h"
 #include "ui/TextFieldStyle.h"
 #include "ui/Ui.h"
@@ -37,29 +38,17 @@ Material::TextFieldStyle LightStyle() {
     return style;
 }
 
-// A surface with its Ui; Frame runs one frame of the draw function at time now.
+// A surface with its Ui; Frame runs one frame of the draw function on both.
 struct Bench {
     Bench(int width, int height) : surface(width, height) {}
     void Frame(const std::function<void()>& draw) {
-        now += 1.0 / 60;
         surface.Begin();
-        ui.BeginFrame(input, now, 1.0f / 60);
-        draw();
-        ui.EndFrame();
+        h.Frame(draw);
         surface.End();
-        input.ClearFrame();
-    }
-    void PointAt(float x, float y) {
-        input.x = x;
-        input.y = y;
-        input.inside = true;
-        input.moved = true;
     }
 
     Offscreen surface;
-    Ui ui{surface.graphics};
-    Input input;
-    double now = 1;
+    Testing::UiHarness h{surface.graphics};
 };
 
 TEST(TextEditDraw, PointerPlacesTheCaretAndDoubleClickSelectsAWord) {
@@ -70,8 +59,8 @@ TEST(TextEditDraw, PointerPlacesTheCaretAndDoubleClickSelectsAWord) {
     const Rect rect = {10, 10, 380, 36};
     std::wstring text = L"uno dos_tres cuatro";
     const Material::TextFieldStyle style = LightStyle();
-    const auto draw = [&] { bench.ui.TextEdit(kEditor, rect, text, style); };
-    EditState& state = bench.ui.State<EditState>(kEditor);
+    const auto draw = [&] { bench.h.ui.TextEdit(kEditor, rect, text, style); };
+    EditState& state = bench.h.ui.State<EditState>(kEditor);
 
     // Where "dos_tres" sits, from the layout itself.
     float startX = 0;
@@ -84,32 +73,32 @@ TEST(TextEditDraw, PointerPlacesTheCaretAndDoubleClickSelectsAWord) {
     ASSERT_GT(endX, startX);
     const float innerX = rect.x + 1 + style.paddingLeft;
 
-    bench.PointAt(innerX + startX + (endX - startX) * 0.4f, 28);
+    bench.h.MoveTo(innerX + startX + (endX - startX) * 0.4f, 28);
     bench.Frame(draw);  // hover is claimed
-    bench.input.down[Button::Left] = bench.input.pressed[Button::Left] = true;
+    bench.h.Press();
     bench.Frame(draw);
-    EXPECT_EQ(bench.ui.focus, kEditor);
+    EXPECT_EQ(bench.h.ui.focus, kEditor);
     EXPECT_GT(state.caret, 4);
     EXPECT_LT(state.caret, 12);
     EXPECT_EQ(state.anchor, state.caret);
 
-    bench.input.down[Button::Left] = false;
+    bench.h.Release();
     bench.Frame(draw);
-    bench.input.down[Button::Left] = bench.input.pressed[Button::Left] = true;
-    bench.input.doubleClicked = true;
+    bench.h.Press();
+    bench.h.input.doubleClicked = true;
     bench.Frame(draw);
     EXPECT_EQ(state.anchor, 4);
     EXPECT_EQ(state.caret, 12);
 
     // A double-click selects without starting a drag; a press does, and dragging to the far right
     // moves the caret to the end while the anchor stays.
-    bench.input.down[Button::Left] = false;
+    bench.h.Release();
     bench.Frame(draw);
     EXPECT_FALSE(state.selecting);
-    bench.input.down[Button::Left] = bench.input.pressed[Button::Left] = true;
+    bench.h.Press();
     bench.Frame(draw);
     const int32_t pressedAt = state.caret;
-    bench.PointAt(380, 28);
+    bench.h.MoveTo(380, 28);
     bench.Frame(draw);
     EXPECT_EQ(state.caret, static_cast<int32_t>(text.size()));
     EXPECT_EQ(state.anchor, pressedAt);
@@ -144,22 +133,22 @@ TEST(TextEditDraw, DrawsSelectionAndCaretAndSavesAPicture) {
 
     // The single-line editor with a selection of its last word, then the multi-line one focused
     // with a selection over three lines.
-    bench.ui.focus = kEditor;
-    bench.ui.State<EditState>(kEditor) = {static_cast<int32_t>(single.size()),
-                                          static_cast<int32_t>(single.size() - 12)};
+    bench.h.ui.focus = kEditor;
+    bench.h.ui.State<EditState>(kEditor) = {static_cast<int32_t>(single.size()),
+                                            static_cast<int32_t>(single.size() - 12)};
     const auto drawAll = [&] {
-        bench.ui.TextEdit(kEditor, singleRect, single, style);
-        bench.ui.TextEdit(multiId, multiRect, multi, multiStyle);
-        bench.ui.TextEdit(passwordId, passwordRect, password, passwordStyle);
-        bench.ui.TextEdit(emptyId, emptyRect, empty, emptyStyle);
+        bench.h.ui.TextEdit(kEditor, singleRect, single, style);
+        bench.h.ui.TextEdit(multiId, multiRect, multi, multiStyle);
+        bench.h.ui.TextEdit(passwordId, passwordRect, password, passwordStyle);
+        bench.h.ui.TextEdit(emptyId, emptyRect, empty, emptyStyle);
     };
-    bench.ui.caretTime = bench.now;
+    bench.h.ui.caretTime = bench.h.now;
     bench.Frame(drawAll);
     std::vector<uint32_t> selectionPixels = bench.surface.Pixels();
 
-    bench.ui.focus = multiId;
-    bench.ui.State<EditState>(multiId) = {90, 12};
-    bench.ui.caretTime = bench.now;
+    bench.h.ui.focus = multiId;
+    bench.h.ui.State<EditState>(multiId) = {90, 12};
+    bench.h.ui.caretTime = bench.h.now;
     bench.Frame(drawAll);
     const std::vector<uint32_t> pixels = bench.surface.Pixels();
     ASSERT_EQ(pixels.size(), 420u * 260u);
