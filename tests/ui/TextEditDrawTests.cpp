@@ -104,6 +104,57 @@ TEST(TextEditDraw, PointerPlacesTheCaretAndDoubleClickSelectsAWord) {
     EXPECT_EQ(state.anchor, pressedAt);
 }
 
+TEST(TextEditDraw, ScrollingFollowsTheCaretAndTheWheel) {
+    Bench bench(300, 200);
+    if (!bench.surface.Ready()) {
+        GTEST_SKIP() << "no graphics device";
+    }
+    // Single-line: the caret at the end of a long text stays 2 DIPs inside the right edge.
+    std::wstring line(80, L'm');
+    Material::TextFieldStyle style = LightStyle();
+    const Rect lineRect = {10, 10, 200, 36};
+    const float innerWidth = lineRect.w - 2 - style.paddingLeft - style.paddingRight;
+    bench.h.ui.focus = kEditor;
+    bench.h.ui.State<EditState>(kEditor) = {80, 80};
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    float caretX = 0;
+    TextStyle measure = style.textStyle;
+    measure.valign = VerticalAlign::Top;
+    measure.wrap = false;
+    bench.surface.graphics.CaretPosition(line, measure, 100000, 80, &caretX, nullptr, nullptr);
+    EXPECT_NEAR(bench.h.ui.State<EditState>(kEditor).scroll, caretX - innerWidth + 2, 0.01f);
+
+    // Multi-line: the caret on the last line is scrolled into view; the wheel then scrolls it out
+    // of view and is consumed, and the caret is not followed again until something changes.
+    const uint64_t multiId = MakeIdFromText("draw-scroll");
+    std::wstring text;
+    for (int i = 0; i < 30; ++i) {
+        text += L"linea " + std::to_wstring(i) + L"\n";
+    }
+    Material::TextFieldStyle multiStyle = LightStyle();
+    multiStyle.multiLine = true;
+    const Rect rect = {10, 60, 200, 100};
+    const auto draw = [&] { bench.h.ui.TextEdit(multiId, rect, text, multiStyle); };
+    EditState& state = bench.h.ui.State<EditState>(multiId);
+    bench.h.ui.focus = multiId;
+    state = {static_cast<int32_t>(text.size()), static_cast<int32_t>(text.size())};
+    bench.h.MoveTo(100, 100);
+    bench.Frame(draw);
+    const float bottom = state.scroll;
+    EXPECT_GT(bottom, 100.0f);
+    bench.Frame(draw);  // now hovered
+    bench.h.input.wheel = 120;
+    float wheelLeft = -1;
+    bench.Frame([&] {
+        draw();
+        wheelLeft = bench.h.input.wheel;
+    });
+    EXPECT_FLOAT_EQ(state.scroll, bottom - 32);
+    EXPECT_EQ(wheelLeft, 0.0f);
+    bench.Frame(draw);
+    EXPECT_FLOAT_EQ(state.scroll, bottom - 32);
+}
+
 TEST(TextEditDraw, DrawsSelectionAndCaretAndSavesAPicture) {
     Bench bench(420, 260);
     if (!bench.surface.Ready()) {
