@@ -361,4 +361,21 @@ bool CopyToClipboard(const std::wstring& text) {
     return set;
 }
 
+std::wstring ReadClipboard() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) {
+        return text;
+    }
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        const size_t units = GlobalSize(data) / sizeof(wchar_t);
+        if (const auto* source = static_cast<const wchar_t*>(GlobalLock(data))) {
+            const std::wstring_view block(source, units);
+            text.assign(block.substr(0, block.find(L'\0')));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 }  // namespace Lorvex::Text

@@ -47,6 +47,9 @@ std::string Sha256Hex(const std::string& bytes);
 
 // UI thread only.
 bool CopyToClipboard(const std::wstring& text);
+// The clipboard's Unicode text, read no further than its memory block reaches (a missing
+// terminator cannot run past it); empty when it cannot be opened or holds no text. UI thread only.
+std::wstring ReadClipboard();
 
 namespace Detail {
 

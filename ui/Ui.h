@@ -22,6 +22,10 @@
 
 namespace Lorvex::UI {
 
+namespace Material {
+struct TextFieldStyle;  // ui/TextFieldStyle.h
+}  // namespace Material
+
 // What happened to a widget in this frame.
 struct Interaction {
     bool hovered = false;        // the hover owner, with the pointer over its rect
@@ -35,6 +39,7 @@ struct Interaction {
 // System cursor resource ids (IDC_*) the window shows over the client area.
 inline constexpr int32_t kArrowCursor = 0;  // 0 stands for IDC_ARROW
 inline constexpr int32_t kHandCursor = 32649;
+inline constexpr int32_t kIBeamCursor = 32513;
 
 class Ui {
 public:
@@ -154,6 +159,14 @@ public:
     // id starts over with a fresh value of that type.
     template <class T>
     T& State(uint64_t id);
+
+    // ---- Text editing (ui/TextEdit.cpp) ----
+
+    // The one text editor: applies this frame's mouse, keys and typed text to text (edited in
+    // place) when id has the focus, draws the field and returns whether the text was edited. Keys
+    // it acts on are marked handled and the typed text it takes is emptied; Enter in a multi-line
+    // editor stays unhandled for the caller.
+    bool TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Material::TextFieldStyle& style);
 
     // ---- Deferred work and tooltips ----
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+
 using namespace Lorvex::Text;
 
 TEST(TextConvert, RoundTripsSpanishAndAstralText) {
@@ -192,4 +194,38 @@ TEST(TextClipboard, CopiesUnicodeText) {
     EXPECT_EQ(std::wstring(stored), text);
     GlobalUnlock(data);
     CloseClipboard();
+}
+
+TEST(TextClipboard, ReadsBackWhatWasCopied) {
+    const std::wstring text = L"línea 1\r\nlínea 2 \U0001F600";
+    ASSERT_TRUE(CopyToClipboard(text));
+    EXPECT_EQ(ReadClipboard(), text);
+}
+
+// The text ends at its terminator even when the block holds more after it. (A block without any
+// terminator cannot be made here: Wine writes one over the block's last unit when it is missing.)
+TEST(TextClipboard, ReadStopsAtTheTerminatorInsideTheBlock) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const wchar_t units[] = {L'a', L'b', L'\0', L'c', L'd', L'\0'};
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(units));
+    ASSERT_NE(memory, nullptr);
+    void* target = GlobalLock(memory);
+    ASSERT_NE(target, nullptr);
+    memcpy(target, units, sizeof(units));
+    GlobalUnlock(memory);
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    if (!set) {
+        GlobalFree(memory);
+    }
+    CloseClipboard();
+    ASSERT_TRUE(set);
+    EXPECT_EQ(ReadClipboard(), L"ab");
+}
+
+TEST(TextClipboard, ReadsNothingWithoutText) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_EQ(ReadClipboard(), L"");
 }

@@ -13,6 +13,10 @@ class UiHarness {
 public:
     static constexpr float kFrameDt = 1.0f / 60;
 
+    UiHarness() = default;
+    // The Ui draws on drawing (an off-screen surface with a device) instead of its own surface.
+    explicit UiHarness(Graphics& drawing) : ui{drawing} {}
+
     // One frame dt after the previous one: the clock moves on by dt, then begin, draw, end, and
     // the per-frame input is cleared.
     void Frame(const std::function<void()>& draw = {}, float dt = kFrameDt) {
