@@ -43,7 +43,7 @@ void AfterStart() {
     // Without a temporary folder the path would name a folder at the root of the drive.
     const std::wstring temp = Files::TempDir();
     if (!temp.empty()) {
-        Files::RemoveTree(temp + L"\\" + std::wstring(kWorkFolder));
+        Files::RemoveTree(Files::JoinPath(temp, std::wstring(kWorkFolder)));
     }
     Settings& settings = Settings::Instance();
     const std::wstring running(Config::kVersion);
