@@ -51,7 +51,7 @@ void DrawHalf(Testing::Offscreen& surface, UI::Ui& ui, UI::Input& input, Toasts&
     Spinner(ui, left + 520, 50, 16, palette.primary, 3);
     TypingDots(ui, left + 580, 50, palette.secondary, 8);
     EmptyState(ui, 7, {left, 90, kHalfWidth, 260}, UI::Material::Icon::ChatOutline, L"Aún no hay chats",
-               L"Empieza una conversación con un personaje para verla aquí.", L"", UI::Material::Icon::Plus);
+               L"Empieza una conversación con un personaje para verla aquí.", L"Nuevo chat", UI::Material::Icon::Plus);
     toasts.Draw(ui, area);
 }
 
