@@ -11,6 +11,7 @@
 #include "main/kit/Avatar.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
+#include "main/kit/Fields.h"
 #include "tests/support/GfxOffscreen.h"
 #include "tests/ui/UiHarness.h"
 
@@ -60,6 +61,35 @@ TEST(KitMeasures, ButtonAndChipWidthsMeasureTheirLabelsAsTheyAreDrawn) {
 
     EXPECT_EQ(ChipWidth(ui, label, false), std::ceil(Measured(graphics, label, 11, 600) + 16));
     EXPECT_EQ(ChipWidth(ui, label, true), ChipWidth(ui, label, false) + 16);
+}
+
+TEST(KitMeasures, FieldHeightsFromTheLineHeight) {
+    struct Case {
+        float line;
+        bool multiLine;
+        float lines;
+        float height;
+    };
+    const Case cases[] = {
+        {16.3f, false, 5, 45},  // a single-line field ignores the line count
+        {16.3f, true, 1, 45},
+        {16.3f, true, 3, 79},  // the line is rounded up before it is multiplied
+        {16.3f, true, 2.5f, 70.5f},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FieldHeightFor(c.line, c.multiLine, c.lines), c.height) << c.lines;
+    }
+
+    Testing::Offscreen surface(64, 64);
+    ASSERT_TRUE(surface.Ready());
+    UI::Ui ui(surface.graphics);
+    TextStyle style;
+    style.size = 14;
+    style.wrap = false;
+    const float line = surface.graphics.MeasureText(L"Ag", style, 100000).height;
+    ASSERT_GT(line, 10);
+    EXPECT_EQ(FieldHeight(ui, false, 1), std::ceil(line) + 28);
+    EXPECT_EQ(FieldHeight(ui, true, 4), 4 * std::ceil(line) + 28);
 }
 
 TEST(KitAvatar, InitialsOfNames) {
