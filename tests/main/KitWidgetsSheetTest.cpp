@@ -15,6 +15,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
 #include "main/kit/Headings.h"
+#include "tests/main/KitSheetFrames.h"
 #include "tests/support/GfxOffscreen.h"
 #include "ui/Theme.h"
 #include "ui/Ui.h"
@@ -28,9 +29,8 @@ constexpr int kPhotoSide = 64;
 const wchar_t* const kPhotoPath = L"kit-avatar-photo.png";
 constexpr Rect kPhotoAvatar = {200, 300, 64, 64};
 
-void DrawHalf(UI::Ui& ui, bool dark, float left) {
-    UI::Material::DarkTheme = dark;
-    UI::Material::ApplyTheme();
+// The palette already matches the half, so the theme flag is not needed here.
+void DrawHalf(UI::Ui& ui, bool /*dark*/, float left) {
     const UI::Material::Theme& palette = UI::Material::Palette;
     Graphics& graphics = *ui.graphics;
     const Rect area = {left, 0, kHalfWidth, kHeight};
@@ -92,29 +92,9 @@ TEST(KitSheet, WidgetsInBothThemes) {
     const std::vector<uint32_t> photo(kPhotoSide * kPhotoSide, 0xFF20C040u);
     ASSERT_TRUE(Files::WriteBytes(kPhotoPath, Images::Encode(kPhotoSide, kPhotoSide, photo, true, 0)));
 
-    UI::Ui light(surface.graphics);
-    UI::Ui dark(surface.graphics);
-    UI::Input input;
-    const bool savedDark = UI::Material::DarkTheme;
-    double time = 20;
-    for (int frame = 0; frame < 2; ++frame) {
-        surface.Begin();
-        for (UI::Ui* ui : {&light, &dark}) {
-            ui->BeginFrame(input, time, 0.5f);
-            DrawHalf(*ui, ui == &dark, ui == &light ? 0.0f : float(kHalfWidth));
-            ui->EndFrame();
-        }
-        ASSERT_TRUE(surface.End());
-        time += 0.5;
-    }
-    UI::Material::DarkTheme = savedDark;
-    UI::Material::ApplyTheme();
-
-    const std::vector<uint32_t> pixels = surface.Pixels();
+    const std::vector<uint32_t> pixels = Testing::DrawThemeHalves(surface, kHalfWidth, DrawHalf);
     ASSERT_FALSE(pixels.empty());
-    const std::string png = Images::Encode(2 * kHalfWidth, kHeight, pixels, true, 0);
-    ASSERT_FALSE(png.empty());
-    EXPECT_TRUE(Files::WriteBytes(L"kit-widgets.png", png));
+    EXPECT_TRUE(Testing::SavePng(L"kit-widgets.png", 2 * kHalfWidth, kHeight, pixels));
 
     // The photo avatar shows the picture, not the initials disc.
     for (const int left : {0, kHalfWidth}) {
