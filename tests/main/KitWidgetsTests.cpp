@@ -11,6 +11,7 @@
 #include "main/kit/Avatar.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
+#include "main/kit/EmptyState.h"
 #include "main/kit/Fields.h"
 #include "tests/support/GfxOffscreen.h"
 #include "tests/ui/UiHarness.h"
@@ -213,6 +214,20 @@ TEST_F(KitClicks, ButtonsClickOnceWhenEnabledAndNeverWhenDisabled) {
                           20);
     };
     EXPECT_EQ(ClickAt(218, 38, icon), 1);
+}
+
+TEST_F(KitClicks, TheEmptyStateReportsItsActionButton) {
+    const Rect area = {0, 0, 800, 600};
+    const float buttonCentreY = EmptyStateTop(area, true) + 206 + 21;
+    const auto card = [&](const std::wstring& action) {
+        return [&, action] {
+            return EmptyState(harness.ui, 21, area, UI::Material::Icon::ChatOutline, L"Nada", L"Aún nada.", action,
+                              UI::Material::Icon::Plus);
+        };
+    };
+    EXPECT_EQ(ClickAt(400, buttonCentreY, card(L"Nuevo chat")), 1);
+    EXPECT_EQ(ClickAt(400, buttonCentreY - 30, card(L"Nuevo chat")), 0);
+    EXPECT_EQ(ClickAt(400, buttonCentreY, card(L"")), 0);
 }
 
 TEST_F(KitClicks, APressThatLeavesTheButtonIsNoClick) {
