@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "graphics/Graphics.h"
+#include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "ui/Theme.h"
 
@@ -62,11 +63,12 @@ bool EmptyState(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon ic
         graphics.DrawText(text, {cx - 220, top + 150, 440, 44}, palette.onBackgroundMuted, textStyle);
     }
 
-    // The action row (top + 206, 42 high, as wide as the kit's button for the label) stays empty
-    // until the kit's pill button exists; id and actionIcon are for that button.
-    (void)id;
-    (void)actionIcon;
-    return false;
+    if (!withAction) {
+        return false;
+    }
+    const float buttonWidth = ButtonWidth(ui, actionLabel, kButtonFontSize);
+    return Button(ui, id, {cx - buttonWidth / 2, top + 206, buttonWidth, 42}, actionIcon, actionLabel, palette.primary,
+                  true, true);
 }
 
 }  // namespace Lorvex::Main::Kit

@@ -20,9 +20,6 @@ float EmptyStateTop(const Rect& rect, bool withAction);
 
 // Draws the card centred in rect; true when the action button was clicked. An empty action
 // label means no button.
-//
-// Not yet drawn: the action button, which is the kit's pill button. Until that button exists the
-// card keeps the room for it and reports no click.
 bool EmptyState(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon icon, const std::wstring& title,
                 const std::wstring& text, const std::wstring& actionLabel, UI::Material::Icon actionIcon);
 

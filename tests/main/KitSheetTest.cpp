@@ -11,12 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Files.h"
-#include "graphics/Images.h"
 #include "main/kit/EmptyState.h"
 #include "main/kit/Progress.h"
 #include "main/kit/RichText.h"
 #include "main/kit/Toasts.h"
+#include "tests/main/KitSheetFrames.h"
 #include "tests/support/GfxOffscreen.h"
 #include "ui/Theme.h"
 #include "ui/Ui.h"
@@ -28,9 +27,7 @@ constexpr int kHalfWidth = 700;
 constexpr int kHeight = 640;
 
 // One theme in the left or right half: two frames, so the toasts are placed and fully entered.
-void DrawHalf(Testing::Offscreen& surface, UI::Ui& ui, UI::Input& input, Toasts& toasts, bool dark, float left) {
-    UI::Material::DarkTheme = dark;
-    UI::Material::ApplyTheme();
+void DrawHalf(Testing::Offscreen& surface, UI::Ui& ui, Toasts& toasts, float left) {
     const UI::Material::Theme& palette = UI::Material::Palette;
     const Rect area = {left, 0, kHalfWidth, kHeight};
     Graphics& graphics = surface.graphics;
@@ -51,16 +48,13 @@ void DrawHalf(Testing::Offscreen& surface, UI::Ui& ui, UI::Input& input, Toasts&
     Spinner(ui, left + 520, 50, 16, palette.primary, 3);
     TypingDots(ui, left + 580, 50, palette.secondary, 8);
     EmptyState(ui, 7, {left, 90, kHalfWidth, 260}, UI::Material::Icon::ChatOutline, L"Aún no hay chats",
-               L"Empieza una conversación con un personaje para verla aquí.", L"", UI::Material::Icon::Plus);
+               L"Empieza una conversación con un personaje para verla aquí.", L"Nuevo chat", UI::Material::Icon::Plus);
     toasts.Draw(ui, area);
 }
 
 TEST(KitSheet, ToastsRichTextAndProgressInBothThemes) {
     Testing::Offscreen surface(2 * kHalfWidth, kHeight);
     ASSERT_TRUE(surface.Ready());
-    UI::Ui light(surface.graphics);
-    UI::Ui dark(surface.graphics);
-    UI::Input input;
     Toasts lightToasts;
     Toasts darkToasts;
     for (Toasts* toasts : {&lightToasts, &darkToasts}) {
@@ -71,27 +65,11 @@ TEST(KitSheet, ToastsRichTextAndProgressInBothThemes) {
             L"intentarlo más tarde.",
             ToastKind::Error);
     }
-    const bool savedDark = UI::Material::DarkTheme;
-    double time = 20;
-    for (int frame = 0; frame < 2; ++frame) {
-        surface.Begin();
-        for (UI::Ui* ui : {&light, &dark}) {
-            ui->BeginFrame(input, time, 0.5f);
-            DrawHalf(surface, *ui, input, ui == &light ? lightToasts : darkToasts, ui == &dark,
-                     ui == &light ? 0.0f : float(kHalfWidth));
-            ui->EndFrame();
-        }
-        ASSERT_TRUE(surface.End());
-        time += 0.5;
-    }
-    UI::Material::DarkTheme = savedDark;
-    UI::Material::ApplyTheme();
-
-    const std::vector<uint32_t> pixels = surface.Pixels();
+    const std::vector<uint32_t> pixels = Testing::DrawThemeHalves(
+        surface, kHalfWidth,
+        [&](UI::Ui& ui, bool dark, float left) { DrawHalf(surface, ui, dark ? darkToasts : lightToasts, left); });
     ASSERT_FALSE(pixels.empty());
-    const std::string png = Images::Encode(2 * kHalfWidth, kHeight, pixels, true, 0);
-    ASSERT_FALSE(png.empty());
-    EXPECT_TRUE(Files::WriteBytes(L"kit-sheet.png", png));
+    EXPECT_TRUE(Testing::SavePng(L"kit-sheet.png", 2 * kHalfWidth, kHeight, pixels));
 
     // The newest toast (the error) lies lowest and is the widest: its raised surface differs
     // from the background beside it in both halves.
