@@ -34,6 +34,8 @@ struct TextFieldOptions {
     float paddingRight = 12;
     float paddingBottom = 12;
     Color background;  // filled behind the field when its alpha is above 0
+    // Corner radius of that background; below 0 it follows the outline (4 outlined, square filled).
+    float backgroundRadius = -1;
     std::wstring label;
     bool multiLine = false;
     int32_t font = 0;  // Graphics::FontSlot
@@ -61,6 +63,9 @@ struct Notch {
 // The gap for a label whose left edge is at labelX, labelWidth wide, floated by amount (0 resting,
 // 1 on the outline): 4 DIPs of air on each side once the label has started to move.
 Notch LabelNotch(float labelX, float labelWidth, float amount);
+
+// The corner radius the field's background is filled with.
+float BackgroundRadius(const TextFieldOptions& options);
 
 // The regions the outline is stroked in, each clipped on its own, so that the notch stays open:
 // below the top edge, then the top strip left and right of the notch. Regions without width are

@@ -107,6 +107,13 @@ TextFieldStyle MakeTextFieldStyle(const TextFieldOptions& options) {
     return style;
 }
 
+float BackgroundRadius(const TextFieldOptions& options) {
+    if (options.backgroundRadius >= 0) {
+        return options.backgroundRadius;
+    }
+    return options.outlined ? kOutlineRadius : 0;
+}
+
 bool TextField(Ui& ui, uint64_t id, const Rect& rect, std::wstring& text, const TextFieldOptions& options,
                bool enabled) {
     EnsurePalette();
@@ -115,7 +122,7 @@ bool TextField(Ui& ui, uint64_t id, const Rect& rect, std::wstring& text, const 
         graphics.PushLayer(kDisabledOpacity, nullptr);
     }
     if (options.background.a > 0) {
-        graphics.FillRoundRect(rect, options.outlined ? kOutlineRadius : 0, options.background);
+        graphics.FillRoundRect(rect, BackgroundRadius(options), options.background);
     }
     const TextFieldStyle style = MakeTextFieldStyle(options);
     bool edited = false;

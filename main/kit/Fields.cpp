@@ -1,13 +1,47 @@
-// The text fields' height rule.
+// The kit's text field options, the field built on them and the height rule.
 
 #include "main/kit/Fields.h"
 
 #include <cmath>
+#include <utility>
 
 #include "graphics/Graphics.h"
 #include "main/kit/KitColor.h"
 
 namespace Lorvex::Main::Kit {
+
+FieldOptions::FieldOptions(std::wstring labelText, bool multi) : label(std::move(labelText)), multiLine(multi) {
+    // The forms' inner margins; a caller sets paddingLeft below 0 again for the automatic ones.
+    paddingLeft = 14;
+    paddingTop = 14;
+    paddingRight = 12;
+    paddingBottom = 12;
+}
+
+UI::Material::TextFieldOptions ToTextFieldOptions(const FieldOptions& options) {
+    UI::Material::TextFieldOptions out;
+    out.fontSize = options.fontSize;
+    out.alignment = options.alignment;
+    out.tooltip = options.tooltip;
+    out.outlined = options.outlined;
+    out.paddingLeft = options.paddingLeft;
+    out.paddingTop = options.paddingTop;
+    out.paddingRight = options.paddingRight;
+    out.paddingBottom = options.paddingBottom;
+    out.background = options.background;
+    out.backgroundRadius = options.outlined ? kFieldBackgroundRadius : 0;
+    out.label = options.label;
+    out.multiLine = options.multiLine;
+    out.font = options.font;
+    out.textColor = options.textColor;
+    out.noDecoration = options.noDecoration;
+    out.password = options.password;
+    return out;
+}
+
+bool Field(UI::Ui& ui, uint64_t id, const Rect& rect, std::wstring& text, const FieldOptions& options, bool enabled) {
+    return UI::Material::TextField(ui, id, rect, text, ToTextFieldOptions(options), enabled);
+}
 
 float FieldHeightFor(float lineHeight, bool multiLine, float lineCount) {
     float h = std::ceil(lineHeight);
