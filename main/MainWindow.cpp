@@ -177,10 +177,7 @@ void MainWindow::OnDestroy() {
 }
 
 Color MainWindow::BackgroundColor() {
-    if (!UI::Material::PaletteReady) {
-        UI::Material::ApplyTheme();
-    }
-    return UI::Material::Palette.background;
+    return UI::Material::ReadyPalette().background;
 }
 
 }  // namespace Lorvex::Main

@@ -24,9 +24,7 @@ float SliderValueAt(const Ui& ui, const Rect& rect, float pointerX, float min, f
 
 bool Slider(Ui& ui, uint64_t id, const Rect& rect, float& value, float min, float max, const Color& colour,
             bool* dragging) {
-    if (!PaletteReady) {
-        ApplyTheme();
-    }
+    ReadyPalette();
     const Interaction interaction = ui.Interact(id, rect, true, false);
     const float range = std::max(max - min, 1e-6f);
     bool changed = false;

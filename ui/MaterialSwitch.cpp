@@ -28,9 +28,7 @@ float SwitchTravel(float amount, bool on) {
 }
 
 bool Switch(Ui& ui, uint64_t id, const Rect& rect, bool on, bool enabled) {
-    if (!PaletteReady) {
-        ApplyTheme();
-    }
+    ReadyPalette();
     Graphics& graphics = *ui.graphics;
     const float x = rect.x + rect.w / 2 - kWidth / 2;
     const float y = rect.y + rect.h / 2 - kHeight / 2;

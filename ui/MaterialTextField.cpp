@@ -16,12 +16,6 @@ constexpr float kLabelAlpha = 0.56f;
 constexpr float kOutlineRadius = 4;
 constexpr float kNotchAir = 4;
 
-void EnsurePalette() {
-    if (!PaletteReady) {
-        ApplyTheme();
-    }
-}
-
 TextStyle PlainStyle(float size) {
     TextStyle style;
     style.size = size;
@@ -82,7 +76,7 @@ std::vector<Rect> OutlineRegions(const Rect& rect, Notch notch) {
 }
 
 TextFieldStyle MakeTextFieldStyle(const TextFieldOptions& options) {
-    EnsurePalette();
+    ReadyPalette();
     TextFieldStyle style;
     style.textStyle = TextStyle{options.fontSize,      options.font,      400,   false, TextAlign::Leading,
                                 VerticalAlign::Center, options.multiLine, false, false, 0};
@@ -116,7 +110,7 @@ float BackgroundRadius(const TextFieldOptions& options) {
 
 bool TextField(Ui& ui, uint64_t id, const Rect& rect, std::wstring& text, const TextFieldOptions& options,
                bool enabled) {
-    EnsurePalette();
+    ReadyPalette();
     Graphics& graphics = *ui.graphics;
     if (!enabled) {
         graphics.PushLayer(kDisabledOpacity, nullptr);
@@ -163,7 +157,7 @@ Notch FloatingLabel(Ui& ui, uint64_t id, const Rect& rect, const TextFieldOption
     if (options.label.empty()) {
         return {};
     }
-    EnsurePalette();
+    ReadyPalette();
     Graphics& graphics = *ui.graphics;
     const Paddings paddings = FieldPaddings(options);
     const float h = LineHeight(graphics, options.fontSize);
@@ -196,7 +190,7 @@ Notch FloatingLabel(Ui& ui, uint64_t id, const Rect& rect, const TextFieldOption
 
 void TextFieldDecoration(Ui& ui, uint64_t id, const Rect& rect, const TextFieldOptions& options, bool hovered,
                          bool focused, bool enabled, Notch notch) {
-    EnsurePalette();
+    ReadyPalette();
     Graphics& graphics = *ui.graphics;
     if (options.outlined) {
         const Color colour = focused              ? Palette.primary

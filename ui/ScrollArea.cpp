@@ -100,10 +100,7 @@ ScrollArea::~ScrollArea() {
         }
     }
 
-    if (!Material::PaletteReady) {
-        Material::ApplyTheme();
-    }
-    Color color = Material::Palette.scrollThumb;
+    Color color = Material::ReadyPalette().scrollThumb;
     if (s.dragging || grip.hovered) {
         color = Material::Palette.primary;
         color.a *= kActiveThumbAlpha;

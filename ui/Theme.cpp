@@ -105,6 +105,13 @@ void ApplyTheme() {
     PaletteReady = true;
 }
 
+const Theme& ReadyPalette() {
+    if (!PaletteReady) {
+        ApplyTheme();
+    }
+    return Palette;
+}
+
 Color OnColor(const Color& color) {
     const double luminance = 0.2126 * Linear(color.r) + 0.7152 * Linear(color.g) + 0.0722 * Linear(color.b);
     return luminance > 0.179 ? Color{0, 0, 0, 1} : Color{1, 1, 1, 1};

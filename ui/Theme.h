@@ -80,6 +80,9 @@ extern bool PaletteReady;
 
 // Rebuilds Palette from the table DarkTheme chooses and sets PaletteReady.
 void ApplyTheme();
+// The palette, built first when start-up has not built it yet (widgets drawn before start-up ends,
+// tests).
+const Theme& ReadyPalette();
 
 // Opaque black or white, whichever reads better on the colour (its alpha is ignored): black
 // when the colour's relative luminance exceeds 0.179.

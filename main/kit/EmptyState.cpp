@@ -35,10 +35,7 @@ float EmptyStateTop(const Rect& rect, bool withAction) {
 
 bool EmptyState(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon icon, const std::wstring& title,
                 const std::wstring& text, const std::wstring& actionLabel, UI::Material::Icon actionIcon) {
-    if (!UI::Material::PaletteReady) {
-        UI::Material::ApplyTheme();
-    }
-    const UI::Material::Theme& palette = UI::Material::Palette;
+    const UI::Material::Theme& palette = UI::Material::ReadyPalette();
     Graphics& graphics = *ui.graphics;
     ui.animating = true;
     const float bob = 4 * static_cast<float>(std::sin(1.4 * ui.time));

@@ -23,10 +23,7 @@ inline Color Mix(const Color& a, const Color& b, float t) {
 
 // The palette, applied first when start-up has not yet done so.
 inline const UI::Material::Theme& KitPalette() {
-    if (!UI::Material::PaletteReady) {
-        UI::Material::ApplyTheme();
-    }
-    return UI::Material::Palette;
+    return UI::Material::ReadyPalette();
 }
 
 // The kit's text style: leading-aligned and unwrapped unless the caller changes it.

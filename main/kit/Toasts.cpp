@@ -99,10 +99,7 @@ void Toasts::Draw(UI::Ui& ui, const Rect& area) {
     if (items_.empty()) {
         return;
     }
-    if (!UI::Material::PaletteReady) {
-        UI::Material::ApplyTheme();
-    }
-    const UI::Material::Theme& palette = UI::Material::Palette;
+    const UI::Material::Theme& palette = UI::Material::ReadyPalette();
     Graphics& graphics = *ui.graphics;
     const double now = ui.time;
     const TextStyle textStyle = ToastTextStyle();
