@@ -1,7 +1,25 @@
 #include "main/MainWindow.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "domain/Settings.h"
 #include "foundation/Async.h"
+#include "main/account/AccountDialog.h"
+#include "main/account/ProfileDialog.h"
+#include "main/chat/ChatConfigDialog.h"
+#include "main/chat/ChatScreen.h"
+#include "main/chat/TextEditDialog.h"
+#include "main/dialogs/ConfirmDialog.h"
+#include "main/dialogs/ContextMenu.h"
+#include "main/dialogs/SettingsDialog.h"
+#include "main/editors/CharacterFormScreen.h"
+#include "main/editors/KnownCharacterEditor.h"
+#include "main/editors/KnownCharactersDialog.h"
+#include "main/editors/PersonaFormScreen.h"
+#include "main/editors/PersonasScreen.h"
+#include "main/home/HomeScreen.h"
+#include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
 #include "services/CloudSync.h"
 #include "ui/Theme.h"
@@ -11,9 +29,33 @@ namespace {
 
 MainWindow* current = nullptr;
 
+constexpr double kTransitionSeconds = 0.34;
+
 }  // namespace
 
 MainWindow::MainWindow() {
+    homeScreen = std::make_unique<HomeScreen>(this);
+    chatScreen = std::make_unique<ChatScreen>(this);
+    characterFormScreen = std::make_unique<CharacterFormScreen>(this);
+    personasScreen = std::make_unique<PersonasScreen>(this);
+    personaFormScreen = std::make_unique<PersonaFormScreen>(this);
+    screens = {homeScreen.get(), chatScreen.get(), characterFormScreen.get(), personasScreen.get(),
+               personaFormScreen.get()};
+
+    confirmDialog = std::make_unique<ConfirmDialog>(this);
+    textEditDialog = std::make_unique<TextEditDialog>(this);
+    chatConfigDialog = std::make_unique<ChatConfigDialog>(this);
+    knownCharactersDialog = std::make_unique<KnownCharactersDialog>(this);
+    knownCharacterEditor = std::make_unique<KnownCharacterEditor>(this);
+    settingsDialog = std::make_unique<SettingsDialog>(this);
+    accountDialog = std::make_unique<AccountDialog>(this);
+    profileDialog = std::make_unique<ProfileDialog>(this);
+    updateDialog = std::make_unique<UpdateDialog>(this);
+    contextMenu = std::make_unique<ContextMenu>(this);
+    overlays = {settingsDialog.get(),       updateDialog.get(),     accountDialog.get(),
+                profileDialog.get(),        chatConfigDialog.get(), knownCharactersDialog.get(),
+                knownCharacterEditor.get(), textEditDialog.get(),   confirmDialog.get(),
+                contextMenu.get()};
     current = this;
 }
 
@@ -22,6 +64,145 @@ MainWindow::~MainWindow() {
     if (current == this) {
         current = nullptr;
     }
+    headerHits.clear();
+    overlays.clear();
+    // The parts go in the reverse of the order they were built in.
+    contextMenu.reset();
+    updateDialog.reset();
+    profileDialog.reset();
+    accountDialog.reset();
+    settingsDialog.reset();
+    knownCharacterEditor.reset();
+    knownCharactersDialog.reset();
+    chatConfigDialog.reset();
+    textEditDialog.reset();
+    confirmDialog.reset();
+    screens = {};
+    personaFormScreen.reset();
+    personasScreen.reset();
+    characterFormScreen.reset();
+    chatScreen.reset();
+    homeScreen.reset();
+}
+
+float MainWindow::SlideDirection(int32_t from, int32_t to) {
+    if (from == kHomeScreen) {
+        return 1.0f;
+    }
+    return to < from ? -1.0f : 1.0f;
+}
+
+void MainWindow::Navigate(int32_t screen) {
+    if (screen < 0 || screen >= kScreenCount) {
+        return;
+    }
+    if (screen == currentScreen) {
+        screens[screen]->OnShow();
+        return;
+    }
+    slideDirection = SlideDirection(currentScreen, screen);
+    transitionStart = ui.time;
+    currentScreen = screen;
+    ui.focus = 0;
+    screens[screen]->OnShow();
+    dirty = true;
+}
+
+void MainWindow::OpenCharacter(const std::shared_ptr<Character>& character) {
+    if (!character) {
+        return;
+    }
+    Services::AppState::Instance().OpenCharacter(character);
+    Navigate(kChatScreen);
+}
+
+void MainWindow::Draw() {
+    const float w = graphics.Width();
+    const float h = graphics.Height();
+    windowRect = {0, 0, w, h};
+    titleBarRect = {0, 0, w, kTitleBarHeight};
+    railRect = {0, kTitleBarHeight, kRailWidth, h - kTitleBarHeight};
+    contentRect = {kRailWidth, kTitleBarHeight, w - kRailWidth, h - kTitleBarHeight};
+    headerHits.clear();
+    UI::Material::ReadyPalette();
+
+    int topOpen = -1;
+    for (int i = static_cast<int>(overlays.size()) - 1; i >= 0; --i) {
+        if (overlays[i]->IsOpen()) {
+            topOpen = i;
+            break;
+        }
+    }
+    modal = topOpen >= 0;
+
+    ui.hitSuspended = modal;
+    DrawContent();
+    for (int i = 0; i < static_cast<int>(overlays.size()); ++i) {
+        if (overlays[i]->IsVisible()) {
+            ui.hitSuspended = i != topOpen;
+            overlays[i]->Draw(ui, windowRect);
+        }
+    }
+    ui.hitSuspended = false;
+    toasts.Draw(ui, contentRect);
+}
+
+void MainWindow::DrawContent() {
+    graphics.FillRect(windowRect, UI::Material::ReadyPalette().background);
+    ui.PushClip(contentRect);
+    const double t = std::clamp((ui.time - transitionStart) / kTransitionSeconds, 0.0, 1.0);
+    if (t < 1 || transitionStart > ui.time) {
+        ui.redraw = true;
+    }
+    const float g = static_cast<float>(1 - std::pow(1 - t, 3));
+    const bool sliding = g < 1;
+    if (sliding) {
+        graphics.PushLayer(g, nullptr);
+        ui.PushTranslate((1 - g) * slideDirection * 26, (1 - g) * 18);
+    }
+    screens[currentScreen]->Draw(ui, contentRect);
+    if (sliding) {
+        ui.PopTransform();
+        graphics.PopLayer();
+    }
+    ui.PopClip();
+}
+
+LRESULT MainWindow::HitTest(float x, float y, float width, float height, bool maximized,
+                            const std::vector<Rect>& hits) {
+    if (!maximized) {
+        const bool left = x < kResizeBorder;
+        const bool right = x >= width - kResizeBorder;
+        const bool top = y < kResizeBorder;
+        const bool bottom = y >= height - kResizeBorder;
+        if (top && left) {
+            return HTTOPLEFT;
+        }
+        if (top && right) {
+            return HTTOPRIGHT;
+        }
+        if (left) {
+            return bottom ? HTBOTTOMLEFT : HTLEFT;
+        }
+        if (right) {
+            return bottom ? HTBOTTOMRIGHT : HTRIGHT;
+        }
+        if (top) {
+            return HTTOP;
+        }
+        if (bottom) {
+            return HTBOTTOM;
+        }
+    }
+    if (y >= kTitleBarHeight) {
+        return HTCLIENT;
+    }
+    for (const Rect& hit : hits) {
+        if (x >= hit.x && y >= hit.y && x < hit.x + hit.w && y < hit.y + hit.h) {
+            return HTCLIENT;
+        }
+    }
+    return HTCAPTION;
 }
 
 MainWindow* MainWindow::Current() {
@@ -66,34 +247,6 @@ void MainWindow::Detach() {
     connected_ = false;
 }
 
-void MainWindow::Draw() {
-    // The frame was cleared with the background; the screens come later.
-}
-
-LRESULT MainWindow::HitTest(int x, int y, int width, int height, float dpi, bool maximized) {
-    const float perDip = dpi / 96.0f;
-    if (!maximized) {
-        const int edge = static_cast<int>(kResizeBorder * perDip);
-        const bool left = x < edge;
-        const bool right = x >= width - edge;
-        const bool top = y < edge;
-        const bool bottom = y >= height - edge;
-        if (top) {
-            return left ? HTTOPLEFT : right ? HTTOPRIGHT : HTTOP;
-        }
-        if (bottom) {
-            return left ? HTBOTTOMLEFT : right ? HTBOTTOMRIGHT : HTBOTTOM;
-        }
-        if (left) {
-            return HTLEFT;
-        }
-        if (right) {
-            return HTRIGHT;
-        }
-    }
-    return y < static_cast<int>(kTitleBarHeight * perDip) ? HTCAPTION : HTCLIENT;
-}
-
 bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     switch (message) {
     case WM_SIZE:
@@ -127,11 +280,13 @@ bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
         if (!hwnd) {
             return false;
         }
-        POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        ScreenToClient(hwnd, &point);
-        RECT client = {};
-        GetClientRect(hwnd, &client);
-        *result = HitTest(point.x, point.y, client.right, client.bottom, graphics.Dpi(), IsZoomed(hwnd) != FALSE);
+        RECT frame = {};
+        GetWindowRect(hwnd, &frame);
+        const float perDip = graphics.Dpi() / 96.0f;
+        const float x = (static_cast<short>(LOWORD(lParam)) - frame.left) / perDip;
+        const float y = (static_cast<short>(HIWORD(lParam)) - frame.top) / perDip;
+        *result = HitTest(x, y, (frame.right - frame.left) / perDip, (frame.bottom - frame.top) / perDip,
+                          IsZoomed(hwnd) != FALSE, headerHits);
         return true;
     }
     case WM_NCACTIVATE:

@@ -1,25 +1,57 @@
 #pragma once
-// The application's one window. So far it draws the palette's background, keeps its own frame
-// (the client area covers the whole window: its top band moves it, its edges size it), remembers
-// its size, maximised state and theme in the settings when it closes, and ends the main loop
-// when it is destroyed. UI thread only; Open reports by false that the window could not be made.
+// The application's one window and the spine of the interface: it keeps its own frame (the
+// client area covers the whole window: the title band moves it, its edges size it), owns the
+// five screens and the ten overlays, switches screens with a slide-and-fade, draws the overlays
+// above them with only the top-most open one taking input, shows the toasts the services ask
+// for, and writes its size, maximised state and theme to the settings when it closes.
+// UI thread only; Open reports by false that the window could not be made.
 
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "domain/Records.h"
+#include "main/Screen.h"
+#include "main/kit/Toasts.h"
+#include "main/overlays/Overlay.h"
 #include "ui/Window.h"
 
 namespace Lorvex::Main {
+
+class HomeScreen;
+class ChatScreen;
+class CharacterFormScreen;
+class PersonasScreen;
+class PersonaFormScreen;
+class ConfirmDialog;
+class TextEditDialog;
+class ChatConfigDialog;
+class KnownCharactersDialog;
+class KnownCharacterEditor;
+class SettingsDialog;
+class AccountDialog;
+class ProfileDialog;
+class UpdateDialog;
+class ContextMenu;
 
 class MainWindow : public UI::Window {
 public:
     MainWindow();
     ~MainWindow() override;
 
-    // Creates the window at the settings' size, connects it to the services, shows it (maximised
-    // when the settings say so) and brings it to the front. False only when the window cannot
-    // be created; nothing else has been done then.
+    // Creates the window at the settings' size, connects it to the services, picks the first
+    // screen, shows it (maximised when the settings say so) and brings it to the front. False
+    // only when the window cannot be created; nothing else has been done then.
     bool Open();
 
     // The open main window, or null.
     static MainWindow* Current();
+
+    // Makes a screen current, sliding it in unless it already is.
+    void Navigate(int32_t screen);
+    // Opens the character's chat and shows the chat screen; a null character does nothing.
+    void OpenCharacter(const std::shared_ptr<Character>& character);
 
     void Draw() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
@@ -27,16 +59,57 @@ public:
     void OnDestroy() override;
     Color BackgroundColor() override;
 
+    // The screen layer: background, the current screen (sliding in), the rail and the title bar.
+    void DrawContent();
+
     // Height of the band at the top that moves the window, and the width of the sizing edges,
     // in DIPs.
-    static constexpr float kTitleBarHeight = 40;
+    static constexpr float kTitleBarHeight = 58;
+    static constexpr float kRailWidth = 86;
     static constexpr float kResizeBorder = 6;
     // The smallest client size the user can drag the window to, in DIPs.
     static constexpr int kMinWidth = 980;
     static constexpr int kMinHeight = 640;
 
-    // The hit code for a point in client pixels of a window of the given pixel size.
-    static LRESULT HitTest(int x, int y, int width, int height, float dpi, bool maximized);
+    // The hit code for a point in DIPs from the window's top-left corner, in a window of the
+    // given size in DIPs; points in a header rectangle belong to the client.
+    static LRESULT HitTest(float x, float y, float width, float height, bool maximized,
+                           const std::vector<Rect>& headerHits);
+    // The slide direction of a switch from one screen to another: +1 from the right, -1 from the left.
+    static float SlideDirection(int32_t from, int32_t to);
+
+    // ---- State other parts of the interface use ----
+
+    Rect windowRect, titleBarRect, railRect, contentRect;  // DIPs, recomputed every frame
+    int32_t currentScreen = kHomeScreen;
+    double transitionStart = -10.0;
+    float slideDirection = 1.0f;
+
+    std::unique_ptr<HomeScreen> homeScreen;
+    std::unique_ptr<ChatScreen> chatScreen;
+    std::unique_ptr<CharacterFormScreen> characterFormScreen;
+    std::unique_ptr<PersonasScreen> personasScreen;
+    std::unique_ptr<PersonaFormScreen> personaFormScreen;
+    std::array<Screen*, kScreenCount> screens{};  // the same objects by index
+
+    std::unique_ptr<ConfirmDialog> confirmDialog;
+    std::unique_ptr<TextEditDialog> textEditDialog;
+    std::unique_ptr<ChatConfigDialog> chatConfigDialog;
+    std::unique_ptr<KnownCharactersDialog> knownCharactersDialog;
+    std::unique_ptr<KnownCharacterEditor> knownCharacterEditor;
+    std::unique_ptr<SettingsDialog> settingsDialog;
+    std::unique_ptr<AccountDialog> accountDialog;
+    std::unique_ptr<ProfileDialog> profileDialog;
+    std::unique_ptr<UpdateDialog> updateDialog;
+    std::unique_ptr<ContextMenu> contextMenu;
+    // Drawing order, bottom first: settings, update, account, profile, chat configuration, known
+    // characters, known-character editor, text edit, confirmation, context menu.
+    std::vector<Overlay*> overlays;
+    bool modal = false;  // some overlay was open at the start of the frame
+
+    Kit::Toasts toasts;
+    std::vector<Rect> headerHits;  // the title bar's buttons, refilled every frame
+    double splashStart = -1.0;
 
 private:
     void Detach();

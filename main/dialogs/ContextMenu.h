@@ -1,0 +1,59 @@
+#pragma once
+// The window's one pop-up menu, above every dialog. A screen or dialog opens it with its items
+// at an anchor (usually the button that was pressed); it places itself beside the anchor inside
+// the window, animates in, and closes itself before it runs the chosen item's action, so the
+// action may open the menu again. Escape or a click outside closes it. UI thread only.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "main/overlays/Overlay.h"
+#include "ui/Icons.h"
+
+namespace Lorvex::Main {
+
+class MainWindow;
+
+class ContextMenu : public Overlay {
+public:
+    struct Item {
+        std::wstring label;
+        UI::Material::Icon icon = UI::Material::Icon::Person;
+        std::function<void()> action;
+        bool danger = false;
+        bool enabled = true;
+        bool separator = false;  // a divider above the item
+        bool selected = false;   // a check replaces the icon
+        std::wstring hint;       // a second line under the label; empty for none
+    };
+
+    static constexpr float kWidth = 260;
+
+    explicit ContextMenu(MainWindow* owner) : owner(owner) {}
+
+    // Replaces the items (the caller's vector is left empty) and opens at the anchor, in window
+    // coordinates; opening while open replaces the content at once.
+    void Open(const Rect& anchor, std::vector<Item>&& newItems, bool alignRight, bool preferAbove);
+    void Close() { open = false; }
+
+    bool IsVisible() const override { return open || visible > 0; }
+    bool IsOpen() const override { return open; }
+    void Draw(UI::Ui& ui, const Rect& window) override;
+
+    // The menu's rectangle for the current items, anchor and options inside the window.
+    Rect Placement(const Rect& window) const;
+
+    MainWindow* owner;  // not owned
+    std::vector<Item> items;
+    Rect anchor;
+    bool alignRight = false;
+    bool preferAbove = false;
+    bool open = false;
+    float visible = 0;
+    double openTime = -10.0;
+    uint64_t generation = 0;
+};
+
+}  // namespace Lorvex::Main

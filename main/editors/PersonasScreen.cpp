@@ -1,0 +1,19 @@
+#include "main/editors/PersonasScreen.h"
+
+#include "main/StandIn.h"
+
+namespace Lorvex::Main {
+
+void PersonasScreen::Draw(UI::Ui& ui, const Rect& content) {
+    DrawStandIn(ui, content, Title());
+}
+
+void PersonasScreen::OnShow() {
+    shownAt = -1.0;
+}
+
+std::wstring PersonasScreen::Title() {
+    return L"Usuarios";
+}
+
+}  // namespace Lorvex::Main

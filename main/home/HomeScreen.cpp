@@ -1,0 +1,19 @@
+#include "main/home/HomeScreen.h"
+
+#include "main/StandIn.h"
+
+namespace Lorvex::Main {
+
+void HomeScreen::Draw(UI::Ui& ui, const Rect& content) {
+    DrawStandIn(ui, content, Title());
+}
+
+void HomeScreen::OnShow() {
+    shownAt = -1.0;
+}
+
+std::wstring HomeScreen::Title() {
+    return L"Inicio";
+}
+
+}  // namespace Lorvex::Main
