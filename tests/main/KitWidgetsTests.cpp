@@ -214,6 +214,12 @@ TEST_F(KitClicks, ButtonsClickOnceWhenEnabledAndNeverWhenDisabled) {
                           20);
     };
     EXPECT_EQ(ClickAt(218, 38, icon), 1);
+    const auto disabledIcon = [&] {
+        return IconButton(harness.ui, 11, {200, 20, 36, 36}, UI::Material::Icon::Plus, {0, 0, 0, 1}, L"Añadir", false,
+                          20);
+    };
+    EXPECT_EQ(ClickAt(218, 38, disabledIcon), 0);
+    EXPECT_NE(harness.ui.hover, 11u);
 }
 
 TEST_F(KitClicks, TheEmptyStateReportsItsActionButton) {
