@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
+#include "main/kit/Avatar.h"
+#include "main/kit/Backdrop.h"
+#include "main/kit/Buttons.h"
+#include "main/kit/Chips.h"
 #include "main/kit/EmptyState.h"
+#include "main/kit/Headings.h"
 #include "main/kit/Progress.h"
+#include "main/kit/Toasts.h"
 #include "tests/ui/UiHarness.h"
 
 namespace Lorvex::Main::Kit {
@@ -63,6 +72,73 @@ TEST(KitProgress, ProgressAsksForFramesAsItAnimates) {
                                 UI::Material::Icon::Plus));
         EXPECT_TRUE(harness.ui.animating);
     });
+}
+
+// An idle window draws no frames: once a widget has settled it may ask for the animation rate
+// only when it moves by the clock, and for frames at once only while it really changes.
+TEST(KitProgress, SettledWidgetsAskOnlyForTheFramesTheirMotionNeeds) {
+    struct Case {
+        const char* name;
+        std::function<void(UI::Ui&)> draw;
+        bool redraw;
+        bool animating;
+    };
+    const Color ink = {0.4f, 0.3f, 0.9f, 1};
+    Toasts toasts;
+    toasts.Push(L"Guardado", ToastKind::Success);
+    const Case cases[] = {
+        {"spinner", [&](UI::Ui& ui) { Spinner(ui, 50, 50, 10, ink, 3); }, true, false},
+        {"typing dots", [&](UI::Ui& ui) { TypingDots(ui, 10, 10, ink, 7); }, true, false},
+        {"backdrop",
+         [&](UI::Ui& ui) {
+             Backdrop(ui, {0, 0, 800, 600}, 22, 1.2f);
+         },
+         false, true},
+        {"empty state",
+         [&](UI::Ui& ui) {
+             EmptyState(ui, 1, {0, 0, 800, 600}, UI::Material::Icon::Chat, L"Nada", L"Aún nada.", L"Crear",
+                        UI::Material::Icon::Plus);
+         },
+         false, true},
+        {"shown toast",
+         [&](UI::Ui& ui) {
+             toasts.Draw(ui, {0, 0, 800, 600});
+         },
+         false, true},
+        {"buttons",
+         [&](UI::Ui& ui) {
+             Button(ui, 2, {10, 10, 120, 42}, UI::Material::Icon::Plus, L"Nuevo", ink, true, true);
+             Button(ui, 3, {10, 60, 120, 42}, UI::Material::Icon::Plus, L"Nuevo", ink, false, false, 45);
+             IconButton(ui, 4, {10, 110, 40, 40}, UI::Material::Icon::Close, ink, L"Cerrar", true, 20);
+         },
+         false, false},
+        {"chips",
+         [&](UI::Ui& ui) {
+             std::wstring selection = L"B";
+             ChoiceChips(ui, 5, 10, 10, 300, {L"A", L"B"}, selection, ink);
+             ChoiceChip(ui, 6, {10, 60, 80, 32}, L"C", true, ink, true);
+             Chip(ui, {10, 100, 80, 22}, L"D", ink, UI::Material::Icon::Heart, true);
+         },
+         false, false},
+        {"captions and avatars",
+         [&](UI::Ui& ui) {
+             SectionHeader(ui, {10, 10, 300, 30}, L"Título", UI::Material::Icon::Person);
+             FieldLabel(ui, {10, 50, 200, 20}, L"Nombre", true);
+             Avatar(ui, {10, 80, 40, 40}, std::nullopt, L"Ana", 2, {});
+         },
+         false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Testing::UiHarness harness;
+        const auto frame = [&] { harness.Frame([&] { c.draw(harness.ui); }); };
+        // A second: entries, pulses and first-use easing have ended.
+        for (int i = 0; i < 60; ++i) {
+            frame();
+        }
+        EXPECT_EQ(harness.ui.redraw, c.redraw);
+        EXPECT_EQ(harness.ui.animating, c.animating);
+    }
 }
 
 TEST(KitProgress, EmptyStateIsCentredWithRoomForItsAction) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "main/kit/Fields.h"
 #include "tests/support/GfxOffscreen.h"
 #include "tests/ui/UiHarness.h"
+#include "ui/Theme.h"
 
 namespace Lorvex::Main::Kit {
 namespace {
@@ -123,6 +125,31 @@ TEST(KitAvatar, ColourIndexIsAStableCaseBlindHashOfTheName) {
     EXPECT_EQ(AvatarColors()[9].ToArgb(), 0xFFA55EEAu);
 }
 
+// Drawn on white in the dark theme, whose surface colour would show as a halo: an avatar without
+// a ring keeps the white up to its own circle, one with a ring covers it.
+TEST(KitAvatar, OnlyARingWiderThanZeroDrawsTheRingAndItsGap) {
+    Testing::Offscreen surface(120, 60);
+    ASSERT_TRUE(surface.Ready());
+    const bool savedDark = UI::Material::DarkTheme;
+    UI::Material::DarkTheme = true;
+    UI::Material::ApplyTheme();
+    UI::Ui ui(surface.graphics);
+    surface.Begin();
+    Avatar(ui, {10, 10, 40, 40}, std::nullopt, L"Ana", 0, {});
+    Avatar(ui, {70, 10, 40, 40}, std::nullopt, L"Ana", 3, {});
+    ASSERT_TRUE(surface.End());
+    const std::vector<uint32_t> pixels = surface.Pixels();
+    UI::Material::DarkTheme = savedDark;
+    UI::Material::ApplyTheme();
+    ASSERT_FALSE(pixels.empty());
+
+    // The pixel row just above each circle, on its vertical centre line.
+    EXPECT_EQ(surface.At(pixels, 30, 9), 0xFFFFFFFFu);
+    EXPECT_NE(surface.At(pixels, 90, 9), 0xFFFFFFFFu);
+    // Inside, both show the name's colour.
+    EXPECT_EQ(surface.At(pixels, 20, 30), surface.At(pixels, 80, 30));
+}
+
 TEST(KitChoiceChips, RowsWrapOnlyAfterTheirFirstChip) {
     struct Case {
         const char* name;
@@ -214,6 +241,12 @@ TEST_F(KitClicks, ButtonsClickOnceWhenEnabledAndNeverWhenDisabled) {
                           20);
     };
     EXPECT_EQ(ClickAt(218, 38, icon), 1);
+    const auto disabledIcon = [&] {
+        return IconButton(harness.ui, 11, {200, 20, 36, 36}, UI::Material::Icon::Plus, {0, 0, 0, 1}, L"Añadir", false,
+                          20);
+    };
+    EXPECT_EQ(ClickAt(218, 38, disabledIcon), 0);
+    EXPECT_NE(harness.ui.hover, 11u);
 }
 
 TEST_F(KitClicks, TheEmptyStateReportsItsActionButton) {
