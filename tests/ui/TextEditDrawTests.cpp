@@ -124,6 +124,23 @@ TEST(TextEditDraw, ScrollingFollowsTheCaretAndTheWheel) {
     bench.surface.graphics.CaretPosition(line, measure, 100000, 80, &caretX, nullptr, nullptr);
     EXPECT_NEAR(bench.h.ui.State<EditState>(kEditor).scroll, caretX - innerWidth + 2, 0.01f);
 
+    // A text that shrinks (replaced by the caller, or typed over a whole selection) scrolls back to
+    // its start instead of staying pushed out past the left edge.
+    line = L"mm";
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    EXPECT_EQ(bench.h.ui.State<EditState>(kEditor).scroll, 0.0f);
+    line.assign(80, L'm');
+    bench.h.ui.State<EditState>(kEditor) = {80, 80};
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    bench.h.input.keys.push_back({'A', true, false, false, false});
+    bench.h.input.ctrl = true;
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    bench.h.input.ctrl = false;
+    bench.h.input.text = L"ab";
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    EXPECT_EQ(line, L"ab");
+    EXPECT_EQ(bench.h.ui.State<EditState>(kEditor).scroll, 0.0f);
+
     // Multi-line: the caret on the last line is scrolled into view; the wheel then scrolls it out
     // of view and is consumed, and the caret is not followed again until something changes.
     const uint64_t multiId = MakeIdFromText("draw-scroll");
