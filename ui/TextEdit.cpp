@@ -139,6 +139,10 @@ bool Ui::TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Mater
         if (caret.x - s < 0) {
             s = caret.x;
         }
+        // Never scrolled further than the text's end needs: a text that got shorter than the
+        // scroll (replaced, or typed over a whole selection) would otherwise sit past the left edge.
+        // The caret stays in view, since it never stands after that end.
+        s = std::min(s, measurer.CaretAt(display, display.size()).x - inner.w + 2);
         state.scroll = std::max(s, 0.0f);
     } else {
         if (state.caret != state.lastCaret || text.size() != state.lastLength || wrapWidth != state.lastWrapWidth) {

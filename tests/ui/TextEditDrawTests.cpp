@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "graphics/Images.h"
 #include "tests/support/GfxOffscreen.h"
@@ -124,6 +125,23 @@ TEST(TextEditDraw, ScrollingFollowsTheCaretAndTheWheel) {
     bench.surface.graphics.CaretPosition(line, measure, 100000, 80, &caretX, nullptr, nullptr);
     EXPECT_NEAR(bench.h.ui.State<EditState>(kEditor).scroll, caretX - innerWidth + 2, 0.01f);
 
+    // A text that shrinks (replaced by the caller, or typed over a whole selection) scrolls back to
+    // its start instead of staying pushed out past the left edge.
+    line = L"mm";
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    EXPECT_EQ(bench.h.ui.State<EditState>(kEditor).scroll, 0.0f);
+    line.assign(80, L'm');
+    bench.h.ui.State<EditState>(kEditor) = {80, 80};
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    bench.h.input.keys.push_back({'A', true, false, false, false});
+    bench.h.input.ctrl = true;
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    bench.h.input.ctrl = false;
+    bench.h.input.text = L"ab";
+    bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
+    EXPECT_EQ(line, L"ab");
+    EXPECT_EQ(bench.h.ui.State<EditState>(kEditor).scroll, 0.0f);
+
     // Multi-line: the caret on the last line is scrolled into view; the wheel then scrolls it out
     // of view and is consumed, and the caret is not followed again until something changes.
     const uint64_t multiId = MakeIdFromText("draw-scroll");
@@ -218,7 +236,9 @@ TEST(TextEditDraw, DrawsSelectionAndCaretAndSavesAPicture) {
     const auto reddish = [](uint32_t p) { return Testing::Red(p) > 150 && Testing::Green(p) < 80; };
     EXPECT_GT(count(selectionPixels, singleRect, bluish), 100);
     EXPECT_EQ(count(pixels, singleRect, bluish), 0);  // not focused any more
-    EXPECT_GT(count(pixels, multiRect, reddish), 10);
+    // Inside the outline only: the focused outline is drawn in the caret colour too.
+    const Rect insideMulti = {multiRect.x + 2, multiRect.y + 2, multiRect.w - 4, multiRect.h - 4};
+    EXPECT_GT(count(pixels, insideMulti, reddish), 10);
 
     const std::string png = Images::Encode(420, 260, pixels, true, 1);
     ASSERT_FALSE(png.empty());
@@ -226,6 +246,14 @@ TEST(TextEditDraw, DrawsSelectionAndCaretAndSavesAPicture) {
     const std::string selectionPng = Images::Encode(420, 260, selectionPixels, true, 1);
     std::ofstream("text-editor-selection.png", std::ios::binary)
         .write(selectionPng.data(), static_cast<std::streamsize>(selectionPng.size()));
+
+    // The caret blinks from the last caret change: 0.53 s shown, then 0.53 s hidden.
+    for (const auto& [since, shown] :
+         {std::pair{0.5, true}, std::pair{0.6, false}, std::pair{1.0, false}, std::pair{1.1, true}}) {
+        bench.h.ui.caretTime = bench.h.now + Testing::UiHarness::kFrameDt - since;
+        bench.Frame(drawAll);
+        EXPECT_EQ(count(bench.surface.Pixels(), insideMulti, reddish) > 10, shown) << since;
+    }
 }
 
 }  // namespace

@@ -116,6 +116,32 @@ TEST_F(TextEditWidget, CaretBlinkRestartsOnEveryCaretChange) {
     EXPECT_FALSE(h.ui.animating);
 }
 
+// At the field's left edge the pointer index is 0 whatever the font measures.
+TEST_F(TextEditWidget, PressMovesTheCaretAndShiftKeepsTheAnchor) {
+    text = L"abcdef";
+    h.ui.focus = kEditor;
+    EditState& state = h.ui.State<EditState>(kEditor);
+    state = {6, 6};
+    h.ui.caretTime = 0;
+    h.input.shift = true;
+    h.MoveTo(kRect.x + 2, 20);
+    Frame();
+    h.Press();
+    Frame();
+    EXPECT_EQ(state.caret, 0);
+    EXPECT_EQ(state.anchor, 6);
+    EXPECT_DOUBLE_EQ(h.ui.caretTime, h.now);
+    h.Release();
+    Frame();
+
+    h.input.shift = false;
+    state = {6, 6};
+    h.Press();
+    Frame();
+    EXPECT_EQ(state.caret, 0);
+    EXPECT_EQ(state.anchor, 0);
+}
+
 TEST_F(TextEditWidget, ClampsACaretLeftBeyondAShortenedText) {
     h.ui.focus = kEditor;
     text = L"abcdef";
