@@ -6,6 +6,7 @@
 
 #include "graphics/Graphics.h"
 #include "main/kit/KitColor.h"
+#include "main/overlays/Easing.h"
 #include "main/overlays/OverlayInput.h"
 #include "ui/Ids.h"
 #include "ui/Motion.h"
@@ -24,14 +25,9 @@ constexpr float kRowHeight = 40;
 constexpr float kHintRowHeight = 52;
 constexpr float kSeparatorHeight = 9;
 constexpr float kRadius = 14;
-constexpr int32_t kEscape = 27;
 
 float RowHeight(const ContextMenu::Item& item) {
     return item.hint.empty() ? kRowHeight : kHintRowHeight;
-}
-
-float Clamp01(double x) {
-    return static_cast<float>(std::clamp(x, 0.0, 1.0));
 }
 
 }  // namespace
@@ -88,13 +84,13 @@ void ContextMenu::Draw(UI::Ui& ui, const Rect& window) {
     const Rect menu = Placement(window, &opensAbove);
 
     if (open && !ui.hitSuspended) {
-        if (ClickedOutside(ui, UI::SaltedId(kMenuId, kOutsideSalt), window, menu, true) || TakeKey(ui, kEscape)) {
+        if (ClickedOutside(ui, UI::SaltedId(kMenuId, kOutsideSalt), window, menu, true) || TakeKey(ui, kEscapeKey)) {
             open = false;
         }
     }
 
     const float v = std::clamp(visible, 0.0f, 1.0f);
-    const float opacity = open ? 1 - std::pow(1 - v, 3.0f) : v * v * v;
+    const float opacity = open ? EaseOut(v) : v * v * v;
     graphics.PushLayer(opacity, nullptr);
     // It grows out of the corner nearest its anchor.
     ui.PushScale(0.94f + 0.06f * opacity, alignRight ? menu.x + menu.w : menu.x, opensAbove ? menu.y + menu.h : menu.y);
@@ -136,8 +132,7 @@ bool ContextMenu::DrawItem(UI::Ui& ui, const Item& item, size_t index, const Rec
     UI::Ui::ClipScope scope(ui);
     // One after the other, 25 ms apart; from the 17th on together.
     const double delay = static_cast<double>(std::min<size_t>(index, 16)) * 0.025;
-    const float s = Clamp01((ui.time - (openTime + delay)) / 0.22);
-    const float entered = 1 - std::pow(1 - s, 3.0f);
+    const float entered = Entrance(ui.time, openTime + delay, 0.22);
     if (entered < 1) {
         ui.redraw = true;
         graphics.PushLayer(entered, nullptr);

@@ -12,6 +12,7 @@
 #include "graphics/Graphics.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
+#include "main/overlays/Easing.h"
 #include "main/overlays/OverlayInput.h"
 #include "ui/Ids.h"
 #include "ui/Motion.h"
@@ -36,16 +37,6 @@ constexpr float kWindowMargin = 32;  // above and below the tallest panel
 constexpr float kRadius = 20;
 constexpr float kOpenSeconds = 0.28f;
 constexpr float kCloseSeconds = 0.18f;
-constexpr int32_t kEscape = 27;
-constexpr int32_t kEnter = 13;
-
-float EaseOut(float p) {
-    return 1 - std::pow(1 - p, 3.0f);
-}
-
-float Clamp01(double x) {
-    return static_cast<float>(std::clamp(x, 0.0, 1.0));
-}
 
 // The pop-in of a panel or a tile: starts at 0, passes 1 and settles back on it.
 float Overshoot(float rest, float bounce) {
@@ -126,10 +117,10 @@ void Dialog::Draw(UI::Ui& ui, const Rect& window) {
     if (open && dismissable && ClickedOutside(ui, ControlId(kOutsideSalt), window, g.panel, false)) {
         Close();
     }
-    if (open && dismissable && TakeKey(ui, kEscape)) {
+    if (open && dismissable && TakeKey(ui, kEscapeKey)) {
         Close();
     }
-    if (open && ui.input && ui.input->ctrl && TakeKey(ui, kEnter)) {
+    if (open && ui.input && ui.input->ctrl && TakeKey(ui, kEnterKey)) {
         OnSubmit();
     }
 
@@ -163,11 +154,11 @@ void Dialog::DrawHeader(UI::Ui& ui, const Rect& panel, const Color& tint) {
 
     // The icon tile pops in a little after the panel.
     const Rect tile = {panel.x + kInset, panel.y + 18, 44, 44};
-    const float tileIn = Clamp01((ui.time - (openTime + 0.08)) / 0.4);
+    const float tileIn = Entrance(ui.time, openTime + 0.08, 0.4);
     if (tileIn < 1) {
         ui.redraw = true;
     }
-    ui.PushScale(Overshoot(1 - EaseOut(tileIn), 1.4f) * 0.4f + 0.6f, tile.x + tile.w / 2, tile.y + tile.h / 2);
+    ui.PushScale(Overshoot(1 - tileIn, 1.4f) * 0.4f + 0.6f, tile.x + tile.w / 2, tile.y + tile.h / 2);
     graphics.FillLinearGradient(tile, 13, {{0, tint}, {1, Kit::Mix(tint, palette.secondary, 0.6f)}}, {0, 0}, {1, 0});
     UI::Material::DrawIcon(graphics, headerIcon, {tile.x + 11, tile.y + 11, 22, 22}, {1, 1, 1, 1});
     ui.PopTransform();
@@ -208,7 +199,7 @@ void Dialog::DrawBody(UI::Ui& ui, const Geometry& g) {
     }
     {
         // The body follows the panel in a little later, rising into place.
-        const float bodyIn = EaseOut(Clamp01((ui.time - (openTime + 0.12)) / 0.35));
+        const float bodyIn = Entrance(ui.time, openTime + 0.12, 0.35);
         UI::Ui::ClipScope staged(ui);
         if (bodyIn < 1) {
             ui.redraw = true;

@@ -11,6 +11,10 @@
 
 namespace Lorvex::Main {
 
+// The virtual-key codes overlays act on.
+inline constexpr int32_t kEscapeKey = 27;
+inline constexpr int32_t kEnterKey = 13;
+
 // Interacts with id over the whole window (call it before the panel claims its own hover) and
 // tells whether a left click, or with rightToo a right click, ended with the pointer outside
 // panel; both rects are in the Ui's current coordinates.
