@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "graphics/Types.h"
 #include "main/overlays/Overlay.h"
 #include "ui/Icons.h"
+#include "ui/Ui.h"
 
 namespace Lorvex::Main {
 
@@ -42,8 +44,9 @@ public:
     bool IsOpen() const override { return open; }
     void Draw(UI::Ui& ui, const Rect& window) override;
 
-    // The menu's rectangle for the current items, anchor and options inside the window.
-    Rect Placement(const Rect& window) const;
+    // The menu's rectangle for the current items, anchor and options inside the window; above,
+    // when given, tells whether it opens above the anchor.
+    Rect Placement(const Rect& window, bool* above = nullptr) const;
 
     MainWindow* owner;  // not owned
     std::vector<Item> items;
@@ -54,6 +57,10 @@ public:
     float visible = 0;
     double openTime = -10.0;
     uint64_t generation = 0;
+
+private:
+    // One row, entering in its turn; true when it was chosen.
+    bool DrawItem(UI::Ui& ui, const Item& item, size_t index, const Rect& row);
 };
 
 }  // namespace Lorvex::Main

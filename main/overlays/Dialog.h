@@ -21,7 +21,8 @@ class MainWindow;
 
 class Dialog : public Overlay {
 public:
-    // Where the parts of a dialog go in a window, from the panel width and the body's height.
+    // Where the parts of a dialog go in a window, from the panel width (Width) and the height
+    // the body needs (ContentHeight): the body takes what the window leaves, at least 80.
     struct Geometry {
         Rect panel;
         Rect body;         // the area the body is shown in (scrolled or clipped)
@@ -60,6 +61,9 @@ public:
                       const Color& color, bool filled, bool enabled);
     // The id FooterButton gives a button with this label.
     uint64_t LabelId(const std::wstring& label) const;
+    // The id of a control inside the dialog that has no label of its own: the seed continued
+    // over the control's fixed salt.
+    uint64_t ControlId(uint64_t salt) const;
 
     // The seed the next dialog opened for the first time takes (a process-wide counter).
     static uint64_t SeedFor(uint32_t counter);
@@ -77,6 +81,11 @@ public:
     float visible = 0;
 
 private:
+    // The panel with its glow and outline, the icon tile, the titles and the close button.
+    void DrawHeader(UI::Ui& ui, const Rect& panel, const Color& tint);
+    // The body in its clip or scroll area, entering in stages.
+    void DrawBody(UI::Ui& ui, const Geometry& g);
+
     float panelWidth_;
 };
 
