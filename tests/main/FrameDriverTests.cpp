@@ -47,8 +47,9 @@ bool SameColor(uint32_t pixel, const Color& color) {
            std::abs(Blue(pixel) - Blue(expected)) <= 1;
 }
 
-TEST(FrameDriver, OpensTheRealWindowOnHomeWithTheFixtureRecordsAndComesToRest) {
+TEST(FrameDriver, OpensTheRealWindowOnHomeWithTheFixtureRecordsRestsAndCloses) {
     FrameDriver::Options options = WithPersona();
+    options.settings.dark_theme = false;
     auto character = Character::Create();
     character->name = L"Ana";
     auto chat = Chat::Create();
@@ -75,6 +76,17 @@ TEST(FrameDriver, OpensTheRealWindowOnHomeWithTheFixtureRecordsAndComesToRest) {
     // At rest nothing asks for frames, however many are run.
     driver.Frames(3);
     EXPECT_TRUE(driver.Idle());
+
+    // Closed as the user closes it, the window writes its size and theme to the file and is gone.
+    Settings::Instance().window_height = 700;
+    Settings::Instance().last_version = L"9.9.9";
+    driver.Close();
+    EXPECT_FALSE(driver.Opened());
+    const Settings stored = driver.StoredSettings();
+    EXPECT_EQ(stored.last_version, L"9.9.9");
+    EXPECT_NE(stored.window_height, 700);
+    EXPECT_FALSE(stored.dark_theme);
+    driver.Frame();
 }
 
 TEST(FrameDriver, NavigateSlidesTheScreenInAndStopsWhenItArrives) {

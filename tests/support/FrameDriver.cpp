@@ -170,6 +170,9 @@ FrameDriver::FrameDriver(Options options) : options_(std::move(options)), localT
         main_ = window.get();
         window_ = std::move(window);
         open = main_->Open();
+        if (!options_.splash) {
+            main_->splashStart = now_ - 60;
+        }
     }
     if (!open) {
         Fault("the window could not be opened");

@@ -1,13 +1,13 @@
 #pragma once
 // Drives the real main window the way a user does, for UI tests and the screens program. It
 // starts from a fresh data folder (with the fixture records and settings written first), fresh
-// services and the real MainWindow opened on the display, or a plain window that calls a draw
-// function. It owns the clock the frames read, feeds input through the window's own message
-// handling (hover is decided one frame late, so a click is a move, a press and a release frame),
-// runs frames one at a time or until the window is idle, and answers what tests assert on: the
-// screen shown, the open overlays, the toasts, the records, the data folder, the settings. The
-// modal file dialog, the shell, the clipboard and the local time are fakes the test reads and
-// sets. Any frame can be saved as a PNG.
+// services and the real MainWindow opened on the display at the settings' size (small, for a test
+// of one screen or dialog), or a plain window that calls a draw function. It owns the clock the
+// frames read, feeds input through the window's own message handling (hover is decided one frame
+// late, so a click is a move, a press and a release frame), runs frames one at a time or until
+// the window is idle, and answers what tests assert on: the screen shown, the open overlays, the
+// toasts, the records, the data folder, the settings. The modal file dialog, the shell, the
+// clipboard and the local time are fakes the test reads and sets. Any frame can be saved as a PNG.
 //
 // Test thread only (it is the window's UI thread); one driver at a time in a process. Failures
 // (a window that cannot be opened, a frame whose layers and clips do not balance) go to onFault,
@@ -46,6 +46,9 @@ public:
         // Saved, with their chats, before the services load the data folder.
         std::vector<std::shared_ptr<Character>> characters;
         std::vector<std::shared_ptr<Persona>> personas;
+        // Whether the main window shows its start-up splash; without it the window starts as if
+        // the splash were long over.
+        bool splash = false;
         // When set, a plain window of the settings' size that calls draw every frame takes the
         // main window's place.
         std::function<void(UI::Ui& ui)> draw;
