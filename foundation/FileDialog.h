@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,5 +18,13 @@ namespace Lorvex::Files {
 std::wstring PickOpenFile(HWND owner, const std::wstring& title,
                           const std::vector<std::pair<std::wstring, std::wstring>>& filters,
                           const std::wstring& startFolder);
+
+// What PickOpenFile shows: the shell's dialog unless a test put another picker in its place.
+using OpenFilePicker = std::function<std::wstring(HWND owner, const std::wstring& title,
+                                                  const std::vector<std::pair<std::wstring, std::wstring>>& filters,
+                                                  const std::wstring& startFolder)>;
+// Tests only: PickOpenFile asks picker instead of showing a window; an empty function restores
+// the shell's dialog. UI thread.
+void SetOpenFilePickerForTesting(OpenFilePicker picker);
 
 }  // namespace Lorvex::Files

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwctype>
 #include <limits>
+#include <utility>
 
 #ifndef BCRYPT_SHA256_ALG_HANDLE
 // The CNG pseudo-handle of SHA-256; older SDK headers lack the macro.
@@ -339,7 +340,23 @@ std::string Sha256Hex(const std::string& bytes) {
     return result;
 }
 
+namespace {
+
+ClipboardSeam& Clipboard() {
+    static ClipboardSeam seam;
+    return seam;
+}
+
+}  // namespace
+
+void SetClipboardForTesting(ClipboardSeam seam) {
+    Clipboard() = std::move(seam);
+}
+
 bool CopyToClipboard(const std::wstring& text) {
+    if (Clipboard().copy) {
+        return Clipboard().copy(text);
+    }
     if (!OpenClipboard(nullptr)) {
         return false;
     }
@@ -362,6 +379,9 @@ bool CopyToClipboard(const std::wstring& text) {
 }
 
 std::wstring ReadClipboard() {
+    if (Clipboard().read) {
+        return Clipboard().read();
+    }
     std::wstring text;
     if (!OpenClipboard(nullptr)) {
         return text;

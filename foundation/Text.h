@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,15 @@ bool CopyToClipboard(const std::wstring& text);
 // The clipboard's Unicode text, read no further than its memory block reaches (a missing
 // terminator cannot run past it); empty when it cannot be opened or holds no text. UI thread only.
 std::wstring ReadClipboard();
+
+// Where the two calls above go in place of the system's clipboard.
+struct ClipboardSeam {
+    std::function<bool(const std::wstring& text)> copy;
+    std::function<std::wstring()> read;
+};
+// Tests only: the clipboard calls use seam's functions; empty functions restore the system's
+// clipboard. UI thread.
+void SetClipboardForTesting(ClipboardSeam seam);
 
 namespace Detail {
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace Lorvex::Time {
 
@@ -164,12 +165,34 @@ std::wstring FormatIso(const SYSTEMTIME& local, long utcOffsetMinutes) {
     return out;
 }
 
-std::wstring NowIso() {
-    SYSTEMTIME local{};
-    GetLocalTime(&local);
+namespace {
+
+std::function<LocalNow()>& LocalTimeSeam() {
+    static std::function<LocalNow()> now;
+    return now;
+}
+
+}  // namespace
+
+void SetLocalTimeForTesting(std::function<LocalNow()> now) {
+    LocalTimeSeam() = std::move(now);
+}
+
+LocalNow CurrentLocalTime() {
+    if (LocalTimeSeam()) {
+        return LocalTimeSeam()();
+    }
+    LocalNow now;
+    GetLocalTime(&now.time);
     TIME_ZONE_INFORMATION zone{};
-    DWORD zoneId = GetTimeZoneInformation(&zone);
-    return FormatIso(local, UtcOffsetMinutes(zone, zoneId));
+    const DWORD zoneId = GetTimeZoneInformation(&zone);
+    now.utcOffsetMinutes = UtcOffsetMinutes(zone, zoneId);
+    return now;
+}
+
+std::wstring NowIso() {
+    const LocalNow now = CurrentLocalTime();
+    return FormatIso(now.time, now.utcOffsetMinutes);
 }
 
 std::optional<SYSTEMTIME> ParseIso(const std::wstring& stamp) {
@@ -274,15 +297,11 @@ std::wstring RelativeTimeAt(const std::wstring& stamp, const SYSTEMTIME& localNo
 }
 
 std::wstring DayLabel(const std::wstring& stamp) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return DayLabelAt(stamp, now);
+    return DayLabelAt(stamp, CurrentLocalTime().time);
 }
 
 std::wstring RelativeTime(const std::wstring& stamp) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return RelativeTimeAt(stamp, now);
+    return RelativeTimeAt(stamp, CurrentLocalTime().time);
 }
 
 }  // namespace Lorvex::Time

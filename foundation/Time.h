@@ -1,9 +1,11 @@
 #pragma once
 // Record ids, local time stamps with their UTC offset, and the short Spanish labels that turn a
-// stored stamp back into "Hoy", "hace 5 min" and the like. Stateless; any thread may call them.
+// stored stamp back into "Hoy", "hace 5 min" and the like. Stateless but for the local-time seam tests
+// set; any thread may call them.
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -11,6 +13,17 @@ namespace Lorvex::Time {
 
 // Lower-case 8-4-4-4-12 hex text of a new random GUID; all zeros when none can be made.
 std::wstring NewUuid();
+
+// The local wall-clock time and the zone's offset from UTC in minutes, as the functions below
+// read them.
+struct LocalNow {
+    SYSTEMTIME time{};
+    long utcOffsetMinutes = 0;
+};
+LocalNow CurrentLocalTime();
+// Tests only: what CurrentLocalTime answers; an empty function restores the system's clock and
+// zone. Not while another thread may read the time.
+void SetLocalTimeForTesting(std::function<LocalNow()> now);
 
 // Current local wall-clock time, seven fractional digits and the zone's offset:
 // 2025-03-07T18:04:09.5120000+01:00.

@@ -6,10 +6,13 @@
 // brings them all). Declarations only: no thread rules, nothing fails.
 //
 // Each declaration matches the platform's own: the interfaces are structs, the value types are
-// typedefs of the D2D_ structs, and HWND is a pointer to struct HWND__ (STRICT, the default).
+// typedefs of the D2D_ structs, HWND is a pointer to struct HWND__ (STRICT, the default) and
+// HRESULT a long.
 
 struct HWND__;
 typedef HWND__* HWND;
+// winnt.h: typedef LONG HRESULT, LONG being long.
+typedef long HRESULT;
 
 struct D2D_MATRIX_3X2_F;
 typedef D2D_MATRIX_3X2_F D2D1_MATRIX_3X2_F;

@@ -264,6 +264,8 @@ void Graphics::ReleaseTargets() {
 void Graphics::BeginFrame() {
     ++frameNumber_;
     state_->transformStack.clear();
+    state_->openStack.clear();
+    state_->stackFault.clear();
     if (!context_) {
         return;
     }
@@ -337,6 +339,7 @@ void Graphics::PushLayer(float opacity, ID2D1Geometry* mask) {
                                                nullptr,
                                                D2D1_LAYER_OPTIONS1_NONE};
     context_->PushLayer(&parameters, nullptr);
+    state_->Opened(State::Open::Layer);
 }
 
 void Graphics::PushRoundClip(const Rect& rect, float radius) {
@@ -355,6 +358,7 @@ void Graphics::PushRoundClip(const Rect& rect, float radius) {
         ToRect(rect), entry.geometry.Get(),    D2D1_ANTIALIAS_MODE_PER_PRIMITIVE, D2D1::IdentityMatrix(), 1.0f,
         nullptr,      D2D1_LAYER_OPTIONS1_NONE};
     context_->PushLayer(&parameters, nullptr);
+    state_->Opened(State::Open::Layer);
 }
 
 void Graphics::PopLayer() {
@@ -362,6 +366,7 @@ void Graphics::PopLayer() {
         return;
     }
     context_->PopLayer();
+    state_->Closed(State::Open::Layer);
     if (!state_->antialiasStack.empty()) {
         context_->SetTextAntialiasMode(state_->antialiasStack.back());
         state_->antialiasStack.pop_back();

@@ -112,13 +112,37 @@ public:
     void SetFrameNumber(uint64_t frame) { frameNumber_ = frame; }
     CacheCounts Counts() const;
 
-    // Transforms and layers; every push is matched by its pop within the frame.
+    // Transforms, layers and clips; every push is matched by its pop within the frame. Layers
+    // (round clips are layers) and axis-aligned clips share the context's one stack: each pop
+    // closes the newest open push, which must be of its own kind, and nothing may stay open when
+    // the frame ends (Windows then fails the whole frame's EndDraw; Wine draws on).
     void PushTransform(const D2D1_MATRIX_3X2_F& matrix);
     void PopTransform();
     size_t TransformDepth() const;
     void PushLayer(float opacity, ID2D1Geometry* mask);
     void PushRoundClip(const Rect& rect, float radius);
     void PopLayer();
+    // An aliased clip to rect in local coordinates.
+    void PushAxisClip(const Rect& rect);
+    void PopAxisClip();
+    // Layers and clips open now.
+    size_t OpenLayers() const;
+
+    // Ends the frame's drawing (the context's EndDraw) and returns its result. Before that, when
+    // strict checking is on, a pop that did not match its push or anything left open is handed
+    // to the strict reporter, once per frame.
+    HRESULT EndDraw();
+    // What is wrong with this frame's layers and clips so far: the first mismatched pop, else
+    // what is still open ("1 layer and 2 clips left open"); empty when balanced.
+    std::string LayerFault() const;
+    // Tests only: strict checking reports every unbalanced frame of any surface to report; an
+    // empty function turns it off (the program's state).
+    static void SetStrictLayersForTesting(std::function<void(const std::string& fault)> report);
+
+    // The target's pixels as 0xAARRGGBB (premultiplied; opaque for a window's target), row after
+    // row; empty when there is no target or it cannot be read. Outside a frame's drawing, e.g.
+    // after EndDraw and before the window presents.
+    std::vector<uint32_t> ReadPixels() const;
 
     // Shapes: nothing is drawn for a colour whose alpha is 0 or less.
     void FillRect(const Rect& rect, const Color& color);

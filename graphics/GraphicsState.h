@@ -49,6 +49,17 @@ struct Graphics::State {
     // Saved by each push and restored by its pop.
     std::vector<D2D1_MATRIX_3X2_F> transformStack;
     std::vector<D2D1_TEXT_ANTIALIAS_MODE> antialiasStack;
+
+    // What the context has open, innermost last: layers (round clips are layers too) and
+    // axis-aligned clips, which the context keeps on one stack. Cleared by BeginFrame.
+    enum class Open : uint8_t { Layer, Clip };
+    std::vector<Open> openStack;
+    // The first pop of this frame that did not match its push; empty while none did.
+    std::string stackFault;
+
+    static const char* Name(Open kind) { return kind == Open::Layer ? "layer" : "clip"; }
+    void Opened(Open kind) { openStack.push_back(kind); }
+    void Closed(Open kind);
 };
 
 }  // namespace Lorvex

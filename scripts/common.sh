@@ -60,6 +60,18 @@ lorvex_wine_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.lorvex-no-crash-dialog"
   fi
+  # Without a window manager Wine waits 2 s for every managed window it hides or destroys. The
+  # programs that open and close a real window per test case (the frame driver's) get unmanaged
+  # windows, which Wine places itself and destroys at once.
+  if [ ! -f "$WINEPREFIX/.lorvex-unmanaged-driver" ]; then
+    local exe
+    for exe in main_tests.exe screens.exe; do
+      wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\X11 Driver" /v Managed /t REG_SZ /d N /f \
+        >/dev/null 2>&1 || return 1
+    done
+    wineserver -w
+    touch "$WINEPREFIX/.lorvex-unmanaged-driver"
+  fi
 }
 
 # Keeps the Wine server alive so each program starts in a fraction of a second.

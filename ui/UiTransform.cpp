@@ -39,10 +39,7 @@ void Ui::PopTransform() {
 void Ui::PushClip(const Rect& rect) {
     clips_.push_back({rect.x * scale + offsetX, rect.y * scale + offsetY, rect.w * scale, rect.h * scale});
     // The context maps the local rect through its own transform, which matches ours.
-    if (ID2D1DeviceContext* context = graphics->Context()) {
-        context->PushAxisAlignedClip(D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h),
-                                     D2D1_ANTIALIAS_MODE_ALIASED);
-    }
+    graphics->PushAxisClip(rect);
 }
 
 void Ui::PopClip() {
@@ -50,9 +47,7 @@ void Ui::PopClip() {
         return;
     }
     clips_.pop_back();
-    if (ID2D1DeviceContext* context = graphics->Context()) {
-        context->PopAxisAlignedClip();
-    }
+    graphics->PopAxisClip();
 }
 
 Ui::ClipScope::~ClipScope() {

@@ -68,6 +68,9 @@ public:
     // The clock frames are timed with: Async::Now unless a test replaced it.
     static double Clock();
     static void SetPacingSeamsForTesting(PacingSeams seams);
+    // Test seam of the modifier keys a frame samples when it starts (Ctrl, Shift, Alt): whether
+    // the virtual key is held. An empty function restores the system's keyboard state.
+    static void SetKeyStateForTesting(std::function<bool(int vk)> held);
     // Frames drawn by every window of the process since it started (benchmarks read it).
     static uint64_t FramesDrawn();
 
@@ -92,6 +95,9 @@ public:
     // ---- State ----
 
     std::function<void()> onDestroyed;  // posted to the dispatcher when the window is destroyed
+    // Tests: called when a frame's drawing has ended well and before it is presented, while the
+    // surface's target still holds exactly what the frame drew.
+    std::function<void()> onDrawn;
     Graphics graphics;
     Ui ui{graphics};
     Input input;

@@ -28,6 +28,15 @@ uint64_t framesDrawn = 0;
 constexpr double kFirstRetryDelay = 0.05;
 constexpr double kLastRetryDelay = 1.0;
 
+std::function<bool(int)>& KeyStateSeam() {
+    static std::function<bool(int)> held;
+    return held;
+}
+
+bool KeyHeld(int vk) {
+    return KeyStateSeam() ? KeyStateSeam()(vk) : GetKeyState(vk) < 0;
+}
+
 bool ProcessInForeground() {
     if (Seams().foreground) {
         return Seams().foreground();
@@ -53,6 +62,10 @@ double Window::Clock() {
 
 void Window::SetPacingSeamsForTesting(PacingSeams seams) {
     Seams() = std::move(seams);
+}
+
+void Window::SetKeyStateForTesting(std::function<bool(int vk)> held) {
+    KeyStateSeam() = std::move(held);
 }
 
 uint64_t Window::FramesDrawn() {
@@ -127,9 +140,9 @@ void Window::Frame() {
     const uint64_t hoverBefore = ui.hover;
     const Color background = BackgroundColor();
     graphics.Context()->Clear(D2D1::ColorF(background.r, background.g, background.b, background.a));
-    input.ctrl = GetKeyState(VK_CONTROL) < 0;
-    input.shift = GetKeyState(VK_SHIFT) < 0;
-    input.alt = GetKeyState(VK_MENU) < 0;
+    input.ctrl = KeyHeld(VK_CONTROL);
+    input.shift = KeyHeld(VK_SHIFT);
+    input.alt = KeyHeld(VK_MENU);
     ui.BeginFrame(input, now, dt);
 
     inFrame = true;
@@ -143,7 +156,10 @@ void Window::Frame() {
         return;
     }
 
-    bool lost = DeviceLost(graphics.Context()->EndDraw());
+    bool lost = DeviceLost(graphics.EndDraw());
+    if (!lost && onDrawn) {
+        onDrawn();
+    }
     if (!lost && graphics.SwapChain()) {
         lost = DeviceLost(graphics.SwapChain()->Present(0, 0));
     }

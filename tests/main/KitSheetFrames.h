@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Files.h"
-#include "graphics/Images.h"
 #include "tests/support/GfxOffscreen.h"
 #include "ui/Theme.h"
 #include "ui/Ui.h"
@@ -41,11 +39,6 @@ inline std::vector<uint32_t> DrawThemeHalves(Offscreen& surface, float halfWidth
     UI::Material::DarkTheme = savedDark;
     UI::Material::ApplyTheme();
     return drawn ? surface.Pixels() : std::vector<uint32_t>();
-}
-
-inline bool SavePng(const std::wstring& path, int width, int height, const std::vector<uint32_t>& pixels) {
-    const std::string png = Images::Encode(width, height, pixels, true, 0);
-    return !png.empty() && Files::WriteBytes(path, png);
 }
 
 }  // namespace Lorvex::Testing

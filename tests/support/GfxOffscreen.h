@@ -7,10 +7,13 @@
 #include <objbase.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "foundation/Files.h"
 #include "graphics/Device.h"
 #include "graphics/Graphics.h"
+#include "graphics/Images.h"
 
 namespace Lorvex::Testing {
 
@@ -56,39 +59,17 @@ public:
 
     // Ends the frame (EndDraw, then the cache eviction of the frame); true when drawing worked.
     bool End() {
-        const HRESULT hr = graphics.Context()->EndDraw();
+        const HRESULT hr = graphics.EndDraw();
         graphics.EndFrame();
         return SUCCEEDED(hr);
     }
 
     // The whole target as 0xAARRGGBB (premultiplied) values, row by row; empty on failure.
     std::vector<uint32_t> Pixels() {
-        std::vector<uint32_t> pixels;
-        ID2D1DeviceContext* context = graphics.Context();
-        ID2D1Bitmap1* target = graphics.TargetBitmap();
-        if (!context || !target) {
-            return pixels;
+        std::vector<uint32_t> pixels = graphics.ReadPixels();
+        if (!pixels.empty()) {
+            width_ = static_cast<UINT32>(graphics.PixelWidth());
         }
-        const D2D1_SIZE_U size = target->GetPixelSize();
-        const D2D1_BITMAP_PROPERTIES1 properties =
-            D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
-                                    D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
-        ComPtr<ID2D1Bitmap1> copy;
-        if (FAILED(context->CreateBitmap(size, nullptr, 0, &properties, copy.Put())) ||
-            FAILED(copy->CopyFromBitmap(nullptr, target, nullptr))) {
-            return pixels;
-        }
-        D2D1_MAPPED_RECT mapped = {};
-        if (FAILED(copy->Map(D2D1_MAP_OPTIONS_READ, &mapped))) {
-            return pixels;
-        }
-        pixels.resize(static_cast<size_t>(size.width) * size.height);
-        for (UINT32 y = 0; y < size.height; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(mapped.bits + static_cast<size_t>(y) * mapped.pitch);
-            std::copy(row, row + size.width, pixels.begin() + static_cast<size_t>(y) * size.width);
-        }
-        copy->Unmap();
-        width_ = size.width;
         return pixels;
     }
 
@@ -103,6 +84,12 @@ private:
     bool ready_ = false;
     UINT32 width_ = 0;
 };
+
+// Writes 0xAARRGGBB (premultiplied) pixels, row by row, as a PNG file; false when it cannot.
+inline bool SavePng(const std::wstring& path, int width, int height, const std::vector<uint32_t>& pixels) {
+    const std::string png = Images::Encode(width, height, pixels, true, 0);
+    return !png.empty() && Files::WriteBytes(path, png);
+}
 
 // Colour channels of a 0xAARRGGBB pixel.
 inline int Red(uint32_t pixel) {

@@ -1,0 +1,134 @@
+// The end of a surface's frame: the bookkeeping of the context's layer and clip stack, the strict
+// check tests turn on, EndDraw, and reading the drawn pixels back.
+
+#include <d2d1_1.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "graphics/Graphics.h"
+#include "graphics/GraphicsState.h"
+
+namespace Lorvex {
+namespace {
+
+std::function<void(const std::string&)>& StrictReporter() {
+    static std::function<void(const std::string&)> report;
+    return report;
+}
+
+// "1 layer", "2 clips".
+std::string Count(size_t n, const char* kind) {
+    return std::to_string(n) + " " + kind + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+void Graphics::State::Closed(Open kind) {
+    if (openStack.empty()) {
+        if (stackFault.empty()) {
+            stackFault = std::string("a ") + Name(kind) + " was popped with nothing open";
+        }
+        return;
+    }
+    if (openStack.back() != kind && stackFault.empty()) {
+        stackFault = std::string("a ") + Name(kind) + " was popped while a " + Name(openStack.back()) +
+                     " pushed after it was still open";
+    }
+    openStack.pop_back();
+}
+
+void Graphics::PushAxisClip(const Rect& rect) {
+    if (!context_) {
+        return;
+    }
+    context_->PushAxisAlignedClip(D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h),
+                                  D2D1_ANTIALIAS_MODE_ALIASED);
+    state_->Opened(State::Open::Clip);
+}
+
+void Graphics::PopAxisClip() {
+    if (!context_) {
+        return;
+    }
+    context_->PopAxisAlignedClip();
+    state_->Closed(State::Open::Clip);
+}
+
+size_t Graphics::OpenLayers() const {
+    return state_->openStack.size();
+}
+
+std::string Graphics::LayerFault() const {
+    if (!state_->stackFault.empty()) {
+        return state_->stackFault;
+    }
+    const auto& open = state_->openStack;
+    if (open.empty()) {
+        return {};
+    }
+    const size_t layers = static_cast<size_t>(std::count(open.begin(), open.end(), State::Open::Layer));
+    const size_t clips = open.size() - layers;
+    std::string left;
+    if (layers > 0) {
+        left = Count(layers, "layer");
+    }
+    if (clips > 0) {
+        left += (left.empty() ? "" : " and ") + Count(clips, "clip");
+    }
+    return left + " left open at the end of the frame";
+}
+
+void Graphics::SetStrictLayersForTesting(std::function<void(const std::string& fault)> report) {
+    StrictReporter() = std::move(report);
+}
+
+HRESULT Graphics::EndDraw() {
+    if (!context_) {
+        return E_POINTER;
+    }
+    if (StrictReporter()) {
+        const std::string fault = LayerFault();
+        if (!fault.empty()) {
+            StrictReporter()(fault);
+        }
+    }
+    return context_->EndDraw();
+}
+
+std::vector<uint32_t> Graphics::ReadPixels() const {
+    std::vector<uint32_t> pixels;
+    ID2D1Bitmap1* target = targetBitmap_.Get();
+    if (!context_ || !target) {
+        return pixels;
+    }
+    // A copy the processor can map, in the target's own format (a copy cannot convert).
+    const D2D1_SIZE_U size = target->GetPixelSize();
+    const D2D1_PIXEL_FORMAT format = target->GetPixelFormat();
+    const D2D1_BITMAP_PROPERTIES1 properties =
+        D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW, format);
+    ComPtr<ID2D1Bitmap1> copy;
+    if (FAILED(context_->CreateBitmap(size, nullptr, 0, &properties, copy.Put())) ||
+        FAILED(copy->CopyFromBitmap(nullptr, target, nullptr))) {
+        return pixels;
+    }
+    D2D1_MAPPED_RECT mapped = {};
+    if (FAILED(copy->Map(D2D1_MAP_OPTIONS_READ, &mapped))) {
+        return pixels;
+    }
+    pixels.resize(static_cast<size_t>(size.width) * size.height);
+    for (UINT32 y = 0; y < size.height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(mapped.bits + static_cast<size_t>(y) * mapped.pitch);
+        std::copy(row, row + size.width, pixels.begin() + static_cast<size_t>(y) * size.width);
+    }
+    copy->Unmap();
+    // A window's target ignores alpha: whatever its fourth byte holds, the screen shows it opaque.
+    if (format.alphaMode == D2D1_ALPHA_MODE_IGNORE) {
+        for (uint32_t& pixel : pixels) {
+            pixel |= 0xFF000000u;
+        }
+    }
+    return pixels;
+}
+
+}  // namespace Lorvex
