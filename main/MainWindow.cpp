@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
-#include "domain/Settings.h"
-#include "foundation/Async.h"
 #include "main/account/AccountDialog.h"
 #include "main/account/ProfileDialog.h"
 #include "main/chat/ChatConfigDialog.h"
@@ -21,7 +21,7 @@
 #include "main/home/HomeScreen.h"
 #include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/Updates.h"
 #include "ui/Theme.h"
 
 namespace Lorvex::Main {
@@ -113,7 +113,24 @@ void MainWindow::OpenCharacter(const std::shared_ptr<Character>& character) {
         return;
     }
     Services::AppState::Instance().OpenCharacter(character);
+    chatScreen->ResetForChat();
     Navigate(kChatScreen);
+}
+
+int MainWindow::TopOpenOverlay() const {
+    for (int i = static_cast<int>(overlays.size()) - 1; i >= 0; --i) {
+        if (overlays[i]->IsOpen()) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void MainWindow::FollowTopOverlay(int top) {
+    if (top != seenTopOverlay_) {
+        seenTopOverlay_ = top;
+        ui.focus = 0;
+    }
 }
 
 void MainWindow::Draw() {
@@ -124,27 +141,41 @@ void MainWindow::Draw() {
     railRect = {0, kTitleBarHeight, kRailWidth, h - kTitleBarHeight};
     contentRect = {kRailWidth, kTitleBarHeight, w - kRailWidth, h - kTitleBarHeight};
     headerHits.clear();
+    // Scroll bars read their colours from the palette themselves, so they follow the theme.
     UI::Material::ReadyPalette();
+    if (splashStart < 0) {
+        splashStart = ui.time;
+    }
 
-    int topOpen = -1;
-    for (int i = static_cast<int>(overlays.size()) - 1; i >= 0; --i) {
-        if (overlays[i]->IsOpen()) {
-            topOpen = i;
-            break;
+    int topOpen = TopOpenOverlay();
+    if (topOpen < 0 && ui.time - splashStart > kNewVersionDelay) {
+        const std::wstring note = std::exchange(Services::Updates::NewVersionNotice(), std::wstring());
+        if (!note.empty()) {
+            updateDialog->Open();
+            topOpen = TopOpenOverlay();
         }
     }
+    FollowTopOverlay(topOpen);
     modal = topOpen >= 0;
 
     ui.hitSuspended = modal;
     DrawContent();
+    // An overlay opened while the screens drew gets a clear focus before it draws; so does one
+    // that comes to the top while the overlays draw.
+    FollowTopOverlay(TopOpenOverlay());
     for (int i = 0; i < static_cast<int>(overlays.size()); ++i) {
         if (overlays[i]->IsVisible()) {
             ui.hitSuspended = i != topOpen;
             overlays[i]->Draw(ui, windowRect);
+            FollowTopOverlay(TopOpenOverlay());
         }
     }
     ui.hitSuspended = false;
     toasts.Draw(ui, contentRect);
+}
+
+MainWindow* MainWindow::Current() {
+    return current;
 }
 
 void MainWindow::DrawContent() {
@@ -166,173 +197,6 @@ void MainWindow::DrawContent() {
         graphics.PopLayer();
     }
     ui.PopClip();
-}
-
-LRESULT MainWindow::HitTest(float x, float y, float width, float height, bool maximized,
-                            const std::vector<Rect>& hits) {
-    if (!maximized) {
-        const bool left = x < kResizeBorder;
-        const bool right = x >= width - kResizeBorder;
-        const bool top = y < kResizeBorder;
-        const bool bottom = y >= height - kResizeBorder;
-        if (top && left) {
-            return HTTOPLEFT;
-        }
-        if (top && right) {
-            return HTTOPRIGHT;
-        }
-        if (left) {
-            return bottom ? HTBOTTOMLEFT : HTLEFT;
-        }
-        if (right) {
-            return bottom ? HTBOTTOMRIGHT : HTRIGHT;
-        }
-        if (top) {
-            return HTTOP;
-        }
-        if (bottom) {
-            return HTBOTTOM;
-        }
-    }
-    if (y >= kTitleBarHeight) {
-        return HTCLIENT;
-    }
-    for (const Rect& hit : hits) {
-        if (x >= hit.x && y >= hit.y && x < hit.x + hit.w && y < hit.y + hit.h) {
-            return HTCLIENT;
-        }
-    }
-    return HTCAPTION;
-}
-
-MainWindow* MainWindow::Current() {
-    return current;
-}
-
-bool MainWindow::Open() {
-    const Settings& settings = Settings::Instance();
-    Options options;
-    options.title = L"Lorvex";
-    options.width = settings.window_width;
-    options.height = settings.window_height;
-    options.showCommand = 0;
-    if (!Create(options)) {
-        return false;
-    }
-    // The frame was computed while creation's messages still went to DefWindowProcW: asked again
-    // now, the client area covers the whole window from the first frame, not only after a resize.
-    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    // Whatever a service changes is drawn in the next frame.
-    Services::AppState::Instance().OnChanged = [this] { dirty = true; };
-    Services::CloudSync::Instance().onStatusChanged = [this] { dirty = true; };
-    connected_ = true;
-
-    ShowWindow(hwnd, settings.maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
-    if (IsIconic(hwnd)) {
-        ShowWindow(hwnd, SW_RESTORE);
-    }
-    SetForegroundWindow(hwnd);
-    continuous = false;
-    continuousPaced = false;
-    return true;
-}
-
-void MainWindow::Detach() {
-    if (!connected_) {
-        return;
-    }
-    Services::AppState::Instance().OnChanged = nullptr;
-    Services::CloudSync::Instance().onStatusChanged = nullptr;
-    connected_ = false;
-}
-
-bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    switch (message) {
-    case WM_SIZE:
-        dirty = true;
-        return false;
-    case WM_GETMINMAXINFO: {
-        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        const float perDip = graphics.Dpi() / 96.0f;
-        info->ptMinTrackSize.x = static_cast<LONG>(kMinWidth * perDip);
-        info->ptMinTrackSize.y = static_cast<LONG>(kMinHeight * perDip);
-        *result = 0;
-        return true;
-    }
-    case WM_NCCALCSIZE:
-        // The client area is the whole window: the window draws its own frame. Maximised, the
-        // system places the window past the screen by its sizing frame, so that part is cut off.
-        if (wParam && hwnd && IsZoomed(hwnd)) {
-            auto* params = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam);
-            const UINT dpi = GetDpiForWindow(hwnd);
-            const int inset =
-                GetSystemMetricsForDpi(SM_CXPADDEDBORDER, dpi) + GetSystemMetricsForDpi(SM_CXSIZEFRAME, dpi);
-            RECT& rect = params->rgrc[0];
-            rect.left += inset;
-            rect.top += inset;
-            rect.right -= inset;
-            rect.bottom -= inset;
-        }
-        *result = 0;
-        return true;
-    case WM_NCHITTEST: {
-        if (!hwnd) {
-            return false;
-        }
-        RECT frame = {};
-        GetWindowRect(hwnd, &frame);
-        const float perDip = graphics.Dpi() / 96.0f;
-        const float x = (static_cast<short>(LOWORD(lParam)) - frame.left) / perDip;
-        const float y = (static_cast<short>(HIWORD(lParam)) - frame.top) / perDip;
-        *result = HitTest(x, y, (frame.right - frame.left) / perDip, (frame.bottom - frame.top) / perDip,
-                          IsZoomed(hwnd) != FALSE, headerHits);
-        return true;
-    }
-    case WM_NCACTIVATE:
-        dirty = true;
-        *result = 1;
-        return true;
-    default:
-        return false;
-    }
-}
-
-void MainWindow::OnClose(bool* cancel) {
-    Services::AppState& state = Services::AppState::Instance();
-    for (Services::AppState::RunningReply& reply : state.runningReplies) {
-        reply.cancel.Set();
-    }
-    state.SaveCurrentChat();
-
-    Settings& settings = Settings::Instance();
-    WINDOWPLACEMENT placement = {};
-    placement.length = sizeof(placement);
-    if (hwnd && GetWindowPlacement(hwnd, &placement)) {
-        // The restored size less the frame Create adds around the size it is given, so that a
-        // window opened at the size saved here comes back as large as it was.
-        const UINT dpi = static_cast<UINT>(graphics.Dpi());
-        RECT frame = {0, 0, 0, 0};
-        AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
-                                 static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), dpi);
-        const float perDip = graphics.Dpi() / 96.0f;
-        const RECT& normal = placement.rcNormalPosition;
-        const int width = (normal.right - normal.left) - (frame.right - frame.left);
-        const int height = (normal.bottom - normal.top) - (frame.bottom - frame.top);
-        settings.window_width = static_cast<int32_t>(width / perDip + 0.5f);
-        settings.window_height = static_cast<int32_t>(height / perDip + 0.5f);
-    }
-    settings.maximized = hwnd && IsZoomed(hwnd);
-    settings.dark_theme = UI::Material::DarkTheme;
-    Settings::Save();
-}
-
-void MainWindow::OnDestroy() {
-    PostQuitMessage(0);
-}
-
-Color MainWindow::BackgroundColor() {
-    return UI::Material::ReadyPalette().background;
 }
 
 }  // namespace Lorvex::Main

@@ -40,9 +40,11 @@ public:
     MainWindow();
     ~MainWindow() override;
 
-    // Creates the window at the settings' size, connects it to the services, picks the first
-    // screen, shows it (maximised when the settings say so) and brings it to the front. False
-    // only when the window cannot be created; nothing else has been done then.
+    // Creates the window at the settings' size (at most the work area's, centred in it), connects
+    // it to the services, shows the notice left by an update, starts the update checks of a build
+    // that has a release channel, picks the first screen (the welcome form while there is no
+    // persona, else home), shows the window (maximised when the settings say so) and brings it to
+    // the front. False only when the window cannot be created; nothing else has been done then.
     bool Open();
 
     // The open main window, or null.
@@ -53,8 +55,13 @@ public:
     // Opens the character's chat and shows the chat screen; a null character does nothing.
     void OpenCharacter(const std::shared_ptr<Character>& character);
 
+    // One frame: the screen layer, the overlays above it (only the top-most open one takes input),
+    // the toasts. A new version found in the background opens the update dialog once the splash is
+    // over and no overlay is open.
     void Draw() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    // Stops the running replies, saves the open chat, and writes the restored size in DIPs, the
+    // maximised state and the theme to the settings file. The close is never cancelled.
     void OnClose(bool* cancel) override;
     void OnDestroy() override;
     Color BackgroundColor() override;
@@ -77,6 +84,11 @@ public:
                            const std::vector<Rect>& headerHits);
     // The slide direction of a switch from one screen to another: +1 from the right, -1 from the left.
     static float SlideDirection(int32_t from, int32_t to);
+    // Seconds after the splash began before a new version's notice may open the update dialog.
+    static constexpr double kNewVersionDelay = 1.3;
+
+    // The index in `overlays` of the top-most open overlay, -1 when none is open.
+    int TopOpenOverlay() const;
 
     // ---- State other parts of the interface use ----
 
@@ -112,8 +124,16 @@ public:
     double splashStart = -1.0;
 
 private:
+    void ConnectServices();
     void Detach();
+    void PlaceInWorkArea();
+    void SetIcons();
+    // Clears the keyboard focus when the top-most open overlay is another than last seen, so typed
+    // text and Escape go to the top dialog and never to a field beneath it.
+    void FollowTopOverlay(int top);
+
     bool connected_ = false;
+    int seenTopOverlay_ = -1;
 };
 
 }  // namespace Lorvex::Main

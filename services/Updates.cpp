@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "App/Config.h"
@@ -23,11 +24,40 @@ std::vector<uint64_t> VersionNumbers(std::wstring_view version) {
     return numbers;
 }
 
+std::function<void()>& OnChanged() {
+    static std::function<void()> callback;
+    return callback;
+}
+
 }  // namespace
 
-std::wstring& PendingNotice() {
+std::wstring& AfterUpdateNotice() {
     static std::wstring notice;
     return notice;
+}
+
+std::wstring& NewVersionNotice() {
+    static std::wstring notice;
+    return notice;
+}
+
+bool IsConfigured() {
+    return !Config::DiscordBotToken().empty() && !Config::DiscordChannelId().empty();
+}
+
+void SetOnChanged(std::function<void()> callback) {
+    // The previous callback goes first: it may hold what the new one replaces.
+    OnChanged() = nullptr;
+    OnChanged() = std::move(callback);
+}
+
+void NotifyChanged() {
+    if (OnChanged()) {
+        OnChanged()();
+    }
+}
+
+void StartBackgroundChecks() {
 }
 
 bool IsOlderVersion(std::wstring_view a, std::wstring_view b) {
@@ -51,7 +81,7 @@ void AfterStart() {
         return;
     }
     if (!settings.last_version.empty() && IsOlderVersion(settings.last_version, running)) {
-        PendingNotice() = L"Lorvex se ha actualizado a la versión " + running;
+        AfterUpdateNotice() = L"Lorvex se ha actualizado a la versión " + running;
     }
     settings.last_version = running;
     Settings::Save();

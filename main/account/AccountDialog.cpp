@@ -3,7 +3,10 @@
 namespace Lorvex::Main {
 
 void AccountDialog::Open() {
-    title = L"AccountDialog";
+    title = L"Cuenta en la nube";
+    subtitle = L"Guarda tus personajes, personas y chats en tu cuenta";
+    headerIcon = static_cast<UI::Material::Icon>(29);
+    accent = {0, 0, 0, 0};
     Dialog::Open();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The cloud account dialog: sign in, sign up, the signed-in account. For now a stand-in that shows its title. UI thread only.
+// The cloud account dialog: sign in or create an account. For now a stand-in with its header.
+// Opened by the title bar's account button while no account is signed in. UI thread only.
 
 #include "main/overlays/Dialog.h"
 

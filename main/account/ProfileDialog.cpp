@@ -1,9 +1,15 @@
 #include "main/account/ProfileDialog.h"
 
+#include "services/CloudSync.h"
+
 namespace Lorvex::Main {
 
-void ProfileDialog::Open() {
-    title = L"ProfileDialog";
+void ProfileDialog::Open(bool create) {
+    createMode = create;
+    title = create ? L"Crea tu perfil" : L"Tu perfil";
+    subtitle = Services::CloudSync::Instance().account.email;
+    headerIcon = static_cast<UI::Material::Icon>(1);
+    accent = {0, 0, 0, 0};
     Dialog::Open();
 }
 

@@ -1,9 +1,22 @@
 #include "main/chat/ChatConfigDialog.h"
 
+#include "main/MainWindow.h"
+#include "main/kit/KitColor.h"
+#include "services/AppState.h"
+
 namespace Lorvex::Main {
 
 void ChatConfigDialog::Open() {
-    title = L"ChatConfigDialog";
+    const Services::AppState& state = Services::AppState::Instance();
+    configCharacter = state.currentCharacter;
+    if (!configCharacter || !state.currentChat) {
+        owner->toasts.Push(L"No hay ningún chat abierto.", Kit::ToastKind::Info);
+        return;
+    }
+    title = L"Configuración del chat";
+    subtitle = L"Chat con " + configCharacter->name;
+    headerIcon = static_cast<UI::Material::Icon>(87);
+    accent = Kit::KitPalette().secondary;
     Dialog::Open();
 }
 

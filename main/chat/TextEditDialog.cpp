@@ -2,11 +2,6 @@
 
 namespace Lorvex::Main {
 
-void TextEditDialog::Open() {
-    title = L"TextEditDialog";
-    Dialog::Open();
-}
-
 float TextEditDialog::ContentHeight(UI::Ui& ui, float bodyWidth) {
     return 120;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The settings dialog. For now a stand-in that shows its title. UI thread only.
+// The settings dialog ("Ajustes"). For now a stand-in with its header and the two slider copies
+// it opens with. UI thread only; nothing fails.
 
 #include "main/overlays/Dialog.h"
 
@@ -11,10 +12,15 @@ public:
 
     explicit SettingsDialog(MainWindow* owner) : Dialog(owner, kPanelWidth) {}
 
+    // Opened by the title bar's settings button: the header, and the sliders' copies from the
+    // settings.
     void Open();
     float ContentHeight(UI::Ui& ui, float bodyWidth) override;
     void Body(UI::Ui& ui, const Rect& body) override;
     void Footer(UI::Ui& ui, const Rect& footer) override;
+
+    float temperature = 0.7f;  // the sliders' working values
+    float maxTokens = 1000;
 };
 
 }  // namespace Lorvex::Main

@@ -5,6 +5,9 @@
 namespace Lorvex::Main {
 
 void PersonaFormScreen::Draw(UI::Ui& ui, const Rect& content) {
+    if (shownAt < 0) {
+        shownAt = ui.time;
+    }
     DrawStandIn(ui, content, Title());
 }
 
@@ -13,7 +16,20 @@ void PersonaFormScreen::OnShow() {
 }
 
 std::wstring PersonaFormScreen::Title() {
-    return L"Nuevo usuario";
+    if (edited) {
+        return L"Editar usuario";
+    }
+    return welcome ? L"Bienvenida" : L"Nuevo usuario";
+}
+
+void PersonaFormScreen::Reset(bool welcomeMode) {
+    edited.reset();
+    welcome = welcomeMode;
+}
+
+void PersonaFormScreen::Load(const std::shared_ptr<Persona>& persona) {
+    Reset(false);
+    edited = persona;
 }
 
 }  // namespace Lorvex::Main

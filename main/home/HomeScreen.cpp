@@ -1,5 +1,6 @@
 #include "main/home/HomeScreen.h"
 
+#include "main/MainWindow.h"
 #include "main/StandIn.h"
 
 namespace Lorvex::Main {
@@ -9,7 +10,7 @@ void HomeScreen::Draw(UI::Ui& ui, const Rect& content) {
 }
 
 void HomeScreen::OnShow() {
-    shownAt = -1.0;
+    shownAt = owner->ui.time;
 }
 
 std::wstring HomeScreen::Title() {

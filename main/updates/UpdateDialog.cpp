@@ -1,9 +1,16 @@
 #include "main/updates/UpdateDialog.h"
 
+#include <string>
+
+#include "App/Config.h"
+
 namespace Lorvex::Main {
 
 void UpdateDialog::Open() {
-    title = L"UpdateDialog";
+    headerIcon = static_cast<UI::Material::Icon>(88);
+    accent = {0, 0, 0, 0};
+    title = L"Actualizaciones";
+    subtitle = L"Tienes Lorvex " + std::wstring(Config::kVersion);
     Dialog::Open();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
-// The update dialog. For now a stand-in that shows its title. UI thread only.
+// The update dialog. For now a stand-in with the header for a version that knows of nothing
+// newer. Opened by the main window when a new version was found, and by the settings dialog.
+// UI thread only; nothing fails.
 
 #include "main/overlays/Dialog.h"
 

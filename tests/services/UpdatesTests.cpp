@@ -49,7 +49,7 @@ TEST(Updates, AfterStartNotesOnlyAnUpgradeAndStoresTheRunningVersion) {
         Paths::SetDataDirForTesting(Testing::MakeTempFolder(L"updates"));
         Settings::Instance() = Settings{};
         Settings::Instance().last_version = c.lastVersion;
-        PendingNotice().clear();
+        AfterUpdateNotice().clear();
         const std::wstring work = Files::TempDir() + L"\\" + std::wstring(kWorkFolder);
         ASSERT_TRUE(Files::EnsureDir(work));
         ASSERT_TRUE(Files::WriteBytes(work + L"\\Lorvex.new.exe", std::string("part")));
@@ -58,12 +58,12 @@ TEST(Updates, AfterStartNotesOnlyAnUpgradeAndStoresTheRunningVersion) {
 
         const std::wstring name(c.lastVersion);
         EXPECT_FALSE(Files::IsDir(work)) << name;
-        EXPECT_EQ(PendingNotice(), c.notice ? L"Lorvex se ha actualizado a la versión " + running : L"") << name;
+        EXPECT_EQ(AfterUpdateNotice(), c.notice ? L"Lorvex se ha actualizado a la versión " + running : L"") << name;
         EXPECT_EQ(Settings::Instance().last_version, running) << name;
         const std::string file = Files::ReadBytes(Paths::SettingsPath()).value_or("");
         EXPECT_EQ(file.find("3.0.2") != std::string::npos, c.written) << name;
     }
-    PendingNotice().clear();
+    AfterUpdateNotice().clear();
     Settings::Instance() = Settings{};
 }
 
