@@ -4,6 +4,7 @@
 // Exit code 0 when every picture was written, 1 when any view could not be drawn or saved or a
 // frame broke the layer balance.
 
+#include <optional>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -58,7 +59,7 @@ const std::vector<View>& Views() {
         {L"settings", [](MainWindow& w) { w.settingsDialog->Open(); }},
         {L"update", [](MainWindow& w) { w.updateDialog->Open(); }},
         {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
-        {L"profile", [](MainWindow& w) { w.profileDialog->Open(); }},
+        {L"profile", [](MainWindow& w) { w.profileDialog->Open(false); }},
         {L"chat-config",
          [](MainWindow& w) {
              OpenChat(w);
@@ -67,13 +68,13 @@ const std::vector<View>& Views() {
         {L"known-characters",
          [](MainWindow& w) {
              w.Navigate(Main::kCharacterFormScreen);
-             w.knownCharactersDialog->Open();
+             w.knownCharactersDialog->OpenOne(L"Ana García", {}, nullptr);
          }},
         {L"known-character-editor",
          [](MainWindow& w) {
              w.Navigate(Main::kCharacterFormScreen);
-             w.knownCharactersDialog->Open();
-             w.knownCharacterEditor->Open();
+             w.knownCharactersDialog->OpenOne(L"Ana García", {}, nullptr);
+             w.knownCharacterEditor->Open(std::nullopt, nullptr, L"Ana García");
          }},
         {L"text-edit",
          [](MainWindow& w) {

@@ -115,7 +115,8 @@ FrameDriver::FrameDriver(Options options) : options_(std::move(options)), localT
     UI::Material::ApplyTheme();
     Services::CloudSync::ResetForTesting();
     Services::AppState::ResetForTesting();
-    Services::Updates::PendingNotice().clear();
+    Services::Updates::AfterUpdateNotice().clear();
+    Services::Updates::NewVersionNotice().clear();
     for (const std::shared_ptr<Character>& character : options_.characters) {
         Storage::SaveCharacter(*character);
     }
