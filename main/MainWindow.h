@@ -15,6 +15,7 @@
 #include "main/Screen.h"
 #include "main/kit/Toasts.h"
 #include "main/overlays/Overlay.h"
+#include "main/window/ThemeReveal.h"
 #include "ui/Window.h"
 
 namespace Lorvex::Main {
@@ -119,6 +120,7 @@ public:
     std::vector<Overlay*> overlays;
     bool modal = false;  // some overlay was open at the start of the frame
 
+    ThemeReveal themeReveal;
     Kit::Toasts toasts;
     std::vector<Rect> headerHits;  // the title bar's buttons, refilled every frame
     double splashStart = -1.0;
