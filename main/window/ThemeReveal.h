@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "foundation/ComPtr.h"
-#include "graphics/Forward.h"
+#include "graphics/Graphics.h"
 
 namespace Lorvex::Main {
 
