@@ -5,10 +5,11 @@
 // UI thread only; a snapshot that cannot be made only drops the animation (the theme still
 // switches).
 
+#include <d2d1_1.h>
+
 #include <cstdint>
 
 #include "foundation/ComPtr.h"
-#include "graphics/Graphics.h"
 
 namespace Lorvex::Main {
 
