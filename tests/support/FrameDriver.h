@@ -74,8 +74,9 @@ public:
     // frames (each frame's dt stays capped at 0.05 s by the window).
     void RunFor(double seconds, double step = kFrameDt);
     // Frames until the window wants no next one; false when it still does after maxSeconds of
-    // the driver's clock (a caret blinking in a focused field never rests).
-    bool Settle(double maxSeconds = 10);
+    // the driver's clock (a caret blinking in a focused field never rests). A longer step settles
+    // in fewer frames where only the resting state matters.
+    bool Settle(double maxSeconds = 10, double step = kFrameDt);
     bool Idle() const;
     double Now() const { return now_; }
 
