@@ -266,10 +266,10 @@ bool FrameDriver::Idle() const {
     return !Opened() || window_->NextFrameDelay() < 0;
 }
 
-bool FrameDriver::Settle(double maxSeconds) {
+bool FrameDriver::Settle(double maxSeconds, double step) {
     const double end = now_ + maxSeconds;
     do {
-        Frame();
+        Frame(step);
     } while (!Idle() && now_ < end);
     return Idle();
 }
