@@ -41,12 +41,6 @@ FrameDriver::Options WithPersona() {
     return options;
 }
 
-bool SameColor(uint32_t pixel, const Color& color) {
-    const uint32_t expected = color.ToArgb();
-    return std::abs(Red(pixel) - Red(expected)) <= 1 && std::abs(Green(pixel) - Green(expected)) <= 1 &&
-           std::abs(Blue(pixel) - Blue(expected)) <= 1;
-}
-
 TEST(FrameDriver, OpensTheRealWindowOnHomeWithTheFixtureRecordsRestsAndCloses) {
     FrameDriver::Options options = WithPersona();
     options.settings.dark_theme = false;

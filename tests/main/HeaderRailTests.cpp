@@ -61,12 +61,6 @@ std::shared_ptr<Character> FirstCharacter() {
     return FrameDriver::State().characters.front();
 }
 
-bool SameColor(uint32_t pixel, const Color& color) {
-    const uint32_t expected = color.ToArgb();
-    return std::abs(Red(pixel) - Red(expected)) <= 1 && std::abs(Green(pixel) - Green(expected)) <= 1 &&
-           std::abs(Blue(pixel) - Blue(expected)) <= 1;
-}
-
 uint32_t PixelAt(const std::vector<uint32_t>& pixels, int width, float x, float y) {
     return pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)];
 }
