@@ -20,6 +20,8 @@
 #include "main/editors/PersonasScreen.h"
 #include "main/home/HomeScreen.h"
 #include "main/updates/UpdateDialog.h"
+#include "main/window/Header.h"
+#include "main/window/Rail.h"
 #include "services/AppState.h"
 #include "services/Updates.h"
 #include "ui/Theme.h"
@@ -172,6 +174,7 @@ void MainWindow::Draw() {
     }
     ui.hitSuspended = false;
     toasts.Draw(ui, contentRect);
+    DrawSplash(windowRect);
 }
 
 MainWindow* MainWindow::Current() {
@@ -197,6 +200,8 @@ void MainWindow::DrawContent() {
         graphics.PopLayer();
     }
     ui.PopClip();
+    Rail::Draw(ui, *this, railRect);
+    Header::Draw(ui, *this, titleBarRect);
 }
 
 }  // namespace Lorvex::Main

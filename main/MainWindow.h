@@ -69,6 +69,10 @@ public:
 
     // The screen layer: background, the current screen (sliding in), the rail and the title bar.
     void DrawContent();
+    // The start-up splash over the window during its first kSplashSeconds; nothing beneath it
+    // takes the pointer meanwhile.
+    void DrawSplash(const Rect& window);
+    static constexpr double kSplashSeconds = 1.25;
 
     // Height of the band at the top that moves the window, and the width of the sizing edges,
     // in DIPs.

@@ -93,6 +93,22 @@ std::wstring CloudSync::AvatarPath() const {
     return Files::JoinPath(Paths::ImagesDir(), account.avatarFile);
 }
 
+std::wstring CloudSync::StatusText() const {
+    if (!SignedIn()) {
+        return L"Sin iniciar sesión";
+    }
+    if (syncing) {
+        return L"Sincronizando…";
+    }
+    if (offline) {
+        return L"Sin conexión · los cambios se subirán más tarde";
+    }
+    if (!lastError.empty()) {
+        return lastError;
+    }
+    return L"Pendiente de sincronizar";
+}
+
 std::wstring CloudSync::ItemKey(const std::wstring& kind, const std::wstring& id) {
     return kind + L":" + id;
 }

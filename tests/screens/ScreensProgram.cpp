@@ -1,6 +1,7 @@
-// Renders the real main window at rest with each screen shown and each dialog open, in the light
-// and the dark theme, over a data folder of fixture records, into PNG files named
-// "<theme>-<nn>-<view>.png" in the folder given as the first argument ("screens" by default).
+// Renders the real main window at rest with each screen shown and each dialog open, and its
+// start-up splash half-way, in the light and the dark theme, over a data folder of fixture
+// records, into PNG files named "<theme>-<nn>-<view>.png" in the folder given as the first
+// argument ("screens" by default).
 // Exit code 0 when every picture was written, 1 when any view could not be drawn or saved or a
 // frame broke the layer balance.
 
@@ -131,9 +132,9 @@ FrameDriver::Options Fixture(bool dark) {
     return options;
 }
 
-// Only the pictures at rest matter here: frames 50 ms apart (the longest step a frame takes)
-// reach rest in a third of the frames.
-constexpr double kSettleStep = 0.05;
+// Frames this far apart reach rest in the fewest frames: the window moves its animations by at
+// most this much per frame.
+constexpr double kLongestFrame = 0.05;
 
 // Every overlay closed and home shown, at rest.
 void Reset(FrameDriver& driver) {
@@ -145,10 +146,42 @@ void Reset(FrameDriver& driver) {
         }
     }
     window.Navigate(Main::kHomeScreen);
-    driver.Settle(10, kSettleStep);
+    driver.Settle(10, kLongestFrame);
 }
 
-// The views of one theme; the number of pictures that failed.
+// Saves the frame under "<theme>-<nn>-<view>.png"; false when it could not be.
+bool Save(FrameDriver& driver, const std::wstring& folder, bool dark, int index, const wchar_t* view) {
+    wchar_t number[8];
+    std::swprintf(number, 8, L"%02d", index);
+    const std::wstring name = std::wstring(dark ? L"dark-" : L"light-") + number + L"-" + view + L".png";
+    const std::wstring path = Files::JoinPath(folder, name);
+    if (!driver.SavePng(path)) {
+        std::fprintf(stderr, "could not save %ls\n", path.c_str());
+        return false;
+    }
+    std::printf("%ls\n", path.c_str());
+    return true;
+}
+
+// The start-up splash half-way, the logo grown and the words rising; the number of failures.
+int RenderSplash(const std::wstring& folder, bool dark, int index) {
+    int failures = 0;
+    FrameDriver::Options options = Fixture(dark);
+    options.splash = true;
+    FrameDriver driver(options);
+    driver.onFault = [&failures](const std::string& fault) {
+        std::fprintf(stderr, "fault: %s\n", fault.c_str());
+        ++failures;
+    };
+    if (!driver.Opened()) {
+        return failures + 1;
+    }
+    driver.Frame();
+    driver.RunFor(0.5);
+    return failures + (Save(driver, folder, dark, index, L"splash") ? 0 : 1);
+}
+
+// The views of one theme, then the splash; the number of pictures that failed.
 int RenderTheme(const std::wstring& folder, bool dark) {
     int failures = 0;
     FrameDriver driver(Fixture(dark));
@@ -159,22 +192,15 @@ int RenderTheme(const std::wstring& folder, bool dark) {
     if (!driver.Opened()) {
         return failures + 1;
     }
-    driver.Settle();
+    driver.Settle(10, kLongestFrame);
     int index = 1;
     for (const View& view : Views()) {
         Reset(driver);
         view.show(driver.Window());
-        if (!driver.Settle(10, kSettleStep)) {
+        if (!driver.Settle(10, kLongestFrame)) {
             std::fprintf(stderr, "%ls did not come to rest; saved as it was\n", view.name);
         }
-        wchar_t number[8];
-        std::swprintf(number, 8, L"%02d", index++);
-        const std::wstring name = std::wstring(dark ? L"dark-" : L"light-") + number + L"-" + view.name + L".png";
-        const std::wstring path = Files::JoinPath(folder, name);
-        if (driver.SavePng(path)) {
-            std::printf("%ls\n", path.c_str());
-        } else {
-            std::fprintf(stderr, "could not save %ls\n", path.c_str());
+        if (!Save(driver, folder, dark, index++, view.name)) {
             ++failures;
         }
     }
@@ -194,6 +220,8 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (const bool dark : {false, true}) {
         failures += Testing::RenderTheme(folder, dark);
+        // After the views' window is gone: one driver at a time.
+        failures += Testing::RenderSplash(folder, dark, static_cast<int>(Testing::Views().size()) + 1);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -73,9 +73,9 @@ public:
     // Frames step apart until seconds have passed; a longer step crosses a long wait in fewer
     // frames (each frame's dt stays capped at 0.05 s by the window).
     void RunFor(double seconds, double step = kFrameDt);
-    // Frames until the window wants no next one; false when it still does after maxSeconds of
-    // the driver's clock (a caret blinking in a focused field never rests). A longer step settles
-    // in fewer frames where only the resting state matters.
+    // Frames step apart until the window wants no next one; false when it still does after
+    // maxSeconds of the driver's clock (a caret blinking in a focused field never rests). A step
+    // of the window's longest frame (0.05 s) comes to rest in the fewest frames.
     bool Settle(double maxSeconds = 10, double step = kFrameDt);
     bool Idle() const;
     double Now() const { return now_; }

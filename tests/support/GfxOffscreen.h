@@ -7,6 +7,7 @@
 #include <objbase.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,13 @@ inline int Green(uint32_t pixel) {
 }
 inline int Blue(uint32_t pixel) {
     return pixel & 0xFF;
+}
+
+// Whether an opaque pixel shows the colour, within one step per channel of rounding.
+inline bool SameColor(uint32_t pixel, const Color& color) {
+    const uint32_t expected = color.ToArgb();
+    return std::abs(Red(pixel) - Red(expected)) <= 1 && std::abs(Green(pixel) - Green(expected)) <= 1 &&
+           std::abs(Blue(pixel) - Blue(expected)) <= 1;
 }
 
 }  // namespace Lorvex::Testing
