@@ -266,8 +266,14 @@ void Graphics::BeginFrame() {
     state_->transformStack.clear();
     state_->openStack.clear();
     state_->stackFault.clear();
+    state_->layerBrushes.clear();
     if (!context_) {
         return;
+    }
+    if (state_->redirected) {
+        // The previous frame ended drawing into an off-screen bitmap; this one draws on the surface.
+        context_->SetTarget(targetBitmap_.Get());
+        state_->redirected = false;
     }
     context_->BeginDraw();
     context_->SetTransform(D2D1::IdentityMatrix());

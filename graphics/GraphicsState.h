@@ -56,6 +56,10 @@ struct Graphics::State {
     std::vector<Open> openStack;
     // The first pop of this frame that did not match its push; empty while none did.
     std::string stackFault;
+    // Drawing goes to an off-screen bitmap instead of the surface's target.
+    bool redirected = false;
+    // Opacity brushes of this frame's layers, kept until the frame's end.
+    std::vector<ComPtr<ID2D1Brush>> layerBrushes;
 
     static const char* Name(Open kind) { return kind == Open::Layer ? "layer" : "clip"; }
     void Opened(Open kind) { openStack.push_back(kind); }
