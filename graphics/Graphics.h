@@ -223,6 +223,10 @@ private:
     struct State;  // graphics/GraphicsState.h
 
     bool BindTarget();
+    // Pushes a layer on the context (bounds null: unbounded) with grayscale text until its pop.
+    void OpenLayer(const Rect* bounds, ID2D1Geometry* mask, float opacity, ID2D1Brush* opacityBrush);
+    // A bitmap of the surface's pixel size and DPI that can be drawn into; null on failure.
+    ComPtr<ID2D1Bitmap1> MakeTargetBitmap();
     bool CreateSwapChain();
     void SetSolidColor(const Color& color);
     ComPtr<IDWriteTextLayout> CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,

@@ -25,6 +25,15 @@ inline D2D1_COLOR_F ToColor(const Color& color) {
     return D2D1::ColorF(color.r, color.g, color.b, color.a);
 }
 
+inline std::vector<D2D1_GRADIENT_STOP> ToStops(const std::vector<Graphics::GradientStop>& stops) {
+    std::vector<D2D1_GRADIENT_STOP> result;
+    result.reserve(stops.size());
+    for (const auto& stop : stops) {
+        result.push_back({stop.position, ToColor(stop.color)});
+    }
+    return result;
+}
+
 struct Graphics::State {
     struct LayoutEntry {
         ComPtr<IDWriteTextLayout> layout;

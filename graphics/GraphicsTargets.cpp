@@ -4,7 +4,7 @@
 
 #include <d2d1_1.h>
 
-#include <cfloat>
+#include <vector>
 
 #include "graphics/Graphics.h"
 #include "graphics/GraphicsState.h"
@@ -21,8 +21,15 @@ void Graphics::SetTargetBitmapsFailForTesting(bool fail) {
 }
 
 ComPtr<ID2D1Bitmap1> Graphics::CreateTargetBitmap() {
+    if (failTargetBitmaps) {
+        return {};
+    }
+    return MakeTargetBitmap();
+}
+
+ComPtr<ID2D1Bitmap1> Graphics::MakeTargetBitmap() {
     ComPtr<ID2D1Bitmap1> bitmap;
-    if (!context_ || failTargetBitmaps) {
+    if (!context_) {
         return bitmap;
     }
     const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
@@ -76,11 +83,7 @@ bool Graphics::PushRadialMaskLayer(const std::vector<GradientStop>& stops, D2D1_
     }
     // Made anew for each call: the stops move every frame, and the shared gradient cache keeps
     // one brush per set of stops for the surface's life.
-    std::vector<D2D1_GRADIENT_STOP> converted;
-    converted.reserve(stops.size());
-    for (const GradientStop& stop : stops) {
-        converted.push_back({stop.position, ToColor(stop.color)});
-    }
+    const std::vector<D2D1_GRADIENT_STOP> converted = ToStops(stops);
     ComPtr<ID2D1GradientStopCollection> collection;
     ComPtr<ID2D1RadialGradientBrush> brush;
     const auto properties = D2D1::RadialGradientBrushProperties(center, D2D1::Point2F(0, 0), radiusX, radiusY);
@@ -89,18 +92,8 @@ bool Graphics::PushRadialMaskLayer(const std::vector<GradientStop>& stops, D2D1_
         FAILED(context_->CreateRadialGradientBrush(&properties, nullptr, collection.Get(), brush.Put())) || !brush) {
         return false;
     }
-    state_->antialiasStack.push_back(context_->GetTextAntialiasMode());
-    context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-    const D2D1_LAYER_PARAMETERS1 parameters = {D2D1::RectF(-FLT_MAX, -FLT_MAX, FLT_MAX, FLT_MAX),
-                                               nullptr,
-                                               D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
-                                               D2D1::IdentityMatrix(),
-                                               1.0f,
-                                               brush.Get(),
-                                               D2D1_LAYER_OPTIONS1_NONE};
-    context_->PushLayer(&parameters, nullptr);
+    OpenLayer(nullptr, nullptr, 1.0f, brush.Get());
     state_->layerBrushes.push_back(ComPtr<ID2D1Brush>(brush.Get()));
-    state_->Opened(State::Open::Layer);
     return true;
 }
 
