@@ -17,6 +17,7 @@
 #include "main/dialogs/SettingsDialog.h"
 #include "main/updates/UpdateDialog.h"
 #include "services/Updates.h"
+#include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"
 #include "ui/Theme.h"
@@ -45,7 +46,7 @@ struct NewestRelease {
 
 class SettingsWindow {
 public:
-    explicit SettingsWindow(bool dark = true) : driver(Options(dark)) {
+    explicit SettingsWindow(bool dark = true) : driver(WindowWithPersona(dark, 1000, 800)) {
         driver.Settle();
         Open();
     }
@@ -58,18 +59,6 @@ public:
     void Rest() {
         driver.RunFor(0.6, 0.05);
         driver.Settle();
-    }
-
-    static FrameDriver::Options Options(bool dark) {
-        FrameDriver::Options options;
-        options.settings.dark_theme = dark;
-        options.settings.window_width = 1000;
-        options.settings.window_height = 800;
-        auto persona = std::make_shared<Persona>();
-        persona->id = L"persona-1";
-        persona->name = L"Lucía";
-        options.personas.push_back(persona);
-        return options;
     }
 
     Dialog::Geometry Placed() const {

@@ -13,6 +13,7 @@
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
 #include "main/window/ThemeReveal.h"
+#include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"
 #include "ui/Theme.h"
@@ -23,15 +24,7 @@ namespace {
 using Main::ThemeReveal;
 
 FrameDriver::Options Window(bool dark) {
-    FrameDriver::Options options;
-    options.settings.dark_theme = dark;
-    options.settings.window_width = 1000;
-    options.settings.window_height = 700;
-    auto persona = std::make_shared<Persona>();
-    persona->id = L"persona-1";
-    persona->name = L"Lucía";
-    options.personas.push_back(persona);
-    return options;
+    return WindowWithPersona(dark, 1000, 700);
 }
 
 // Bitmaps for the snapshot fail while one of these lives.
