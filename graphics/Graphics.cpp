@@ -29,15 +29,6 @@ D2D1_MATRIX_3X2_F Multiply(const D2D1_MATRIX_3X2_F& a, const D2D1_MATRIX_3X2_F& 
     return m;
 }
 
-std::vector<D2D1_GRADIENT_STOP> ToStops(const std::vector<Graphics::GradientStop>& stops) {
-    std::vector<D2D1_GRADIENT_STOP> result;
-    result.reserve(stops.size());
-    for (const auto& stop : stops) {
-        result.push_back({stop.position, ToColor(stop.color)});
-    }
-    return result;
-}
-
 SIZE ClientSize(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
@@ -172,12 +163,8 @@ bool Graphics::EnsureTargets() {
         return BindTarget();
     }
 
-    const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
-        D2D1_BITMAP_OPTIONS_TARGET, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpi_,
-        dpi_);
-    const D2D1_SIZE_U size = D2D1::SizeU(static_cast<UINT32>(pixelWidth_), static_cast<UINT32>(pixelHeight_));
-    if (FAILED(context_->CreateBitmap(size, nullptr, 0, &properties, targetBitmap_.Put()))) {
-        targetBitmap_.Reset();
+    targetBitmap_ = MakeTargetBitmap();
+    if (!targetBitmap_) {
         return false;
     }
     return BindTarget();
@@ -266,8 +253,14 @@ void Graphics::BeginFrame() {
     state_->transformStack.clear();
     state_->openStack.clear();
     state_->stackFault.clear();
+    state_->layerBrushes.clear();
     if (!context_) {
         return;
+    }
+    if (state_->redirected) {
+        // The previous frame ended drawing into an off-screen bitmap; this one draws on the surface.
+        context_->SetTarget(targetBitmap_.Get());
+        state_->redirected = false;
     }
     context_->BeginDraw();
     context_->SetTransform(D2D1::IdentityMatrix());
@@ -329,15 +322,21 @@ void Graphics::PushLayer(float opacity, ID2D1Geometry* mask) {
     if (!context_) {
         return;
     }
+    OpenLayer(nullptr, mask, opacity, nullptr);
+}
+
+void Graphics::OpenLayer(const Rect* bounds, ID2D1Geometry* mask, float opacity, ID2D1Brush* opacityBrush) {
+    // Layers are composed with grayscale text: ClearType needs an opaque background to blend on.
     state_->antialiasStack.push_back(context_->GetTextAntialiasMode());
     context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-    const D2D1_LAYER_PARAMETERS1 parameters = {D2D1::RectF(-FLT_MAX, -FLT_MAX, FLT_MAX, FLT_MAX),
-                                               mask,
-                                               D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
-                                               D2D1::IdentityMatrix(),
-                                               opacity,
-                                               nullptr,
-                                               D2D1_LAYER_OPTIONS1_NONE};
+    const D2D1_LAYER_PARAMETERS1 parameters = {
+        bounds ? ToRect(*bounds) : D2D1::RectF(-FLT_MAX, -FLT_MAX, FLT_MAX, FLT_MAX),
+        mask,
+        D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
+        D2D1::IdentityMatrix(),
+        opacity,
+        opacityBrush,
+        D2D1_LAYER_OPTIONS1_NONE};
     context_->PushLayer(&parameters, nullptr);
     state_->Opened(State::Open::Layer);
 }
@@ -352,13 +351,7 @@ void Graphics::PushRoundClip(const Rect& rect, float radius) {
         Device::Instance().d2dFactory->CreateRoundedRectangleGeometry(D2D1::RoundedRect(ToRect(rect), radius, radius),
                                                                       entry.geometry.Put());
     }
-    state_->antialiasStack.push_back(context_->GetTextAntialiasMode());
-    context_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
-    const D2D1_LAYER_PARAMETERS1 parameters = {
-        ToRect(rect), entry.geometry.Get(),    D2D1_ANTIALIAS_MODE_PER_PRIMITIVE, D2D1::IdentityMatrix(), 1.0f,
-        nullptr,      D2D1_LAYER_OPTIONS1_NONE};
-    context_->PushLayer(&parameters, nullptr);
-    state_->Opened(State::Open::Layer);
+    OpenLayer(&rect, entry.geometry.Get(), 1.0f, nullptr);
 }
 
 void Graphics::PopLayer() {

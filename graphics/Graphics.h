@@ -128,6 +128,26 @@ public:
     // Layers and clips open now.
     size_t OpenLayers() const;
 
+    // Off-screen drawing (graphics/GraphicsTargets.cpp). A bitmap of the surface's pixel size and
+    // DPI (premultiplied BGRA) that can be drawn into and drawn from; null when it cannot be made.
+    ComPtr<ID2D1Bitmap1> CreateTargetBitmap();
+    // Sends this frame's drawing to bitmap until RestoreTarget. Refused (false) while a layer or
+    // clip is open, since those belong to the target they were pushed on; what is drawn into the
+    // bitmap closes its own pushes before RestoreTarget (else that is the frame's fault).
+    bool RedirectTarget(ID2D1Bitmap1* bitmap);
+    void RestoreTarget();
+    // Fills the whole target with the colour, transform aside (open clips still apply).
+    void Clear(const Color& color);
+    // The bitmap stretched over rect with linear interpolation.
+    void DrawBitmap(ID2D1Bitmap1* bitmap, const Rect& rect, float opacity);
+    // A layer whose opacity follows a radial gradient of the stops' alphas (centre and radii in
+    // local DIPs), drawn with grayscale text antialiasing until its PopLayer. False, with nothing
+    // pushed, when the gradient cannot be made.
+    bool PushRadialMaskLayer(const std::vector<GradientStop>& stops, D2D1_POINT_2F center, float radiusX,
+                             float radiusY);
+    // Tests only: while set, CreateTargetBitmap fails as a device out of memory would.
+    static void SetTargetBitmapsFailForTesting(bool fail);
+
     // Ends the frame's drawing (the context's EndDraw) and returns its result. Before that, when
     // strict checking is on, a pop that did not match its push or anything left open is handed
     // to the strict reporter, once per frame.
@@ -203,6 +223,10 @@ private:
     struct State;  // graphics/GraphicsState.h
 
     bool BindTarget();
+    // Pushes a layer on the context (bounds null: unbounded) with grayscale text until its pop.
+    void OpenLayer(const Rect* bounds, ID2D1Geometry* mask, float opacity, ID2D1Brush* opacityBrush);
+    // A bitmap of the surface's pixel size and DPI that can be drawn into; null on failure.
+    ComPtr<ID2D1Bitmap1> MakeTargetBitmap();
     bool CreateSwapChain();
     void SetSolidColor(const Color& color);
     ComPtr<IDWriteTextLayout> CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,

@@ -63,6 +63,9 @@ std::string Graphics::LayerFault() const {
     if (!state_->stackFault.empty()) {
         return state_->stackFault;
     }
+    if (state_->redirected) {
+        return "the frame ended drawing into an off-screen bitmap";
+    }
     const auto& open = state_->openStack;
     if (open.empty()) {
         return {};

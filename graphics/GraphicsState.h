@@ -25,6 +25,15 @@ inline D2D1_COLOR_F ToColor(const Color& color) {
     return D2D1::ColorF(color.r, color.g, color.b, color.a);
 }
 
+inline std::vector<D2D1_GRADIENT_STOP> ToStops(const std::vector<Graphics::GradientStop>& stops) {
+    std::vector<D2D1_GRADIENT_STOP> result;
+    result.reserve(stops.size());
+    for (const auto& stop : stops) {
+        result.push_back({stop.position, ToColor(stop.color)});
+    }
+    return result;
+}
+
 struct Graphics::State {
     struct LayoutEntry {
         ComPtr<IDWriteTextLayout> layout;
@@ -56,6 +65,10 @@ struct Graphics::State {
     std::vector<Open> openStack;
     // The first pop of this frame that did not match its push; empty while none did.
     std::string stackFault;
+    // Drawing goes to an off-screen bitmap instead of the surface's target.
+    bool redirected = false;
+    // Opacity brushes of this frame's layers, kept until the frame's end.
+    std::vector<ComPtr<ID2D1Brush>> layerBrushes;
 
     static const char* Name(Open kind) { return kind == Open::Layer ? "layer" : "clip"; }
     void Opened(Open kind) { openStack.push_back(kind); }

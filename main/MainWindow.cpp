@@ -161,7 +161,15 @@ void MainWindow::Draw() {
     modal = topOpen >= 0;
 
     ui.hitSuspended = modal;
-    DrawContent();
+    if (themeReveal.pending) {
+        themeReveal.Start(graphics, windowRect, ui.time, hwnd, [this] { DrawContent(); });
+    } else {
+        DrawContent();
+        themeReveal.Draw(graphics, windowRect, ui.time);
+    }
+    if (themeReveal.Busy()) {
+        ui.redraw = true;
+    }
     // An overlay opened while the screens drew gets a clear focus before it draws; so does one
     // that comes to the top while the overlays draw.
     FollowTopOverlay(TopOpenOverlay());

@@ -70,6 +70,7 @@ bool MainWindow::Open() {
 
     PlaceInWorkArea();
     SetIcons();
+    themeReveal.ShowTheme(UI::Material::DarkTheme);
     ConnectServices();
 
     const std::wstring notice = std::exchange(Services::Updates::AfterUpdateNotice(), std::wstring());

@@ -60,6 +60,15 @@ void NotifyChanged() {
 void StartBackgroundChecks() {
 }
 
+std::wstring& NewestVersion() {
+    static std::wstring version;
+    return version;
+}
+
+bool HasNewerVersion() {
+    return !NewestVersion().empty() && IsOlderVersion(Config::kVersion, NewestVersion());
+}
+
 bool IsOlderVersion(std::wstring_view a, std::wstring_view b) {
     std::vector<uint64_t> left = VersionNumbers(a);
     std::vector<uint64_t> right = VersionNumbers(b);

@@ -40,6 +40,13 @@ void NotifyChanged();
 // Arms the timed checks of the release channel. Not connected to the channel yet: it arms nothing.
 void StartBackgroundChecks();
 
+// Stand-in until the release channel is read: the version of the newest release that can be
+// installed, empty while none is known. Nothing fills it yet; tests set it.
+std::wstring& NewestVersion();
+
+// Whether the newest release is newer than the running version.
+bool HasNewerVersion();
+
 // Whether version a is older than b, compared number by number ("3.0.10" is newer than "3.0.9");
 // a missing number counts as 0 and a part that is no number as 0.
 bool IsOlderVersion(std::wstring_view a, std::wstring_view b);

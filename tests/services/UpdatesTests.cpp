@@ -1,9 +1,11 @@
 // The after-update step run at start: the work folder of an earlier update removed, the notice
-// prepared only after a real upgrade, and the running version stored in the settings file.
+// prepared only after a real upgrade, and the running version stored in the settings file; and
+// which releases count as newer.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "App/Config.h"
 #include "domain/Settings.h"
@@ -29,6 +31,17 @@ TEST(Updates, VersionsCompareNumberByNumber) {
     for (const Case& c : cases) {
         EXPECT_EQ(IsOlderVersion(c.a, c.b), c.older) << std::wstring(c.a) << L" < " << c.b;
     }
+}
+
+TEST(Updates, OnlyAReleaseNewerThanTheRunningVersionCountsAsNewer) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"", false}, {L"3.0.1", false}, {L"3.0.2", false}, {L"3.0.10", true}, {L"3.1", true},
+    };
+    for (const auto& [newest, newer] : cases) {
+        NewestVersion() = newest;
+        EXPECT_EQ(HasNewerVersion(), newer) << newest;
+    }
+    NewestVersion().clear();
 }
 
 TEST(Updates, AfterStartNotesOnlyAnUpgradeAndStoresTheRunningVersion) {
