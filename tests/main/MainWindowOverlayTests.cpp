@@ -6,13 +6,13 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <vector>
 
 #include "main/MainWindow.h"
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/dialogs/ContextMenu.h"
 #include "main/dialogs/SettingsDialog.h"
+#include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 
 namespace Lorvex::Testing {
@@ -20,24 +20,24 @@ namespace {
 
 using Main::MainWindow;
 
+// Frames of a dialog are dear to draw in software; only where the animations end matters here,
+// so time moves in the window's longest frame step.
+constexpr double kStep = 0.05;
+
+// The smallest window: each frame with a dialog open costs less to draw.
 FrameDriver::Options WithPersona() {
-    FrameDriver::Options options;
-    auto persona = std::make_shared<Persona>();
-    persona->id = L"persona-1";
-    persona->name = L"Lucía";
-    options.personas.push_back(persona);
-    return options;
+    return WindowWithPersona(false, 980, 640);
 }
 
 // Settings open, then a confirmation over it; the count says how often the action ran.
 struct ConfirmOverSettings {
     explicit ConfirmOverSettings(FrameDriver& driver) : window(driver.Window()) {
         window.settingsDialog->Open();
-        driver.Frames(30);
+        driver.RunFor(0.5, kStep);
         window.confirmDialog->Open(
             L"¿Borrar a Lía?", L"No se puede deshacer.", L"Borrar", true, [this] { ++confirmed; },
             UI::Material::Icon::Person);
-        driver.Frames(30);
+        driver.RunFor(0.5, kStep);
     }
     MainWindow& window;
     int confirmed = 0;
@@ -45,7 +45,7 @@ struct ConfirmOverSettings {
 
 TEST(MainWindowOverlays, OnlyTheTopMostOpenDialogTakesEscapeCtrlEnterAndOutsideClicks) {
     FrameDriver driver(WithPersona());
-    ASSERT_TRUE(driver.Settle());
+    ASSERT_TRUE(driver.Settle(10, kStep));
 
     {
         ConfirmOverSettings open(driver);
@@ -53,11 +53,11 @@ TEST(MainWindowOverlays, OnlyTheTopMostOpenDialogTakesEscapeCtrlEnterAndOutsideC
         EXPECT_FALSE(open.window.confirmDialog->IsOpen());
         EXPECT_TRUE(open.window.settingsDialog->IsOpen());
         EXPECT_EQ(open.confirmed, 0);
-        driver.Frames(20);
+        driver.RunFor(0.35, kStep);
         // The settings dialog is the top one now and takes the next Escape.
         driver.Key(VK_ESCAPE);
         EXPECT_FALSE(open.window.settingsDialog->IsOpen());
-        EXPECT_TRUE(driver.Settle());
+        EXPECT_TRUE(driver.Settle(10, kStep));
         EXPECT_EQ(driver.TopOverlay(), nullptr);
     }
     {
@@ -71,7 +71,7 @@ TEST(MainWindowOverlays, OnlyTheTopMostOpenDialogTakesEscapeCtrlEnterAndOutsideC
         EXPECT_FALSE(open.window.confirmDialog->IsOpen());
         EXPECT_TRUE(open.window.settingsDialog->IsOpen());
         open.window.settingsDialog->Close();
-        EXPECT_TRUE(driver.Settle());
+        EXPECT_TRUE(driver.Settle(10, kStep));
     }
     {
         // A click in the window's corner lies outside both panels: only the confirmation closes.
@@ -81,16 +81,16 @@ TEST(MainWindowOverlays, OnlyTheTopMostOpenDialogTakesEscapeCtrlEnterAndOutsideC
         EXPECT_TRUE(open.window.settingsDialog->IsOpen());
         EXPECT_EQ(open.confirmed, 0);
         open.window.settingsDialog->Close();
-        EXPECT_TRUE(driver.Settle());
+        EXPECT_TRUE(driver.Settle(10, kStep));
     }
 }
 
 TEST(MainWindowOverlays, AMenuItemThatAsksFirstShowsTheConfirmationAboveAndActsOnlyWhenConfirmed) {
     FrameDriver driver(WithPersona());
     MainWindow& window = driver.Window();
-    ASSERT_TRUE(driver.Settle());
+    ASSERT_TRUE(driver.Settle(10, kStep));
     window.settingsDialog->Open();
-    driver.Frames(30);
+    driver.RunFor(0.5, kStep);
 
     int deleted = 0;
     std::vector<Main::ContextMenu::Item> items(2);
@@ -104,7 +104,7 @@ TEST(MainWindowOverlays, AMenuItemThatAsksFirstShowsTheConfirmationAboveAndActsO
             L"¿Borrar?", L"No se puede deshacer.", L"Borrar", true, [&] { ++deleted; }, UI::Material::Icon::Person);
     };
     window.contextMenu->Open({400, 200, 40, 40}, std::move(items), false, false);
-    driver.Frames(30);
+    driver.RunFor(0.5, kStep);
     EXPECT_EQ(driver.TopOverlay(), window.contextMenu.get());
 
     // The second item: 6 below the menu's top, then the first item's 40.
@@ -114,12 +114,12 @@ TEST(MainWindowOverlays, AMenuItemThatAsksFirstShowsTheConfirmationAboveAndActsO
     EXPECT_TRUE(window.contextMenu->IsVisible());  // still fading out under the confirmation
     EXPECT_EQ(deleted, 0);
 
-    driver.Frames(30);
+    driver.RunFor(0.5, kStep);
     driver.Key(VK_RETURN, FrameDriver::kCtrl);
     EXPECT_EQ(deleted, 1);
     EXPECT_EQ(driver.TopOverlay(), window.settingsDialog.get());
     window.settingsDialog->Close();
-    EXPECT_TRUE(driver.Settle());
+    EXPECT_TRUE(driver.Settle(10, kStep));
     EXPECT_FALSE(window.contextMenu->IsVisible());
 }
 
