@@ -3,8 +3,8 @@
 // program, what is open, the reply jobs that write the characters' lines, and the bookkeeping of
 // the pictures in the "images" folder. Screens read its fields anew every frame and call its
 // operations; every operation writes its files first, then tells the cloud sync, then bumps
-// `revision` and calls OnChanged. Operations report nothing: file errors are ignored and the
-// in-memory state changes regardless. UI thread only; nothing here is locked.
+// `revision` and calls OnChanged. The in-memory state changes even when a file cannot be written;
+// only the saves of characters and personas report whether their files were written. UI thread only; nothing here is locked.
 
 #include <windows.h>
 
@@ -101,12 +101,14 @@ public:
     void CloseChat();
     void SetChatPersona(const std::shared_ptr<Persona>& persona);
     void SaveCurrentChat();
-    void SaveCharacter(const std::shared_ptr<Character>& character);
+    // The saves and the duo report whether every file was written; the records in memory, the
+    // cloud queue and the picture references change either way.
+    bool SaveCharacter(const std::shared_ptr<Character>& character);
     void DeleteCharacter(const std::shared_ptr<Character>& character);
     void DeleteAllChats(const std::shared_ptr<Character>& character);
     void DeleteChat(const std::shared_ptr<Character>& character, const std::shared_ptr<Chat>& chat);
-    void CreateDuo(const std::shared_ptr<Character>& first, const std::shared_ptr<Character>& second);
-    void SavePersona(const std::shared_ptr<Persona>& persona);
+    bool CreateDuo(const std::shared_ptr<Character>& first, const std::shared_ptr<Character>& second);
+    bool SavePersona(const std::shared_ptr<Persona>& persona);
     void DeletePersona(const std::shared_ptr<Persona>& persona);
     // The owners of the open chat: the open character, then the duo partner, each when set.
     std::vector<std::shared_ptr<Character>> CurrentCharacters() const;

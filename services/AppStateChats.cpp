@@ -132,14 +132,16 @@ void AppState::SaveCurrentChat() {
     }
 }
 
-void AppState::SaveCharacter(const std::shared_ptr<Character>& character) {
+bool AppState::SaveCharacter(const std::shared_ptr<Character>& character) {
+    bool written = false;
     if (character) {
         StoreKnownImages(character->known_characters);
-        Storage::SaveCharacter(*character);
+        written = Storage::SaveCharacter(*character);
         CloudSync::Instance().OnCharacterSaved(*character);
         SetImages(*character, true);
     }
     Changed();
+    return written;
 }
 
 void AppState::DeleteCharacter(const std::shared_ptr<Character>& character) {
@@ -222,9 +224,9 @@ void AppState::DeleteChat(const std::shared_ptr<Character>& character, const std
     Changed();
 }
 
-void AppState::CreateDuo(const std::shared_ptr<Character>& first, const std::shared_ptr<Character>& second) {
+bool AppState::CreateDuo(const std::shared_ptr<Character>& first, const std::shared_ptr<Character>& second) {
     if (!first || !second) {
-        return;
+        return false;
     }
     auto list = std::make_shared<ChatList>();
     auto chat = Chat::Create();
@@ -247,19 +249,20 @@ void AppState::CreateDuo(const std::shared_ptr<Character>& first, const std::sha
 
     StoreKnownImages(first->known_characters);
     StoreKnownImages(second->known_characters);
-    Storage::SaveCharacter(*first);
-    Storage::SaveCharacter(*second);
+    const bool firstWritten = Storage::SaveCharacter(*first);
+    const bool secondWritten = Storage::SaveCharacter(*second);
     CloudSync& cloud = CloudSync::Instance();
     cloud.OnCharacterSaved(*first);
     cloud.OnCharacterSaved(*second);
     SetImages(*first, true);
     SetImages(*second, true);
     Changed();
+    return firstWritten && secondWritten;
 }
 
-void AppState::SavePersona(const std::shared_ptr<Persona>& persona) {
+bool AppState::SavePersona(const std::shared_ptr<Persona>& persona) {
     if (!persona) {
-        return;
+        return false;
     }
     const auto same = std::find(personas.begin(), personas.end(), persona);
     if (same == personas.end()) {
@@ -275,10 +278,11 @@ void AppState::SavePersona(const std::shared_ptr<Persona>& persona) {
         }
     }
     StoreKnownImages(persona->known_characters);
-    Storage::SavePersona(*persona);
+    const bool written = Storage::SavePersona(*persona);
     CloudSync::Instance().OnPersonaSaved(*persona);
     SetImages(*persona, true);
     Changed();
+    return written;
 }
 
 void AppState::DeletePersona(const std::shared_ptr<Persona>& persona) {

@@ -312,5 +312,24 @@ TEST_F(AppStatePersonas, DeletingRemovesTheFileThePicturesAndTheChoice) {
     EXPECT_EQ(QueueOrder(), (std::vector<std::wstring>{L"-persona:p1", L"-image:me.png"}));
 }
 
+// The forms tell the user "Cambios guardados" only when the files were written: the saves say
+// whether they were, and a file another program holds open makes them say no.
+TEST_F(AppStatePersonas, SavesReportWhetherTheirFilesWereWritten) {
+    auto ana = AddCharacter(L"Ana");
+    EXPECT_TRUE(state().SaveCharacter(ana));
+    auto persona = std::make_shared<Persona>();
+    persona->id = L"p1";
+    persona->name = L"Bea";
+    EXPECT_TRUE(state().SavePersona(persona));
+    {
+        HeldFile heldCharacter(Files::JoinPath(ana->folder, L"character.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        HeldFile heldPersona(persona->path, GENERIC_READ | GENERIC_WRITE, 0);
+        EXPECT_FALSE(state().SaveCharacter(ana));
+        EXPECT_FALSE(state().SavePersona(persona));
+    }
+    EXPECT_TRUE(state().SaveCharacter(ana));
+    EXPECT_FALSE(state().SaveCharacter(nullptr));
+}
+
 }  // namespace
 }  // namespace Lorvex::Testing
