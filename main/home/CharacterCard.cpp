@@ -75,10 +75,10 @@ void HomeScreen::DrawCard(UI::Ui& ui, const Rect& card, const std::shared_ptr<Ch
     }
     UI::Material::Shadow(graphics, card, kRadius, 1 + 7 * v);
     graphics.FillRoundRect(card, kRadius, palette.surface);
-    graphics.PushRoundClip(card, kRadius);
-    graphics.FillLinearGradient({x, y, w, 90}, 0, {{0, Kit::Faded(hue, 0.16f + 0.08f * v)}, {1, Kit::Faded(hue, 0)}},
-                                {0, 0}, {0, 1});
-    graphics.PopLayer();
+    // The wash takes the card's top corners by its own rounding rather than a clip layer: its lower
+    // corners are rounded too, where it has faded out, and a layer per card would cost more.
+    graphics.FillLinearGradient({x, y, w, 90}, kRadius,
+                                {{0, Kit::Faded(hue, 0.16f + 0.08f * v)}, {1, Kit::Faded(hue, 0)}}, {0, 0}, {0, 1});
     graphics.StrokeRoundRect({x + 0.5f, y + 0.5f, w - 1, h - 1}, kRadius - 0.5f,
                              Kit::Mix(palette.surfaceOverlay, Kit::Faded(palette.accent, 0.7f), v), 1);
 
