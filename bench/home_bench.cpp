@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "bench/HeavyDataFolder.h"
+#include "bench/OffscreenFrames.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
-#include "graphics/Device.h"
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
 #include "main/home/HomeList.h"
@@ -64,24 +64,9 @@ struct Run {
     }
 };
 
-// Waits until the frame is rasterised by reading one pixel of it back.
-bool Sync(Graphics& g, ID2D1Bitmap1* probe) {
-    const D2D1_POINT_2U origin = {0, 0};
-    const D2D1_RECT_U source = {0, 0, 1, 1};
-    if (FAILED(probe->CopyFromBitmap(&origin, g.TargetBitmap(), &source))) {
-        return false;
-    }
-    D2D1_MAPPED_RECT mapped = {};
-    if (FAILED(probe->Map(D2D1_MAP_OPTIONS_READ, &mapped))) {
-        return false;
-    }
-    probe->Unmap();
-    return true;
-}
-
 class HomeFrames {
 public:
-    HomeFrames(Graphics& g, ID2D1Bitmap1* probe) : g_(g), probe_(probe), ui_(g) {
+    explicit HomeFrames(Bench::OffscreenFrames& surface) : surface_(surface), g_(surface.graphics), ui_(g_) {
         window_ = std::make_unique<Main::MainWindow>();
         home_ = window_->homeScreen.get();
     }
@@ -117,11 +102,11 @@ private:
         const bool drawn = SUCCEEDED(g_.EndDraw());
         g_.EndFrame();
         input_.ClearFrame();
-        return Sync(g_, probe_) && drawn;
+        return surface_.Sync() && drawn;
     }
 
+    Bench::OffscreenFrames& surface_;
     Graphics& g_;
-    ID2D1Bitmap1* probe_;
     UI::Ui ui_;
     UI::Input input_;
     double time_ = 100;
@@ -151,24 +136,8 @@ double ListWorkMs(const std::vector<std::shared_ptr<Character>>& characters, boo
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (!Graphics::Device::Initialize()) {
-        std::printf("no graphics device (under Wine the device needs an X display)\n");
-        return 1;
-    }
-    Graphics::Fonts::Initialize();
-    Graphics g;
-    g.SetOffscreenSize(Width, Height);
-    if (!g.Initialize(nullptr, false)) {
-        std::printf("the off-screen surface could not be made\n");
-        return 1;
-    }
-    ComPtr<ID2D1Bitmap1> probe;
-    const auto properties =
-        D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
-                                D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
-    if (FAILED(g.Context()->CreateBitmap(D2D1::SizeU(1, 1), nullptr, 0, &properties, probe.Put()))) {
-        std::printf("the read-back bitmap could not be made\n");
+    Bench::OffscreenFrames surface;
+    if (!surface.Open(Width, Height)) {
         return 1;
     }
 
@@ -192,7 +161,7 @@ int main() {
     std::printf("  list work per frame on its own: %.2f ms (\"Recientes\"), %.2f ms (\"A-Z\")\n",
                 ListWorkMs(all, false), ListWorkMs(all, true));
 
-    HomeFrames bench(g, probe.Get());
+    HomeFrames bench(surface);
     Run few;
     Run rest;
     Run scrolling;

@@ -108,14 +108,20 @@ const std::vector<View>& Views() {
     return views;
 }
 
-FrameDriver::Options Fixture(bool dark) {
+// A new user's home: a persona, no characters yet.
+FrameDriver::Options NewUser(bool dark) {
     FrameDriver::Options options;
     options.settings.dark_theme = dark;
-
     auto persona = std::make_shared<Persona>();
     persona->id = L"persona-lucia";
     persona->name = L"Lucía";
     options.personas.push_back(persona);
+    return options;
+}
+
+FrameDriver::Options Fixture(bool dark) {
+    FrameDriver::Options options = NewUser(dark);
+    const std::shared_ptr<Persona> persona = options.personas.front();
 
     auto ana = Character::Create();
     ana->name = L"Ana García";
@@ -153,17 +159,6 @@ void Reset(FrameDriver& driver) {
     }
     window.Navigate(Main::kHomeScreen);
     driver.Settle(10, kSettleStep);
-}
-
-// A new user's home: a persona, no characters yet.
-FrameDriver::Options NewUser(bool dark) {
-    FrameDriver::Options options;
-    options.settings.dark_theme = dark;
-    auto persona = std::make_shared<Persona>();
-    persona->id = L"persona-lucia";
-    persona->name = L"Lucía";
-    options.personas.push_back(persona);
-    return options;
 }
 
 // Chats of one message each, the newest first when days grow.
