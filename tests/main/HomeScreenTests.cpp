@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,12 @@ constexpr double kLongStep = 0.05;
 
 bool Rest(FrameDriver& driver) {
     return driver.Settle(10, kLongStep);
+}
+
+// Home again from wherever the test went, at rest.
+bool BackHome(FrameDriver& driver) {
+    driver.Window().Navigate(Main::kHomeScreen);
+    return Rest(driver);
 }
 
 std::shared_ptr<Character> MakeCharacter(const std::wstring& name, int chats, const std::wstring& stamp) {
@@ -149,13 +156,11 @@ TEST(HomeScreen, ANewUserIsInvitedToCreateTheFirstCharacter) {
     EXPECT_EQ(window.characterFormScreen->step, Main::CharacterFormScreen::NewCharacter);
 
     // The panel's two buttons, right-aligned 30 DIPs inside it.
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
+    ASSERT_TRUE(BackHome(driver));
     const Rect hero = Main::Home::HeroRect(content);
     driver.Click(hero.x + hero.w - 50, hero.y + 92 + 20);
     EXPECT_EQ(driver.CurrentScreen(), Main::kPersonasScreen);
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
+    ASSERT_TRUE(BackHome(driver));
     window.characterFormScreen->step = Main::CharacterFormScreen::EditCharacter;
     driver.Click(hero.x + hero.w - 50, hero.y + 36 + 22);
     EXPECT_EQ(driver.CurrentScreen(), Main::kCharacterFormScreen);
@@ -173,15 +178,13 @@ TEST(HomeScreen, ACardOpensItsChatFromItsBodyOrItsButtonAndItsMenuFromTheOtherBu
     EXPECT_EQ(driver.CurrentScreen(), Main::kChatScreen);
     EXPECT_EQ(driver.State().currentCharacter, Find(L"Carla"));
 
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
+    ASSERT_TRUE(BackHome(driver));
     home.ClickChatButton(1);
     EXPECT_EQ(driver.CurrentScreen(), Main::kChatScreen);
     EXPECT_EQ(driver.State().currentCharacter, Find(L"Bruno"));
 
     // The menu button is the card's own too, but it opens only the menu.
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
+    ASSERT_TRUE(BackHome(driver));
     home.ClickMenuButton(2);
     EXPECT_EQ(driver.CurrentScreen(), Main::kHomeScreen);
     EXPECT_EQ(driver.TopOverlay(), window.contextMenu.get());
@@ -230,8 +233,7 @@ TEST(HomeScreen, TheCardMenuOffersItsEntriesBelowTheButtonOrAtTheRightClick) {
     EXPECT_EQ(window.characterFormScreen->edited, Find(L"Carla"));
 
     // A right click on the card opens the same menu at the pointer.
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
+    ASSERT_TRUE(BackHome(driver));
     driver.Click(card.x + 60, card.y + 130, UI::Button::Right);
     ASSERT_TRUE(menu.IsOpen());
     EXPECT_EQ(menu.items.size(), 5u);
@@ -355,28 +357,30 @@ TEST(HomeScreen, SearchAndOrderDecideWhichCardsShowAndInWhatOrder) {
     ASSERT_TRUE(Rest(driver));
     HomeGeometry home(driver);
 
-    // "Recientes" puts Ana, who has never chatted, last. Opening her starts her first chat, the
-    // newest activity of all.
-    home.ClickCard(2);
-    EXPECT_EQ(driver.State().currentCharacter, Find(L"Ana"));
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
-    home.ClickAlphabetical();
-    EXPECT_TRUE(window.homeScreen->sortAlphabetical);
-    ASSERT_TRUE(Rest(driver));
-    home.ClickCard(1);
-    EXPECT_EQ(driver.State().currentCharacter, Find(L"Bruno"));
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
-    home.ClickRecent();
-    EXPECT_FALSE(window.homeScreen->sortAlphabetical);
-    ASSERT_TRUE(Rest(driver));
-    home.ClickCard(0);
-    EXPECT_EQ(driver.State().currentCharacter, Find(L"Ana"));
+    // "Recientes" puts Ana, who has never chatted, last; opening her starts her first chat, the
+    // newest activity of all. "A-Z" puts Bruno second.
+    const struct {
+        const char* name;
+        std::function<void()> choose;
+        bool alphabetical;
+        size_t card;
+        const wchar_t* opens;
+    } steps[] = {
+        {"first order", [] {}, false, 2, L"Ana"},
+        {"A-Z", [&] { home.ClickAlphabetical(); }, true, 1, L"Bruno"},
+        {"Recientes", [&] { home.ClickRecent(); }, false, 0, L"Ana"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.choose();
+        EXPECT_EQ(window.homeScreen->sortAlphabetical, step.alphabetical);
+        ASSERT_TRUE(Rest(driver));
+        home.ClickCard(step.card);
+        EXPECT_EQ(driver.State().currentCharacter, Find(step.opens));
+        ASSERT_TRUE(BackHome(driver));
+    }
 
     // Typed into the search box, a part of a name leaves that character's card alone.
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
     home.ClickSearch();
     driver.Type(L"RUN");
     EXPECT_EQ(window.homeScreen->searchText, L"RUN");
@@ -387,8 +391,7 @@ TEST(HomeScreen, SearchAndOrderDecideWhichCardsShowAndInWhatOrder) {
     EXPECT_EQ(driver.CurrentScreen(), Main::kChatScreen);
 
     // The search is kept across screens; nothing matches, then the clear button shows them all.
-    window.Navigate(Main::kHomeScreen);
-    ASSERT_TRUE(Rest(driver));
+    ASSERT_TRUE(BackHome(driver));
     window.homeScreen->searchText = L"zz";
     driver.Frames(2);
     EXPECT_EQ(window.homeScreen->cardsDrawn, 0u);
