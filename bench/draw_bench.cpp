@@ -16,14 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "graphics/Device.h"
+#include "bench/OffscreenFrames.h"
 #include "graphics/Graphics.h"
 #include "graphics/Images.h"
 
 namespace {
 
 using Lorvex::Color;
-using Lorvex::ComPtr;
 using Lorvex::Graphics;
 using Lorvex::Image;
 using Lorvex::Rect;
@@ -88,45 +87,15 @@ void DrawFrame(Graphics& g, const std::vector<std::shared_ptr<Image>>& pictures,
     g.FillEllipse(Width - 20.0f, Height - 20.0f, 6 + (frame % 4), 6 + (frame % 4), {0.4f, 0.6f, 1, 1});
 }
 
-// Waits until the frame is rasterised by reading one pixel of it back.
-bool Sync(Graphics& g, ID2D1Bitmap1* probe) {
-    const D2D1_POINT_2U origin = {0, 0};
-    const D2D1_RECT_U source = {0, 0, 1, 1};
-    if (FAILED(probe->CopyFromBitmap(&origin, g.TargetBitmap(), &source))) {
-        return false;
-    }
-    D2D1_MAPPED_RECT mapped = {};
-    if (FAILED(probe->Map(D2D1_MAP_OPTIONS_READ, &mapped))) {
-        return false;
-    }
-    probe->Unmap();
-    return true;
-}
-
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (!Graphics::Device::Initialize()) {
-        std::printf("no graphics device (under Wine the device needs an X display)\n");
+    Lorvex::Bench::OffscreenFrames surface;
+    if (!surface.Open(Width, Height)) {
         return 1;
     }
-    Graphics::Fonts::Initialize();
-
-    Graphics g;
-    g.SetOffscreenSize(Width, Height);
-    if (!g.Initialize(nullptr, false)) {
-        std::printf("the off-screen surface could not be made\n");
-        return 1;
-    }
+    Graphics& g = surface.graphics;
     const auto pictures = MakePictures();
-    ComPtr<ID2D1Bitmap1> probe;
-    const auto properties =
-        D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
-                                D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
-    if (FAILED(g.Context()->CreateBitmap(D2D1::SizeU(1, 1), nullptr, 0, &properties, probe.Put()))) {
-        return 1;
-    }
 
     std::vector<double> milliseconds;
     milliseconds.reserve(Frames);
@@ -139,7 +108,7 @@ int main() {
             return 1;
         }
         g.EndFrame();
-        Sync(g, probe.Get());
+        surface.Sync();
         const auto elapsed = std::chrono::steady_clock::now() - start;
         milliseconds.push_back(std::chrono::duration<double, std::milli>(elapsed).count());
     }

@@ -92,29 +92,32 @@ std::shared_ptr<Persona> Character::ApplyPersonaOverride(const std::shared_ptr<P
 }
 
 std::wstring Character::LatestActivity(const Character& character) {
-    std::wstring latest;
+    // Only the greatest stamp is copied: the home screen sorts a heavy user's thousand characters
+    // by it in every frame.
+    static const std::wstring none;
+    const std::wstring* latest = &none;
     if (!character.chats) {
-        return latest;
+        return *latest;
     }
     for (const auto& chat : *character.chats) {
         if (!chat) {
             continue;
         }
-        if (chat->timestamp > latest) {
-            latest = chat->timestamp;
+        if (chat->timestamp > *latest) {
+            latest = &chat->timestamp;
         }
         for (auto it = chat->messages.rbegin(); it != chat->messages.rend(); ++it) {
             const auto& message = *it;
             if (!message || message->is_typing) {
                 continue;
             }
-            if (message->timestamp > latest) {
-                latest = message->timestamp;
+            if (message->timestamp > *latest) {
+                latest = &message->timestamp;
             }
             break;
         }
     }
-    return latest;
+    return *latest;
 }
 
 }  // namespace Lorvex

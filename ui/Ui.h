@@ -183,6 +183,18 @@ public:
     static Rect TooltipBox(Graphics::TextSize text, float anchorX, float anchorY, float surfaceWidth,
                            float surfaceHeight, float pixelsPerDip);
 
+    // ---- Ambient animations ----
+
+    // Loops that never end (a drifting backdrop, a bobbing icon) read this clock: the frame time,
+    // or a fixed moment while ambientHeld is set.
+    double AmbientTime() const { return ambientHeld ? 0.0 : time; }
+    // Asks for the animation rate on behalf of such a loop; nothing while they are held.
+    void RequestAmbientFrames() {
+        if (!ambientHeld) {
+            animating = true;
+        }
+    }
+
     // ---- State read and written by windows, widgets and screens ----
 
     Graphics* graphics;                      // the window's surface (not owned)
@@ -209,6 +221,9 @@ public:
     float offsetX = 0;
     float offsetY = 0;
     bool hitSuspended = false;  // while set, Hit is false everywhere
+    // Tests and pictures: ambient loops stand still and ask for no frames, so a screen that has
+    // one comes to rest and looks the same at every moment.
+    bool ambientHeld = false;
     uint64_t tooltipId = 0;
     double tooltipStart = 0;
     bool tooltipHidden = false;

@@ -33,9 +33,9 @@ void Backdrop(UI::Ui& ui, const Rect& rect, float cornerRadius, float strength) 
     const UI::Material::Theme& palette = KitPalette();
     Graphics& graphics = *ui.graphics;
     graphics.PushRoundClip(rect, cornerRadius);
-    ui.animating = true;
+    ui.RequestAmbientFrames();
     const float k = strength * (palette.dark ? 0.22f : 0.16f);
-    const double t = ui.time;
+    const double t = ui.AmbientTime();
     const float longer = std::max(rect.w, rect.h);
     for (const Disc& disc : kDiscs) {
         const float x = rect.x + rect.w * (disc.cx + 0.08f * static_cast<float>(std::sin(t * disc.speed + disc.phase)));

@@ -1,7 +1,7 @@
 #pragma once
 // The animated background behind screens: three soft discs in the palette's backdrop colours that
-// drift slowly with the Ui's clock, clipped to a rounded rect. Asks for the animation rate while
-// drawn. UI thread only; nothing fails.
+// drift slowly with the Ui's ambient clock, clipped to a rounded rect. Asks for the animation rate
+// while drawn (unless the Ui holds its ambient loops). UI thread only; nothing fails.
 
 #include "graphics/Types.h"
 #include "ui/Ui.h"

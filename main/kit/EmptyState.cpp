@@ -37,8 +37,8 @@ bool EmptyState(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon ic
                 const std::wstring& text, const std::wstring& actionLabel, UI::Material::Icon actionIcon) {
     const UI::Material::Theme& palette = UI::Material::ReadyPalette();
     Graphics& graphics = *ui.graphics;
-    ui.animating = true;
-    const float bob = 4 * static_cast<float>(std::sin(1.4 * ui.time));
+    ui.RequestAmbientFrames();
+    const float bob = 4 * static_cast<float>(std::sin(1.4 * ui.AmbientTime()));
     const bool withAction = !actionLabel.empty();
     const float cx = rect.x + rect.w / 2;
     const float top = EmptyStateTop(rect, withAction);

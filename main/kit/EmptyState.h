@@ -1,8 +1,8 @@
 #pragma once
 // The centred card that fills an empty list or screen: a bobbing icon on a soft halo, a title, a
-// short text and an optional action button. A pure function of the Ui's frame time that asks for
-// the animation rate while drawn. UI thread only; nothing fails (texts that cannot be laid out
-// are skipped).
+// short text and an optional action button. A pure function of the Ui's ambient clock that asks
+// for the animation rate while drawn (unless the Ui holds its ambient loops). UI thread only;
+// nothing fails (texts that cannot be laid out are skipped).
 
 #include <cstdint>
 #include <string>

@@ -141,6 +141,26 @@ TEST(KitProgress, SettledWidgetsAskOnlyForTheFramesTheirMotionNeeds) {
     }
 }
 
+// Held ambient loops (tests, pictures) stand still: the backdrop and the empty state then ask for
+// no frames, so a screen that shows them can come to rest.
+TEST(KitProgress, HeldAmbientLoopsAskForNoFrames) {
+    Testing::UiHarness harness;
+    harness.ui.ambientHeld = true;
+    for (int i = 0; i < 3; ++i) {
+        harness.Frame([&] {
+            Backdrop(harness.ui, {0, 0, 800, 600}, 22, 1.2f);
+            EmptyState(harness.ui, 1, {0, 0, 800, 600}, UI::Material::Icon::Chat, L"Nada", L"Aún nada.", L"",
+                       UI::Material::Icon::Plus);
+            EXPECT_EQ(harness.ui.AmbientTime(), 0.0);
+        });
+        EXPECT_FALSE(harness.ui.animating);
+    }
+    harness.ui.ambientHeld = false;
+    harness.Frame([&] { Backdrop(harness.ui, {0, 0, 800, 600}, 22, 1.2f); });
+    EXPECT_TRUE(harness.ui.animating);
+    EXPECT_EQ(harness.ui.AmbientTime(), harness.ui.time);
+}
+
 TEST(KitProgress, EmptyStateIsCentredWithRoomForItsAction) {
     const Rect rect = {100, 40, 600, 500};
     EXPECT_FLOAT_EQ(EmptyStateTop(rect, false), 290 - 95);

@@ -1,7 +1,6 @@
-// Renders the real main window at rest with each screen shown and each dialog open, and its
-// start-up splash half-way, in the light and the dark theme, over a data folder of fixture
-// records, into PNG files named "<theme>-<nn>-<view>.png" in the folder given as the first
-// argument ("screens" by default).
+// Renders the real main window at rest with each screen shown and each dialog open, in the light
+// and the dark theme, over a data folder of fixture records, into PNG files named
+// "<theme>-<nn>-<view>.png" in the folder given as the first argument ("screens" by default).
 // Exit code 0 when every picture was written, 1 when any view could not be drawn or saved or a
 // frame broke the layer balance.
 
@@ -25,10 +24,14 @@
 #include "main/dialogs/SettingsDialog.h"
 #include "main/editors/KnownCharacterEditor.h"
 #include "main/editors/KnownCharactersDialog.h"
+#include "main/home/HomeLayout.h"
+#include "main/home/HomeList.h"
+#include "main/home/HomeScreen.h"
 #include "main/overlays/Dialog.h"
 #include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
 #include "tests/support/FrameDriver.h"
+#include "ui/ScrollArea.h"
 
 namespace Lorvex::Testing {
 namespace {
@@ -105,14 +108,20 @@ const std::vector<View>& Views() {
     return views;
 }
 
-FrameDriver::Options Fixture(bool dark) {
+// A new user's home: a persona, no characters yet.
+FrameDriver::Options NewUser(bool dark) {
     FrameDriver::Options options;
     options.settings.dark_theme = dark;
-
     auto persona = std::make_shared<Persona>();
     persona->id = L"persona-lucia";
     persona->name = L"Lucía";
     options.personas.push_back(persona);
+    return options;
+}
+
+FrameDriver::Options Fixture(bool dark) {
+    FrameDriver::Options options = NewUser(dark);
+    const std::shared_ptr<Persona> persona = options.personas.front();
 
     auto ana = Character::Create();
     ana->name = L"Ana García";
@@ -132,13 +141,16 @@ FrameDriver::Options Fixture(bool dark) {
     return options;
 }
 
-// Frames this far apart reach rest in the fewest frames: the window moves its animations by at
-// most this much per frame.
-constexpr double kLongestFrame = 0.05;
+// Only the pictures at rest matter here: frames 50 ms apart (the longest step a frame takes)
+// reach rest in a third of the frames.
+constexpr double kSettleStep = 0.05;
 
-// Every overlay closed and home shown, at rest.
+// Every overlay closed and home shown from the top, unsearched and in its first order, at rest.
 void Reset(FrameDriver& driver) {
     MainWindow& window = driver.Window();
+    window.homeScreen->searchText.clear();
+    window.homeScreen->sortAlphabetical = false;
+    window.ui.State<UI::ScrollState>(window.ui.MakeIdFromText("home-scroll")) = {};
     window.contextMenu->Close();
     for (Main::Overlay* overlay : window.overlays) {
         if (auto* dialog = dynamic_cast<Main::Dialog*>(overlay); dialog && dialog->IsOpen()) {
@@ -146,7 +158,118 @@ void Reset(FrameDriver& driver) {
         }
     }
     window.Navigate(Main::kHomeScreen);
-    driver.Settle(10, kLongestFrame);
+    driver.Settle(10, kSettleStep);
+}
+
+// Chats of one message each, the newest first when days grow.
+void AddChats(Character& character, int count, int day, const std::wstring& line) {
+    for (int i = 0; i < count; ++i) {
+        auto chat = Chat::Create();
+        wchar_t stamp[40];
+        std::swprintf(stamp, 40, L"2025-03-%02dT1%d:30:00.0000000+01:00", day, i % 10);
+        chat->timestamp = stamp;
+        auto message = Message::Create(L"assistant", line);
+        message->timestamp = stamp;
+        chat->messages.push_back(message);
+        character.chats->push_back(chat);
+    }
+}
+
+// A home full of characters of every kind: a duo, adult content, known people, a scenario but no
+// chats, nothing at all, long names, many chats.
+FrameDriver::Options ManyCharacters(bool dark) {
+    FrameDriver::Options options = NewUser(dark);
+    struct Sketch {
+        const wchar_t* name;
+        const wchar_t* age;
+        const wchar_t* gender;
+        const wchar_t* orientation;
+        const wchar_t* style;
+        int chats;
+        int day;
+        const wchar_t* line;
+    };
+    const Sketch sketches[] = {
+        {L"Ana García", L"27", L"Mujer", L"Heterosexual", L"Amistoso", 3, 7,
+         L"*sonríe* Me alegro de verte. Siéntate, te preparo un café y me cuentas cómo fue el viaje."},
+        {L"Bruno", L"31", L"Hombre", L"Bisexual", L"Misterioso", 1, 6, L"No deberías estar aquí a estas horas."},
+        {L"Carla Domínguez de la Fuente y Montenegro", L"", L"Mujer", L"Homosexual", L"Poetico", 12, 5,
+         L"La luna se esconde tras las nubes, como tú detrás de tus silencios."},
+        {L"Diego", L"45", L"Hombre", L"", L"Tecnico", 2, 1,
+         L"Revisa el registro otra vez; el fallo está en la línea 42."},
+        {L"Elena", L"", L"", L"", L"Normal", 0, 0, L""},
+        {L"Fátima", L"22", L"Mujer", L"Bisexual", L"Jerga juvenil", 5, 3,
+         L"Tía, no te lo vas a creer, ¡me ha escrito!"},
+        {L"Gael", L"19", L"Otro", L"Otro", L"Picante", 1, 2, L"¿Y si nos escapamos esta noche?"},
+        {L"Hugo", L"60", L"Hombre", L"Heterosexual", L"Educado", 0, 0, L""},
+        {L"Irene", L"33", L"Mujer", L"Heterosexual", L"Agresivo", 4, 4, L"Ni se te ocurra volver a tocar mi moto."},
+        {L"Julia", L"28", L"Mujer", L"Heterosexual", L"Vulgar", 1, 1, L"Vale, vale, ya me callo."},
+        {L"Kai", L"24", L"Hombre", L"Homosexual", L"Normal", 1, 6, L"Te guardé un sitio junto a la ventana."},
+        {L"Lola", L"26", L"Mujer", L"Bisexual", L"Amistoso", 1, 6,
+         L"¡Por fin llegas! Kai no ha parado de hablar de ti."},
+    };
+    for (const Sketch& sketch : sketches) {
+        auto character = Character::Create();
+        character->name = sketch.name;
+        character->age = sketch.age;
+        character->gender = sketch.gender;
+        character->orientation = sketch.orientation;
+        character->speech_style = sketch.style;
+        AddChats(*character, sketch.chats, sketch.day, sketch.line);
+        options.characters.push_back(character);
+    }
+    const auto& c = options.characters;
+    c[1]->nsfw_allowed = true;
+    c[6]->nsfw_allowed = true;
+    c[2]->known_characters.resize(3);
+    c[0]->known_characters.resize(1);
+    c[4]->scenario = L"Una biblioteca abandonada en las afueras, donde nadie entra desde hace años.";
+    // Kai and Lola are a duo: one chat list for both.
+    c[10]->is_dual_mode = true;
+    c[11]->is_dual_mode = true;
+    c[10]->dual_partner_id = c[11]->id;
+    c[11]->dual_partner_id = c[10]->id;
+    c[11]->chats = c[10]->chats;
+    return options;
+}
+
+// The character of the first card in the "Recientes" order.
+std::shared_ptr<Character> FirstShown() {
+    Main::Home::CharacterList shown = Services::AppState::Instance().characters;
+    Main::Home::SortForDisplay(shown, false);
+    return shown.front();
+}
+
+// The first card's menu button, in window coordinates, with the home screen at rest.
+Rect FirstMenuButton(MainWindow& w) {
+    const Rect card = Main::Home::CardRect(Main::Home::GridFor(w.contentRect), 0);
+    return {card.x + card.w - 50, card.y + card.h - 49, 34, 34};
+}
+
+const std::vector<View>& ManyCharacterViews() {
+    static const std::vector<View> views = {
+        {L"home-many", [](MainWindow& w) {}},
+        {L"home-card-menu", [](MainWindow& w) { w.homeScreen->ShowCardMenu(FirstMenuButton(w), FirstShown()); }},
+        {L"home-a-z-scrolled",
+         [](MainWindow& w) {
+             w.homeScreen->sortAlphabetical = true;
+             w.ui.State<UI::ScrollState>(w.ui.MakeIdFromText("home-scroll")).target = 400;
+         }},
+        {L"home-no-results", [](MainWindow& w) { w.homeScreen->searchText = L"zzz"; }},
+        {L"home-delete-confirm",
+         [](MainWindow& w) {
+             w.homeScreen->ShowCardMenu(FirstMenuButton(w), FirstShown());
+             std::function<void()> remove = w.contextMenu->items.back().action;
+             w.contextMenu->Close();
+             remove();
+         }},
+    };
+    return views;
+}
+
+const std::vector<View>& NewUserViews() {
+    static const std::vector<View> views = {{L"home-new-user", [](MainWindow& w) {}}};
+    return views;
 }
 
 // Saves the frame under "<theme>-<nn>-<view>.png"; false when it could not be.
@@ -181,10 +304,12 @@ int RenderSplash(const std::wstring& folder, bool dark, int index) {
     return failures + (Save(driver, folder, dark, index, L"splash") ? 0 : 1);
 }
 
-// The views of one theme, then the splash; the number of pictures that failed.
-int RenderTheme(const std::wstring& folder, bool dark) {
+// The views over one data folder in one theme, numbered on from index; the number of pictures
+// that failed.
+int RenderViews(const std::wstring& folder, bool dark, const FrameDriver::Options& options,
+                const std::vector<View>& views, int& index) {
     int failures = 0;
-    FrameDriver driver(Fixture(dark));
+    FrameDriver driver(options);
     driver.onFault = [&failures](const std::string& fault) {
         std::fprintf(stderr, "fault: %s\n", fault.c_str());
         ++failures;
@@ -192,18 +317,28 @@ int RenderTheme(const std::wstring& folder, bool dark) {
     if (!driver.Opened()) {
         return failures + 1;
     }
-    driver.Settle(10, kLongestFrame);
-    int index = 1;
-    for (const View& view : Views()) {
+    driver.Settle(10, kSettleStep);
+    for (const View& view : views) {
         Reset(driver);
         view.show(driver.Window());
-        if (!driver.Settle(10, kLongestFrame)) {
+        if (!driver.Settle(10, kSettleStep)) {
             std::fprintf(stderr, "%ls did not come to rest; saved as it was\n", view.name);
         }
         if (!Save(driver, folder, dark, index++, view.name)) {
             ++failures;
         }
     }
+    return failures;
+}
+
+// Every view of one theme; the number of pictures that failed.
+int RenderTheme(const std::wstring& folder, bool dark) {
+    int index = 1;
+    int failures = RenderViews(folder, dark, Fixture(dark), Views(), index);
+    failures += RenderViews(folder, dark, NewUser(dark), NewUserViews(), index);
+    failures += RenderViews(folder, dark, ManyCharacters(dark), ManyCharacterViews(), index);
+    // After the views' windows are gone: one driver at a time.
+    failures += RenderSplash(folder, dark, index);
     return failures;
 }
 
@@ -220,8 +355,6 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (const bool dark : {false, true}) {
         failures += Testing::RenderTheme(folder, dark);
-        // After the views' window is gone: one driver at a time.
-        failures += Testing::RenderSplash(folder, dark, static_cast<int>(Testing::Views().size()) + 1);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -165,11 +165,13 @@ FrameDriver::FrameDriver(Options options) : options_(std::move(options)), localT
         windowOptions.title = L"Lorvex test";
         windowOptions.width = options_.settings.window_width;
         windowOptions.height = options_.settings.window_height;
+        window_->ui.ambientHeld = !options_.ambient;
         open = window_->Create(windowOptions);
     } else {
         auto window = std::make_unique<Main::MainWindow>();
         main_ = window.get();
         window_ = std::move(window);
+        window_->ui.ambientHeld = !options_.ambient;
         open = main_->Open();
         if (!options_.splash) {
             main_->splashStart = now_ - 60;

@@ -49,6 +49,9 @@ public:
         // Whether the main window shows its start-up splash; without it the window starts as if
         // the splash were long over.
         bool splash = false;
+        // Whether ambient loops (drifting backdrops, bobbing icons) move. Held still by default,
+        // so that a screen with one comes to rest and its pictures do not depend on the moment.
+        bool ambient = false;
         // When set, a plain window of the settings' size that calls draw every frame takes the
         // main window's place.
         std::function<void(UI::Ui& ui)> draw;
