@@ -313,9 +313,14 @@ TEST(DeepSeekStream, ABrokenStreamKeepsWhatArrivedAndReportsTheFailure) {
     const AiReply reply = AskKai({Line(L"user", L"hola")}, AiOptions{}, [&](const std::wstring&) { server.Release(); });
     EXPECT_EQ(reply.text, L"Hola");
     EXPECT_EQ(reply.speaker, L"Marco");
-    EXPECT_EQ(reply.error.rfind(L"La conexión con DeepSeek se cortó antes del final de la respuesta (Read failed (", 0),
-              0u)
-        << Show(reply.error);
+    // Wine's transfer reports the reset that follows the partial line now as a failed read, now
+    // (on a loaded machine) as the end of the stream; the user reads that the answer was cut
+    // either way, and a detail, when there is one, is the failed read.
+    const std::wstring cut = L"La conexión con DeepSeek se cortó antes del final de la respuesta";
+    EXPECT_EQ(reply.error.rfind(cut, 0), 0u) << Show(reply.error);
+    if (reply.error.size() > cut.size() + 1) {
+        EXPECT_EQ(reply.error.rfind(cut + L" (Read failed (", 0), 0u) << Show(reply.error);
+    }
     EXPECT_FALSE(reply.cancelled);
 }
 
