@@ -1,7 +1,10 @@
 #pragma once
-// The editor of one known person: it edits a copy and hands the finished record to its opener's
-// callback, never writing anything itself. For now a stand-in with its header.
-// UI thread only; nothing fails.
+// The editor of one known person: photo, name, age, relationship, description, importance,
+// personality traits as lines (typed, or pasted as a copied list), and the name shown in the
+// speech bubble. It edits its own copy and hands the finished record to its opener's callback
+// after closing; it never writes a file (the photo stays the picked file until the owner's save
+// copies it). UI thread only. A blank name is refused with an error toast and keeps the editor
+// open; an empty clipboard is announced with a toast and changes nothing.
 
 #include <functional>
 #include <optional>
@@ -24,11 +27,26 @@ public:
     float ContentHeight(UI::Ui& ui, float bodyWidth) override;
     void Body(UI::Ui& ui, const Rect& body) override;
     void Footer(UI::Ui& ui, const Rect& footer) override;
+    // Refuses a blank name; otherwise closes and hands the finished record on.
+    void OnSubmit() override;
+
+    // "Pegar lista": the clipboard's traits after the lines that are not blank.
+    void PasteList();
+    // The record as it is handed on: texts and traits trimmed, blank traits dropped; none when
+    // the name is blank.
+    static std::optional<KnownCharacter> Finished(const KnownCharacter& person);
 
     KnownCharacter record;  // the copy being edited
     bool editing = false;   // an existing record was given
     bool nameError = false;
     std::function<void(const KnownCharacter&)> onSave;
+
+private:
+    // The avatar, its captions and the photo buttons, from top.
+    void PhotoRow(UI::Ui& ui, float x, float top);
+    void ChoosePhoto();
+    // The trait lines and their buttons from top; returns where the button row below them starts.
+    float TraitLines(UI::Ui& ui, float x, float top, float width, float fieldHeight);
 };
 
 }  // namespace Lorvex::Main

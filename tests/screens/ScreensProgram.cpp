@@ -53,6 +53,16 @@ void OpenChat(MainWindow& window) {
     window.OpenCharacter(FirstCharacter());
 }
 
+// The known people of the first character and of the chat's persona, as the chat's top bar opens
+// them: two tabs.
+void OpenKnownCharacters(MainWindow& w) {
+    OpenChat(w);
+    const auto& personas = Services::AppState::Instance().personas;
+    const auto keep = [](const std::vector<KnownCharacter>&) {};
+    w.knownCharactersDialog->Open(FirstCharacter()->name, FirstCharacter()->known_characters, keep,
+                                  personas.front()->name, personas.front()->known_characters, keep);
+}
+
 const std::vector<View>& Views() {
     static const std::vector<View> views = {
         {L"home", [](MainWindow& w) {}},
@@ -69,16 +79,13 @@ const std::vector<View>& Views() {
              OpenChat(w);
              w.chatConfigDialog->Open();
          }},
-        {L"known-characters",
-         [](MainWindow& w) {
-             w.Navigate(Main::kCharacterFormScreen);
-             w.knownCharactersDialog->OpenOne(L"Ana García", {}, nullptr);
-         }},
+        {L"known-characters", OpenKnownCharacters},
         {L"known-character-editor",
          [](MainWindow& w) {
-             w.Navigate(Main::kCharacterFormScreen);
-             w.knownCharactersDialog->OpenOne(L"Ana García", {}, nullptr);
-             w.knownCharacterEditor->Open(std::nullopt, nullptr, L"Ana García");
+             OpenKnownCharacters(w);
+             const auto& known = FirstCharacter()->known_characters;
+             w.knownCharacterEditor->Open(known.size() > 1 ? std::optional(known[1]) : std::nullopt, nullptr,
+                                          L"Ana García");
          }},
         {L"text-edit",
          [](MainWindow& w) {
@@ -127,6 +134,21 @@ FrameDriver::Options Fixture(bool dark) {
     ana->name = L"Ana García";
     ana->age = L"27";
     ana->initial_message = L"¡Hola! ¿Qué tal el viaje?";
+    KnownCharacter marcos;
+    marcos.name = L"Marcos";
+    marcos.age = L"29";
+    marcos.relationship = L"hermano";
+    marcos.description = L"Trabaja de noche en el hospital y siempre llega tarde a las comidas.";
+    marcos.importance = L"Principal";
+    KnownCharacter clara;
+    clara.name = L"Clara";
+    clara.relationship = L"amiga de la infancia";
+    clara.importance = L"Secundario";
+    clara.bubble_name = L"Clari";
+    clara.personality = {L"Leal hasta el final", L"Curiosa", L"Algo testaruda"};
+    KnownCharacter tomas;
+    tomas.name = L"Tomás";
+    ana->known_characters = {marcos, clara, tomas};
     auto chat = Chat::Create();
     chat->persona_id = persona->id;
     chat->messages.push_back(Message::Create(L"assistant", ana->initial_message));
