@@ -25,6 +25,7 @@
 #include "main/dialogs/SettingsDialog.h"
 #include "main/editors/KnownCharacterEditor.h"
 #include "main/editors/KnownCharactersDialog.h"
+#include "main/editors/PersonaFormScreen.h"
 #include "main/overlays/Dialog.h"
 #include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
@@ -38,7 +39,12 @@ using Main::MainWindow;
 struct View {
     const wchar_t* name;
     std::function<void(MainWindow&)> show;  // from home with nothing open
+    // Never at rest (a backdrop or a badge keeps moving): saved once its entrances are over.
+    bool moving = false;
 };
+
+// Long enough for every entrance of a screen or dialog.
+constexpr double kEntrances = 1.0;
 
 std::shared_ptr<Character> FirstCharacter() {
     const auto& characters = Services::AppState::Instance().characters;
@@ -56,7 +62,18 @@ const std::vector<View>& Views() {
         {L"chat", OpenChat},
         {L"character-form", [](MainWindow& w) { w.Navigate(Main::kCharacterFormScreen); }},
         {L"personas", [](MainWindow& w) { w.Navigate(Main::kPersonasScreen); }},
-        {L"persona-form", [](MainWindow& w) { w.Navigate(Main::kPersonaFormScreen); }},
+        {L"persona-form",
+         [](MainWindow& w) {
+             w.personaFormScreen->Load(Services::AppState::Instance().personas.front());
+             w.Navigate(Main::kPersonaFormScreen);
+         },
+         true},
+        {L"persona-welcome",
+         [](MainWindow& w) {
+             w.personaFormScreen->Reset(true);
+             w.Navigate(Main::kPersonaFormScreen);
+         },
+         true},
         {L"settings", [](MainWindow& w) { w.settingsDialog->Open(); }},
         {L"update", [](MainWindow& w) { w.updateDialog->Open(); }},
         {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
@@ -112,7 +129,17 @@ FrameDriver::Options Fixture(bool dark) {
     auto persona = std::make_shared<Persona>();
     persona->id = L"persona-lucia";
     persona->name = L"Lucía";
+    persona->age = L"29";
+    persona->gender = L"Mujer";
+    persona->orientation = L"Heterosexual";
+    persona->traits = L"curiosa, directa";
+    persona->personality = L"Habla claro y se ríe con facilidad.";
     options.personas.push_back(persona);
+    auto marcos = std::make_shared<Persona>();
+    marcos->id = L"persona-marcos";
+    marcos->name = L"Marcos";
+    marcos->gender = L"Hombre";
+    options.personas.push_back(marcos);
 
     auto ana = Character::Create();
     ana->name = L"Ana García";
@@ -197,7 +224,9 @@ int RenderTheme(const std::wstring& folder, bool dark) {
     for (const View& view : Views()) {
         Reset(driver);
         view.show(driver.Window());
-        if (!driver.Settle(10, kLongestFrame)) {
+        if (view.moving) {
+            driver.RunFor(kEntrances, kLongestFrame);
+        } else if (!driver.Settle(10, kLongestFrame)) {
             std::fprintf(stderr, "%ls did not come to rest; saved as it was\n", view.name);
         }
         if (!Save(driver, folder, dark, index++, view.name)) {
