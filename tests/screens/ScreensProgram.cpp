@@ -27,6 +27,7 @@
 #include "main/home/HomeLayout.h"
 #include "main/home/HomeList.h"
 #include "main/home/HomeScreen.h"
+#include "main/editors/PersonaFormScreen.h"
 #include "main/overlays/Dialog.h"
 #include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
@@ -41,7 +42,12 @@ using Main::MainWindow;
 struct View {
     const wchar_t* name;
     std::function<void(MainWindow&)> show;  // from home with nothing open
+    // Never at rest (a backdrop or a badge keeps moving): saved once its entrances are over.
+    bool moving = false;
 };
+
+// Long enough for every entrance of a screen or dialog.
+constexpr double kEntrances = 1.0;
 
 std::shared_ptr<Character> FirstCharacter() {
     const auto& characters = Services::AppState::Instance().characters;
@@ -69,7 +75,18 @@ const std::vector<View>& Views() {
         {L"chat", OpenChat},
         {L"character-form", [](MainWindow& w) { w.Navigate(Main::kCharacterFormScreen); }},
         {L"personas", [](MainWindow& w) { w.Navigate(Main::kPersonasScreen); }},
-        {L"persona-form", [](MainWindow& w) { w.Navigate(Main::kPersonaFormScreen); }},
+        {L"persona-form",
+         [](MainWindow& w) {
+             w.personaFormScreen->Load(Services::AppState::Instance().personas.front());
+             w.Navigate(Main::kPersonaFormScreen);
+         },
+         true},
+        {L"persona-welcome",
+         [](MainWindow& w) {
+             w.personaFormScreen->Reset(true);
+             w.Navigate(Main::kPersonaFormScreen);
+         },
+         true},
         {L"settings", [](MainWindow& w) { w.settingsDialog->Open(); }},
         {L"update", [](MainWindow& w) { w.updateDialog->Open(); }},
         {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
@@ -122,6 +139,11 @@ FrameDriver::Options NewUser(bool dark) {
     auto persona = std::make_shared<Persona>();
     persona->id = L"persona-lucia";
     persona->name = L"Lucía";
+    persona->age = L"29";
+    persona->gender = L"Mujer";
+    persona->orientation = L"Heterosexual";
+    persona->traits = L"curiosa, directa";
+    persona->personality = L"Habla claro y se ríe con facilidad.";
     options.personas.push_back(persona);
     return options;
 }
@@ -129,6 +151,11 @@ FrameDriver::Options NewUser(bool dark) {
 FrameDriver::Options Fixture(bool dark) {
     FrameDriver::Options options = NewUser(dark);
     const std::shared_ptr<Persona> persona = options.personas.front();
+    auto second = std::make_shared<Persona>();
+    second->id = L"persona-marcos";
+    second->name = L"Marcos";
+    second->gender = L"Hombre";
+    options.personas.push_back(second);
 
     auto ana = Character::Create();
     ana->name = L"Ana García";
@@ -343,7 +370,9 @@ int RenderViews(const std::wstring& folder, bool dark, const FrameDriver::Option
     for (const View& view : views) {
         Reset(driver);
         view.show(driver.Window());
-        if (!driver.Settle(10, kSettleStep)) {
+        if (view.moving) {
+            driver.RunFor(kEntrances, kSettleStep);
+        } else if (!driver.Settle(10, kSettleStep)) {
             std::fprintf(stderr, "%ls did not come to rest; saved as it was\n", view.name);
         }
         if (!Save(driver, folder, dark, index++, view.name)) {
