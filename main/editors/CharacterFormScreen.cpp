@@ -7,6 +7,7 @@
 #include "main/MainWindow.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
+#include "main/overlays/Easing.h"
 #include "services/AppState.h"
 #include "ui/ScrollArea.h"
 
@@ -25,11 +26,6 @@ constexpr double kEntranceSeconds = 0.4;
 
 Icon IconAt(int32_t value) {
     return static_cast<Icon>(value);
-}
-
-float EaseOut(double p) {
-    const double c = 1 - std::clamp(p, 0.0, 1.0);
-    return static_cast<float>(1 - c * c * c);
 }
 
 bool Holds(const std::vector<std::shared_ptr<Character>>& list, const std::shared_ptr<Character>& record) {
@@ -247,9 +243,8 @@ void CharacterFormScreen::DrawStepIndicator(UI::Ui& ui, const Rect& content) {
     Graphics& graphics = *ui.graphics;
     const float x = content.x + content.w - kMargin - kStepIndicatorWidth;
     const float cy = content.y + 44;
-    const double p = std::clamp((ui.time - stepShownAt) * 2, 0.0, 1.0);
-    const float e = EaseOut(p);
-    if (p < 1) {
+    const float e = Entrance(ui.time, stepShownAt, 0.5);
+    if (e < 1) {
         ui.redraw = true;
     }
     graphics.FillRoundRect({x + 14, cy - 2, 60, 4}, 2, palette.outlineSubtle);
@@ -275,7 +270,7 @@ void CharacterFormScreen::DrawCards(UI::Ui& ui, const Rect& content) {
     UI::ScrollArea area(ui, ui.MakeIdFromText("cf-scroll"), viewport, 64);
 
     const double since = std::max(shownAt, stepShownAt);
-    const float e = EaseOut((ui.time - since) / kEntranceSeconds);
+    const float e = Entrance(ui.time, since, kEntranceSeconds);
     const bool entering = e < 1;
     const bool slide = entering && stepShownAt > shownAt;
     if (entering) {
@@ -322,7 +317,7 @@ void CharacterFormScreen::DrawCards(UI::Ui& ui, const Rect& content) {
 
 float CharacterFormScreen::DrawStaggered(UI::Ui& ui, int index, Painter painter, float x, float y, float width) {
     const double start = shownAt + std::min(index, 16) * 0.06;
-    const float e = EaseOut((ui.time - start) / kEntranceSeconds);
+    const float e = Entrance(ui.time, start, kEntranceSeconds);
     const bool entering = e < 1;
     if (entering) {
         ui.redraw = true;

@@ -150,6 +150,8 @@ TEST_F(CharacterDraftPhoto, KeptClearedCopiedOrRefused) {
     const std::wstring missing = Files::JoinPath(root_, L"gone.png");
     const std::vector<Case> cases = {
         {"untouched", inside_, inside_, false, inside_, false},
+        // A record whose photo lies elsewhere (written by hand) keeps it: only a new pick is copied.
+        {"untouched outside images", outside_, outside_, false, outside_, false},
         {"cleared", inside_, L"", false, std::nullopt, false},
         {"picked outside", inside_, outside_, true, std::nullopt, false},
         {"picked inside images", std::nullopt, inside_, false, inside_, false},

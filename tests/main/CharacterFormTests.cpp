@@ -262,8 +262,8 @@ TEST(CharacterForm, AKnownCharacterEditArrivesOnlyWhileItsRowExists) {
     marta.relationship = L"Hermana";
     edit(marta);
     EXPECT_EQ(form.draft.knownCharacters[0].relationship, L"Hermana");
-    // The row went away before the editor handed its record back.
-    form.draft.knownCharacters.clear();
+    // The row went away (with the list's storage) before the editor handed its record back.
+    form.draft = Main::CharacterDraft{};
     edit(marta);
     EXPECT_TRUE(form.draft.knownCharacters.empty());
 }
