@@ -22,6 +22,7 @@
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/dialogs/ContextMenu.h"
 #include "main/dialogs/SettingsDialog.h"
+#include "main/editors/CharacterFormScreen.h"
 #include "main/editors/KnownCharacterEditor.h"
 #include "main/editors/KnownCharactersDialog.h"
 #include "main/home/HomeLayout.h"
@@ -31,6 +32,7 @@
 #include "main/overlays/Dialog.h"
 #include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
+#include "ui/ScrollArea.h"
 #include "tests/support/FrameDriver.h"
 #include "ui/ScrollArea.h"
 
@@ -69,11 +71,64 @@ void OpenKnownCharacters(MainWindow& w) {
                                   personas.front()->name, personas.front()->known_characters, keep);
 }
 
+// The first fixture character in its form, with the texts of an edit filled in, a style, adult
+// content and two known people.
+void EditFirstCharacter(MainWindow& w) {
+    Main::CharacterFormScreen& form = *w.characterFormScreen;
+    form.StartEdit(FirstCharacter());
+    w.Navigate(Main::kCharacterFormScreen);
+    form.draft.traits = L"curiosa, terca, leal";
+    form.draft.personality = L"Habla rápido cuando se emociona y nunca deja una pregunta sin responder.";
+    form.draft.background = L"Creció en Vigo, entre barcos y libros de su abuela.";
+    form.draft.scenario = L"Una cafetería junto al puerto, una tarde de lluvia.";
+    form.draft.speechStyle = L"Amistoso";
+    form.draft.adult = true;
+    KnownCharacter marta;
+    marta.name = L"Marta";
+    marta.age = L"31";
+    marta.relationship = L"Hermana";
+    marta.description = L"Vive en Madrid y llama cada domingo.";
+    marta.importance = L"Principal";
+    KnownCharacter leo;
+    leo.name = L"Leo";
+    leo.personality = {L"Bromista"};
+    form.draft.knownCharacters = {marta, leo};
+    // Scrolled down to the known people, past the top of the identity card.
+    form.resetScroll = false;
+    UI::ScrollState& scroll = w.ui.State<UI::ScrollState>(UI::MakeIdFromText("cf-scroll"));
+    scroll.target = 360;
+    scroll.current = 360;
+    // The height the form had in an earlier view would hold the offset short of the target.
+    scroll.content = 10000;
+}
+
+// The duo's second step with the error marks on: the first character kept, the second empty.
+void SecondOfADuo(MainWindow& w) {
+    Main::CharacterFormScreen& form = *w.characterFormScreen;
+    form.StartNew();
+    w.Navigate(Main::kCharacterFormScreen);
+    form.draft.name = L"Ana García";
+    form.draft.age = L"27";
+    form.draft.personality = L"Curiosa";
+    form.draft.background = L"Creció en Vigo";
+    // Set as the step change leaves it, without its toast: the picture waits for no toast to go.
+    form.duoFirst = form.draft;
+    form.draft = Main::CharacterDraft{};
+    form.step = Main::CharacterFormScreen::DuoSecond;
+    form.showErrors = true;
+}
+
 const std::vector<View>& Views() {
     static const std::vector<View> views = {
         {L"home", [](MainWindow& w) {}},
         {L"chat", OpenChat},
-        {L"character-form", [](MainWindow& w) { w.Navigate(Main::kCharacterFormScreen); }},
+        {L"character-form",
+         [](MainWindow& w) {
+             w.characterFormScreen->StartNew();
+             w.Navigate(Main::kCharacterFormScreen);
+         }},
+        {L"character-form-edit", EditFirstCharacter},
+        {L"character-form-duo", SecondOfADuo},
         {L"personas", [](MainWindow& w) { w.Navigate(Main::kPersonasScreen); }},
         {L"persona-form",
          [](MainWindow& w) {

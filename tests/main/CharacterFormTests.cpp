@@ -1,0 +1,272 @@
+// The character form on the real main window: a character created from typed text and a picked
+// photo, the duo's two steps, and the saves that must not write (a character removed meanwhile)
+// or that fail (the form stays, and a retry adds no copy).
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "domain/Records.h"
+#include "foundation/Files.h"
+#include "foundation/Text.h"
+#include "foundation/json/Value.h"
+#include "graphics/Images.h"
+#include "main/MainWindow.h"
+#include "main/editors/CharacterFormScreen.h"
+#include "main/editors/KnownCharacterEditor.h"
+#include "main/kit/Buttons.h"
+#include "main/kit/Fields.h"
+#include "services/AppState.h"
+#include "tests/main/WindowWithPersona.h"
+#include "tests/support/FrameDriver.h"
+#include "tests/support/TestFiles.h"
+
+namespace Lorvex::Testing {
+namespace {
+
+using Main::CharacterFormScreen;
+
+constexpr double kStep = 0.05;
+// The slide of the screen and the cards' staggered entrance are over by then.
+constexpr double kEntrance = 0.8;
+
+// The 980 x 640 window: content from (86, 58), 894 x 582; the footer's buttons centred on y 602,
+// the last one's right edge at 952; one column of cards whose identity content starts at (136, 202).
+constexpr float kFooterY = 602;
+constexpr float kFooterRight = 952;
+constexpr float kCardContentX = 136;
+constexpr float kCardContentY = 202;
+
+float ButtonWidth(FrameDriver& driver, const std::wstring& label) {
+    return Main::Kit::ButtonWidth(driver.Ui(), label, Main::Kit::kButtonFontSize);
+}
+
+// The footer's buttons from the right: the primary one, then the ones beside it, 12 apart.
+void ClickFooter(FrameDriver& driver, const std::vector<std::wstring>& labels) {
+    float right = kFooterRight;
+    for (size_t i = 0; i + 1 < labels.size(); ++i) {
+        right -= ButtonWidth(driver, labels[i]) + 12;
+    }
+    driver.Click(right - ButtonWidth(driver, labels.back()) / 2, kFooterY);
+}
+
+void Type(FrameDriver& driver, const char* field, const std::wstring& text) {
+    driver.Ui().focus = UI::MakeIdFromText(field);
+    driver.Type(text);
+}
+
+CharacterFormScreen& Form(FrameDriver& driver) {
+    return *driver.Window().characterFormScreen;
+}
+
+void ShowNew(FrameDriver& driver) {
+    Form(driver).StartNew();
+    driver.Window().Navigate(Main::kCharacterFormScreen);
+    driver.RunFor(kEntrance, kStep);
+}
+
+void Fill(Main::CharacterDraft& draft, const std::wstring& name) {
+    draft.name = name;
+    draft.age = L"30";
+    draft.personality = L"Tranquila";
+    draft.background = L"Vive en el faro";
+}
+
+Json::Value StoredJson(const Character& character) {
+    return Json::Value::Parse(Content(Files::JoinPath(character.folder, L"character.json")));
+}
+
+std::wstring LastToast(FrameDriver& driver) {
+    const std::vector<std::wstring> toasts = driver.Toasts();
+    return toasts.empty() ? L"" : toasts.back();
+}
+
+TEST(CharacterForm, CreatesACharacterFromWhatWasTypedWithThePickedPhoto) {
+    FrameDriver driver(WindowWithPersona(false, 980, 640));
+    const std::wstring picture = driver.DataPath(L"picked.png");
+    ASSERT_TRUE(Files::WriteBytes(picture, Images::Encode(2, 2, std::vector<uint32_t>(4, 0xFF3366CC), true, 0.9f)));
+    ShowNew(driver);
+    const std::vector<std::wstring> footer = {L"Crear personaje"};
+
+    // Nothing typed yet: the required fields are asked for and nothing is saved.
+    ClickFooter(driver, footer);
+    EXPECT_EQ(LastToast(driver), L"Completa los campos obligatorios (marcados con *)");
+    EXPECT_TRUE(Form(driver).showErrors);
+    EXPECT_TRUE(driver.State().characters.empty());
+
+    driver.pickedFile = picture;
+    driver.Click(kCardContentX + 124 + 20, kCardContentY + 62 + 19);  // "Elegir foto"
+    EXPECT_EQ(driver.filePicks, 1);
+    EXPECT_EQ(Form(driver).draft.photoPath, picture);
+
+    const float nameY = kCardContentY + 132 + Main::Kit::FieldHeight(driver.Ui(), false, 1) / 2;
+    driver.Click(kCardContentX + 40, nameY);
+    driver.Type(L" Ana García\u00A0");
+    driver.Click(kCardContentX + 420, nameY);
+    driver.Type(L"27");
+    Type(driver, "cf-personality", L"Curiosa y terca");
+    Type(driver, "cf-background", L"Creció en Vigo");
+    driver.Frame();
+    ClickFooter(driver, footer);
+
+    EXPECT_EQ(driver.CurrentScreen(), Main::kHomeScreen);
+    EXPECT_EQ(LastToast(driver), L"Ana García está listo para chatear");
+    ASSERT_EQ(driver.State().characters.size(), 1u);
+    const Character& ana = *driver.State().characters.front();
+    const Json::Value stored = StoredJson(ana);
+    EXPECT_EQ(stored.Find("name").AsWString(), L"Ana García");
+    EXPECT_EQ(stored.Find("age").AsWString(), L"27");
+    EXPECT_EQ(stored.Find("gender").AsWString(), L"Mujer");
+    EXPECT_EQ(stored.Find("orientation").AsWString(), L"Heterosexual");
+    EXPECT_EQ(stored.Find("personality").AsWString(), L"Curiosa y terca");
+    EXPECT_EQ(stored.Find("background").AsWString(), L"Creció en Vigo");
+    EXPECT_EQ(stored.Find("speech_style").AsWString(), L"Normal");
+    // The picture was copied into "images"; the picked file stays where it was.
+    const std::wstring photo = stored.Find("photoPath").AsWString();
+    EXPECT_EQ(Files::ParentPath(photo), driver.DataPath(L"images"));
+    EXPECT_TRUE(Files::IsFile(photo));
+    EXPECT_TRUE(Files::IsFile(picture));
+}
+
+TEST(CharacterForm, DuoTakesTwoStepsAndBackRestoresTheFirstCharacter) {
+    FrameDriver driver(WindowWithPersona(false, 980, 640));
+    ShowNew(driver);
+    CharacterFormScreen& form = Form(driver);
+    Fill(form.draft, L"Ana");
+    form.draft.speechStyle = L"Poetico";
+    const Main::CharacterDraft first = form.draft;
+
+    ClickFooter(driver, {L"Crear personaje", L"Crear dúo"});
+    EXPECT_EQ(form.step, CharacterFormScreen::DuoSecond);
+    EXPECT_EQ(form.Title(), L"Nuevo dúo · paso 2 de 2");
+    EXPECT_EQ(form.duoFirst.name, L"Ana");
+    EXPECT_TRUE(form.draft.name.empty());
+    EXPECT_EQ(form.draft.speechStyle, L"Normal");
+    EXPECT_EQ(LastToast(driver), L"Ahora crea al segundo personaje del dúo");
+
+    // "Atrás" drops the second character and brings the first one back as it was.
+    form.draft.name = L"Bruno";
+    ClickFooter(driver, {L"Crear dúo", L"Atrás"});
+    EXPECT_EQ(form.step, CharacterFormScreen::NewCharacter);
+    EXPECT_EQ(form.draft.name, first.name);
+    EXPECT_EQ(form.draft.speechStyle, L"Poetico");
+    EXPECT_TRUE(form.duoFirst.name.empty());
+    EXPECT_TRUE(driver.State().characters.empty());
+
+    ClickFooter(driver, {L"Crear personaje", L"Crear dúo"});
+    ASSERT_EQ(form.step, CharacterFormScreen::DuoSecond);
+    Fill(form.draft, L"Bruno");
+    ClickFooter(driver, {L"Crear dúo"});
+
+    EXPECT_EQ(driver.CurrentScreen(), Main::kHomeScreen);
+    EXPECT_EQ(LastToast(driver), L"Dúo creado: Ana y Bruno");
+    const auto& characters = driver.State().characters;
+    ASSERT_EQ(characters.size(), 2u);
+    EXPECT_EQ(characters[0]->name, L"Ana");
+    EXPECT_EQ(characters[1]->name, L"Bruno");
+    EXPECT_EQ(characters[0]->chats, characters[1]->chats);
+    EXPECT_EQ(characters[0]->dual_partner_id, characters[1]->id);
+    EXPECT_EQ(StoredJson(*characters[0]).Find("speech_style").AsWString(), L"Poetico");
+    EXPECT_EQ(StoredJson(*characters[1]).Find("name").AsWString(), L"Bruno");
+}
+
+FrameDriver::Options WithAna() {
+    FrameDriver::Options options = WindowWithPersona(false, 980, 640);
+    auto ana = Character::Create();
+    ana->name = L"Ana";
+    ana->age = L"27";
+    ana->personality = L"Curiosa";
+    ana->background = L"Creció en Vigo";
+    options.characters.push_back(ana);
+    return options;
+}
+
+void ShowEdit(FrameDriver& driver, const std::shared_ptr<Character>& character) {
+    Form(driver).StartEdit(character);
+    driver.Window().Navigate(Main::kCharacterFormScreen);
+    driver.RunFor(kEntrance, kStep);
+}
+
+TEST(CharacterForm, AFailedWriteKeepsTheFormAndARemovedCharacterIsNotWritten) {
+    FrameDriver driver(WithAna());
+    ASSERT_EQ(driver.State().characters.size(), 1u);
+    const std::shared_ptr<Character> ana = driver.State().characters.front();
+    const std::wstring file = Files::JoinPath(ana->folder, L"character.json");
+    const std::vector<std::wstring> footer = {L"Guardar cambios"};
+
+    ShowEdit(driver, ana);
+    Form(driver).draft.name = L"Ana María";
+    {
+        HeldFile held(file, GENERIC_READ | GENERIC_WRITE, 0);
+        ClickFooter(driver, footer);
+    }
+    EXPECT_EQ(LastToast(driver), L"No se pudieron guardar los cambios.");
+    EXPECT_EQ(driver.CurrentScreen(), Main::kCharacterFormScreen);
+    EXPECT_EQ(Form(driver).draft.name, L"Ana María");
+    ClickFooter(driver, footer);
+    EXPECT_EQ(LastToast(driver), L"Cambios guardados");
+    EXPECT_EQ(driver.CurrentScreen(), Main::kHomeScreen);
+    EXPECT_EQ(StoredJson(*ana).Find("name").AsWString(), L"Ana María");
+
+    // A pull removed the character while its form was open: saving would bring it back.
+    ShowEdit(driver, ana);
+    driver.State().DeleteCharacter(ana);
+    ASSERT_FALSE(IsFolder(ana->folder));
+    Form(driver).draft.name = L"Ana Otra";
+    ClickFooter(driver, footer);
+    EXPECT_EQ(LastToast(driver), L"Este personaje ya no existe.");
+    EXPECT_EQ(driver.CurrentScreen(), Main::kCharacterFormScreen);
+    EXPECT_FALSE(Exists(ana->folder));
+    EXPECT_TRUE(driver.State().characters.empty());
+    EXPECT_EQ(ana->name, L"Ana María");
+}
+
+TEST(CharacterForm, ANewCharacterWhoseWriteFailedIsSavedOnceOnTheNextTry) {
+    FrameDriver driver(WindowWithPersona(false, 980, 640));
+    ShowNew(driver);
+    Fill(Form(driver).draft, L"Ana");
+    // A file where the characters' folder belongs keeps any character from being written.
+    const std::wstring folder = driver.DataPath(L"characters");
+    ASSERT_TRUE(Files::RemoveTree(folder));
+    ASSERT_TRUE(Files::WriteBytes(folder, "in the way"));
+    const std::vector<std::wstring> footer = {L"Crear personaje"};
+
+    ClickFooter(driver, footer);
+    EXPECT_EQ(LastToast(driver), L"No se pudieron guardar los cambios.");
+    EXPECT_EQ(driver.CurrentScreen(), Main::kCharacterFormScreen);
+
+    ASSERT_TRUE(DeleteFileW(folder.c_str()));
+    ClickFooter(driver, footer);
+    EXPECT_EQ(LastToast(driver), L"Ana está listo para chatear");
+    ASSERT_EQ(driver.State().characters.size(), 1u);
+    EXPECT_EQ(Files::ListDirs(folder).size(), 1u);
+}
+
+TEST(CharacterForm, AKnownCharacterEditArrivesOnlyWhileItsRowExists) {
+    FrameDriver driver(WindowWithPersona(false, 980, 640));
+    ShowNew(driver);
+    CharacterFormScreen& form = Form(driver);
+    Main::KnownCharacterEditor& editor = *driver.Window().knownCharacterEditor;
+    KnownCharacter marta;
+    marta.name = L"Marta";
+
+    form.AddKnown();
+    ASSERT_TRUE(editor.onSave);
+    editor.onSave(marta);
+    ASSERT_EQ(form.draft.knownCharacters.size(), 1u);
+
+    form.EditKnown(0);
+    const auto edit = editor.onSave;
+    marta.relationship = L"Hermana";
+    edit(marta);
+    EXPECT_EQ(form.draft.knownCharacters[0].relationship, L"Hermana");
+    // The row went away (with the list's storage) before the editor handed its record back.
+    form.draft = Main::CharacterDraft{};
+    edit(marta);
+    EXPECT_TRUE(form.draft.knownCharacters.empty());
+}
+
+}  // namespace
+}  // namespace Lorvex::Testing
