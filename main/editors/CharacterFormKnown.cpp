@@ -8,6 +8,7 @@
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
 #include "main/editors/CharacterFormScreen.h"
+#include "main/editors/KnownCharacterRow.h"
 #include "main/editors/KnownCharacterEditor.h"
 #include "main/kit/Avatar.h"
 #include "main/kit/Buttons.h"
@@ -23,82 +24,6 @@ using UI::Material::Icon;
 constexpr float kRowHeight = 64;
 constexpr float kRowStep = 72;
 constexpr float kEmptyHeight = 56;
-constexpr uint64_t kEditSalt = 0xED17;
-constexpr uint64_t kRemoveSalt = 0x2E30;
-
-enum class RowAction { None, Edit, Remove };
-
-// The line under the name: relationship and description, else the first trait, on one line.
-std::wstring Detail(const KnownCharacter& person) {
-    std::wstring about = person.description;
-    if (about.empty() && !person.personality.empty()) {
-        about = person.personality.front();
-    }
-    std::wstring line = person.relationship;
-    if (!line.empty() && !about.empty()) {
-        line += L" · ";
-    }
-    line += about;
-    if (line.empty()) {
-        return L"Sin descripción";
-    }
-    std::replace(line.begin(), line.end(), L'\r', L' ');
-    std::replace(line.begin(), line.end(), L'\n', L' ');
-    return line;
-}
-
-Color ImportanceColor(const std::wstring& importance) {
-    const UI::Material::Theme& palette = Kit::KitPalette();
-    if (importance == L"Principal") {
-        return palette.accent;
-    }
-    if (importance == L"Secundario") {
-        return palette.secondary;
-    }
-    return palette.onBackgroundMuted;
-}
-
-// One known person: avatar, name with age, importance, the detail line and the edit and remove
-// buttons; a click on the row itself edits.
-RowAction KnownRow(UI::Ui& ui, uint64_t id, const Rect& row, const KnownCharacter& person) {
-    const UI::Material::Theme& palette = Kit::KitPalette();
-    Graphics& graphics = *ui.graphics;
-    const UI::Interaction interaction = ui.Interact(id, row);
-    const float hover = UI::Material::StateLayer(ui, id, interaction.hovered, interaction.held).first;
-    graphics.FillRoundRect(row, 14, Kit::Faded(palette.surfaceContainer, 0.45f + 0.35f * hover));
-    graphics.StrokeRoundRect({row.x + 0.5f, row.y + 0.5f, row.w - 1, row.h - 1}, 13.5f,
-                             Kit::Mix(palette.outlineSubtle, Kit::Faded(palette.accent, 0.5f), hover), 1);
-    Kit::Avatar(ui, {row.x + 12, row.y + row.h / 2 - 19, 38, 38}, person.photoPath, person.name, 0, {});
-
-    const float textX = row.x + 62;
-    const float textWidth = row.w - 162;
-    if (textWidth > 0) {
-        const std::wstring title = person.age.empty() ? person.name : person.name + L", " + person.age;
-        TextStyle titleStyle = Kit::KitStyle(14.5f, 600);
-        titleStyle.valign = VerticalAlign::Center;
-        titleStyle.ellipsis = true;
-        const float titleWidth =
-            std::max(0.0f, std::min(graphics.MeasureText(title, titleStyle, 100000).width + 2, textWidth - 90));
-        graphics.DrawText(title, {textX, row.y + 11, titleWidth, 22}, palette.onBackground, titleStyle);
-        const float chipWidth = Kit::ChipWidth(ui, person.importance, false);
-        Kit::Chip(ui, {textX + titleWidth + 8, row.y + 13, chipWidth, 19}, person.importance,
-                  ImportanceColor(person.importance), Icon::Person, false);
-        TextStyle detail = Kit::KitStyle(12.5f, 400);
-        detail.valign = VerticalAlign::Center;
-        detail.ellipsis = true;
-        graphics.DrawText(Detail(person), {textX, row.y + 34, textWidth, 18}, palette.onBackgroundMuted, detail);
-    }
-
-    const float by = row.y + row.h / 2 - 17;
-    const bool edit = Kit::IconButton(ui, UI::SaltedId(id, kEditSalt), {row.x + row.w - 84, by, 34, 34},
-                                      static_cast<Icon>(71), palette.onBackground, L"Editar", true, 18);
-    const bool remove = Kit::IconButton(ui, UI::SaltedId(id, kRemoveSalt), {row.x + row.w - 46, by, 34, 34},
-                                        static_cast<Icon>(39), palette.danger, L"Quitar", true, 18);
-    if (remove) {
-        return RowAction::Remove;
-    }
-    return edit || interaction.clicked ? RowAction::Edit : RowAction::None;
-}
 
 }  // namespace
 
@@ -144,11 +69,12 @@ float CharacterFormScreen::DrawKnown(UI::Ui& ui, float x, float y, float width) 
     }
     for (size_t i = 0; i < draft.knownCharacters.size(); ++i) {
         const Rect row = {c.x, c.y + kRowStep * static_cast<float>(i), c.w, kRowHeight};
-        const RowAction action = KnownRow(ui, ui.MakeId("cf-known", i), row, draft.knownCharacters[i]);
-        if (action == RowAction::Remove) {
+        const Kit::KnownRowAction action =
+            Kit::KnownCharacterRow(ui, ui.MakeId("cf-known", i), row, draft.knownCharacters[i]);
+        if (action == Kit::KnownRowAction::Remove) {
             draft.knownCharacters.erase(draft.knownCharacters.begin() + static_cast<std::ptrdiff_t>(i));
             --i;
-        } else if (action == RowAction::Edit) {
+        } else if (action == Kit::KnownRowAction::Edit) {
             EditKnown(i);
         }
     }
