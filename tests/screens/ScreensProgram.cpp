@@ -454,6 +454,9 @@ int RenderTheme(const std::wstring& folder, bool dark) {
 int main(int argc, char** argv) {
     using namespace Lorvex;
     const std::wstring folder = argc > 1 ? Text::ToWide(argv[1]) : std::wstring(L"screens");
+    // Pictures of views that were renumbered or dropped since the last run would stay beside the
+    // new ones and mislead whoever looks: the folder holds this run's pictures only.
+    Files::RemoveTree(folder);
     if (!Files::EnsureDir(folder)) {
         std::fprintf(stderr, "could not make the folder %ls\n", folder.c_str());
         return 1;
