@@ -2,6 +2,7 @@
 
 #include "domain/Storage.h"
 #include "foundation/Text.h"
+#include "main/editors/PhotoPick.h"
 
 namespace Lorvex::Main {
 namespace {
@@ -61,15 +62,21 @@ BuiltCharacter BuildCharacter(const CharacterDraft& draft, const std::shared_ptr
     target.nsfw_allowed = draft.adult;
     target.known_characters = draft.knownCharacters;
 
-    if (draft.photoPath.empty()) {
+    switch (PhotoStepFor(draft.photoPath, target.photoPath)) {
+    case PhotoStep::Clear:
         target.photoPath.reset();
-    } else if (draft.photoPath != target.photoPath.value_or(L"")) {
+        break;
+    case PhotoStep::Keep:
+        break;
+    case PhotoStep::Import: {
         const std::wstring stored = Storage::ImportImage(draft.photoPath, L"");
         if (stored.empty()) {
             built.photoFailed = true;
         } else {
             target.photoPath = stored;
         }
+        break;
+    }
     }
     return built;
 }

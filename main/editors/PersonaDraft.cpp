@@ -38,14 +38,4 @@ void ApplyTexts(const PersonaDraft& draft, Persona& persona) {
     persona.personality = Text::Trim(draft.personality);
 }
 
-PhotoStep PhotoStepFor(const std::wstring& formPhoto, const std::optional<std::wstring>& personaPhoto) {
-    if (formPhoto.empty()) {
-        return PhotoStep::Clear;
-    }
-    if (personaPhoto && *personaPhoto == formPhoto) {
-        return PhotoStep::Keep;
-    }
-    return PhotoStep::Import;
-}
-
 }  // namespace Lorvex::Main

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "domain/Records.h"
+#include "main/editors/PhotoPick.h"
 
 namespace Lorvex::Main {
 
@@ -32,13 +33,5 @@ bool IsComplete(const PersonaDraft& draft);
 // Name, age, traits and personality trimmed into the persona; gender and orientation as chosen.
 // The photo is left alone.
 void ApplyTexts(const PersonaDraft& draft, Persona& persona);
-
-// What a save does with the persona's photo.
-enum class PhotoStep {
-    Clear,   // no photo in the form
-    Keep,    // the persona's own photo, exactly the same path
-    Import,  // another file: copied into the pictures folder first
-};
-PhotoStep PhotoStepFor(const std::wstring& formPhoto, const std::optional<std::wstring>& personaPhoto);
 
 }  // namespace Lorvex::Main

@@ -23,4 +23,14 @@ std::optional<std::wstring> PickPhoto(MainWindow& window) {
     return path;
 }
 
+PhotoStep PhotoStepFor(const std::wstring& formPhoto, const std::optional<std::wstring>& recordPhoto) {
+    if (formPhoto.empty()) {
+        return PhotoStep::Clear;
+    }
+    if (recordPhoto && *recordPhoto == formPhoto) {
+        return PhotoStep::Keep;
+    }
+    return PhotoStep::Import;
+}
+
 }  // namespace Lorvex::Main

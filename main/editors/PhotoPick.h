@@ -15,4 +15,12 @@ class MainWindow;
 // "El archivo elegido no es una imagen válida." is shown).
 std::optional<std::wstring> PickPhoto(MainWindow& window);
 
+// What a save does with the record's photo, the same for characters and personas.
+enum class PhotoStep {
+    Clear,   // no photo in the form
+    Keep,    // the record's own photo, exactly the same path
+    Import,  // another file: copied into the pictures folder first
+};
+PhotoStep PhotoStepFor(const std::wstring& formPhoto, const std::optional<std::wstring>& recordPhoto);
+
 }  // namespace Lorvex::Main
