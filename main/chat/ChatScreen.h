@@ -1,20 +1,28 @@
 #pragma once
-// The chat screen: the conversation with the open character or duo. For now a stand-in that
-// shows its title; it keeps the view state that follows the open chat and sends the window home
-// whenever no character is open. UI thread only; nothing fails.
+// The chat screen: the conversation with the open character or duo. It owns no records: every
+// frame it reads the open character, chat, persona, duo and reply mode from the application state
+// and keeps only view state of its own (the draft, the message window and its scroll memory, the
+// rows' entrance times, the AI writing job). The four regions are drawn by their own methods in
+// ChatScreen*.cpp, ChatMessages.cpp, ChatBubble.cpp, ChatComposer.cpp, ChatModeBar.cpp and
+// ChatAiWrite.cpp. UI thread only; failures of the services reach the user as toasts.
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "domain/Records.h"
 #include "main/Screen.h"
+#include "main/kit/RichText.h"
 
 namespace Lorvex::Main {
 
 class ChatScreen : public Screen {
 public:
-    explicit ChatScreen(MainWindow* owner) : Screen(owner) {}
+    explicit ChatScreen(MainWindow* owner);
+    ~ChatScreen() override;
 
     // Without an open character (it was closed, or a pulled deletion removed it) the window goes
     // home and nothing is drawn.
@@ -27,12 +35,65 @@ public:
     // Points the view at the open chat: the newest messages, pinned to the bottom, entering anew.
     void ResetForChat();
 
+    // Where a message's hover action bar stands: beside the bubble when it fits, else over its
+    // top edge. `surfaceWidth` is the drawing surface's width in DIP.
+    static Rect ActionBarRect(float surfaceWidth, bool isUser, bool duoMode, const Rect& bubble);
+    // The photo of the first known person who speaks under this name (bubble name or name, any
+    // case); the first match ends the search, with or without a photo.
+    static std::optional<std::wstring> FindKnownPhoto(const std::wstring& speakerName,
+                                                      const std::vector<KnownCharacter>& known);
+
+    // One laid-out message of the message window; built for the frame that draws it.
+    struct MessageRow {
+        std::shared_ptr<Message> message;
+        int index = 0;  // position in the chat
+        bool isUser = false;
+        bool grouped = false;  // continues the previous message's group: no name line, a small gap
+        bool newDay = false;   // a day separator stands above the row
+        std::wstring dayKey;   // first 10 characters of the timestamp
+        std::wstring speakerName;
+        std::wstring timeText;  // "HH:MM", or empty when hidden or unparsable
+        std::optional<std::wstring> photoPath;
+        Color color;  // the speaker's colour: accent or secondary accent
+        Kit::RichText text{std::wstring(), Color{}, Color{}};
+        float bubbleWidth = 0;
+        float bubbleHeight = 0;
+        float textHeight = 0;
+        int versionCount = 0;  // stored versions of the message's version group
+        float top = 0;         // y inside the scrolled content
+        float height = 0;      // full height of the row
+    };
+
+    // ---- Regions (each in its own file) ----
+    void DrawSidebar(UI::Ui& ui, const Rect& rect);
+    void DrawTopBar(UI::Ui& ui, const Rect& rect);
+    void DrawMessages(UI::Ui& ui, const Rect& area);
+    void LayoutMessages(UI::Ui& ui, std::vector<MessageRow>& rows, float maxBubbleWidth);
+    void DrawMessage(UI::Ui& ui, const MessageRow& row, const Rect& rect);
+    // The hover action bar of a message at this amount of its entrance (0..1).
+    void DrawMessageActions(UI::Ui& ui, const MessageRow& row, const Rect& bubble, float amount);
+    float ComposerHeight(UI::Ui& ui, float width);
+    void DrawComposer(UI::Ui& ui, const Rect& rect);
+    void DrawModeBar(UI::Ui& ui, const Rect& rect);
+    // Sends the trimmed draft; nothing when it is blank, no chat is open or the AI is writing.
+    void Send();
+    // Starts a job that writes (false) or polishes (true) the user's message into the composer.
+    void AiWrite(bool improve);
+
+    std::wstring composerText;
     int32_t windowStart = -1;  // first message shown; -1 follows the newest
     bool followLatest = true;
     bool snapToBottom = true;
+    uint64_t lastMessageCount = 0;
+    float contentHeight = 0;
+    float viewportHeight = 0;
+    float scrollOffset = 0;
     std::shared_ptr<Chat> shownChat;  // the chat the view was last reset for
     double lastResetTime = -10.0;
     std::map<const Message*, double> appearTimes;
+    bool aiBusy = false;
+    int32_t aiGeneration = 0;
+    std::wstring savedDraft;
 };
 
 }  // namespace Lorvex::Main
