@@ -200,17 +200,19 @@ public:
     Graphics* graphics;                      // the window's surface (not owned)
     std::function<void()> onPointerEntered;  // called by Interact with notify
     std::function<void()> onClicked;         // called by Interact with notify
-    TooltipDrawer tooltipDrawer;             // replaces the built-in tooltip when set
-    Input* input = nullptr;                  // the window's record; null before the first frame
-    float dt = 0;                            // seconds since the previous frame
-    double time = 0;                         // seconds at frame start
-    uint64_t frame = 0;                      // incremented by every BeginFrame
-    bool redraw = false;                     // something still moves: draw the next frame at once
-    bool animating = false;                  // something animates by the clock: animation rate
-    uint64_t hover = 0;                      // hover owner of this frame (claimed in the previous)
-    uint64_t nextHover = 0;                  // topmost claim so far in this frame
-    uint64_t active = 0;                     // widget the left button went down on
-    uint64_t wheelOwner = 0;                 // scroll area that takes the wheel this frame
+    // Tests only: every widget that took part this frame, with its rect in the window's DIPs.
+    std::function<void(uint64_t id, const Rect& windowRect)> onInteract;
+    TooltipDrawer tooltipDrawer;  // replaces the built-in tooltip when set
+    Input* input = nullptr;       // the window's record; null before the first frame
+    float dt = 0;                 // seconds since the previous frame
+    double time = 0;              // seconds at frame start
+    uint64_t frame = 0;           // incremented by every BeginFrame
+    bool redraw = false;          // something still moves: draw the next frame at once
+    bool animating = false;       // something animates by the clock: animation rate
+    uint64_t hover = 0;           // hover owner of this frame (claimed in the previous)
+    uint64_t nextHover = 0;       // topmost claim so far in this frame
+    uint64_t active = 0;          // widget the left button went down on
+    uint64_t wheelOwner = 0;      // scroll area that takes the wheel this frame
     uint64_t nextWheelOwner = 0;
     uint64_t focus = 0;    // widget that has the keyboard
     double caretTime = 0;  // origin of the caret blink

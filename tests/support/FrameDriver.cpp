@@ -181,6 +181,7 @@ FrameDriver::FrameDriver(Options options) : options_(std::move(options)), localT
         Fault("the window could not be opened");
         return;
     }
+    window_->ui.onInteract = [this](uint64_t id, const Rect& rect) { seen_[id] = {rect, window_->ui.frame}; };
     window_->onDrawn = [this] {
         if (capture_) {
             captured_ = window_->graphics.ReadPixels();
@@ -249,6 +250,36 @@ void FrameDriver::Frame(double dt) {
     if (Opened()) {
         window_->Frame();
     }
+}
+
+std::optional<Rect> FrameDriver::WidgetRect(uint64_t id) const {
+    const auto found = seen_.find(id);
+    if (!Opened() || found == seen_.end() || found->second.frame != window_->ui.frame) {
+        return std::nullopt;
+    }
+    return found->second.rect;
+}
+
+std::optional<Rect> FrameDriver::WidgetRect(const char* name) const {
+    return WidgetRect(UI::MakeIdFromText(name));
+}
+
+void FrameDriver::ClickWidget(uint64_t id) {
+    const std::optional<Rect> rect = WidgetRect(id);
+    if (!rect) {
+        Fault("no widget with that id was drawn in the last frame");
+        return;
+    }
+    Click(rect->x + rect->w / 2, rect->y + rect->h / 2);
+}
+
+void FrameDriver::ClickWidget(const char* name) {
+    const std::optional<Rect> rect = WidgetRect(name);
+    if (!rect) {
+        Fault(std::string("no widget \"") + name + "\" was drawn in the last frame");
+        return;
+    }
+    Click(rect->x + rect->w / 2, rect->y + rect->h / 2);
 }
 
 void FrameDriver::Frames(int count) {

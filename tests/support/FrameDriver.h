@@ -16,7 +16,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,13 @@ public:
     void Key(int vk, uint32_t modifiers = kNone);
     // One frame with the text typed.
     void Type(const std::wstring& text);
+    // Clicks the middle of the widget with this id where the last frame placed it; a fault when
+    // the last frame had no such widget.
+    void ClickWidget(uint64_t id);
+    void ClickWidget(const char* name);
+    // Where the last frame placed the widget with this id, in the window's DIPs.
+    std::optional<Rect> WidgetRect(uint64_t id) const;
+    std::optional<Rect> WidgetRect(const char* name) const;
     // The pointer leaves the window (one frame).
     void Leave();
     // The window is asked to close, as its close button or Alt+F4 would.
@@ -157,6 +166,11 @@ private:
     uint32_t held_ = kNone;
     bool capture_ = false;
     std::vector<uint32_t> captured_;
+    struct Seen {
+        Rect rect;
+        uint64_t frame = 0;
+    };
+    std::map<uint64_t, Seen> seen_;  // every widget's latest place
 };
 
 }  // namespace Lorvex::Testing
