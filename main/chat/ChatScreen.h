@@ -67,6 +67,14 @@ public:
     // ---- Regions (each in its own file) ----
     void DrawSidebar(UI::Ui& ui, const Rect& rect);
     void DrawTopBar(UI::Ui& ui, const Rect& rect);
+    // The chat menu of the top bar, opened at this rect in window coordinates.
+    void ShowChatMenu(const Rect& anchor);
+    // The character sheets, the user's sheet and the conversation to the clipboard, with a toast.
+    void CopyConversation();
+    // label ": " value CR LF; nothing for an empty value.
+    static void AppendSheetField(std::wstring& text, const std::wstring& label, const std::wstring& value);
+    static void AppendKnownPerson(std::wstring& text, const KnownCharacter& person);
+    static std::wstring CharacterSheet(const Character& character, const std::wstring& heading);
     void DrawMessages(UI::Ui& ui, const Rect& area);
     void LayoutMessages(UI::Ui& ui, std::vector<MessageRow>& rows, float maxBubbleWidth);
     void DrawMessage(UI::Ui& ui, const MessageRow& row, const Rect& rect);
