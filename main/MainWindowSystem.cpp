@@ -140,6 +140,7 @@ void MainWindow::ConnectServices() {
             toasts.Push(note->text, note->kind);
         }
     };
+    state.OnChatSaveFailed = [this] { toasts.Push(L"No se pudo guardar el chat.", Kit::ToastKind::Error); };
     Services::CloudSync& cloud = Services::CloudSync::Instance();
     cloud.onStatusChanged = [this] { dirty = true; };
     cloud.onNotice = [this](const std::wstring& text, bool error) {
@@ -156,6 +157,7 @@ void MainWindow::Detach() {
     Services::AppState& state = Services::AppState::Instance();
     state.OnChanged = nullptr;
     state.OnReplyFinished = nullptr;
+    state.OnChatSaveFailed = nullptr;
     Services::CloudSync& cloud = Services::CloudSync::Instance();
     cloud.onStatusChanged = nullptr;
     cloud.onNotice = nullptr;

@@ -4,7 +4,8 @@
 // the pictures in the "images" folder. Screens read its fields anew every frame and call its
 // operations; every operation writes its files first, then tells the cloud sync, then bumps
 // `revision` and calls OnChanged. The in-memory state changes even when a file cannot be written;
-// only the saves of characters and personas report whether their files were written. UI thread only; nothing here is locked.
+// the saves of characters and personas report whether their files were written, and a chat that
+// cannot be written is reported through OnChatSaveFailed. UI thread only; nothing here is locked.
 
 #include <windows.h>
 
@@ -48,6 +49,10 @@ public:
     std::map<std::wstring, std::vector<std::wstring>> versions;  // version group -> texts, this run only
     std::function<void()> OnChanged;
     std::function<void(const std::shared_ptr<Message>&, const std::wstring& errorText)> OnReplyFinished;
+    // A chat file could not be written. Called once when chat writes start failing, not again
+    // while they go on failing, and again only after one wrote every file: the user hears of the
+    // fault once, while each later change still tries to save.
+    std::function<void()> OnChatSaveFailed;
     int revision = 0;
     std::map<std::wstring, std::vector<std::wstring>> imageRefs;  // owner id -> picture paths
     DeepSeekService service;
@@ -100,7 +105,8 @@ public:
     std::shared_ptr<Chat> NewChat();
     void CloseChat();
     void SetChatPersona(const std::shared_ptr<Persona>& persona);
-    void SaveCurrentChat();
+    // True when every file of the open chat was written, or no chat is open.
+    bool SaveCurrentChat();
     // The saves and the duo report whether every file was written; the records in memory, the
     // cloud queue and the picture references change either way.
     bool SaveCharacter(const std::shared_ptr<Character>& character);
@@ -148,8 +154,9 @@ private:
                     const std::vector<std::shared_ptr<Character>>& owners);
 
     void Changed();
-    // Writes the chat for each owner that still holds it, then queues it for the cloud.
-    void WriteChat(const std::vector<std::shared_ptr<Character>>& owners, const std::shared_ptr<Chat>& chat);
+    // Writes the chat for each owner that still holds it, then queues it for the cloud (also when
+    // the file failed, so the cloud copy still follows). False when a file could not be written.
+    bool WriteChat(const std::vector<std::shared_ptr<Character>>& owners, const std::shared_ptr<Chat>& chat);
     std::shared_ptr<Character> FindCharacter(const std::wstring& id) const;
     // The character and every character that shares its chat list, in list order.
     std::vector<std::shared_ptr<Character>> HoldersOf(const std::shared_ptr<Character>& character) const;
@@ -158,6 +165,8 @@ private:
     void CancelRepliesIn(const std::shared_ptr<Chat>& chat);
     // Sets the flag of every reply whose message no longer stands in the open chat.
     void CancelDetachedReplies();
+
+    bool chatSaveFailing_ = false;  // the last chat write failed and OnChatSaveFailed was called
 };
 
 }  // namespace Lorvex::Services

@@ -126,10 +126,8 @@ void AppState::SetChatPersona(const std::shared_ptr<Persona>& persona) {
     Changed();
 }
 
-void AppState::SaveCurrentChat() {
-    if (currentChat) {
-        WriteChat(CurrentCharacters(), currentChat);
-    }
+bool AppState::SaveCurrentChat() {
+    return !currentChat || WriteChat(CurrentCharacters(), currentChat);
 }
 
 bool AppState::SaveCharacter(const std::shared_ptr<Character>& character) {

@@ -176,17 +176,36 @@ std::vector<std::shared_ptr<Character>> AppState::CurrentCharacters() const {
     return owners;
 }
 
-void AppState::WriteChat(const std::vector<std::shared_ptr<Character>>& owners, const std::shared_ptr<Chat>& chat) {
+bool AppState::WriteChat(const std::vector<std::shared_ptr<Character>>& owners, const std::shared_ptr<Chat>& chat) {
     CloudSync& cloud = CloudSync::Instance();
+    bool tried = false;
+    bool written = true;
     for (const std::shared_ptr<Character>& owner : owners) {
         // A character deleted meanwhile, or one that no longer holds the chat, gets no file: the
         // store would make its folder again, and the cloud would get back what was deleted.
         if (!owner || !Contains(characters, owner) || !Contains(*owner->chats, chat)) {
             continue;
         }
-        Storage::SaveChat(*owner, *chat);
+        tried = true;
+        if (!Storage::SaveChat(*owner, *chat)) {
+            written = false;
+        }
         cloud.OnChatSaved(*owner, *chat);
     }
+    // Every message and edit saves the chat: a lasting fault would otherwise be reported on each.
+    // A call that had no file to write says nothing about the fault.
+    if (!tried) {
+        return true;
+    }
+    if (written) {
+        chatSaveFailing_ = false;
+    } else if (!chatSaveFailing_) {
+        chatSaveFailing_ = true;
+        if (OnChatSaveFailed) {
+            OnChatSaveFailed();
+        }
+    }
+    return written;
 }
 
 }  // namespace Lorvex::Services

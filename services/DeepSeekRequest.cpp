@@ -96,13 +96,15 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
         reply.text = Text::ToWide(events.Reply());
         reply.cancelled = cancel.IsSet();
         // After "[DONE]" the sink ends the transfer itself, which reads as a failed write: the
-        // stream is complete whatever the status says.
-        if (reply.cancelled || events.Done()) {
+        // stream is complete whatever the status says. The finish reason comes in the last chunk
+        // before "[DONE]": once it is in, the model had finished and only the marker was lost.
+        if (reply.cancelled || events.Done() || events.Finished()) {
             return reply;
         }
         if (Http::IsSuccess(response.status) || (response.status == 0 && answered)) {
-            // The provider always ends a stream with "[DONE]": without it the reply was cut, by a
-            // connection that closed cleanly or broke, and what arrived is only its start.
+            // The provider always ends a stream with a finish reason and "[DONE]": without either
+            // the reply was cut, by a connection that closed cleanly or broke, and what arrived is
+            // only its start.
             reply.error = CutStreamText(response.error);
         } else {
             reply.error = ErrorText(response.body, static_cast<int>(response.status), response.error);

@@ -82,7 +82,7 @@ public:
 private:
     // One chat-completions exchange. Streamed only when stream is asked for and progress is set;
     // progress then receives the uncleaned reply so far after each block that added text. A stream
-    // that ends without "[DONE]" after the answer began fails with the text that arrived.
+    // that ends without "[DONE]" and without a finish reason fails with the text that arrived.
     static AiReply Request(const std::vector<ApiMessage>& messages, int maxTokens, double temperature, bool stream,
                            const ProgressCallback& progress, const Async::Cancel& cancel);
 };

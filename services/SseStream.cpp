@@ -68,6 +68,11 @@ bool SseStream::ReadLine(std::string_view line) {
     if (choice.kind != Json::Type::Object) {
         return false;
     }
+    // null while the reply goes on; the closing chunk names the reason ("stop", "length", ...).
+    const Json::Value& reason = choice.Find("finish_reason");
+    if (reason.kind == Json::Type::String && !reason.text.empty()) {
+        finished_ = true;
+    }
     const Json::Value& delta = choice.Find("delta");
     if (delta.kind != Json::Type::Object) {
         return false;

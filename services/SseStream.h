@@ -2,7 +2,8 @@
 // The receiving side of a streamed chat-completions answer: server-sent-event lines arrive in
 // blocks cut anywhere (inside a line, a UTF-8 sequence, or between CR and LF). Complete lines are
 // read as they come; the text deltas are gathered, and after each block that added text the whole
-// reply so far is reported once. "data: [DONE]" ends the stream.
+// reply so far is reported once. "data: [DONE]" ends the stream; a chunk that names why the model
+// stopped (its finish_reason) comes just before it and already says the answer is whole.
 
 #include <cstdint>
 #include <string>
@@ -25,6 +26,8 @@ public:
     bool OnStreamChunk(const char* data, uint64_t size);
 
     bool Done() const { return done_; }
+    // A chunk named why the model stopped: the answer is whole even when "[DONE]" never arrives.
+    bool Finished() const { return finished_; }
     // The reply so far, UTF-8.
     const std::string& Reply() const { return reply_; }
 
@@ -37,6 +40,7 @@ private:
     std::string buffer_;  // bytes after the last complete line
     std::string reply_;
     bool done_ = false;
+    bool finished_ = false;
 };
 
 }  // namespace Lorvex::Services

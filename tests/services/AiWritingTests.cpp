@@ -336,6 +336,15 @@ TEST(AiWritingRequest, FailuresComeBackAsTheirTexts) {
         const AiReply reply = DeepSeekService::PolishUserDraft(L"hola", {}, std::nullopt, std::nullopt, {}, {});
         EXPECT_EQ(Show(reply.error), "DeepSeek no devolvió ninguna respuesta.");
     }
+    {
+        // A draft cut before its end is no finished draft: the start comes back with the failure.
+        FakeHttpServer server(Testing::ProviderStream().Body(Event("*Me acerco* y")).Cut());
+        PointAt point(server);
+        const AiReply reply =
+            DeepSeekService::WriteUserMessage(L"idea", {}, std::nullopt, std::nullopt, [](const std::wstring&) {}, {});
+        EXPECT_EQ(Show(reply.error), "La conexión con DeepSeek se cortó antes del final de la respuesta.");
+        EXPECT_EQ(Show(reply.text), "*Me acerco* y");
+    }
 }
 
 }  // namespace

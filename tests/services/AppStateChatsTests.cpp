@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "tests/services/AppStateTestSupport.h"
 
 namespace Lorvex::Testing {
@@ -118,6 +121,65 @@ TEST_F(AppStateChats, ChangingTheChatPersonaSavesTheChat) {
     state().SetChatPersona(persona);
     ASSERT_TRUE(Storage::ReadJsonFile(ChatFile(*ana, *chat), file));
     EXPECT_EQ(file.Find("persona_id").AsWString(), L"p1");
+}
+
+// A chat that cannot be written is reported once per run of failed writes, however many changes
+// try to save it meanwhile; the chat in memory stays whole, and once the fault is gone the next
+// save writes everything.
+TEST_F(AppStateChats, AChatThatCannotBeWrittenIsReportedOnceAndSavedOnceItCanBe) {
+    struct Fault {
+        const char* what;
+        // Sets the fault up for the chat file at this path; returns what takes it away again.
+        std::function<std::function<void()>(const std::wstring& file)> make;
+    };
+    const Fault faults[] = {
+        {"file held open by another program",
+         [](const std::wstring& file) -> std::function<void()> {
+             auto held = std::make_shared<HeldFile>(file, GENERIC_READ | GENERIC_WRITE, 0);
+             return [held] { held->Close(); };
+         }},
+        {"chats folder gone, a file in its place",
+         [](const std::wstring& file) -> std::function<void()> {
+             const std::wstring folder = Files::ParentPath(file);
+             Files::RemoveTree(folder);
+             EXPECT_TRUE(Files::WriteBytes(folder, "not a folder"));
+             return [folder] { Files::RemoveFile(folder); };
+         }},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        Services::AppState::ResetForTesting();
+        int reported = 0;
+        state().OnChatSaveFailed = [&reported] { ++reported; };
+        state().manualReplies = true;
+        auto ana = AddCharacter(L"Ana");
+        state().OpenCharacter(ana);
+        const auto chat = state().currentChat;
+        const std::wstring file = ChatFile(*ana, *chat);
+        ASSERT_TRUE(Exists(file));
+
+        std::function<void()> clear = fault.make(file);
+        state().SendMessage(L"uno");
+        EXPECT_EQ(reported, 1);
+        state().SendMessage(L"dos");
+        EXPECT_FALSE(state().SaveCurrentChat());
+        EXPECT_EQ(reported, 1);
+        EXPECT_EQ(state().currentChat, chat);
+        EXPECT_EQ(Lines(*chat), (std::vector<std::wstring>{L"user:uno", L"user:dos"}));
+
+        clear();
+        EXPECT_TRUE(state().SaveCurrentChat());
+        EXPECT_EQ(FileLines(*ana, *chat), (std::vector<std::wstring>{L"user:uno", L"user:dos"}));
+        EXPECT_EQ(reported, 1);
+
+        // After a good save the next fault is news again.
+        clear = fault.make(file);
+        state().SendMessage(L"tres");
+        EXPECT_EQ(reported, 2);
+        clear();
+        EXPECT_TRUE(state().SaveCurrentChat());
+        EXPECT_EQ(FileLines(*ana, *chat).back(), L"user:tres");
+    }
 }
 
 TEST_F(AppStateChats, SavingACharacterKeepsOnlyPicturesItCanStoreAndReleasesTheOldPhoto) {

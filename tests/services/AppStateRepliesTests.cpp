@@ -357,5 +357,25 @@ TEST_F(AppStateReplies, AReplyCutAfterSomeTextIsSavedAndReportedAsCut) {
     EXPECT_TRUE(error.ends_with(L". Puedes regenerarla.")) << Text::ToUtf8(error);
 }
 
+// The finish reason comes in the last chunk before "[DONE]": a stream that lost only the marker
+// after it holds the whole reply, which is kept as finished, with nothing to report.
+TEST_F(AppStateReplies, AReplyThatLostOnlyItsEndMarkerIsFinished) {
+    server_.Enqueue(ProviderStream().Body(Delta("Te lo cuento todo.")).Body(kFinishChunk).Cut());
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto chat = state().currentChat;
+
+    state().SendMessage(L"Hola");
+    const auto reply = chat->messages.back();
+    ASSERT_TRUE(PumpUntilIdle());
+
+    EXPECT_FALSE(reply->is_typing);
+    EXPECT_EQ(reply->content, L"Te lo cuento todo.");
+    EXPECT_EQ(reply->error, L"");
+    EXPECT_EQ(FileLines(*ana, *chat), (std::vector<std::wstring>{L"user:Hola", L"assistant:Te lo cuento todo."}));
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].second, L"");
+}
+
 }  // namespace
 }  // namespace Lorvex::Testing

@@ -56,9 +56,12 @@ inline std::string Event(const std::string& text) {
 
 inline const std::string kDone = "data: [DONE]\n\n";
 
+// The last chunk of a whole answer: it says why the model stopped.
+inline const std::string kFinishChunk =
+    Chunk(Json::Value(Json::Object{{"content", Json::Value("")}}), Json::Value("stop"));
+
 // What ends a complete streamed answer: the chunk that says why it stopped, then "[DONE]".
-inline const std::string kFinished =
-    Chunk(Json::Value(Json::Object{{"content", Json::Value("")}}), Json::Value("stop")) + kDone;
+inline const std::string kFinished = kFinishChunk + kDone;
 
 // The start of a streamed answer as the provider sends it: a keep-alive comment while the request
 // waits for the model, then a chunk that names the role with empty content. Add the text events

@@ -270,8 +270,9 @@ TEST(DeepSeekErrors, AnswersWithoutAUsableReply) {
     }
 }
 
-// The provider ends every complete stream with "[DONE]": a stream that stops without it, however
-// its framing lets it end, is a cut reply. The text that arrived stays, with the failure.
+// The provider ends every complete stream with a finish reason and "[DONE]": a stream that stops
+// without both, however its framing lets it end, is a cut reply. The text that arrived stays, with
+// the failure. A finish reason that came without the marker after it still ends a whole answer.
 TEST(DeepSeekStream, AStreamEndingWithoutDoneKeepsWhatArrivedAndReportsTheCut) {
     using Testing::ProviderStream;
     struct Case {
@@ -288,6 +289,12 @@ TEST(DeepSeekStream, AStreamEndingWithoutDoneKeepsWhatArrivedAndReportsTheCut) {
         {"chunks ended cleanly before the end", ProviderStream().Frame(Framing::Chunked).Body(Event("Hola")), false},
         {"closed inside a chunk", ProviderStream().Frame(Framing::Chunked).Body(Event("Hola")).Cut(), false},
         {"announced length reached", ProviderStream().Frame(Framing::ContentLength).Body(Event("Hola")), false},
+        {"closed after the finish reason", ProviderStream().Body(Event("Hola")).Body(Testing::kFinishChunk).Cut(),
+         true},
+        {"reset after the finish reason",
+         ProviderStream().Body(Event("Hola")).Body(Testing::kFinishChunk).Pause(30).Reset(), true},
+        {"chunks ended cleanly after the finish reason",
+         ProviderStream().Frame(Framing::Chunked).Body(Event("Hola")).Body(Testing::kFinishChunk), true},
     };
     for (Case& c : cases) {
         FakeHttpServer server(std::move(c.reply));

@@ -114,6 +114,33 @@ TEST(SseStream, ReadsOnlyDataLinesWithAContentDelta) {
     }
 }
 
+// The closing chunk names why the model stopped; a null or missing reason means it goes on. The
+// stream still waits for [DONE] after it.
+TEST(SseStream, ANamedFinishReasonMarksTheAnswerWhole) {
+    struct Case {
+        std::string choice;
+        std::string added;  // what the line adds to "<"
+        bool finished;
+    };
+    const Case cases[] = {
+        {"{\"index\":0,\"delta\":{},\"finish_reason\":\"stop\"}", "", true},
+        {"{\"delta\":{\"content\":\"\"},\"finish_reason\":\"length\"}", "", true},
+        {"{\"delta\":{\"content\":\"fin\"},\"finish_reason\":\"stop\"}", "fin", true},
+        {"{\"finish_reason\":\"content_filter\"}", "", true},
+        {"{\"delta\":{\"content\":\"x\"},\"finish_reason\":null}", "x", false},
+        {"{\"delta\":{\"content\":\"x\"}}", "x", false},
+        {"{\"delta\":{},\"finish_reason\":\"\"}", "", false},
+        {"{\"delta\":{},\"finish_reason\":1}", "", false},
+    };
+    for (const Case& c : cases) {
+        Feed feed({Delta("\"<\"") + "\n" + "data: {\"choices\":[" + c.choice + "]}\n"});
+        EXPECT_EQ(feed.stream.Reply(), "<" + c.added) << c.choice;
+        EXPECT_EQ(feed.stream.Finished(), c.finished) << c.choice;
+        EXPECT_FALSE(feed.stream.Done()) << c.choice;
+        EXPECT_TRUE(feed.answers.back()) << c.choice;
+    }
+}
+
 TEST(SseStream, NothingAfterDoneIsRead) {
     Feed feed({Delta("\"a\"") + "\n" + "data: [DONE]\n" + Delta("\"b\"") + "\n", Delta("\"c\"") + "\n"});
     EXPECT_EQ(feed.stream.Reply(), "a");
