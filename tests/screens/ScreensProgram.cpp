@@ -451,19 +451,32 @@ int RenderTheme(const std::wstring& folder, bool dark) {
 }  // namespace
 }  // namespace Lorvex::Testing
 
+// screens [folder] [light|dark]: one theme, or both when none is named. Each theme runs as its
+// own test so the two render side by side.
 int main(int argc, char** argv) {
     using namespace Lorvex;
     const std::wstring folder = argc > 1 ? Text::ToWide(argv[1]) : std::wstring(L"screens");
-    // Pictures of views that were renumbered or dropped since the last run would stay beside the
-    // new ones and mislead whoever looks: the folder holds this run's pictures only.
-    Files::RemoveTree(folder);
+    const std::string theme = argc > 2 ? argv[2] : "";
+    std::vector<bool> themes;
+    if (theme != "dark") {
+        themes.push_back(false);
+    }
+    if (theme != "light") {
+        themes.push_back(true);
+    }
     if (!Files::EnsureDir(folder)) {
         std::fprintf(stderr, "could not make the folder %ls\n", folder.c_str());
         return 1;
     }
     int failures = 0;
-    for (const bool dark : {false, true}) {
+    for (const bool dark : themes) {
+        // Pictures of views that were renumbered or dropped since the last run would stay beside
+        // the new ones and mislead whoever looks: the theme's pictures are this run's only.
+        for (const std::wstring& stale : Files::ListFiles(folder, dark ? L"dark-*.png" : L"light-*.png", false)) {
+            Files::RemoveFile(stale);
+        }
         failures += Testing::RenderTheme(folder, dark);
     }
+    std::printf("screens: %s\n", failures == 0 ? "every picture written" : "some pictures failed");
     return failures == 0 ? 0 : 1;
 }
