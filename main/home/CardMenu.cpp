@@ -78,16 +78,19 @@ bool HomeScreen::StillThere(const std::shared_ptr<Character>& character) {
 }
 
 void HomeScreen::EditKnownPeople(const std::shared_ptr<Character>& character) {
-    owner->knownCharactersDialog->OpenOne(character->name, character->known_characters,
-                                          [this, character](const std::vector<KnownCharacter>& edited) {
-                                              if (!StillThere(character)) {
-                                                  return;
-                                              }
-                                              if (&edited != &character->known_characters) {
-                                                  character->known_characters = edited;
-                                              }
-                                              Services::AppState::Instance().SaveCharacter(character);
-                                          });
+    owner->knownCharactersDialog->OpenOne(
+        character->name, character->known_characters, [this, character](const std::vector<KnownCharacter>& edited) {
+            if (!StillThere(character)) {
+                return;
+            }
+            if (&edited != &character->known_characters) {
+                character->known_characters = edited;
+            }
+            // The dialog has closed by now: the toast is all that tells the user the list was not kept.
+            if (!Services::AppState::Instance().SaveCharacter(character)) {
+                owner->toasts.Push(L"No se pudieron guardar los cambios.", Kit::ToastKind::Error);
+            }
+        });
 }
 
 void HomeScreen::AskToDeleteChats(const std::shared_ptr<Character>& character) {

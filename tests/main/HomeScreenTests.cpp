@@ -330,6 +330,14 @@ TEST(HomeScreen, AMenuActionOnACharacterThatLeftTheListWritesNothing) {
     ASSERT_EQ(carla->known_characters.size(), 1u);
     EXPECT_NE(Content(characterFile).find("Marta"), std::string::npos);
 
+    // A list that cannot be written says so: the dialog has closed before its callback runs.
+    ASSERT_TRUE(Files::RemoveFile(characterFile));
+    ASSERT_TRUE(Files::EnsureDir(characterFile));
+    window.knownCharactersDialog->groups[0].onSave(edited);
+    ASSERT_FALSE(driver.Toasts().empty());
+    EXPECT_EQ(driver.Toasts().back(), L"No se pudieron guardar los cambios.");
+    ASSERT_TRUE(Files::RemoveTree(characterFile));
+
     // A pull removes Carla while a confirmation and the dialog's callback still hold her.
     window.knownCharactersDialog->Close();
     ASSERT_TRUE(Rest(driver));

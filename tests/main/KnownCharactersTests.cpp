@@ -6,12 +6,14 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "domain/Storage.h"
 #include "foundation/Files.h"
+#include "graphics/Graphics.h"
 #include "graphics/Images.h"
 #include "main/MainWindow.h"
 #include "main/dialogs/ConfirmDialog.h"
@@ -22,6 +24,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
 #include "main/kit/Fields.h"
+#include "main/kit/KitColor.h"
 #include "services/AppState.h"
 #include "tests/main/MainWindowTestSupport.h"
 #include "tests/main/WindowWithPersona.h"
@@ -284,6 +287,70 @@ Main::Dialog::Geometry Placed(FrameDriver& driver, Main::Dialog& dialog) {
     const Rect window = driver.Window().windowRect;
     const float width = dialog.Width(window);
     return Main::Dialog::Layout(window, width, dialog.ContentHeight(driver.Ui(), width - 48), true);
+}
+
+TEST(KnownCharactersWindow, EachTabShowsItsOwnListAndItsRowsActOnThatList) {
+    FrameDriver driver(WindowWithPersona(false, 980, 640));
+    MainWindow& window = driver.Window();
+    KnownCharactersDialog& dialog = *window.knownCharactersDialog;
+    Main::KnownCharacterEditor& editor = *window.knownCharacterEditor;
+    ASSERT_TRUE(driver.Settle(10, kStep));
+    std::vector<Lines> saved;
+    dialog.Open(
+        L"Ana", {Person(L"Bruno"), Person(L"Clara")},
+        [&](const std::vector<KnownCharacter>& list) { saved.push_back(Names(list)); }, L"Lucía", {Person(L"Dani")},
+        [&](const std::vector<KnownCharacter>& list) { saved.push_back(Names(list)); });
+    driver.RunFor(0.5, kStep);
+    // A row's parts where the window shows them now: the panel stays centred on its content.
+    const auto rowTop = [&](size_t row) {
+        return Placed(driver, dialog).bodyContent.y + KnownCharactersDialog::kTabsHeight +
+               static_cast<float>(row) * KnownCharactersDialog::kRowStep;
+    };
+    const auto clickRemove = [&](size_t row) {
+        const Rect body = Placed(driver, dialog).bodyContent;
+        driver.Click(body.x + body.w - 29, rowTop(row) + 32);
+    };
+    const auto clickRow = [&](size_t row) {
+        driver.Click(Placed(driver, dialog).bodyContent.x + 100, rowTop(row) + 32);
+    };
+
+    // The second tab, just right of the first chip.
+    Rect body = Placed(driver, dialog).bodyContent;
+    const TextStyle chipLabel = Main::Kit::KitStyle(13, 500);
+    const float firstTab = std::ceil(driver.Ui().graphics->MeasureText(L"De Ana", chipLabel, 100000).width + 28);
+    driver.Click(body.x + firstTab + Main::Kit::kChoiceChipGap + 20, body.y + Main::Kit::kChoiceChipHeight / 2);
+    EXPECT_EQ(dialog.currentGroup, 1u);
+    driver.RunFor(0.3, kStep);
+    EXPECT_EQ(dialog.subtitle, L"Gente de tu vida: Ana sabrá quiénes son cuando los menciones");
+
+    // Removing the one row shown asks about the user's person and takes it from the user's list.
+    clickRemove(0);
+    ASSERT_EQ(driver.TopOverlay(), window.confirmDialog.get());
+    EXPECT_EQ(window.confirmDialog->message, L"¿Quitar a Dani de la lista?");
+    driver.RunFor(0.5, kStep);
+    driver.Key(VK_RETURN, FrameDriver::kCtrl);
+    EXPECT_TRUE(dialog.groups[1].list.empty());
+    EXPECT_EQ(Names(dialog.groups[0].list), (Lines{L"Bruno", L"Clara"}));
+
+    // Back on the first tab, a click on the second row edits a copy of Clara.
+    driver.RunFor(0.3, kStep);
+    body = Placed(driver, dialog).bodyContent;
+    driver.Click(body.x + firstTab / 2, body.y + Main::Kit::kChoiceChipHeight / 2);
+    EXPECT_EQ(dialog.currentGroup, 0u);
+    driver.RunFor(0.3, kStep);
+    EXPECT_EQ(dialog.subtitle, L"La gente que Ana conoce y tiene presente");
+    clickRow(1);
+    ASSERT_EQ(driver.TopOverlay(), &editor);
+    EXPECT_TRUE(editor.editing);
+    EXPECT_EQ(editor.record.name, L"Clara");
+    driver.RunFor(0.5, kStep);
+    driver.Key(VK_ESCAPE);
+    EXPECT_EQ(driver.TopOverlay(), &dialog);
+
+    driver.RunFor(0.3, kStep);
+    driver.Key(VK_RETURN, FrameDriver::kCtrl);
+    EXPECT_FALSE(dialog.IsOpen());
+    EXPECT_EQ(saved, (std::vector<Lines>{{L"Bruno", L"Clara"}, {}}));
 }
 
 TEST(KnownCharactersWindow, APersonFromAPastedListIsSavedIntoTheCharactersFileByItsOpener) {

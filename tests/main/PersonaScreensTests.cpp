@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,6 +204,68 @@ TEST(Personas, AnEditIsSavedAndDeletingThePersonaInUseMovesTheBadge) {
     EXPECT_EQ(PersonasScreen::InUse(), bruno);
     EXPECT_FALSE(Exists(ana->path));
     EXPECT_EQ(StoredPersonas().size(), 1u);
+}
+
+TEST(Personas, ACardClickedBesideItsButtonsEditsItAndThePhotoStaysUnlessRemoved) {
+    FrameDriver::Options options = SmallWindow();
+    options.personas = {MakePersona(L"p-ana", L"Ana", L"30", L"Mujer")};
+    FrameDriver driver(options);
+    MainWindow& window = driver.Window();
+    PersonaFormScreen& form = *window.personaFormScreen;
+    Services::AppState& state = driver.State();
+    const std::shared_ptr<Persona> ana = state.personas[0];
+    const std::wstring photo = Files::JoinPath(Paths::ImagesDir(), L"persona_ana.png");
+    ASSERT_TRUE(Files::WriteBytes(photo, Images::Encode(4, 4, std::vector<uint32_t>(16, 0xFF3366CC), true, 0.9f)));
+    ana->photoPath = photo;
+    ASSERT_TRUE(state.SavePersona(ana));
+    window.Navigate(Main::kPersonasScreen);
+    Arrive(driver);
+    const Rect card = PersonasScreen::GridFor(window.contentRect).Card(0);
+    const auto storedPhoto = [] {
+        const std::vector<std::shared_ptr<Persona>> stored = StoredPersonas();
+        return stored.size() == 1 ? stored[0]->photoPath : std::optional<std::wstring>(L"(not one persona)");
+    };
+
+    // Beside the avatar, clear of the badge and the buttons, the card itself opens the form.
+    driver.Click(card.x + 30, card.y + 60);
+    ASSERT_EQ(driver.CurrentScreen(), Main::kPersonaFormScreen);
+    EXPECT_EQ(form.edited, ana);
+    EXPECT_EQ(form.draft.photoPath, photo);
+    Arrive(driver);
+    ScrollFormToEnd(driver);
+    ClickFormSpot(driver, form.spots.save);
+    EXPECT_EQ(LastToast(driver), L"Usuario guardado");
+    EXPECT_EQ(ana->photoPath, photo);
+
+    // A picked picture gone before the save cannot be copied: the persona is saved with its photo.
+    Arrive(driver);
+    driver.Click(card.x + 30, card.y + 60);
+    Arrive(driver);
+    form.draft.photoPath = driver.DataPath(L"ya-no-esta.png");
+    form.draft.traits = L"Puntual";
+    ScrollFormToEnd(driver);
+    ClickFormSpot(driver, form.spots.save);
+    const std::vector<std::wstring> toasts = driver.Toasts();
+    ASSERT_GE(toasts.size(), 2u);
+    EXPECT_EQ(toasts[toasts.size() - 2], L"No se pudo guardar la imagen");
+    EXPECT_EQ(toasts.back(), L"Usuario guardado");
+    EXPECT_EQ(ana->traits, L"Puntual");
+    EXPECT_EQ(ana->photoPath, photo);
+    EXPECT_EQ(storedPhoto(), photo);
+    EXPECT_TRUE(Exists(photo));
+
+    // "Quitar" clears the photo; the saved persona has none and its picture is let go.
+    Arrive(driver);
+    driver.Click(card.x + 30, card.y + 60);
+    Arrive(driver);
+    ClickFormSpot(driver, form.spots.remove);
+    EXPECT_EQ(form.draft.photoPath, L"");
+    ScrollFormToEnd(driver);
+    ClickFormSpot(driver, form.spots.save);
+    EXPECT_EQ(LastToast(driver), L"Usuario guardado");
+    EXPECT_FALSE(ana->photoPath.has_value());
+    EXPECT_FALSE(storedPhoto().has_value());
+    EXPECT_FALSE(Exists(photo));
 }
 
 TEST(Personas, ASecondPersonaTakesAPictureButNeverAFileThatIsNone) {
