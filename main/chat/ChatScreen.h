@@ -7,6 +7,7 @@
 // ChatAiWrite.cpp. UI thread only; failures of the services reach the user as toasts.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "domain/Records.h"
+#include "foundation/Cancel.h"
 #include "main/Screen.h"
 #include "main/kit/RichText.h"
 
@@ -102,6 +104,49 @@ public:
     bool aiBusy = false;
     int32_t aiGeneration = 0;
     std::wstring savedDraft;
+
+    // ---- Composer, reply mode and AI writing (ChatComposer.cpp, ChatModeBar.cpp, ChatAiWrite.cpp) ----
+
+    // What an AI writing job's worker owns: copies only, nothing shared with the UI thread but the
+    // cancel flag (which the screen never sets: a dropped job runs out and is ignored).
+    struct AiWriteJob {
+        bool improve = false;
+        std::wstring draft;             // trimmed: the text to polish, or the idea to follow (may be empty)
+        std::vector<Message> messages;  // the chat's last 20, in order
+        std::optional<Character> character;
+        std::optional<Persona> persona;                           // as the character sees it
+        std::function<void(const std::wstring& text)> onPartial;  // the whole text so far, on the worker
+        Async::Cancel cancel;
+    };
+    // Where the composer's parts stand in its band.
+    struct ComposerLayout {
+        float column = 0;  // the centred column's width
+        Rect modeBar;
+        Rect box;  // the rounded input box
+        Rect aiButton;
+        Rect sendButton;
+        Rect editor;
+        Rect hint;
+    };
+    static ComposerLayout LayOutComposer(const Rect& band);
+    // The composer's two buttons: the AI menu (or, while a job runs, its spinner and stop), and
+    // send, which stops every running reply while one runs.
+    void DrawAiControl(UI::Ui& ui, const Rect& rect);
+    void DrawSendButton(UI::Ui& ui, const Rect& rect);
+    // "ai-stop": drops the running job and puts the draft back at once.
+    void CancelAiWrite();
+    // The one rule for a job's partial texts and its result: they land only while the job is the
+    // newest one and the chat it was started in is still the open one. A job found writing for
+    // another chat is dropped here like a cancel, so the draft comes back and nothing of the job
+    // reaches that chat's composer. Checked by every posted text, the result and every frame.
+    bool AiJobOwnsComposer(int32_t generation);
+    // Counts a change made here to the application state's fields (reply mode, participants,
+    // stop flags): bumps its revision and calls its on-change callback.
+    static void StateChanged();
+
+    std::wstring aiChatId;  // the chat the running job writes for
+    // Held weakly by a job's posted tasks, which then find the screen gone instead of dangling.
+    std::shared_ptr<ChatScreen*> aiSelf = std::make_shared<ChatScreen*>(this);
 };
 
 }  // namespace Lorvex::Main

@@ -18,6 +18,7 @@
 #include "main/account/AccountDialog.h"
 #include "main/account/ProfileDialog.h"
 #include "main/chat/ChatConfigDialog.h"
+#include "main/chat/ChatScreen.h"
 #include "main/chat/TextEditDialog.h"
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/dialogs/ContextMenu.h"
@@ -376,6 +377,77 @@ const std::vector<View>& NewUserViews() {
     return views;
 }
 
+// A duo with a short chat, for the composer's views.
+FrameDriver::Options ChatDuo(bool dark) {
+    FrameDriver::Options options = NewUser(dark);
+    auto kai = Character::Create();
+    kai->name = L"Kai";
+    auto lola = Character::Create();
+    lola->name = L"Lola";
+    kai->is_dual_mode = true;
+    lola->is_dual_mode = true;
+    kai->dual_partner_id = lola->id;
+    lola->dual_partner_id = kai->id;
+    auto chat = Chat::Create();
+    chat->persona_id = options.personas.front()->id;
+    auto greeting = Message::Create(L"assistant", L"*levanta la vista del libro* ¡Por fin llegas!");
+    greeting->character_id = kai->id;
+    greeting->character_name = kai->name;
+    chat->messages.push_back(greeting);
+    chat->messages.push_back(Message::Create(L"user", L"Perdón, el tren iba lleno."));
+    auto answer = Message::Create(L"assistant", L"Te guardamos un sitio junto a la ventana.");
+    answer->character_id = lola->id;
+    answer->character_name = lola->name;
+    chat->messages.push_back(answer);
+    kai->chats->push_back(chat);
+    lola->chats = kai->chats;
+    options.characters = {kai, lola};
+    return options;
+}
+
+// The duo's chat with Kai in front.
+void OpenDuo(MainWindow& w) {
+    for (const auto& character : Services::AppState::Instance().characters) {
+        if (character->name == L"Kai") {
+            w.OpenCharacter(character);
+        }
+    }
+}
+
+const std::vector<View>& ChatDuoViews() {
+    static const std::vector<View> views = {
+        // Manual mode: the participant chips, one of them off, the speaker buttons and a draft of
+        // three lines.
+        {L"chat-composer-manual-duo",
+         [](MainWindow& w) {
+             OpenDuo(w);
+             Services::AppState& state = Services::AppState::Instance();
+             state.manualReplies = true;
+             if (state.participantIds.size() > 1) {
+                 state.participantIds.pop_back();
+             }
+             w.chatScreen->composerText =
+                 L"*Me siento junto a la ventana y dejo la mochila en el suelo*\nGracias por esperarme.\n¿Qué "
+                 L"estáis leyendo?";
+         }},
+        // The AI writing into the composer: the spinner and the stop control, the locked text, the
+        // hint. Set as a running job leaves it, without the job (the picture waits for no provider).
+        {L"chat-composer-ai-writing",
+         [](MainWindow& w) {
+             OpenDuo(w);
+             Services::AppState& state = Services::AppState::Instance();
+             state.manualReplies = false;
+             Main::ChatScreen& screen = *w.chatScreen;
+             screen.savedDraft = L"saludar y preguntar por el libro";
+             screen.composerText = L"*Me quito la chaqueta* ¡Hola a los dos! ¿Qué libro es ese?";
+             screen.aiBusy = true;
+             screen.aiChatId = state.currentChat ? state.currentChat->id : L"";
+         },
+         true},
+    };
+    return views;
+}
+
 // Saves the frame under "<theme>-<nn>-<view>.png"; false when it could not be.
 bool Save(FrameDriver& driver, const std::wstring& folder, bool dark, int index, const wchar_t* view) {
     wchar_t number[8];
@@ -443,6 +515,7 @@ int RenderTheme(const std::wstring& folder, bool dark) {
     int failures = RenderViews(folder, dark, Fixture(dark), Views(), index);
     failures += RenderViews(folder, dark, NewUser(dark), NewUserViews(), index);
     failures += RenderViews(folder, dark, ManyCharacters(dark), ManyCharacterViews(), index);
+    failures += RenderViews(folder, dark, ChatDuo(dark), ChatDuoViews(), index);
     // After the views' windows are gone: one driver at a time.
     failures += RenderSplash(folder, dark, index);
     return failures;

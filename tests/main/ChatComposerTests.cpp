@@ -1,0 +1,452 @@
+// The chat screen's composer, reply-mode bar and AI writing, driven through the real window
+// against the fake language-model provider: which Enter sends, the stop button, the menu's AI jobs
+// with their partial texts, cancel, a newer job, a failure and a change of chat while one runs, and
+// the Auto/Manual switch with the duo's chips and speaker buttons.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "domain/Records.h"
+#include "domain/Settings.h"
+#include "foundation/Async.h"
+#include "main/MainWindow.h"
+#include "main/chat/ChatScreen.h"
+#include "main/dialogs/ContextMenu.h"
+#include "main/kit/Buttons.h"
+#include "main/kit/KitColor.h"
+#include "services/AppState.h"
+#include "tests/main/WindowWithPersona.h"
+#include "tests/services/DeepSeekTestSupport.h"
+#include "tests/support/FakeHttpServer.h"
+#include "tests/support/FrameDriver.h"
+
+namespace Lorvex::Testing {
+namespace {
+
+using Main::ChatScreen;
+
+constexpr double kStep = 0.05;
+
+struct Point {
+    float x = 0;
+    float y = 0;
+};
+
+Point Centre(const Rect& rect) {
+    return {rect.x + rect.w / 2, rect.y + rect.h / 2};
+}
+
+std::shared_ptr<Character> MakeCharacter(const std::wstring& name) {
+    auto character = Character::Create();
+    character->name = name;
+    return character;
+}
+
+// Two characters that share one chat list, as a saved duo does.
+void MakeDuo(const std::shared_ptr<Character>& first, const std::shared_ptr<Character>& second) {
+    first->is_dual_mode = true;
+    second->is_dual_mode = true;
+    first->dual_partner_id = second->id;
+    second->dual_partner_id = first->id;
+    second->chats = first->chats;
+}
+
+// One streamed answer of the provider that stops after its first piece until the test releases it.
+FakeReply HeldAnswer(const std::string& first, const std::string& rest) {
+    return ProviderStream().Body(Event(first)).AwaitRelease().Body(Event(rest)).Body(kFinished);
+}
+
+FakeReply WholeStream(const std::string& text) {
+    return ProviderStream().Body(Event(text)).Body(kFinished);
+}
+
+class ChatComposerTest : public ::testing::Test {
+protected:
+    static Services::AppState& state() { return FrameDriver::State(); }
+
+    // The window over these characters, with the chat of the first one open.
+    void Open(std::vector<std::shared_ptr<Character>> characters, int width = 980, int height = 640) {
+        FrameDriver::Options options = WindowWithPersona(true, width, height);
+        options.characters = characters;
+        driver_ = std::make_unique<FrameDriver>(options);
+        ASSERT_TRUE(driver_->Opened());
+        driver_->Settle(10, kStep);
+        OpenChatOf(characters.front());
+        ASSERT_EQ(driver_->CurrentScreen(), Main::kChatScreen);
+    }
+
+    // The application state's record of a fixture character (it loaded its own copies).
+    static std::shared_ptr<Character> Loaded(const std::shared_ptr<Character>& fixture) {
+        for (const auto& character : state().characters) {
+            if (character->id == fixture->id) {
+                return character;
+            }
+        }
+        ADD_FAILURE() << "not loaded";
+        return nullptr;
+    }
+
+    void OpenChatOf(const std::shared_ptr<Character>& fixture) {
+        driver_->Window().OpenCharacter(Loaded(fixture));
+        driver_->RunFor(1.0, kStep);
+    }
+
+    ChatScreen& screen() { return *driver_->Window().chatScreen; }
+
+    // Where the composer stands now, as the chat screen lays out its column.
+    ChatScreen::ComposerLayout Layout() {
+        const Rect content = driver_->Window().contentRect;
+        const float sidebar = std::min(0.3f * content.w, 300.0f);
+        const float width = content.w - sidebar;
+        const float height = screen().ComposerHeight(driver_->Ui(), width);
+        return ChatScreen::LayOutComposer({content.x + sidebar, content.y + content.h - height, width, height});
+    }
+
+    void Click(const Rect& rect) {
+        const Point p = Centre(rect);
+        driver_->Click(p.x, p.y);
+    }
+
+    void FocusInput() { Click(Layout().editor); }
+
+    // Frames until done holds, waiting for the workers in real time; false after the limit.
+    template <class Predicate>
+    bool RunUntil(Predicate done, double seconds = 15) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            WaitForSingleObject(Async::WakeEvent(), 20);
+            driver_->Frame(kStep);
+        }
+        return true;
+    }
+
+    // Frames for a while in real time, for what must not happen.
+    void RunAwhile(double seconds = 1.5) {
+        RunUntil([] { return false; }, seconds);
+    }
+
+    // Opens the AI menu from its button and runs one of its items, as a click on it would.
+    void ChooseAiItem(size_t index) {
+        Click(Layout().aiButton);
+        Main::ContextMenu& menu = *driver_->Window().contextMenu;
+        ASSERT_TRUE(menu.IsOpen());
+        ASSERT_EQ(menu.items.size(), 2u);
+        ASSERT_TRUE(menu.items[index].enabled);
+        const std::function<void()> action = menu.items[index].action;
+        menu.Close();
+        action();
+        driver_->Frame(kStep);
+    }
+
+    size_t MessageCount() { return state().currentChat ? state().currentChat->messages.size() : 0; }
+
+    std::string RequestBody(size_t index) {
+        const std::vector<RecordedRequest> requests = server_.Requests();
+        return index < requests.size() ? requests[index].body : std::string();
+    }
+
+    FakeHttpServer server_;
+    PointAt provider_{server_};
+    std::unique_ptr<FrameDriver> driver_;
+};
+
+TEST_F(ChatComposerTest, TheEnterRuleFollowsTheSettingAndABlankDraftSendsNothing) {
+    Open({MakeCharacter(L"Ana")});
+    state().manualReplies = true;  // sending is all this test looks at: nobody replies
+    struct Case {
+        bool enterToSend;
+        uint32_t modifiers;
+        std::wstring draft;
+        bool sends;
+        std::wstring left;  // the draft after the key
+    };
+    const Case cases[] = {
+        {true, FrameDriver::kNone, L"Hola", true, L""},
+        {true, FrameDriver::kShift, L"Hola", false, L"Hola\n"},
+        {true, FrameDriver::kCtrl, L"Hola", false, L"Hola"},
+        {false, FrameDriver::kCtrl, L"Hola", true, L""},
+        {false, FrameDriver::kNone, L"Hola", false, L"Hola\n"},
+        // The rule takes the Enter even when there is nothing to send: no line is added either.
+        {true, FrameDriver::kNone, L" \n\u00A0 ", false, L" \n\u00A0 "},
+        {false, FrameDriver::kCtrl, L"\t\n", false, L"\t\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "enter_to_send " << c.enterToSend << ", modifiers " << c.modifiers);
+        Settings::Instance().enter_to_send = c.enterToSend;
+        screen().composerText = c.draft;
+        FocusInput();
+        // The caret goes to the end, where typing continues.
+        driver_->Key(VK_END, FrameDriver::kCtrl);
+        const size_t before = MessageCount();
+        driver_->Key(VK_RETURN, c.modifiers);
+        EXPECT_EQ(MessageCount(), before + (c.sends ? 1 : 0));
+        EXPECT_EQ(screen().composerText, c.left);
+        if (c.sends) {
+            EXPECT_EQ(state().currentChat->messages.back()->content, L"Hola");
+        }
+    }
+}
+
+TEST_F(ChatComposerTest, SendReturnsToTheNewestMessagesOnlyFromAWindowThatNoLongerReachesThem) {
+    Open({MakeCharacter(L"Ana")});
+    state().manualReplies = true;
+    auto& messages = state().currentChat->messages;
+    struct Case {
+        int32_t windowStart;
+        int32_t after;
+    };
+    // Of 70 messages, a window of 60 from 10 still shows the newest; one from 9 does not.
+    for (const Case c : {Case{0, -1}, Case{9, -1}, Case{10, 10}, Case{30, 30}, Case{-1, -1}}) {
+        messages.clear();
+        for (int i = 0; i < 70; ++i) {
+            messages.push_back(Message::Create(L"user", L"línea"));
+        }
+        screen().windowStart = c.windowStart;
+        screen().followLatest = false;
+        screen().composerText = L"  otra  ";
+        screen().Send();
+        EXPECT_EQ(screen().windowStart, c.after) << c.windowStart;
+        EXPECT_TRUE(screen().followLatest);
+        EXPECT_TRUE(screen().composerText.empty());
+        EXPECT_EQ(state().currentChat->messages.back()->content, L"otra");
+    }
+}
+
+TEST_F(ChatComposerTest, TheBandGrowsWithTheDraftUpToSevenLines) {
+    Open({MakeCharacter(L"Ana")});
+    UI::Ui& ui = driver_->Ui();
+    const float width = 700;
+    const auto heightWith = [&](const std::wstring& draft) {
+        screen().composerText = draft;
+        return screen().ComposerHeight(ui, width);
+    };
+    const auto lines = [](int count) {
+        std::wstring text = L"uno";
+        for (int i = 1; i < count; ++i) {
+            text += L"\nmás";
+        }
+        return text;
+    };
+    const float line = std::ceil(ui.graphics->MeasureText(L"Ag", Main::Kit::KitStyle(14.5f, 400), 100000).height);
+    EXPECT_EQ(heightWith(L""), line + 116);
+    EXPECT_EQ(heightWith(L"Hola"), line + 116);
+    EXPECT_GT(heightWith(lines(3)), heightWith(lines(2)));
+    EXPECT_LT(heightWith(lines(6)), 7 * line + 116);
+    EXPECT_EQ(heightWith(lines(9)), 7 * line + 116);
+    EXPECT_EQ(heightWith(lines(30)), 7 * line + 116);
+}
+
+TEST_F(ChatComposerTest, TheSendButtonStopsBothRepliesOfADuoEvenWithAnEmptyDraft) {
+    server_.Enqueue(ProviderStream().Body(Event("Ho")).Stall());
+    server_.Enqueue(ProviderStream().Body(Event("Ey")).Stall());
+    auto uno = MakeCharacter(L"Uno");
+    auto dos = MakeCharacter(L"Dos");
+    MakeDuo(uno, dos);
+    Open({uno, dos});
+    ASSERT_TRUE(state().dualMode);
+
+    screen().composerText = L"Hola a los dos";
+    Click(Layout().sendButton);
+    ASSERT_EQ(state().runningReplies.size(), 2u);
+    EXPECT_TRUE(screen().composerText.empty());
+    const std::vector<Services::AppState::RunningReply> running = state().runningReplies;
+    ASSERT_TRUE(server_.WaitForRequests(2));
+    const auto chat = state().currentChat;
+    // The two jobs reach the provider in either order.
+    ASSERT_TRUE(RunUntil([&] {
+        return chat->messages.size() == 3 && !chat->messages[1]->content.empty() && !chat->messages[2]->content.empty();
+    }));
+
+    const int revision = state().revision;
+    Click(Layout().sendButton);
+    for (const auto& reply : running) {
+        EXPECT_TRUE(reply.cancel.IsSet());
+    }
+    EXPECT_GT(state().revision, revision);
+    ASSERT_TRUE(RunUntil([] { return state().runningReplies.empty(); }));
+    // Stopped after some text, both lines stay as far as they came; nothing new was sent.
+    ASSERT_EQ(chat->messages.size(), 3u);
+    EXPECT_FALSE(chat->messages[1]->is_typing || chat->messages[2]->is_typing);
+    EXPECT_EQ(chat->messages[1]->content + chat->messages[2]->content == L"HoEy" ||
+                  chat->messages[1]->content + chat->messages[2]->content == L"EyHo",
+              true);
+    EXPECT_EQ(server_.Requests().size(), 2u);
+}
+
+TEST_F(ChatComposerTest, TheAiWritesFromTheIdeaStreamingIntoALockedComposerAndPolishesADraft) {
+    server_.Enqueue(HeldAnswer("*Me acerco*", " Perdona por lo de ayer."));
+    server_.Enqueue(WholeStream("Hola, \xC2\xBFqu\xC3\xA9 tal?"));
+    Open({MakeCharacter(L"Ana")});
+    Main::ContextMenu& menu = *driver_->Window().contextMenu;
+
+    // The menu: polishing needs a draft, and the write item's hint says whether one is used.
+    screen().composerText = L"  \n";
+    Click(Layout().aiButton);
+    ASSERT_TRUE(menu.IsOpen());
+    ASSERT_EQ(menu.items.size(), 2u);
+    EXPECT_EQ(menu.items[0].label, L"Escribir mi mensaje");
+    EXPECT_EQ(menu.items[0].hint, L"Usa lo que has escrito como idea");
+    EXPECT_TRUE(menu.items[0].enabled);
+    EXPECT_EQ(menu.items[1].label, L"Mejorar mi texto");
+    EXPECT_FALSE(menu.items[1].enabled);
+    menu.Close();
+    driver_->RunFor(0.5, kStep);
+    screen().composerText.clear();
+    Click(Layout().aiButton);
+    EXPECT_EQ(menu.items[0].hint, L"La IA escribe tu próxima respuesta");
+    menu.Close();
+    driver_->RunFor(0.5, kStep);
+
+    const std::wstring idea = L"  pedir perdon por lo de ayer ";
+    screen().composerText = idea;
+    ChooseAiItem(0);
+    EXPECT_TRUE(screen().aiBusy);
+    EXPECT_EQ(screen().savedDraft, idea);
+    ASSERT_TRUE(RunUntil([&] { return screen().composerText == L"*Me acerco*"; }));
+    EXPECT_TRUE(screen().aiBusy);
+    const std::string body = RequestBody(0);
+    EXPECT_NE(body.find("escritor de roleplay"), std::string::npos);
+    EXPECT_NE(body.find("pedir perdon por lo de ayer\""), std::string::npos) << body;  // trimmed
+
+    // Neither typing nor Enter nor the send button touches the text being written.
+    FocusInput();
+    driver_->Type(L"xyz");
+    driver_->Key(VK_RETURN);
+    Click(Layout().sendButton);
+    EXPECT_EQ(screen().composerText, L"*Me acerco*");
+    EXPECT_EQ(MessageCount(), 0u);
+
+    server_.Release();
+    ASSERT_TRUE(RunUntil([&] { return !screen().aiBusy; }));
+    EXPECT_EQ(screen().composerText, L"*Me acerco* Perdona por lo de ayer.");
+    EXPECT_TRUE(driver_->Toasts().empty());
+
+    screen().composerText = L"hola q tal";
+    ChooseAiItem(1);
+    ASSERT_TRUE(RunUntil([&] { return !screen().aiBusy; }));
+    EXPECT_EQ(screen().composerText, L"Hola, ¿qué tal?");
+    EXPECT_NE(RequestBody(1).find("corrector de estilo"), std::string::npos);
+    EXPECT_NE(RequestBody(1).find("hola q tal"), std::string::npos);
+}
+
+TEST_F(ChatComposerTest, CancelRestoresTheExactDraftAndOnlyTheNewerJobsTextLands) {
+    server_.Enqueue(HeldAnswer("Primera", " tarde"));
+    // The newer job is still writing when the cancelled one's rest and result arrive.
+    server_.Enqueue(ProviderStream().Body(Event("Segunda")).Pause(2500).Body(kFinished));
+    Open({MakeCharacter(L"Ana")});
+    const std::wstring draft = L"  una idea\u00A0con espacios \n";
+    screen().composerText = draft;
+    ChooseAiItem(0);
+    ASSERT_TRUE(RunUntil([&] { return screen().composerText == L"Primera"; }));
+
+    Click(Layout().aiButton);  // the spinner's stop control stands where the AI button was
+    EXPECT_FALSE(screen().aiBusy);
+    EXPECT_EQ(screen().composerText, draft);
+
+    ChooseAiItem(0);
+    ASSERT_TRUE(RunUntil([&] { return screen().composerText == L"Segunda"; }));
+    server_.Release();
+    ASSERT_TRUE(RunUntil([&] { return !screen().aiBusy; }));
+    EXPECT_EQ(screen().composerText, L"Segunda");
+    EXPECT_TRUE(driver_->Toasts().empty());
+}
+
+TEST_F(ChatComposerTest, AFailedJobLeavesTheDraftAndSaysWhy) {
+    const std::string body = "{\"error\":{\"message\":\"Authentication Fails\",\"type\":\"authentication_error\"}}";
+    server_.Enqueue(FakeReply::Json(401, body));
+    Open({MakeCharacter(L"Ana")});
+    const std::wstring draft = L" mi borrador ";
+    screen().composerText = draft;
+    ChooseAiItem(1);
+    ASSERT_TRUE(RunUntil([&] { return !screen().aiBusy; }));
+    EXPECT_EQ(screen().composerText, draft);
+    EXPECT_EQ(driver_->Toasts(), std::vector<std::wstring>{L"No se pudo mejorar el texto: " +
+                                                           Services::DeepSeekService::ErrorText(body, 401, L"")});
+}
+
+TEST_F(ChatComposerTest, AJobNeverWritesIntoTheComposerOfAnotherChat) {
+    server_.Enqueue(HeldAnswer("Hola", " Bruno"));
+    auto ana = MakeCharacter(L"Ana");
+    auto bruno = MakeCharacter(L"Bruno");
+    Open({ana, bruno});
+    screen().composerText = L"borrador ";
+    ChooseAiItem(0);
+    ASSERT_TRUE(RunUntil([&] { return screen().composerText == L"Hola"; }));
+
+    driver_->Window().OpenCharacter(Loaded(bruno));
+    driver_->Frame(kStep);
+    ASSERT_EQ(state().currentCharacter->name, L"Bruno");
+    EXPECT_FALSE(screen().aiBusy);
+    EXPECT_EQ(screen().composerText, L"borrador ");
+
+    server_.Release();
+    RunAwhile();
+    EXPECT_EQ(screen().composerText, L"borrador ");
+    EXPECT_FALSE(screen().aiBusy);
+}
+
+TEST_F(ChatComposerTest, TheModeBarSwitchesToManualAndItsSpeakersReplyWhateverTheChipsSay) {
+    server_.Enqueue(WholeStream("Aqu\xC3\xAD estoy"));
+    auto uno = MakeCharacter(L"Uno");
+    auto dos = MakeCharacter(L"Dos");
+    MakeDuo(uno, dos);
+    // Wide enough for both speaker buttons after the chips.
+    Open({uno, dos}, 1400, 800);
+    ASSERT_TRUE(state().dualMode);
+    ASSERT_EQ(state().currentCharacter->id, uno->id);
+    ASSERT_EQ(state().participantIds, (std::vector<std::wstring>{uno->id, dos->id}));
+
+    const Rect bar = Layout().modeBar;
+    const int revision = state().revision;
+    driver_->Click(bar.x + 135, bar.y + bar.h / 2);  // "Manual"
+    EXPECT_TRUE(state().manualReplies);
+    EXPECT_GT(state().revision, revision);
+
+    // Both chips off: nobody takes part, and the order of toggling decides the list's order.
+    Graphics& graphics = *driver_->Ui().graphics;
+    TextStyle nameStyle = Main::Kit::KitStyle(13, 500);
+    const auto chipWidth = [&](const std::wstring& name) {
+        return std::ceil(graphics.MeasureText(name, nameStyle, 100000).width + 28) + 26;
+    };
+    const float firstChip = bar.x + 196 + 80;
+    const float secondChip = firstChip + chipWidth(L"Uno") + 8;
+    const float middle = bar.y + bar.h / 2;
+    driver_->Click(secondChip + 10, middle);
+    driver_->Click(firstChip + 10, middle);
+    EXPECT_TRUE(state().participantIds.empty());
+    driver_->Click(secondChip + 10, middle);
+    EXPECT_EQ(state().participantIds, std::vector<std::wstring>{dos->id});
+    driver_->Click(secondChip + 10, middle);
+    EXPECT_TRUE(state().participantIds.empty());
+
+    // Sending in manual mode starts nobody; the partner's button makes it reply though its chip is off.
+    screen().composerText = L"¿Quién está?";
+    Click(Layout().sendButton);
+    EXPECT_TRUE(state().runningReplies.empty());
+    const float speakers = secondChip + chipWidth(L"Dos") + 8 + 8 + 98;
+    const float partnerButton =
+        speakers + Main::Kit::ButtonWidth(driver_->Ui(), L"Uno", Main::Kit::kButtonFontSize) + 8;
+    driver_->Click(partnerButton + 10, middle);
+    ASSERT_EQ(state().runningReplies.size(), 1u);
+    const auto reply = state().currentChat->messages.back();
+    EXPECT_EQ(reply->character_id, dos->id);
+    ASSERT_TRUE(RunUntil([] { return state().runningReplies.empty(); }));
+    EXPECT_EQ(reply->content, L"Aquí estoy");
+
+    driver_->Click(bar.x + 45, middle);  // "Auto"
+    EXPECT_FALSE(state().manualReplies);
+}
+
+}  // namespace
+}  // namespace Lorvex::Testing
