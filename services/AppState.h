@@ -107,8 +107,9 @@ public:
     void SetChatPersona(const std::shared_ptr<Persona>& persona);
     // True when every file of the open chat was written, or no chat is open.
     bool SaveCurrentChat();
-    // The saves and the duo report whether every file was written; the records in memory, the
-    // cloud queue and the picture references change either way.
+    // The saves and the duo report whether every file was written; the records in memory change
+    // either way. A record whose files were not all written is neither queued for the cloud nor
+    // given new picture references (so no picture its old file names is released).
     bool SaveCharacter(const std::shared_ptr<Character>& character);
     void DeleteCharacter(const std::shared_ptr<Character>& character);
     void DeleteAllChats(const std::shared_ptr<Character>& character);

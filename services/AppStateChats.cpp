@@ -135,8 +135,12 @@ bool AppState::SaveCharacter(const std::shared_ptr<Character>& character) {
     if (character) {
         StoreKnownImages(character->known_characters);
         written = Storage::SaveCharacter(*character);
-        CloudSync::Instance().OnCharacterSaved(*character);
-        SetImages(*character, true);
+        // Unwritten, the file on disk still holds the former form: the cloud is not sent a form the
+        // disk lacks, and pictures that file may still name are not released.
+        if (written) {
+            CloudSync::Instance().OnCharacterSaved(*character);
+            SetImages(*character, true);
+        }
     }
     Changed();
     return written;
@@ -249,13 +253,16 @@ bool AppState::CreateDuo(const std::shared_ptr<Character>& first, const std::sha
     StoreKnownImages(second->known_characters);
     const bool firstWritten = Storage::SaveCharacter(*first);
     const bool secondWritten = Storage::SaveCharacter(*second);
-    CloudSync& cloud = CloudSync::Instance();
-    cloud.OnCharacterSaved(*first);
-    cloud.OnCharacterSaved(*second);
-    SetImages(*first, true);
-    SetImages(*second, true);
+    const bool written = firstWritten && secondWritten;
+    if (written) {
+        CloudSync& cloud = CloudSync::Instance();
+        cloud.OnCharacterSaved(*first);
+        cloud.OnCharacterSaved(*second);
+        SetImages(*first, true);
+        SetImages(*second, true);
+    }
     Changed();
-    return firstWritten && secondWritten;
+    return written;
 }
 
 bool AppState::SavePersona(const std::shared_ptr<Persona>& persona) {
@@ -277,8 +284,11 @@ bool AppState::SavePersona(const std::shared_ptr<Persona>& persona) {
     }
     StoreKnownImages(persona->known_characters);
     const bool written = Storage::SavePersona(*persona);
-    CloudSync::Instance().OnPersonaSaved(*persona);
-    SetImages(*persona, true);
+    // The file on disk may still name the old photo: releasing it now would lose that picture.
+    if (written) {
+        CloudSync::Instance().OnPersonaSaved(*persona);
+        SetImages(*persona, true);
+    }
     Changed();
     return written;
 }

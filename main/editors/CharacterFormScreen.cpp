@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/Files.h"
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
 #include "main/kit/Buttons.h"
@@ -32,6 +33,30 @@ bool Holds(const std::vector<std::shared_ptr<Character>>& list, const std::share
     return record && std::find(list.begin(), list.end(), record) != list.end();
 }
 
+// The pictures a save copied into "images" for the record: its paths that are not the form's own picks.
+std::vector<std::wstring> CopiesMadeFor(const Character& record, const CharacterDraft& from) {
+    Character picks;
+    if (!from.photoPath.empty()) {
+        picks.photoPath = from.photoPath;
+    }
+    picks.known_characters = from.knownCharacters;
+    const std::vector<std::wstring> own = ImagePaths(picks);
+    std::vector<std::wstring> copies;
+    for (const std::wstring& path : ImagePaths(record)) {
+        if (std::find(own.begin(), own.end(), path) == own.end()) {
+            copies.push_back(path);
+        }
+    }
+    return copies;
+}
+
+// Deletes those copies again once no record names them (the cloud never saw them).
+void ReleaseCopies(const std::vector<std::wstring>& copies) {
+    for (const std::wstring& path : copies) {
+        Services::AppState::Instance().ReleaseImage(path, false);
+    }
+}
+
 }  // namespace
 
 // ---- Steps ----
@@ -45,8 +70,6 @@ void CharacterFormScreen::StartNew() {
     draft = CharacterDraft{};
     duoFirst = CharacterDraft{};
     edited.reset();
-    unsavedFirst.reset();
-    unsavedSecond.reset();
     showErrors = false;
     returnScreen = ScreenToReturnTo();
     stepShownAt = -10.0;
@@ -58,8 +81,6 @@ void CharacterFormScreen::StartEdit(const std::shared_ptr<Character>& character)
     }
     step = EditCharacter;
     edited = character;
-    unsavedFirst.reset();
-    unsavedSecond.reset();
     showErrors = false;
     returnScreen = ScreenToReturnTo();
     draft = CharacterDraft::From(*character);
@@ -71,8 +92,6 @@ void CharacterFormScreen::ChangeStep(int32_t next, double now) {
     showErrors = false;
     resetScroll = true;
     stepShownAt = now;
-    unsavedFirst.reset();
-    unsavedSecond.reset();
     // The fields keep their ids across steps: a focused one would go on typing into the other draft.
     owner->ui.focus = 0;
 }
@@ -137,8 +156,6 @@ void CharacterFormScreen::Saved(bool written, const std::wstring& success, int32
         owner->toasts.Push(L"No se pudieron guardar los cambios.", Kit::ToastKind::Error);
         return;
     }
-    unsavedFirst.reset();
-    unsavedSecond.reset();
     owner->toasts.Push(success, Kit::ToastKind::Success);
     owner->Navigate(next);
 }
@@ -161,42 +178,50 @@ void CharacterFormScreen::SaveEdit() {
         owner->toasts.Push(L"Este personaje ya no existe.", Kit::ToastKind::Error);
         return;
     }
+    Character before = *edited;
     Build(draft, edited);
-    Saved(state.SaveCharacter(edited), L"Cambios guardados", returnScreen);
+    const bool written = state.SaveCharacter(edited);
+    if (!written) {
+        // The home list and the chat go on showing what the file holds; the form keeps what was typed.
+        const std::vector<std::wstring> copies = CopiesMadeFor(*edited, draft);
+        before.folder = edited->folder;
+        *edited = before;
+        ReleaseCopies(copies);
+    }
+    Saved(written, L"Cambios guardados", returnScreen);
 }
 
 void CharacterFormScreen::SaveNew() {
     Services::AppState& state = Services::AppState::Instance();
-    std::shared_ptr<Character> character;
-    if (Holds(state.characters, unsavedFirst)) {
-        character = Build(draft, unsavedFirst);
-    } else {
-        character = Build(draft, nullptr);
-        state.characters.insert(state.characters.begin(), character);
-    }
+    const std::shared_ptr<Character> character = Build(draft, nullptr);
+    state.characters.insert(state.characters.begin(), character);
     const bool written = state.SaveCharacter(character);
-    unsavedFirst = character;
+    if (!written) {
+        TakeBack(character, draft);
+    }
     Saved(written, character->name + L" está listo para chatear", kHomeScreen);
 }
 
 void CharacterFormScreen::SaveDuo() {
     Services::AppState& state = Services::AppState::Instance();
-    bool written = false;
-    std::shared_ptr<Character> first;
-    std::shared_ptr<Character> second;
-    if (Holds(state.characters, unsavedFirst) && Holds(state.characters, unsavedSecond)) {
-        first = Build(duoFirst, unsavedFirst);
-        second = Build(draft, unsavedSecond);
-        const bool firstWritten = state.SaveCharacter(first);
-        written = state.SaveCharacter(second) && firstWritten;
-    } else {
-        first = Build(duoFirst, nullptr);
-        second = Build(draft, nullptr);
-        written = state.CreateDuo(first, second);
+    const std::shared_ptr<Character> first = Build(duoFirst, nullptr);
+    const std::shared_ptr<Character> second = Build(draft, nullptr);
+    const bool written = state.CreateDuo(first, second);
+    if (!written) {
+        TakeBack(first, duoFirst);
+        TakeBack(second, draft);
     }
-    unsavedFirst = first;
-    unsavedSecond = second;
     Saved(written, L"Dúo creado: " + first->name + L" y " + second->name, kHomeScreen);
+}
+
+void CharacterFormScreen::TakeBack(const std::shared_ptr<Character>& record, const CharacterDraft& from) {
+    // Kept, an unwritten record would stay listed after the user was told it was not saved, and the
+    // next try, or a change of step, would add a second one. The draft still holds everything.
+    std::erase(Services::AppState::Instance().characters, record);
+    if (!record->folder.empty() && Files::IsDir(record->folder)) {
+        Files::RemoveTree(record->folder);
+    }
+    ReleaseCopies(CopiesMadeFor(*record, from));
 }
 
 // ---- Frame ----

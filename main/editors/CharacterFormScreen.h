@@ -61,10 +61,6 @@ public:
     bool showErrors = false;
     bool resetScroll = false;
     double stepShownAt = -10.0;
-    // Records a save of this form already put into AppState although their files could not be
-    // written: the next try writes them again instead of adding copies.
-    std::shared_ptr<Character> unsavedFirst;
-    std::shared_ptr<Character> unsavedSecond;
 
 private:
     // The screen shown now, or home when that is this form.
@@ -78,6 +74,8 @@ private:
     // BuildCharacter, announcing a photo that could not be copied.
     std::shared_ptr<Character> Build(const CharacterDraft& from, const std::shared_ptr<Character>& base);
     void Saved(bool written, const std::wstring& success, int32_t next);
+    // A new record whose files could not all be written leaves AppState, the disk and "images" again.
+    void TakeBack(const std::shared_ptr<Character>& record, const CharacterDraft& from);
 
     void DrawHeader(UI::Ui& ui, const Rect& content);
     void DrawStepIndicator(UI::Ui& ui, const Rect& content);

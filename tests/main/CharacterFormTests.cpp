@@ -244,6 +244,98 @@ TEST(CharacterForm, ANewCharacterWhoseWriteFailedIsSavedOnceOnTheNextTry) {
     EXPECT_EQ(Files::ListDirs(folder).size(), 1u);
 }
 
+TEST(CharacterForm, AFailedEditLeavesTheCharacterAndItsPhotoAsItsFileHoldsThem) {
+    FrameDriver driver(WithAna());
+    const std::shared_ptr<Character> ana = driver.State().characters.front();
+    const std::wstring images = driver.DataPath(L"images");
+    const auto picture = [&](const wchar_t* name, uint32_t colour) {
+        const std::wstring path = driver.DataPath(name);
+        EXPECT_TRUE(Files::WriteBytes(path, Images::Encode(2, 2, std::vector<uint32_t>(4, colour), true, 0.9f)));
+        return path;
+    };
+    const std::vector<std::wstring> footer = {L"Guardar cambios"};
+
+    ShowEdit(driver, ana);
+    Form(driver).draft.photoPath = picture(L"first.png", 0xFF3366CC);
+    ClickFooter(driver, footer);
+    ASSERT_EQ(LastToast(driver), L"Cambios guardados");
+    ASSERT_TRUE(ana->photoPath.has_value());
+    const std::wstring stored = *ana->photoPath;
+    const size_t pictures = Files::ListFiles(images, L"*", false).size();
+
+    // Edited from the personas screen, with a new photo, while another program holds the file.
+    driver.Window().Navigate(Main::kPersonasScreen);
+    ShowEdit(driver, ana);
+    Form(driver).draft.name = L"Ana María";
+    Form(driver).draft.photoPath = picture(L"second.png", 0xFF22AA44);
+    {
+        HeldFile held(Files::JoinPath(ana->folder, L"character.json"), GENERIC_READ | GENERIC_WRITE, 0);
+        ClickFooter(driver, footer);
+    }
+    EXPECT_EQ(LastToast(driver), L"No se pudieron guardar los cambios.");
+    EXPECT_EQ(driver.CurrentScreen(), Main::kCharacterFormScreen);
+    EXPECT_EQ(Form(driver).draft.name, L"Ana María");
+    EXPECT_EQ(ana->name, L"Ana");
+    EXPECT_EQ(ana->photoPath, stored);
+    EXPECT_TRUE(Files::IsFile(stored));
+    EXPECT_EQ(Files::ListFiles(images, L"*", false).size(), pictures);
+
+    ClickFooter(driver, footer);
+    EXPECT_EQ(LastToast(driver), L"Cambios guardados");
+    EXPECT_EQ(driver.CurrentScreen(), Main::kPersonasScreen);
+    EXPECT_EQ(StoredJson(*ana).Find("name").AsWString(), L"Ana María");
+    ASSERT_TRUE(ana->photoPath.has_value());
+    EXPECT_NE(*ana->photoPath, stored);
+    EXPECT_FALSE(Files::IsFile(stored));
+    EXPECT_EQ(Files::ListFiles(images, L"*", false).size(), pictures);
+}
+
+TEST(CharacterForm, NewCharactersWhoseWriteFailedLeaveNothingBehindWhateverStepComesNext) {
+    FrameDriver driver(WithAna());
+    const std::wstring picture = driver.DataPath(L"picked.png");
+    ASSERT_TRUE(Files::WriteBytes(picture, Images::Encode(2, 2, std::vector<uint32_t>(4, 0xFF3366CC), true, 0.9f)));
+    ShowNew(driver);
+    CharacterFormScreen& form = Form(driver);
+    Fill(form.draft, L"Carla");
+    form.draft.photoPath = picture;
+    // Ana stays in memory; a file where the characters' folder belongs keeps anything from being written.
+    const std::wstring folder = driver.DataPath(L"characters");
+    ASSERT_TRUE(Files::RemoveTree(folder));
+    ASSERT_TRUE(Files::WriteBytes(folder, "in the way"));
+    const std::wstring images = driver.DataPath(L"images");
+    const size_t pictures = Files::ListFiles(images, L"*", false).size();
+
+    ClickFooter(driver, {L"Crear personaje"});
+    EXPECT_EQ(LastToast(driver), L"No se pudieron guardar los cambios.");
+    EXPECT_EQ(driver.State().characters.size(), 1u);
+    EXPECT_EQ(Files::ListFiles(images, L"*", false).size(), pictures);
+
+    // The user turns the unsaved character into the first half of a duo, whose write fails too.
+    ClickFooter(driver, {L"Crear personaje", L"Crear dúo"});
+    ASSERT_EQ(form.step, CharacterFormScreen::DuoSecond);
+    Fill(form.draft, L"Bruno");
+    ClickFooter(driver, {L"Crear dúo"});
+    EXPECT_EQ(LastToast(driver), L"No se pudieron guardar los cambios.");
+    EXPECT_EQ(driver.CurrentScreen(), Main::kCharacterFormScreen);
+    EXPECT_EQ(driver.State().characters.size(), 1u);
+
+    // Back to one character, and this time the disk takes it: one record, at the front, one copy of the photo.
+    ClickFooter(driver, {L"Crear dúo", L"Atrás"});
+    ASSERT_EQ(form.step, CharacterFormScreen::NewCharacter);
+    ASSERT_TRUE(DeleteFileW(folder.c_str()));
+    ClickFooter(driver, {L"Crear personaje"});
+    EXPECT_EQ(LastToast(driver), L"Carla está listo para chatear");
+    const auto& characters = driver.State().characters;
+    ASSERT_EQ(characters.size(), 2u);
+    EXPECT_EQ(characters[0]->name, L"Carla");
+    EXPECT_EQ(characters[1]->name, L"Ana");
+    EXPECT_FALSE(characters[0]->is_dual_mode);
+    EXPECT_EQ(Files::ListDirs(folder).size(), 1u);
+    EXPECT_EQ(Files::ListFiles(images, L"*", false).size(), pictures + 1);
+    ASSERT_TRUE(characters[0]->photoPath.has_value());
+    EXPECT_TRUE(Files::IsFile(*characters[0]->photoPath));
+}
+
 TEST(CharacterForm, AKnownCharacterEditArrivesOnlyWhileItsRowExists) {
     FrameDriver driver(WindowWithPersona(false, 980, 640));
     ShowNew(driver);

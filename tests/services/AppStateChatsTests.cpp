@@ -377,19 +377,32 @@ TEST_F(AppStatePersonas, DeletingRemovesTheFileThePicturesAndTheChoice) {
 // The forms tell the user "Cambios guardados" only when the files were written: the saves say
 // whether they were, and a file another program holds open makes them say no.
 TEST_F(AppStatePersonas, SavesReportWhetherTheirFilesWereWritten) {
+    SignIn();
     auto ana = AddCharacter(L"Ana");
     EXPECT_TRUE(state().SaveCharacter(ana));
     auto persona = std::make_shared<Persona>();
     persona->id = L"p1";
     persona->name = L"Bea";
     EXPECT_TRUE(state().SavePersona(persona));
+    cloud().pending.clear();
+    const auto queued = [&](const std::wstring& key) {
+        const std::vector<std::wstring> order = QueueOrder();
+        return std::count(order.begin(), order.end(), key);
+    };
+    const auto queuedAna = [&] { return queued(L"character:" + ana->id); };
     {
         HeldFile heldCharacter(Files::JoinPath(ana->folder, L"character.json"), GENERIC_READ | GENERIC_WRITE, 0);
         HeldFile heldPersona(persona->path, GENERIC_READ | GENERIC_WRITE, 0);
         EXPECT_FALSE(state().SaveCharacter(ana));
         EXPECT_FALSE(state().SavePersona(persona));
     }
+    // The cloud is not sent a form the disk does not hold.
+    EXPECT_EQ(queuedAna(), 0);
+    EXPECT_EQ(queued(L"persona:p1"), 0);
     EXPECT_TRUE(state().SaveCharacter(ana));
+    EXPECT_EQ(queuedAna(), 1);
+    EXPECT_TRUE(state().SavePersona(persona));
+    EXPECT_EQ(queued(L"persona:p1"), 1);
     EXPECT_FALSE(state().SaveCharacter(nullptr));
 }
 
