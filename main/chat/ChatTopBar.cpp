@@ -29,8 +29,11 @@ using UI::Material::Icon;
 constexpr float kButtonSize = 40;
 constexpr float kButtonStep = 44;
 
-ContextMenu::Item MenuItem(std::wstring label, Icon icon, std::function<void()> action) {
+// A chat menu entry; the destructive one stands apart below a divider.
+ContextMenu::Item Entry(std::wstring label, Icon icon, bool destructive, std::function<void()> action) {
     ContextMenu::Item item;
+    item.danger = destructive;
+    item.separator = destructive;
     item.label = std::move(label);
     item.icon = icon;
     item.action = std::move(action);
@@ -171,27 +174,24 @@ void ChatScreen::ShowChatMenu(const Rect& anchor) {
     // Each action holds what it was offered for and does nothing once that is no longer open.
     std::vector<ContextMenu::Item> items;
     if (partner) {
-        items.push_back(MenuItem(L"Editar a " + partner->name, Icon::PersonEdit, [this, character, partner] {
+        items.push_back(Entry(L"Editar a " + partner->name, Icon::PersonEdit, false, [this, character, partner] {
             if (StillOpen(character) && Holds(Services::AppState::Instance().characters, partner)) {
                 owner->characterFormScreen->StartEdit(partner);
                 owner->Navigate(kCharacterFormScreen);
             }
         }));
     }
-    items.push_back(MenuItem(L"Copiar la conversación", Icon::Copy, [this, character] {
+    items.push_back(Entry(L"Copiar la conversación", Icon::Copy, false, [this, character] {
         if (StillOpen(character)) {
             CopyConversation();
         }
     }));
-    ContextMenu::Item remove = MenuItem(L"Eliminar este chat", Icon::Delete, [this, character, chat] {
+    items.push_back(Entry(L"Eliminar este chat", Icon::Delete, true, [this, character, chat] {
         if (StillOpen(character) && chat) {
             AskDeleteChat(character, chat);
         }
-    });
-    remove.danger = true;
-    remove.separator = true;
-    items.push_back(std::move(remove));
-    items.push_back(MenuItem(L"Volver al inicio", Icon::Home, [this, character] {
+    }));
+    items.push_back(Entry(L"Volver al inicio", Icon::Home, false, [this, character] {
         if (StillOpen(character)) {
             Services::AppState::Instance().CloseChat();
             owner->Navigate(kHomeScreen);
