@@ -147,6 +147,21 @@ public:
     std::wstring aiChatId;  // the chat the running job writes for
     // Held weakly by a job's posted tasks, which then find the screen gone instead of dangling.
     std::shared_ptr<ChatScreen*> aiSelf = std::make_shared<ChatScreen*>(this);
+
+    // ---- Conversation list and chat menu (ChatSidebar.cpp, ChatTopBar.cpp) ----
+    // One chat of the list at its place in the scrolled content; index orders the entrance.
+    void DrawChatRow(UI::Ui& ui, const Rect& row, const std::shared_ptr<Character>& character,
+                     const std::shared_ptr<Chat>& chat, size_t index);
+    void DrawPersonaCard(UI::Ui& ui, const Rect& card);
+    // Whether a character an action held since it was offered is still the open one and still in
+    // the application state; actions that find it is not do nothing.
+    static bool StillOpen(const std::shared_ptr<Character>& character);
+    // The confirmation that deletes the character's chat; the deletion happens only while the
+    // character is still open, and an open chat it removes is replaced by the next (or a new) one.
+    void AskDeleteChat(const std::shared_ptr<Character>& character, const std::shared_ptr<Chat>& chat);
+    void DeleteHeldChat(const std::shared_ptr<Character>& character, const std::shared_ptr<Chat>& chat);
+    // The known people of the character and, with a persona, the persona's, in one dialog.
+    void OpenKnownPeople(const std::shared_ptr<Character>& character, const std::shared_ptr<Persona>& persona);
 };
 
 }  // namespace Lorvex::Main

@@ -351,6 +351,30 @@ Rect FirstMenuButton(MainWindow& w) {
     return {card.x + card.w - 50, card.y + card.h - 49, 34, 34};
 }
 
+std::shared_ptr<Character> Named(const std::wstring& name) {
+    for (const std::shared_ptr<Character>& character : Services::AppState::Instance().characters) {
+        if (character->name == name) {
+            return character;
+        }
+    }
+    return nullptr;
+}
+
+// Carla's twelve chats with the second one open.
+void ChatWithManyChats(MainWindow& w) {
+    const std::shared_ptr<Character> carla = Named(L"Carla Domínguez de la Fuente y Montenegro");
+    w.OpenCharacter(carla);
+    Services::AppState::Instance().SelectChat((*carla->chats)[1]);
+}
+
+// The duo's chat with the chat menu open under the top bar's last button.
+void DuoChatMenu(MainWindow& w) {
+    w.OpenCharacter(Named(L"Kai"));
+    // The button stands 58 DIPs from the right edge of the content, centred in the 70 DIP bar.
+    const Rect& content = w.contentRect;
+    w.chatScreen->ShowChatMenu({content.x + content.w - 58, content.y + 15, 40, 40});
+}
+
 const std::vector<View>& ManyCharacterViews() {
     static const std::vector<View> views = {
         {L"home-many", [](MainWindow& w) {}},
@@ -368,6 +392,9 @@ const std::vector<View>& ManyCharacterViews() {
              w.contextMenu->Close();
              remove();
          }},
+        // Last: a chat left open changes the rail of the home views.
+        {L"chat-many-chats", ChatWithManyChats},
+        {L"chat-duo-menu", DuoChatMenu},
     };
     return views;
 }
