@@ -166,8 +166,7 @@ void ChatConfigDialog::Body(UI::Ui& ui, const Rect& body) {
     Kit::SectionHeader(ui, {body.x, body.y + 2, body.w, kSectionHeight}, L"¿Quién eres en este chat?",
                        Icon::PersonCircle);
     float y = body.y + kRowsTop;
-    // A copy: a click may save a persona, and the list must not change under the loop.
-    const std::vector<std::shared_ptr<Persona>> personas = Services::AppState::Instance().personas;
+    const std::vector<std::shared_ptr<Persona>>& personas = Services::AppState::Instance().personas;
     DrawPersonaRow(ui, {body.x, y, body.w, kRowHeight}, 0, nullptr);
     for (size_t i = 0; i < personas.size(); ++i) {
         y += kRowStep;
