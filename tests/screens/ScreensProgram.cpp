@@ -72,6 +72,35 @@ void OpenKnownCharacters(MainWindow& w) {
                                   personas.front()->name, personas.front()->known_characters, keep);
 }
 
+// The chat's configuration with its persona selected and adjusted for the character, the
+// adjustment already kept in the dialog's copy.
+void ConfigureChat(MainWindow& w) {
+    OpenChat(w);
+    Main::ChatConfigDialog& dialog = *w.chatConfigDialog;
+    dialog.Open();
+    dialog.traitsText = L"curiosa, directa, algo tímida con Ana";
+    dialog.personalityText = L"Habla claro y se ríe con facilidad.\nCon Ana baja la voz y escucha más de lo que habla.";
+    dialog.StoreFields();
+}
+
+// The user's message, grown to several lines, in the text edit dialog as the chat screen opens
+// it for a message with replies after it.
+void EditMessage(MainWindow& w) {
+    OpenChat(w);
+    Main::TextEditDialog& dialog = *w.textEditDialog;
+    dialog.title = L"Editar tu mensaje";
+    dialog.subtitle = L"Tu mensaje";
+    dialog.headerIcon = UI::Material::Icon::PencilOutline;
+    dialog.accent = {0, 0, 0, 0};
+    dialog.editText =
+        L"Largo, pero ya estoy aquí.\n\nLlovió toda la tarde en la costa y el tren paró dos veces "
+        L"en mitad de la nada.\n¿Tu hermano llegó a tiempo?";
+    dialog.note = L"Se borrarán los mensajes posteriores y el personaje responderá de nuevo.";
+    dialog.onSave = [](const std::wstring&) {};
+    dialog.focusPending = true;
+    dialog.Open();
+}
+
 // The first fixture character in its form, with the texts of an edit filled in, a style, adult
 // content and two known people.
 void EditFirstCharacter(MainWindow& w) {
@@ -147,11 +176,7 @@ const std::vector<View>& Views() {
         {L"update", [](MainWindow& w) { w.updateDialog->Open(); }},
         {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
         {L"profile", [](MainWindow& w) { w.profileDialog->Open(false); }},
-        {L"chat-config",
-         [](MainWindow& w) {
-             OpenChat(w);
-             w.chatConfigDialog->Open();
-         }},
+        {L"chat-config", ConfigureChat},
         {L"known-characters", OpenKnownCharacters},
         {L"known-character-editor",
          [](MainWindow& w) {
@@ -160,11 +185,8 @@ const std::vector<View>& Views() {
              w.knownCharacterEditor->Open(known.size() > 1 ? std::optional(known[1]) : std::nullopt, nullptr,
                                           L"Ana García");
          }},
-        {L"text-edit",
-         [](MainWindow& w) {
-             OpenChat(w);
-             w.textEditDialog->Open();
-         }},
+        // The editor has the keyboard: its caret blinks on.
+        {L"text-edit", EditMessage, true},
         {L"confirm",
          [](MainWindow& w) {
              w.confirmDialog->Open(
