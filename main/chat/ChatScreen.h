@@ -15,6 +15,7 @@
 
 #include "domain/Records.h"
 #include "main/Screen.h"
+#include "main/chat/MessageRows.h"
 #include "main/kit/RichText.h"
 
 namespace Lorvex::Main {
@@ -94,6 +95,13 @@ public:
     bool aiBusy = false;
     int32_t aiGeneration = 0;
     std::wstring savedDraft;
+
+    // ---- The message list's own bookkeeping (ChatMessages.cpp) ----
+    // The window's measured rows, reused until their text, width or theme change.
+    ChatRows::LayoutCache rowLayouts;
+    // Rows the latest frame laid out and drew, for tests and the benchmark.
+    size_t rowsBuilt = 0;
+    size_t rowsDrawn = 0;
 };
 
 }  // namespace Lorvex::Main
