@@ -16,40 +16,35 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <numeric>
 #include <string>
 #include <vector>
 
 #include "bench/BenchRandom.h"
 #include "bench/HeavyDataFolder.h"
 #include "bench/OffscreenFrames.h"
+#include "bench/ScreenFrames.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
-#include "graphics/Graphics.h"
 #include "main/MainWindow.h"
 #include "main/chat/ChatScreen.h"
 #include "services/AppState.h"
 #include "services/CloudSync.h"
 #include "ui/Input.h"
 #include "ui/Theme.h"
-#include "ui/Ui.h"
 
 namespace {
 
 using namespace Lorvex;
-using Clock = std::chrono::steady_clock;
 
 constexpr int Width = 1320;
 constexpr int Height = 860;
 constexpr int Rounds = 4;
 constexpr int FramesPerRound = 60;
 constexpr int EntranceFrames = 60;
-constexpr double FrameDt = 1.0 / 60;
 constexpr float WheelPerFrame = 40;  // a third of a notch: 24 DIP at the list's 72 per notch
 constexpr int FramesPerTurn = 10;
 constexpr int LongChat = 10000;
@@ -58,18 +53,10 @@ constexpr int ShortChat = 10;
 enum class Mode { Rest, Scroll, Stream };
 
 struct Run {
-    std::vector<double> milliseconds;
+    Bench::FrameTimes times;
     size_t builtMax = 0;
     size_t drawnMin = SIZE_MAX;
     size_t drawnMax = 0;
-    bool ok = true;
-
-    double Mean() const { return std::accumulate(milliseconds.begin(), milliseconds.end(), 0.0) / milliseconds.size(); }
-    double P99() const {
-        std::vector<double> sorted = milliseconds;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[std::min(sorted.size() - 1, static_cast<size_t>(sorted.size() * 0.99))];
-    }
 };
 
 double WorkingSetMb(bool peak) {
@@ -99,21 +86,20 @@ std::shared_ptr<Chat> MakeChat(int count) {
 
 class ChatFrames {
 public:
-    explicit ChatFrames(Bench::OffscreenFrames& surface) : surface_(surface), g_(surface.graphics), ui_(g_) {
+    explicit ChatFrames(Bench::OffscreenFrames& surface) : frames_(surface) {
         window_ = std::make_unique<Main::MainWindow>();
         screen_ = window_->chatScreen.get();
         // The pointer rests over the middle of the message list, so the wheel reaches it.
-        input_.x = Width / 2.0f + 200;
-        input_.y = Height / 2.0f;
-        input_.inside = true;
+        frames_.input.x = Width / 2.0f + 200;
+        frames_.input.y = Height / 2.0f;
+        frames_.input.inside = true;
     }
 
     // Opens the chat at its newest message, lets the rows enter, then measures one round.
     void Measure(Run& run, const std::shared_ptr<Chat>& chat, Mode mode) {
-        Services::AppState& state = Services::AppState::Instance();
-        state.currentChat = chat;
+        Services::AppState::Instance().currentChat = chat;
         for (int frame = 0; frame < EntranceFrames; ++frame) {
-            Frame();
+            frames_.Frame(*screen_);
         }
         std::shared_ptr<Message> streaming;
         if (mode == Mode::Stream) {
@@ -125,13 +111,11 @@ public:
         }
         for (int frame = 0; frame < FramesPerRound; ++frame) {
             if (mode == Mode::Scroll) {
-                input_.wheel = frame / FramesPerTurn % 2 == 0 ? WheelPerFrame : -WheelPerFrame;
+                frames_.input.wheel = frame / FramesPerTurn % 2 == 0 ? WheelPerFrame : -WheelPerFrame;
             } else if (streaming) {
                 streaming->content += frame % 9 == 8 ? L"\n\n*sonríe*" : L" palabra";
             }
-            const auto start = Clock::now();
-            run.ok = Frame() && run.ok;
-            run.milliseconds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            frames_.Timed(*screen_, run.times);
             run.builtMax = std::max(run.builtMax, screen_->rowsBuilt);
             run.drawnMin = std::min(run.drawnMin, screen_->rowsDrawn);
             run.drawnMax = std::max(run.drawnMax, screen_->rowsDrawn);
@@ -142,27 +126,10 @@ public:
     }
 
     size_t CachedRows() const { return screen_->rowLayouts.Size(); }
+    Graphics::CacheCounts Counts() const { return frames_.ui.graphics->Counts(); }
 
 private:
-    bool Frame() {
-        time_ += FrameDt;
-        ui_.BeginFrame(input_, time_, static_cast<float>(FrameDt));
-        g_.BeginFrame();
-        g_.Context()->Clear(D2D1::ColorF(0, 0, 0, 1));
-        screen_->Draw(ui_, {Main::MainWindow::kRailWidth, Main::MainWindow::kTitleBarHeight,
-                            Width - Main::MainWindow::kRailWidth, Height - Main::MainWindow::kTitleBarHeight});
-        ui_.EndFrame();
-        const bool drawn = SUCCEEDED(g_.EndDraw());
-        g_.EndFrame();
-        input_.ClearFrame();
-        return surface_.Sync() && drawn;
-    }
-
-    Bench::OffscreenFrames& surface_;
-    Graphics& g_;
-    UI::Ui ui_;
-    UI::Input input_;
-    double time_ = 100;
+    Bench::ScreenFrames frames_;
     std::unique_ptr<Main::MainWindow> window_;
     Main::ChatScreen* screen_ = nullptr;
 };
@@ -171,8 +138,8 @@ void Print(const char* name, const Run& run, const Run& base) {
     std::printf(
         "  %-34s mean %7.2f ms, p99 %7.2f ms, %zu rows laid out, %zu to %zu drawn, %.2f x the %d-message "
         "figure%s\n",
-        name, run.Mean(), run.P99(), run.builtMax, run.drawnMin, run.drawnMax, run.Mean() / base.Mean(), ShortChat,
-        run.ok ? "" : " (SOME FRAMES FAILED)");
+        name, run.times.Mean(), run.times.P99(), run.builtMax, run.drawnMin, run.drawnMax,
+        run.times.Mean() / base.times.Mean(), ShortChat, run.times.ok ? "" : " (SOME FRAMES FAILED)");
 }
 
 }  // namespace
@@ -207,13 +174,29 @@ int main() {
                 Height, Rounds * FramesPerRound);
     ChatFrames bench(surface);
     Run shortRest, longRest, shortScroll, longScroll, shortStream, longStream;
+    struct Turn {
+        Run* run;
+        const std::shared_ptr<Chat>* chat;
+        Mode mode;
+        const char* name;
+    };
+    const Turn turns[] = {
+        {&shortRest, &shortChat, Mode::Rest, "10 at rest"},
+        {&longRest, &longChat, Mode::Rest, "10,000 at rest"},
+        {&shortScroll, &shortChat, Mode::Scroll, "10 scrolling"},
+        {&longScroll, &longChat, Mode::Scroll, "10,000 scrolling"},
+        {&shortStream, &shortChat, Mode::Stream, "10 streaming"},
+        {&longStream, &longChat, Mode::Stream, "10,000 streaming"},
+    };
     for (int round = 0; round < Rounds; ++round) {
-        bench.Measure(shortRest, shortChat, Mode::Rest);
-        bench.Measure(longRest, longChat, Mode::Rest);
-        bench.Measure(shortScroll, shortChat, Mode::Scroll);
-        bench.Measure(longScroll, longChat, Mode::Scroll);
-        bench.Measure(shortStream, shortChat, Mode::Stream);
-        bench.Measure(longStream, longChat, Mode::Stream);
+        std::printf("  working set after round %d:", round + 1);
+        for (const Turn& turn : turns) {
+            bench.Measure(*turn.run, *turn.chat, turn.mode);
+            std::printf(" %s %.1f MB;", turn.name, WorkingSetMb(false));
+        }
+        const Graphics::CacheCounts counts = bench.Counts();
+        std::printf(" cached: %zu text layouts, %zu rich text layouts, %zu glows\n", counts.textLayouts,
+                    counts.richTextLayouts, counts.glows);
     }
     Print("at rest, 10 messages:", shortRest, shortRest);
     Print("at rest, 10,000 messages:", longRest, shortRest);
@@ -227,7 +210,10 @@ int main() {
         "(peak %.1f MB)\n",
         startMb, chatsMb, WorkingSetMb(false), WorkingSetMb(true));
 
-    const bool ok = shortRest.ok && longRest.ok && shortScroll.ok && longScroll.ok && shortStream.ok && longStream.ok;
+    bool ok = true;
+    for (const Run* run : {&shortRest, &longRest, &shortScroll, &longScroll, &shortStream, &longStream}) {
+        ok = ok && run->times.ok;
+    }
     Services::AppState::ResetForTesting();
     Services::CloudSync::ResetForTesting();
     Async::Shutdown();
