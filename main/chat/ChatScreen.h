@@ -17,6 +17,7 @@
 #include "domain/Records.h"
 #include "foundation/Cancel.h"
 #include "main/Screen.h"
+#include "main/chat/MessageRows.h"
 #include "main/kit/RichText.h"
 
 namespace Lorvex::Main {
@@ -162,6 +163,13 @@ public:
     void DeleteHeldChat(const std::shared_ptr<Character>& character, const std::shared_ptr<Chat>& chat);
     // The known people of the character and, with a persona, the persona's, in one dialog.
     void OpenKnownPeople(const std::shared_ptr<Character>& character, const std::shared_ptr<Persona>& persona);
+
+    // ---- The message list's own bookkeeping (ChatMessages.cpp) ----
+    // The window's measured rows, reused until their text, width or theme change.
+    ChatRows::LayoutCache rowLayouts;
+    // Rows the latest frame laid out and drew, for tests and the benchmark.
+    size_t rowsBuilt = 0;
+    size_t rowsDrawn = 0;
 };
 
 }  // namespace Lorvex::Main
