@@ -18,12 +18,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <numeric>
 #include <string>
 #include <vector>
 
 #include "bench/HeavyDataFolder.h"
 #include "bench/OffscreenFrames.h"
+#include "bench/ScreenFrames.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
@@ -46,27 +46,18 @@ constexpr int Width = 1320;
 constexpr int Height = 860;
 constexpr int Rounds = 4;
 constexpr int FramesPerRound = 60;
-constexpr double FrameDt = 1.0 / 60;
 constexpr float ScrollPerFrame = 24;  // DIPs: a brisk, steady scroll
 constexpr size_t FewCharacters = 12;
 
 struct Run {
-    std::vector<double> milliseconds;
+    Bench::FrameTimes times;
     size_t cardsMin = SIZE_MAX;
     size_t cardsMax = 0;
-    bool ok = true;
-
-    double Mean() const { return std::accumulate(milliseconds.begin(), milliseconds.end(), 0.0) / milliseconds.size(); }
-    double P99() const {
-        std::vector<double> sorted = milliseconds;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[std::min(sorted.size() - 1, static_cast<size_t>(sorted.size() * 0.99))];
-    }
 };
 
 class HomeFrames {
 public:
-    explicit HomeFrames(Bench::OffscreenFrames& surface) : surface_(surface), g_(surface.graphics), ui_(g_) {
+    explicit HomeFrames(Bench::OffscreenFrames& surface) : frames_(surface) {
         window_ = std::make_unique<Main::MainWindow>();
         home_ = window_->homeScreen.get();
     }
@@ -74,50 +65,30 @@ public:
     // One round from the top of the list (scrolling when scroll is set), after the entrance is
     // over, added to run.
     void Measure(Run& run, bool scroll) {
-        UI::ScrollState& position = ui_.State<UI::ScrollState>(ui_.MakeIdFromText("home-scroll"));
+        UI::ScrollState& position = frames_.ui.State<UI::ScrollState>(frames_.ui.MakeIdFromText("home-scroll"));
         position = {};
-        home_->shownAt = time_ - 10;
-        Frame();  // lays the content out once, so scrolling has a length to move in
+        home_->shownAt = frames_.time - 10;
+        frames_.Frame(*home_);  // lays the content out once, so scrolling has a length to move in
         for (int frame = 0; frame < FramesPerRound; ++frame) {
             if (scroll) {
                 position.target += ScrollPerFrame;
             }
-            const auto start = Clock::now();
-            run.ok = Frame() && run.ok;
-            run.milliseconds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            frames_.Timed(*home_, run.times);
             run.cardsMin = std::min(run.cardsMin, home_->cardsDrawn);
             run.cardsMax = std::max(run.cardsMax, home_->cardsDrawn);
         }
     }
 
 private:
-    bool Frame() {
-        time_ += FrameDt;
-        ui_.BeginFrame(input_, time_, static_cast<float>(FrameDt));
-        g_.BeginFrame();
-        g_.Context()->Clear(D2D1::ColorF(0, 0, 0, 1));
-        home_->Draw(ui_, {Main::MainWindow::kRailWidth, Main::MainWindow::kTitleBarHeight,
-                          Width - Main::MainWindow::kRailWidth, Height - Main::MainWindow::kTitleBarHeight});
-        ui_.EndFrame();
-        const bool drawn = SUCCEEDED(g_.EndDraw());
-        g_.EndFrame();
-        input_.ClearFrame();
-        return surface_.Sync() && drawn;
-    }
-
-    Bench::OffscreenFrames& surface_;
-    Graphics& g_;
-    UI::Ui ui_;
-    UI::Input input_;
-    double time_ = 100;
+    Bench::ScreenFrames frames_;
     std::unique_ptr<Main::MainWindow> window_;
     Main::HomeScreen* home_ = nullptr;
 };
 
 void Print(const char* name, const Run& run, double base) {
     std::printf("  %-28s mean %7.2f ms, p99 %7.2f ms, %zu to %zu cards drawn, %.2f x the %zu-character figure%s\n",
-                name, run.Mean(), run.P99(), run.cardsMin, run.cardsMax, base > 0 ? run.Mean() / base : 0.0,
-                FewCharacters, run.ok ? "" : " (SOME FRAMES FAILED)");
+                name, run.times.Mean(), run.times.P99(), run.cardsMin, run.cardsMax,
+                base > 0 ? run.times.Mean() / base : 0.0, FewCharacters, run.times.ok ? "" : " (SOME FRAMES FAILED)");
 }
 
 // The per-frame work over the whole list on its own, as the screen does it: mean over 100 runs.
@@ -172,13 +143,13 @@ int main() {
         bench.Measure(rest, false);
         bench.Measure(scrolling, true);
     }
-    Print("at rest, 12 characters:", few, few.Mean());
-    Print("at rest, all characters:", rest, few.Mean());
-    Print("scrolling, all characters:", scrolling, few.Mean());
+    Print("at rest, 12 characters:", few, few.times.Mean());
+    Print("at rest, all characters:", rest, few.times.Mean());
+    Print("scrolling, all characters:", scrolling, few.times.Mean());
 
     Services::AppState::ResetForTesting();
     Services::CloudSync::ResetForTesting();
     Async::Shutdown();
     Files::RemoveTree(root);
-    return few.ok && rest.ok && scrolling.ok ? 0 : 1;
+    return few.times.ok && rest.times.ok && scrolling.times.ok ? 0 : 1;
 }

@@ -17,6 +17,7 @@
 #include "domain/Records.h"
 #include "foundation/Cancel.h"
 #include "main/Screen.h"
+#include "main/chat/MessageRows.h"
 #include "main/kit/RichText.h"
 
 namespace Lorvex::Main {
@@ -147,6 +148,13 @@ public:
     std::wstring aiChatId;  // the chat the running job writes for
     // Held weakly by a job's posted tasks, which then find the screen gone instead of dangling.
     std::shared_ptr<ChatScreen*> aiSelf = std::make_shared<ChatScreen*>(this);
+
+    // ---- The message list's own bookkeeping (ChatMessages.cpp) ----
+    // The window's measured rows, reused until their text, width or theme change.
+    ChatRows::LayoutCache rowLayouts;
+    // Rows the latest frame laid out and drew, for tests and the benchmark.
+    size_t rowsBuilt = 0;
+    size_t rowsDrawn = 0;
 };
 
 }  // namespace Lorvex::Main

@@ -372,6 +372,99 @@ const std::vector<View>& ManyCharacterViews() {
     return views;
 }
 
+// A duo's long chat: Kai and Lola answer the user by turns over 200 lines and a week, Lola now
+// and then in runs of her own.
+FrameDriver::Options LongChat(bool dark) {
+    FrameDriver::Options options = NewUser(dark);
+    auto kai = Character::Create();
+    kai->name = L"Kai";
+    auto lola = Character::Create();
+    lola->name = L"Lola";
+    kai->is_dual_mode = true;
+    lola->is_dual_mode = true;
+    kai->dual_partner_id = lola->id;
+    lola->dual_partner_id = kai->id;
+    const wchar_t* const lines[] = {
+        L"*se sienta junto a la ventana* ¿Otra vez llueve? Empiezo a pensar que esta ciudad nos tiene manía.",
+        L"Te guardé un sitio. **No** acepto excusas esta vez.",
+        L"¡Por fin llegas! Kai no ha parado de hablar de ti 😄",
+        L"Vale, vale. Trae el mapa: el `sendero norte` sigue cortado desde la tormenta.",
+        L"*baja la voz* Si salimos antes del amanecer, nadie se dará cuenta.",
+    };
+    auto chat = Chat::Create();
+    chat->persona_id = options.personas.front()->id;
+    for (int i = 0; i < 200; ++i) {
+        const bool user = i % 3 == 1;
+        auto message = Message::Create(user ? L"user" : L"assistant",
+                                       user ? L"Cuéntame más, no pienso irme todavía." : lines[i % 5]);
+        wchar_t stamp[48];
+        std::swprintf(stamp, 48, L"2025-03-%02dT%02d:%02d:00.0000000+01:00", 1 + i * 7 / 200, 9 + i % 12, i % 60);
+        message->timestamp = stamp;
+        if (!user) {
+            const bool byLola = i % 3 == 2 || i % 7 == 0;
+            message->character_id = byLola ? lola->id : kai->id;
+            message->character_name = byLola ? lola->name : kai->name;
+        }
+        chat->messages.push_back(message);
+    }
+    kai->chats->push_back(chat);
+    lola->chats = kai->chats;
+    options.characters = {kai, lola};
+    return options;
+}
+
+// The duo's chat with what only this run holds: a reply regenerated twice (the second version
+// shown), a failed reply and a reply still streaming in. Added once per window.
+void OpenLongChat(MainWindow& w) {
+    Services::AppState& state = Services::AppState::Instance();
+    for (const std::shared_ptr<Character>& character : state.characters) {
+        if (character->name == L"Kai") {
+            w.OpenCharacter(character);
+        }
+    }
+    if (!state.currentChat || state.currentChat->messages.back()->is_typing) {
+        return;
+    }
+    auto& messages = state.currentChat->messages;
+    Message& regenerated = *messages[messages.size() - 3];
+    state.versions[L"screens-versions"] = {L"Primera versión: *se encoge de hombros* Puede ser.",
+                                           L"*se ríe* Eso ni lo sueñes, pero te acompaño hasta el puente.",
+                                           L"Tercera versión, más larga y más seria que las otras dos."};
+    regenerated.regeneration_id = L"screens-versions";
+    regenerated.regeneration_index = 1;
+    regenerated.content = state.versions[L"screens-versions"][1];
+    auto failed = Message::Create(L"assistant", L"");
+    failed->character_id = state.dualPartner->id;
+    failed->character_name = state.dualPartner->name;
+    failed->error = L"No se pudo conectar con el servidor. Revisa tu conexión.";
+    messages.push_back(failed);
+    messages.push_back(Message::Create(L"user", L"¿Kai? ¿Sigues ahí?"));
+    auto streaming = Message::Create(L"assistant", L"*levanta la vista del mapa* Claro que sigo aquí, solo estaba");
+    streaming->is_typing = true;
+    streaming->character_id = state.currentCharacter->id;
+    streaming->character_name = state.currentCharacter->name;
+    messages.push_back(streaming);
+}
+
+const std::vector<View>& LongChatViews() {
+    static const std::vector<View> views = {
+        {L"chat-long", OpenLongChat, true},
+        {L"chat-long-older",
+         [](MainWindow& w) {
+             OpenLongChat(w);
+             Main::ChatScreen& screen = *w.chatScreen;
+             screen.windowStart = 100;
+             screen.snapToBottom = false;
+             screen.followLatest = false;
+             UI::ScrollState& scroll = w.ui.State<UI::ScrollState>(w.ui.MakeIdFromText("chat-scroll"));
+             scroll.target = 0;
+             scroll.current = 0;
+         },
+         true},
+    };
+    return views;
+}
+
 const std::vector<View>& NewUserViews() {
     static const std::vector<View> views = {{L"home-new-user", [](MainWindow& w) {}}};
     return views;
@@ -516,6 +609,7 @@ int RenderTheme(const std::wstring& folder, bool dark) {
     failures += RenderViews(folder, dark, NewUser(dark), NewUserViews(), index);
     failures += RenderViews(folder, dark, ManyCharacters(dark), ManyCharacterViews(), index);
     failures += RenderViews(folder, dark, ChatDuo(dark), ChatDuoViews(), index);
+    failures += RenderViews(folder, dark, LongChat(dark), LongChatViews(), index);
     // After the views' windows are gone: one driver at a time.
     failures += RenderSplash(folder, dark, index);
     return failures;
