@@ -19,6 +19,7 @@
 #include "main/Screen.h"
 #include "main/chat/MessageRows.h"
 #include "main/kit/RichText.h"
+#include "ui/Icons.h"
 
 namespace Lorvex::Main {
 
@@ -155,6 +156,20 @@ public:
     // Rows the latest frame laid out and drew, for tests and the benchmark.
     size_t rowsBuilt = 0;
     size_t rowsDrawn = 0;
+
+    // ---- Message actions and menus (ChatActions.cpp) ----
+    // Each action holds the message's record and does nothing when, by the time it runs, no chat
+    // is open or the message is no longer in it.
+
+    // The message menu ("more"), at this rect in window coordinates.
+    void ShowMessageMenu(const Rect& anchor, const std::shared_ptr<Message>& message);
+    // Who a character's reply is shown under: detected, the character, or one of the known people
+    // of the character or the persona.
+    void ShowSpeakerMenu(const Rect& anchor, const std::shared_ptr<Message>& message);
+    // Opens the text edit dialog on the message; saving replaces its text through the state.
+    void EditMessage(const std::shared_ptr<Message>& message);
+    // The widget id of one button of a message's action bar, named by its icon.
+    static uint64_t ActionId(const Message* message, UI::Material::Icon icon);
 };
 
 }  // namespace Lorvex::Main
