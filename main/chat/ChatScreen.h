@@ -19,6 +19,7 @@
 #include "main/Screen.h"
 #include "main/chat/MessageRows.h"
 #include "main/kit/RichText.h"
+#include "ui/Icons.h"
 
 namespace Lorvex::Main {
 
@@ -164,12 +165,28 @@ public:
     // The known people of the character and, with a persona, the persona's, in one dialog.
     void OpenKnownPeople(const std::shared_ptr<Character>& character, const std::shared_ptr<Persona>& persona);
 
+
     // ---- The message list's own bookkeeping (ChatMessages.cpp) ----
     // The window's measured rows, reused until their text, width or theme change.
     ChatRows::LayoutCache rowLayouts;
     // Rows the latest frame laid out and drew, for tests and the benchmark.
     size_t rowsBuilt = 0;
     size_t rowsDrawn = 0;
+
+
+    // ---- Message actions and menus (ChatActions.cpp) ----
+    // Each action holds the message's record and does nothing when, by the time it runs, no chat
+    // is open or the message is no longer in it.
+
+    // The message menu ("more"), at this rect in window coordinates.
+    void ShowMessageMenu(const Rect& anchor, const std::shared_ptr<Message>& message);
+    // Who a character's reply is shown under: detected, the character, or one of the known people
+    // of the character or the persona.
+    void ShowSpeakerMenu(const Rect& anchor, const std::shared_ptr<Message>& message);
+    // Opens the text edit dialog on the message; saving replaces its text through the state.
+    void EditMessage(const std::shared_ptr<Message>& message);
+    // The widget id of one button of a message's action bar, named by its icon.
+    static uint64_t ActionId(const Message* message, UI::Material::Icon icon);
 };
 
 }  // namespace Lorvex::Main

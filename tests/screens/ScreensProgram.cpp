@@ -34,6 +34,7 @@
 #include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
 #include "ui/ScrollArea.h"
+#include "tests/main/ChatBubbleAt.h"
 #include "tests/support/FrameDriver.h"
 #include "ui/ScrollArea.h"
 
@@ -47,6 +48,8 @@ struct View {
     std::function<void(MainWindow&)> show;  // from home with nothing open
     // Never at rest (a backdrop or a badge keeps moving): saved once its entrances are over.
     bool moving = false;
+    // Once the view is at rest: what the pointer does before the picture (hover, click).
+    std::function<void(FrameDriver&)> point;
 };
 
 // Long enough for every entrance of a screen or dialog.
@@ -60,6 +63,14 @@ std::shared_ptr<Character> FirstCharacter() {
 // Shows the chat screen of the first fixture character.
 void OpenChat(MainWindow& window) {
     window.OpenCharacter(FirstCharacter());
+}
+
+// The pointer on the bubble of the open chat's message at this index, its action bar come in.
+void HoverMessage(FrameDriver& driver, int index) {
+    if (const std::optional<Rect> bubble = ChatBubbleAt(driver, index)) {
+        driver.Move(bubble->x + bubble->w / 2, bubble->y + bubble->h / 2);
+        driver.RunFor(0.4, 0.05);
+    }
 }
 
 // The known people of the first character and of the chat's persona, as the chat's top bar opens
@@ -205,6 +216,13 @@ const std::vector<View>& Views() {
              items[2].danger = true;
              items[2].separator = true;
              w.contextMenu->Open({600, 300, 40, 40}, std::move(items), false, false);
+         }},
+        {L"chat-actions", OpenChat, false, [](FrameDriver& driver) { HoverMessage(driver, 2); }},
+        {L"chat-message-menu", OpenChat, false,
+         [](FrameDriver& driver) {
+             HoverMessage(driver, 2);
+             const Message* reply = Services::AppState::Instance().currentChat->messages.at(2).get();
+             driver.ClickWidget(Main::ChatScreen::ActionId(reply, UI::Material::Icon::DotsHorizontal));
          }},
     };
     return views;
@@ -644,8 +662,15 @@ int RenderViews(const std::wstring& folder, bool dark, const FrameDriver::Option
         } else if (!driver.Settle(10, kSettleStep)) {
             std::fprintf(stderr, "%ls did not come to rest; saved as it was\n", view.name);
         }
+        if (view.point) {
+            view.point(driver);
+            driver.Settle(10, kSettleStep);
+        }
         if (!Save(driver, folder, dark, index++, view.name)) {
             ++failures;
+        }
+        if (view.point) {
+            driver.Leave();
         }
     }
     return failures;

@@ -135,6 +135,9 @@ FrameDriver::FrameDriver(Options options) : options_(std::move(options)), localT
         return true;
     });
     Text::SetClipboardForTesting({[this](const std::wstring& text) {
+                                      if (clipboardFails) {
+                                          return false;
+                                      }
                                       clipboard = text;
                                       return true;
                                   },

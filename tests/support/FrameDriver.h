@@ -141,6 +141,7 @@ public:
     // ---- Fakes of the system ----
 
     std::wstring clipboard;                 // what the clipboard holds
+    bool clipboardFails = false;            // copies are refused and leave the clipboard as it was
     std::vector<std::wstring> shellOpened;  // every folder, file or address handed to the shell
     std::wstring pickedFile;                // the file dialog's answer; empty: cancelled
     int filePicks = 0;                      // how often the file dialog was shown
