@@ -131,6 +131,11 @@ public:
     void BlockHover(const Rect& rect, bool blockWheel);
     // Whether rect (local coordinates), grown by margin, overlaps the visible clip.
     bool IsVisible(const Rect& rect, float margin) const;
+    // A local rectangle in window coordinates under the current transform (menus and overlays
+    // open there).
+    Rect ToWindow(const Rect& local) const {
+        return {local.x * scale + offsetX, local.y * scale + offsetY, local.w * scale, local.h * scale};
+    }
 
     // ---- Transforms and clips (drawing and hit testing follow them) ----
 

@@ -30,7 +30,7 @@ bool Ui::Hit(const Rect& rect) const {
 Interaction Ui::Interact(uint64_t id, const Rect& rect, bool enabled, bool notify) {
     Interaction result;
     if (onInteract) {
-        onInteract(id, {rect.x * scale + offsetX, rect.y * scale + offsetY, rect.w * scale, rect.h * scale});
+        onInteract(id, ToWindow(rect));
     }
     const bool hit = Hit(rect);
     if (hit) {

@@ -37,10 +37,6 @@ bool InOpenChat(const std::shared_ptr<Message>& message) {
                state.currentChat->messages.end();
 }
 
-Rect InWindow(const UI::Ui& ui, const Rect& local) {
-    return {local.x * ui.scale + ui.offsetX, local.y * ui.scale + ui.offsetY, local.w * ui.scale, local.h * ui.scale};
-}
-
 // A failed copy says so: the user would otherwise paste whatever the clipboard held before.
 void CopyWithToast(Kit::Toasts& toasts, const std::wstring& text, const std::wstring& copied) {
     if (Text::CopyToClipboard(text)) {
@@ -150,7 +146,7 @@ void ChatScreen::DrawMessageActions(UI::Ui& ui, const MessageRow& row, const Rec
         if (Kit::IconButton(ui, ActionId(message.get(), slot.icon), rect, slot.icon, color, slot.label, amount > 0.6f,
                             16)) {
             // After the frame: the action may change the list this frame is drawing.
-            ui.Defer([run = slot.run, anchor = InWindow(ui, rect)] { run(anchor); });
+            ui.Defer([run = slot.run, anchor = ui.ToWindow(rect)] { run(anchor); });
         }
     }
     ui.PopTransform();

@@ -74,10 +74,6 @@ bool TakeSendKeys(UI::Input& input, bool enterToSend) {
     return send;
 }
 
-Rect ToWindow(const UI::Ui& ui, const Rect& rect) {
-    return {rect.x * ui.scale + ui.offsetX, rect.y * ui.scale + ui.offsetY, rect.w * ui.scale, rect.h * ui.scale};
-}
-
 ContextMenu::Item MenuItem(std::wstring label, Icon icon, std::wstring hint, bool enabled,
                            std::function<void()> action) {
     ContextMenu::Item item;
@@ -237,7 +233,7 @@ void ChatScreen::DrawAiControl(UI::Ui& ui, const Rect& rect) {
                  true, [this] { AiWrite(false); }));
     items.push_back(MenuItem(L"Mejorar mi texto", Icon::MagicWand, L"Más expresivo, sin cambiar lo que dices", !blank,
                              [this] { AiWrite(true); }));
-    owner->contextMenu->Open(ToWindow(ui, rect), std::move(items), false, true);
+    owner->contextMenu->Open(ui.ToWindow(rect), std::move(items), false, true);
 }
 
 void ChatScreen::DrawSendButton(UI::Ui& ui, const Rect& rect) {

@@ -120,8 +120,7 @@ void ChatScreen::DrawTopBar(UI::Ui& ui, const Rect& rect) {
     };
     Rect more;
     if (button(0, "top-more", Icon::DotsVertical, L"Más", &more)) {
-        ShowChatMenu(
-            {more.x * ui.scale + ui.offsetX, more.y * ui.scale + ui.offsetY, more.w * ui.scale, more.h * ui.scale});
+        ShowChatMenu(ui.ToWindow(more));
     }
     if (button(1, "top-copy", Icon::Copy, L"Copiar toda la conversación", nullptr)) {
         CopyConversation();

@@ -31,11 +31,6 @@ uint64_t CardId(const UI::Ui& ui, const std::wstring& characterId) {
         UI::Fnv1a64(UI::Fnv1a64(ui.IdSeed(), std::string_view("card")), std::wstring_view(characterId)));
 }
 
-// A local rectangle in window coordinates under the Ui's current transform.
-Rect ToWindow(const UI::Ui& ui, const Rect& rect) {
-    return {rect.x * ui.scale + ui.offsetX, rect.y * ui.scale + ui.offsetY, rect.w * ui.scale, rect.h * ui.scale};
-}
-
 void DrawTags(UI::Ui& ui, const Character& character, float left, float top, float limit) {
     float x = left;
     for (const Home::CardTag& tag : Home::CardTags(character, Services::AppState::Instance().characters)) {
@@ -123,7 +118,7 @@ void HomeScreen::DrawCard(UI::Ui& ui, const Rect& card, const std::shared_ptr<Ch
     const Rect menuButton = {x + w - 50, fy + 1, 34, 34};
     if (Kit::IconButton(ui, UI::SaltedId(id, kMenuSalt), menuButton, UI::Material::Icon::DotsVertical,
                         palette.onBackground, L"Más opciones", true, 18)) {
-        ShowCardMenu(ToWindow(ui, menuButton), character);
+        ShowCardMenu(ui.ToWindow(menuButton), character);
     }
     const std::wstring chatLabel = L"Chatear";
     const float chatWidth = Kit::ButtonWidth(ui, chatLabel, Kit::kButtonFontSize) - 6;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "domain/Records.h"
@@ -439,10 +440,8 @@ const std::vector<View>& ManyCharacterViews() {
     return views;
 }
 
-// A duo's long chat: Kai and Lola answer the user by turns over 200 lines and a week, Lola now
-// and then in runs of her own.
-FrameDriver::Options LongChat(bool dark) {
-    FrameDriver::Options options = NewUser(dark);
+// Kai and Lola, a duo: each names the other as partner (the caller gives them their chats).
+std::pair<std::shared_ptr<Character>, std::shared_ptr<Character>> KaiAndLola() {
     auto kai = Character::Create();
     kai->name = L"Kai";
     auto lola = Character::Create();
@@ -451,6 +450,16 @@ FrameDriver::Options LongChat(bool dark) {
     lola->is_dual_mode = true;
     kai->dual_partner_id = lola->id;
     lola->dual_partner_id = kai->id;
+    return {kai, lola};
+}
+
+// A duo's long chat: Kai and Lola answer the user by turns over 200 lines and a week, Lola now
+// and then in runs of her own.
+FrameDriver::Options LongChat(bool dark) {
+    FrameDriver::Options options = NewUser(dark);
+    const auto duo = KaiAndLola();
+    const std::shared_ptr<Character> kai = duo.first;
+    const std::shared_ptr<Character> lola = duo.second;
     const wchar_t* const lines[] = {
         L"*se sienta junto a la ventana* ¿Otra vez llueve? Empiezo a pensar que esta ciudad nos tiene manía.",
         L"Te guardé un sitio. **No** acepto excusas esta vez.",
@@ -540,14 +549,9 @@ const std::vector<View>& NewUserViews() {
 // A duo with a short chat, for the composer's views.
 FrameDriver::Options ChatDuo(bool dark) {
     FrameDriver::Options options = NewUser(dark);
-    auto kai = Character::Create();
-    kai->name = L"Kai";
-    auto lola = Character::Create();
-    lola->name = L"Lola";
-    kai->is_dual_mode = true;
-    lola->is_dual_mode = true;
-    kai->dual_partner_id = lola->id;
-    lola->dual_partner_id = kai->id;
+    const auto duo = KaiAndLola();
+    const std::shared_ptr<Character> kai = duo.first;
+    const std::shared_ptr<Character> lola = duo.second;
     auto chat = Chat::Create();
     chat->persona_id = options.personas.front()->id;
     auto greeting = Message::Create(L"assistant", L"*levanta la vista del libro* ¡Por fin llegas!");
