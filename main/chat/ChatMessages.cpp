@@ -141,9 +141,12 @@ void ChatScreen::DrawMessages(UI::Ui& ui, const Rect& area) {
     DrawBackground(ui, area);
     const ChatRows::Column column = ChatRows::ColumnFor(area);
 
-    // Turning the wheel up lets go of the newest message; coming back to the bottom takes it again.
+    // Turning the wheel up or holding the thumb lets go of the newest message (else the list would
+    // pull a dragged thumb back to the bottom every frame); coming back to the bottom takes it again.
+    const uint64_t scrollId = ui.MakeIdFromText("chat-scroll");
+    UI::ScrollState& scroll = ui.State<UI::ScrollState>(scrollId);
     const bool wheelUp = ui.input && ui.input->wheel > 0 && ui.Hit(area);
-    if (wheelUp) {
+    if (wheelUp || scroll.dragging) {
         followLatest = false;
     } else if (ChatRows::AtBottom(scrollOffset, contentHeight, viewportHeight)) {
         followLatest = true;
@@ -172,8 +175,6 @@ void ChatScreen::DrawMessages(UI::Ui& ui, const Rect& area) {
     }
     const float content = ChatRows::ContentHeight(y, newerBelow);
 
-    const uint64_t scrollId = ui.MakeIdFromText("chat-scroll");
-    UI::ScrollState& scroll = ui.State<UI::ScrollState>(scrollId);
     // This frame's height bounds this frame's scrolling, so a jump to the bottom lands there even
     // when the rows just grew.
     scroll.content = content;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "main/chat/MessageRows.h"
 #include "main/kit/Buttons.h"
 #include "services/AppState.h"
+#include "ui/ScrollArea.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 
@@ -139,6 +141,41 @@ TEST_F(ChatListTest, FollowsTheNewestUntilTheWheelTurnsUpAndComesBackByTheJumpOr
     Rest();
     EXPECT_TRUE(screen.followLatest);
     EXPECT_EQ(screen.windowStart, 142);
+    EXPECT_NEAR(screen.scrollOffset, Bottom(), 0.5f);
+}
+
+TEST_F(ChatListTest, DraggingTheThumbUpLetsGoOfTheNewestAndDraggingItBackDownTakesItAgain) {
+    Open(ChatOf(200));
+    ChatScreen& screen = Screen();
+    const Rect area = Area();
+    const std::optional<UI::ScrollThumb> thumb = UI::ThumbFor(area, screen.scrollOffset, screen.contentHeight);
+    ASSERT_TRUE(thumb);
+    const float x = thumb->hit.x + thumb->hit.w / 2;
+    const float y = thumb->hit.y + thumb->hit.h / 2;
+    driver_->Move(x, y);
+    driver_->Press();
+    for (int step = 1; step <= 4; ++step) {
+        driver_->Move(x, y - 40.0f * step);
+    }
+    driver_->Release();
+    Rest();
+    EXPECT_FALSE(screen.followLatest);
+    const float reading = screen.scrollOffset;
+    EXPECT_LT(reading, Bottom() - 300);
+
+    // A reply arriving now leaves the list where the user dragged it.
+    State().currentChat->messages.push_back(Message::Create(L"assistant", L"¿Sigues ahí?"));
+    Rest();
+    EXPECT_FLOAT_EQ(screen.scrollOffset, reading);
+
+    const std::optional<UI::ScrollThumb> up = UI::ThumbFor(area, screen.scrollOffset, screen.contentHeight);
+    ASSERT_TRUE(up);
+    driver_->Move(x, up->hit.y + up->hit.h / 2);
+    driver_->Press();
+    driver_->Move(x, area.y + area.h + 200);  // past the end of the track
+    driver_->Release();
+    Rest();
+    EXPECT_TRUE(screen.followLatest);
     EXPECT_NEAR(screen.scrollOffset, Bottom(), 0.5f);
 }
 
