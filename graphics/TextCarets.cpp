@@ -113,4 +113,22 @@ bool TextCarets::CaretAt(uint32_t position, bool trailing, Caret* caret) const {
     return false;
 }
 
+bool TextCarets::Locate(IDWriteTextLayout* layout, int32_t align, uint32_t position, bool trailing, Caret* caret) {
+    if (!layout) {
+        return false;
+    }
+    FLOAT x = 0;
+    FLOAT y = 0;
+    DWRITE_HIT_TEST_METRICS metrics = {};
+    if (SUCCEEDED(layout->HitTestTextPosition(position, trailing, &x, &y, &metrics))) {
+        caret->x = x;
+        caret->y = y;
+        caret->height = metrics.height;
+        return true;
+    }
+    // Hit testing missing (Wine: E_NOTIMPL).
+    TextCarets carets;
+    return carets.Build(layout, align) && carets.CaretAt(position, trailing, caret);
+}
+
 }  // namespace Lorvex

@@ -28,6 +28,10 @@ public:
     // The caret before (or, trailing, after) the UTF-16 unit at position.
     bool CaretAt(uint32_t position, bool trailing, Caret* caret) const;
 
+    // The same caret in any layout (a styled one too): by hit testing, else from the layout's
+    // metrics. False, leaving caret as it was, when neither answers.
+    static bool Locate(IDWriteTextLayout* layout, int32_t align, uint32_t position, bool trailing, Caret* caret);
+
 private:
     struct Cluster {
         uint32_t position = 0;

@@ -13,6 +13,7 @@
 
 #include "foundation/Time.h"
 #include "graphics/Geometry.h"
+#include "graphics/TextCarets.h"
 #include "main/chat/ChatScreen.h"
 #include "main/chat/MessageRows.h"
 #include "main/kit/Avatar.h"
@@ -103,21 +104,23 @@ void DrawNameLine(UI::Ui& ui, const ChatScreen::MessageRow& row, const Rect& bub
     }
 }
 
-// The styled text drawn through its cached layout, emoji in colour.
-void DrawRichText(Graphics& graphics, const Kit::RichText& text, float x, float y, float wrap, float height,
-                  const Color& color) {
+// The styled text drawn through its cached layout, emoji in colour; returns that layout (null when
+// nothing was drawn).
+ComPtr<IDWriteTextLayout> DrawRichText(Graphics& graphics, const Kit::RichText& text, float x, float y, float wrap,
+                                       float height, const Color& color) {
     ID2D1DeviceContext* context = graphics.Context();
     if (!context || text.text.empty()) {
-        return;
+        return {};
     }
     const ComPtr<IDWriteTextLayout> layout =
         graphics.RichTextLayout(text.text, ChatRows::MessageTextStyle(), text.spans, wrap, height + kLineHeight, true);
     ComPtr<ID2D1SolidColorBrush> brush;
     if (!layout ||
         FAILED(context->CreateSolidColorBrush(D2D1::ColorF(color.r, color.g, color.b, color.a), brush.Put()))) {
-        return;
+        return {};
     }
     context->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush.Get(), D2D1_DRAW_TEXT_OPTIONS_ENABLE_COLOR_FONT);
+    return layout;
 }
 
 // Saves the chosen version as the message's content and tells the window.
@@ -242,17 +245,20 @@ void ChatScreen::DrawMessage(UI::Ui& ui, const MessageRow& row, const Rect& rect
                             row.isUser ? Color{1, 1, 1, 1} : palette.onBackgroundMuted, 8);
         } else {
             const float wrap = row.bubbleWidth - 31;
-            DrawRichText(graphics, row.text, textX, textY, wrap, row.textHeight,
-                         row.isUser ? Color{1, 1, 1, 1} : palette.bubble5);
-            if (pending && !row.text.text.empty()) {
-                float caretX = 0;
-                float caretY = 0;
-                // After the streamed text: the space kept for the caret is the last character.
-                graphics.CaretPosition(row.text.text, ChatRows::MessageTextStyle(), wrap, row.text.text.size() - 1,
-                                       &caretX, &caretY, nullptr);
-                const float pulse = 0.4f + 0.6f * (0.5f + 0.5f * static_cast<float>(std::sin(9 * ui.time)));
-                graphics.FillRoundRect({textX + caretX + 2, textY + caretY + 3, 2.5f, kLineHeight - 6}, 1,
-                                       Kit::Faded(palette.accent, pulse));
+            const ComPtr<IDWriteTextLayout> layout =
+                DrawRichText(graphics, row.text, textX, textY, wrap, row.textHeight,
+                             row.isUser ? Color{1, 1, 1, 1} : palette.bubble5);
+            if (pending) {
+                // After the streamed text (the space kept for the caret is the last character), found in
+                // the styled layout itself: bold and italic runs are wider or narrower than plain text
+                // and may wrap the lines elsewhere.
+                TextCarets::Caret caret;
+                if (TextCarets::Locate(layout.Get(), ChatRows::MessageTextStyle().align,
+                                       static_cast<uint32_t>(row.text.text.size() - 1), false, &caret)) {
+                    const float pulse = 0.4f + 0.6f * (0.5f + 0.5f * static_cast<float>(std::sin(9 * ui.time)));
+                    graphics.FillRoundRect({textX + caret.x + 2, textY + caret.y + 3, 2.5f, kLineHeight - 6}, 1,
+                                           Kit::Faded(palette.accent, pulse));
+                }
                 ui.animating = true;
                 ui.redraw = true;
             }

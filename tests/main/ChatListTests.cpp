@@ -23,6 +23,7 @@
 #include "main/kit/Buttons.h"
 #include "services/AppState.h"
 #include "ui/ScrollArea.h"
+#include "tests/main/ChatBubbleAt.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 
@@ -291,6 +292,65 @@ TEST_F(ChatListTest, AFailedReplyIsRetriedOrDiscardedFromItsBubble) {
     const float retryWidth = Main::Kit::ButtonWidth(driver_->Ui(), L"Reintentar", Main::Kit::kButtonFontSize);
     driver_->Click(LastBubble().x + 16 + retryWidth + 8 + 20, buttons);  // "Descartar"
     EXPECT_EQ(State().currentChat->messages.size(), 2u);
+}
+
+TEST_F(ChatListTest, TheStreamingCaretStandsRightAfterTheLastCharacterOfBoldText) {
+    Open(ChatOf(2));
+    // The caret is placed in the styled text's own layout: where bold runs are wider than plain
+    // text (Segoe UI's semibold), the plain text's layout would put it inside the words, or on
+    // another line.
+    auto reply = Message::Create(L"assistant",
+                                 L"**Entonces vamos al mercado del puerto, que a esta hora ya "
+                                 L"abre sus puestos de fruta y de pescado fresco**");
+    reply->is_typing = true;
+    State().currentChat->messages.push_back(reply);
+    driver_->RunFor(1, kStep);
+
+    const std::optional<Rect> bubble = ChatBubbleAt(*driver_, 2);
+    ASSERT_TRUE(bubble);
+    const std::vector<uint32_t> pixels = driver_->Pixels();
+    const int width = driver_->Ui().graphics->PixelWidth();
+    ASSERT_EQ(static_cast<float>(width), driver_->Ui().graphics->Width());  // one pixel per DIP
+    // Inside the bubble, clear of its outline and round corners: the text is light on the dark
+    // surface, the caret is the accent's pink.
+    const int left = static_cast<int>(bubble->x) + 12;
+    const int right = static_cast<int>(bubble->x + bubble->w) - 16;
+    const int top = static_cast<int>(bubble->y) + 8;
+    const int bottom = static_cast<int>(bubble->y + bubble->h) - 8;
+    const auto channel = [](uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); };
+    const auto ink = [&](uint32_t p) { return channel(p, 8) > 110; };
+    const auto caret = [&](uint32_t p) { return channel(p, 16) > 80 && channel(p, 16) > channel(p, 0) + 20; };
+    int caretLeft = right;
+    int caretRight = left;
+    int caretTop = bottom;
+    int caretBottom = top;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            if (caret(pixels[static_cast<size_t>(y) * width + x])) {
+                caretLeft = std::min(caretLeft, x);
+                caretRight = std::max(caretRight, x);
+                caretTop = std::min(caretTop, y);
+                caretBottom = std::max(caretBottom, y);
+            }
+        }
+    }
+    ASSERT_LT(caretLeft, caretRight) << "no caret drawn";
+    int lastInk = -1;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            if (!ink(pixels[static_cast<size_t>(y) * width + x])) {
+                continue;
+            }
+            EXPECT_LT(y, caretBottom + 6) << "text below the caret's line at " << x << "," << y;
+            if (y >= caretTop && y <= caretBottom) {
+                EXPECT_LT(x, caretLeft) << "text right of the caret at " << x << "," << y;
+                lastInk = std::max(lastInk, x);
+            }
+        }
+    }
+    // Right after the last glyph (the caret stands 2 DIP on), not after the space kept for it.
+    EXPECT_GE(lastInk, 0) << "no text on the caret's line";
+    EXPECT_LE(caretLeft - lastInk, 6) << "the caret stands apart from the text";
 }
 
 }  // namespace
