@@ -205,5 +205,53 @@ TEST_F(ChatRowsTest, ALongChatLaysOutOnlyItsWindowAndKeepsOnlyTheWindowsMeasurem
     EXPECT_EQ(screen.rowLayouts.Size(), 60u);  // the newest window's measurements went
 }
 
+TEST_F(ChatRowsTest, TheScreenNamesTheConversationAndGivesAnOpenCharacterWithoutAChatANewOne) {
+    ChatScreen& screen = *window_->chatScreen;
+    EXPECT_EQ(screen.Title(), L"Chat");
+    auto ana = AddCharacter(L"Ana");
+    ana->initial_message = L"*Levanta la vista* Hola.";
+    auto kai = AddCharacter(L"Kai");
+    state().currentCharacter = ana;
+    EXPECT_EQ(screen.Title(), L"Chat con Ana");
+    state().dualMode = true;
+    EXPECT_EQ(screen.Title(), L"Chat con Ana");  // a duo needs its partner
+    state().dualPartner = kai;
+    EXPECT_EQ(screen.Title(), L"Ana y Kai");
+    state().dualMode = false;
+    state().dualPartner = nullptr;
+
+    window_->Navigate(kChatScreen);
+    ASSERT_EQ(window_->currentScreen, kChatScreen);
+    ASSERT_FALSE(state().currentChat);
+    Frame(*window_);
+    ASSERT_TRUE(state().currentChat);
+    ASSERT_EQ(state().currentChat->messages.size(), 1u);
+    EXPECT_EQ(state().currentChat->messages.front()->content, L"*Levanta la vista* Hola.");
+    Frame(*window_);
+    EXPECT_EQ(screen.shownChat, state().currentChat);
+    EXPECT_EQ(ana->chats->size(), 1u);  // one chat, not one per frame
+}
+
+TEST_F(ChatRowsTest, OpeningAChatLetsItsNewestRowsEnterFirstAndALaterMessageAtOnce) {
+    Frame(*window_);  // the clock runs, as it does before a user can open anything
+    std::shared_ptr<Chat> chat = OpenChat(30);
+    window_->Navigate(kChatScreen);
+    Frame(*window_);
+    ChatScreen& screen = *window_->chatScreen;
+    const double reset = screen.lastResetTime;
+    ASSERT_EQ(screen.appearTimes.size(), 30u);  // every row of the window, drawn or not
+    const auto enters = [&](int index) { return screen.appearTimes.at(chat->messages[index].get()); };
+    EXPECT_DOUBLE_EQ(enters(29), reset);
+    EXPECT_DOUBLE_EQ(enters(28), reset + 0.035);
+    EXPECT_DOUBLE_EQ(enters(19), reset + 0.35);
+    EXPECT_DOUBLE_EQ(enters(0), reset + 0.35);
+
+    RunFor(*window_, 1);
+    chat->messages.push_back(Message::Create(L"assistant", L"Otra línea."));
+    Frame(*window_);
+    EXPECT_DOUBLE_EQ(screen.appearTimes.at(chat->messages.back().get()), window_->ui.time);
+    EXPECT_DOUBLE_EQ(enters(29), reset);  // a row keeps its entrance
+}
+
 }  // namespace
 }  // namespace Lorvex::Main
