@@ -217,8 +217,8 @@ AiReply DeepSeekService::PolishUserDraft(const std::wstring& draft, std::vector<
                                          const Async::Cancel& cancel) {
     const std::vector<ApiMessage> request = PolishDraftMessages(draft, messages, character, persona);
     AiReply reply = Request(request, 800, 0.4, true, CleanedProgress(progress), cancel);
+    // An empty answer stays a success here: the composer names that failure itself.
     reply.text = CleanReply(reply.text);
-    FailWhenEmpty(reply);
     return reply;
 }
 
@@ -229,7 +229,6 @@ AiReply DeepSeekService::WriteUserMessage(const std::wstring& idea, const std::v
     const std::vector<ApiMessage> request = WriteMessageMessages(idea, messages, character, persona);
     AiReply reply = Request(request, 800, 0.7, true, CleanedProgress(progress), cancel);
     reply.text = CleanReply(reply.text);
-    FailWhenEmpty(reply);
     return reply;
 }
 

@@ -2,7 +2,10 @@
 // The language model writing for the user: polishing the composer's draft, or writing the user's
 // next message from an idea or from nothing. The model acts as a writing assistant for the user's
 // persona and gets two messages: the task with the persona's sheet, the character's brief and the
-// rules, then the recent conversation with the draft or the instruction.
+// rules, then the recent conversation with the draft or the instruction. These builders are pure
+// and callable from any thread; the two requests (DeepSeekService::PolishUserDraft and
+// WriteUserMessage) block on a worker and report failure in the reply's error text. An empty
+// answer is no error of theirs: the caller decides what it means.
 
 #include <optional>
 #include <string>

@@ -11,7 +11,9 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "domain/Records.h"
@@ -23,6 +25,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "services/AppState.h"
+#include "ui/Ids.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/services/DeepSeekTestSupport.h"
 #include "tests/support/FakeHttpServer.h"
@@ -318,6 +321,9 @@ TEST_F(ChatComposerTest, TheAiWritesFromTheIdeaStreamingIntoALockedComposerAndPo
     const std::string body = RequestBody(0);
     EXPECT_NE(body.find("escritor de roleplay"), std::string::npos);
     EXPECT_NE(body.find("pedir perdon por lo de ayer\""), std::string::npos) << body;  // trimmed
+    // The job carries the open character and the chat's persona.
+    EXPECT_NE(body.find("habla: Ana"), std::string::npos) << body;
+    EXPECT_NE(body.find("Ficha de Luc"), std::string::npos) << body;
 
     // Neither typing nor Enter nor the send button touches the text being written.
     FocusInput();
@@ -365,14 +371,30 @@ TEST_F(ChatComposerTest, CancelRestoresTheExactDraftAndOnlyTheNewerJobsTextLands
 TEST_F(ChatComposerTest, AFailedJobLeavesTheDraftAndSaysWhy) {
     const std::string body = "{\"error\":{\"message\":\"Authentication Fails\",\"type\":\"authentication_error\"}}";
     server_.Enqueue(FakeReply::Json(401, body));
+    // Nothing but blanks, which cleaning leaves empty: the model wrote nothing.
+    server_.Enqueue(WholeStream("   "));
     Open({MakeCharacter(L"Ana")});
-    const std::wstring draft = L" mi borrador ";
-    screen().composerText = draft;
-    ChooseAiItem(1);
-    ASSERT_TRUE(RunUntil([&] { return !screen().aiBusy; }));
-    EXPECT_EQ(screen().composerText, draft);
-    EXPECT_EQ(driver_->Toasts(), std::vector<std::wstring>{L"No se pudo mejorar el texto: " +
-                                                           Services::DeepSeekService::ErrorText(body, 401, L"")});
+    struct Case {
+        bool improve;
+        std::wstring toast;
+    };
+    const Case cases[] = {
+        {true, L"No se pudo mejorar el texto: " + Services::DeepSeekService::ErrorText(body, 401, L"")},
+        {false, L"No se pudo escribir el mensaje: respuesta vac\u00EDa"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "improve " << c.improve);
+        const std::wstring draft = L" mi borrador ";
+        screen().composerText = draft;
+        // Straight to the job: the first toast may stand over the AI button.
+        screen().AiWrite(c.improve);
+        EXPECT_TRUE(screen().aiBusy);
+        ASSERT_TRUE(RunUntil([&] { return !screen().aiBusy; }));
+        EXPECT_EQ(screen().composerText, draft);
+        const std::vector<std::wstring> toasts = driver_->Toasts();
+        ASSERT_FALSE(toasts.empty());
+        EXPECT_EQ(toasts.back(), c.toast);
+    }
 }
 
 TEST_F(ChatComposerTest, AJobNeverWritesIntoTheComposerOfAnotherChat) {
@@ -446,6 +468,37 @@ TEST_F(ChatComposerTest, TheModeBarSwitchesToManualAndItsSpeakersReplyWhateverTh
 
     driver_->Click(bar.x + 45, middle);  // "Auto"
     EXPECT_FALSE(state().manualReplies);
+}
+
+TEST_F(ChatComposerTest, ASpeakerButtonThatDoesNotFitWholeIsLeftOut) {
+    auto uno = MakeCharacter(L"Uno");
+    auto partner = MakeCharacter(L"Maximiliano Cienfuegos");
+    MakeDuo(uno, partner);
+    Open({uno, partner}, 1400, 800);
+    state().manualReplies = true;
+    driver_->RunFor(0.3, kStep);
+
+    UI::Ui& ui = driver_->Ui();
+    const auto buttonId = [&](const std::wstring& name) {
+        return UI::NonZeroId(UI::Fnv1a64(ui.MakeIdFromText("manual-reply"), std::wstring_view(name)));
+    };
+    const auto chipWidth = [&](const std::wstring& name) {
+        return std::ceil(ui.graphics->MeasureText(name, Main::Kit::KitStyle(13, 500), 100000).width + 28) + 26;
+    };
+    const auto buttonWidth = [&](const std::wstring& name) {
+        return Main::Kit::ButtonWidth(ui, name, Main::Kit::kButtonFontSize);
+    };
+    const Rect bar = Layout().modeBar;
+    const float first = bar.x + 196 + 80 + chipWidth(uno->name) + 8 + chipWidth(partner->name) + 8 + 8 + 98;
+    const float firstEnd = first + buttonWidth(uno->name);
+    // The fixture: the open character's button fits, the partner's would run past the bar's end.
+    ASSERT_LE(firstEnd, bar.x + bar.w);
+    ASSERT_GT(firstEnd + 8 + buttonWidth(partner->name), bar.x + bar.w);
+
+    const std::optional<Rect> shown = driver_->WidgetRect(buttonId(uno->name));
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_FLOAT_EQ(shown->x, first);
+    EXPECT_FALSE(driver_->WidgetRect(buttonId(partner->name)).has_value());
 }
 
 }  // namespace

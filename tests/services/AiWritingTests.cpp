@@ -333,8 +333,10 @@ TEST(AiWritingRequest, FailuresComeBackAsTheirTexts) {
     {
         FakeHttpServer server(FakeReply::Json(200, WholeAnswer("")));
         PointAt point(server);
+        // An empty answer is no error of the request: the composer reports it in its own words.
         const AiReply reply = DeepSeekService::PolishUserDraft(L"hola", {}, std::nullopt, std::nullopt, {}, {});
-        EXPECT_EQ(Show(reply.error), "DeepSeek no devolvió ninguna respuesta.");
+        EXPECT_EQ(reply.error, L"");
+        EXPECT_EQ(reply.text, L"");
     }
     {
         // A draft cut before its end is no finished draft: the start comes back with the failure.

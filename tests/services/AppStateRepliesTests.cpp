@@ -129,6 +129,40 @@ TEST_F(AppStateReplies, InADuoBothAnswerAndNeitherSeesTheOthersLineOfTheSameTurn
     EXPECT_EQ(finished_.size(), 2u);
 }
 
+// The chips of the reply-mode bar edit the participant list: its order is the order of the
+// pending replies, and whoever is not in it says nothing.
+TEST_F(AppStateReplies, InADuoTheParticipantListDecidesWhoAnswersAndInWhatOrder) {
+    auto [first, second] = MakeDuo(L"Hola");
+    state().OpenCharacter(first);
+    ASSERT_EQ(state().participantIds, (std::vector<std::wstring>{first->id, second->id}));
+    const auto chat = state().currentChat;
+    size_t requested = 0;
+    const std::vector<std::vector<std::wstring>> lists = {
+        {second->id, first->id},
+        {second->id},
+        {},
+    };
+    for (const auto& ids : lists) {
+        for (size_t i = 0; i < ids.size(); ++i) {
+            server_.Enqueue(FakeReply::EventStream().Stall());
+        }
+        state().participantIds = ids;
+        const size_t before = chat->messages.size();
+        state().SendMessage(L"Hola");
+        std::vector<std::wstring> answering;
+        for (size_t i = before + 1; i < chat->messages.size(); ++i) {
+            EXPECT_TRUE(chat->messages[i]->is_typing);
+            answering.push_back(chat->messages[i]->character_id.value_or(L"?"));
+        }
+        EXPECT_EQ(answering, ids);
+        EXPECT_EQ(state().runningReplies.size(), ids.size());
+        requested += ids.size();
+        ASSERT_TRUE(server_.WaitForRequests(requested));
+        StopAll();
+        ASSERT_TRUE(PumpUntilIdle());
+    }
+}
+
 TEST_F(AppStateReplies, StoppingBeforeAnyTextRemovesTheLineAndAfterSomeKeepsIt) {
     server_.Enqueue(FakeReply::EventStream().Stall());
     server_.Enqueue(FakeReply::EventStream().Body(Delta("A medias")).Stall());
