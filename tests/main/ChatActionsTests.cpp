@@ -236,6 +236,7 @@ TEST_F(ChatActionsTest, EachKindOfMessageGetsItsBarAndItsMenu) {
 
 TEST_F(ChatActionsTest, ADuoReplyHasNoSpeakerButtonAndAnswersAgainWithItsWriter) {
     server_.Enqueue(ProviderStream().Body(Event("Otra vez yo")).Body(kFinished));
+    server_.Enqueue(ProviderStream().Body(Event("Soy Dos, otra versión")).Body(kFinished));
     auto uno = Named(L"Uno", {L"Hola", L"Hola a los dos", L"Soy Dos"});
     auto dos = Character::Create();
     dos->name = L"Dos";
@@ -256,11 +257,41 @@ TEST_F(ChatActionsTest, ADuoReplyHasNoSpeakerButtonAndAnswersAgainWithItsWriter)
     EXPECT_EQ(again->character_id, dos->id);
     ASSERT_TRUE(WaitFor([] { return state().runningReplies.empty(); }));
     EXPECT_EQ(again->content, L"Otra vez yo");
+
+    // "Regenerar" puts a new version of the same writer's line in its place; the old text stays a version.
+    Rest();
+    const std::shared_ptr<Message> old = At(2);
+    HoverBar(2);
+    ClickAction(2, Icon::Refresh);
+    const std::shared_ptr<Message> fresh = At(2);
+    ASSERT_NE(fresh.get(), old.get());
+    EXPECT_TRUE(fresh->is_typing);
+    EXPECT_EQ(fresh->character_id, dos->id);
+    EXPECT_EQ(state().currentChat->messages.size(), 4u);
+    ASSERT_TRUE(WaitFor([] { return state().runningReplies.empty(); }));
+    EXPECT_EQ(fresh->content, L"Soy Dos, otra versión");
+    ASSERT_TRUE(fresh->regeneration_id);
+    EXPECT_EQ(state().versions[*fresh->regeneration_id],
+              (std::vector<std::wstring>{L"Soy Dos", L"Soy Dos, otra versión"}));
+    EXPECT_EQ(fresh->regeneration_index, 1);
 }
 
 TEST_F(ChatActionsTest, CuttingFromAMessageStopsTheReplyBelowAndSavesTheChatWithoutTheRest) {
+    server_.Enqueue(ProviderStream().Body(Event("Aparte")).AwaitRelease().Body(Event(", sigo")).Body(kFinished));
     server_.Enqueue(ProviderStream().Body(Event("Vale")).AwaitRelease().Body(Event(", sigo")).Body(kFinished));
-    Open({Named(L"Ana", {L"Hola", L"uno", L"r1", L"dos"})});
+    auto ana = Named(L"Ana", {L"Hola", L"uno", L"r1", L"dos"});
+    auto second = Chat::Create();
+    second->messages = {Message::Create(L"assistant", L"Hola"), Message::Create(L"user", L"otro chat")};
+    ana->chats->push_back(second);
+    Open({ana});
+    std::shared_ptr<Chat> thisChat;
+    std::shared_ptr<Chat> other;
+    for (const std::shared_ptr<Chat>& chat : *state().currentCharacter->chats) {
+        (chat->id == second->id ? other : thisChat) = chat;
+    }
+    ASSERT_TRUE(thisChat && other);
+    state().SelectChat(thisChat);
+    Rest();
     Main::ConfirmDialog& confirm = *driver_->Window().confirmDialog;
     const auto askToCut = [&] {
         HoverBar(2);
@@ -282,13 +313,20 @@ TEST_F(ChatActionsTest, CuttingFromAMessageStopsTheReplyBelowAndSavesTheChatWith
     EXPECT_FALSE(confirm.IsOpen());
     EXPECT_EQ(state().currentChat->messages.size(), 4u);
 
-    // A reply starts below while the menu is up (the client gives up on a silent stream after
-    // 30 s, so the cut follows at once).
+    // While the menu is up, a reply starts in the character's other chat, which stays in the
+    // background, and one below the cut (the client gives up on a silent stream after 30 s, so
+    // the cut follows at once).
     HoverBar(2);
     ClickAction(2, Icon::DotsHorizontal);
+    state().SelectChat(other);
     state().ReplyNow(state().currentCharacter);
     ASSERT_EQ(state().runningReplies.size(), 1u);
-    const Services::AppState::RunningReply running = state().runningReplies.front();
+    const Services::AppState::RunningReply elsewhere = state().runningReplies.front();
+    state().SelectChat(thisChat);
+    ASSERT_TRUE(server_.WaitForRequests(1));
+    state().ReplyNow(state().currentCharacter);
+    ASSERT_EQ(state().runningReplies.size(), 2u);
+    const Services::AppState::RunningReply running = state().runningReplies.back();
     ASSERT_TRUE(WaitFor([&] { return running.message->content == L"Vale"; }));
     Choose(L"Eliminar desde aquí");
     ASSERT_TRUE(confirm.IsOpen());
@@ -297,15 +335,17 @@ TEST_F(ChatActionsTest, CuttingFromAMessageStopsTheReplyBelowAndSavesTheChatWith
     EXPECT_FALSE(confirm.IsOpen());
     EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"Hola", L"uno"}));
     EXPECT_TRUE(running.cancel.IsSet());
+    EXPECT_FALSE(elsewhere.cancel.IsSet());
     EXPECT_GT(state().revision, revision);
     EXPECT_EQ(StoredLines(), (std::vector<std::wstring>{L"Hola", L"uno"}));
 
-    // The stopped reply's end finds no place to land.
-    server_.Release();
+    // The stopped reply's end finds no place to land; the other chat's reply ends in its chat.
+    server_.Release(2);
     ASSERT_TRUE(WaitFor([] { return state().runningReplies.empty(); }));
     Rest();
     EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"Hola", L"uno"}));
     EXPECT_EQ(StoredLines(), (std::vector<std::wstring>{L"Hola", L"uno"}));
+    EXPECT_EQ(other->messages.back()->content, L"Aparte, sigo");
 }
 
 TEST_F(ChatActionsTest, TheEditDialogSaysWhatFollowsAndEditingAnEarlierMessageStartsTheRepliesAgain) {
