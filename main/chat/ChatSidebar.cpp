@@ -231,9 +231,17 @@ void ChatScreen::DeleteHeldChat(const std::shared_ptr<Character>& character, con
     if (!StillOpen(character)) {
         return;
     }
+    // A pull meanwhile may have put a newer record of this chat in the list (the open chat too), or
+    // removed it: the user asked for the chat, not for that record.
+    const auto held = std::find_if(character->chats->begin(), character->chats->end(),
+                                   [&](const std::shared_ptr<Chat>& listed) { return listed->id == chat->id; });
+    if (held == character->chats->end()) {
+        return;
+    }
+    const std::shared_ptr<Chat> target = *held;
     Services::AppState& state = Services::AppState::Instance();
-    const bool wasOpen = chat == state.currentChat;
-    state.DeleteChat(character, chat);
+    const bool wasOpen = target == state.currentChat;
+    state.DeleteChat(character, target);
     if (wasOpen) {
         if (character->chats->empty()) {
             state.NewChat();
