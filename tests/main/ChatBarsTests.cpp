@@ -325,7 +325,7 @@ TEST(ChatList, NewAndContinuedChatsGoFirstAndOpen) {
     EXPECT_EQ(ChatFiles(*ana), 3u);
 }
 
-TEST(ChatList, ThePersonaCardOpensTheChatConfigurationWithOrWithoutAPersona) {
+TEST(ChatList, ThePersonaCardAndTheBarOpenTheChatConfigurationWithOrWithoutAPersona) {
     FrameDriver driver(Fixture(1));
     MainWindow& window = driver.Window();
     ShowChat(driver, L"Ana");
@@ -333,11 +333,13 @@ TEST(ChatList, ThePersonaCardOpensTheChatConfigurationWithOrWithoutAPersona) {
         if (!withPersona) {
             FrameDriver::State().SetChatPersona(nullptr);
         }
-        driver.ClickWidget("chat-persona");
-        EXPECT_EQ(driver.TopOverlay(), window.chatConfigDialog.get()) << withPersona;
-        driver.Key(VK_ESCAPE);
-        driver.Leave();
-        ASSERT_TRUE(driver.Settle(10, kStep));
+        for (const char* opener : {"chat-persona", "top-config"}) {
+            driver.ClickWidget(opener);
+            EXPECT_EQ(driver.TopOverlay(), window.chatConfigDialog.get()) << withPersona << opener;
+            driver.Key(VK_ESCAPE);
+            driver.Leave();
+            ASSERT_TRUE(driver.Settle(10, kStep));
+        }
     }
 }
 
