@@ -3,11 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
-#include "foundation/Time.h"
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
+#include "main/chat/ChatBarTexts.h"
 #include "main/chat/ChatConfigDialog.h"
 #include "main/chat/ChatScreen.h"
 #include "main/dialogs/ConfirmDialog.h"
@@ -44,31 +43,6 @@ TextStyle CutLine(float size, int32_t weight) {
     TextStyle style = Line(size, weight);
     style.ellipsis = true;
     return style;
-}
-
-// "Hoy · 18:04": the day of the chat's creation and its time; only the separator when the stamp
-// does not parse.
-std::wstring DateLine(const std::wstring& stamp) {
-    std::wstring line = Time::DayLabel(stamp) + L" · ";
-    if (const std::optional<SYSTEMTIME> time = Time::ParseIso(stamp)) {
-        wchar_t clock[16];
-        std::swprintf(clock, 16, L"%02u:%02u", static_cast<unsigned>(time->wHour),
-                      static_cast<unsigned>(time->wMinute));
-        line += clock;
-    }
-    return line;
-}
-
-size_t SettledCount(const Chat& chat) {
-    return static_cast<size_t>(std::count_if(chat.messages.begin(), chat.messages.end(),
-                                             [](const std::shared_ptr<Message>& m) { return !m->is_typing; }));
-}
-
-// Whether the character sees this persona with its own traits or personality.
-bool Adjusted(const Character& character, const Persona& persona) {
-    const auto found = character.persona_overrides.find(persona.id);
-    return found != character.persona_overrides.end() &&
-           (found->second.traits.has_value() || found->second.personality.has_value());
 }
 
 }  // namespace
@@ -168,7 +142,7 @@ void ChatScreen::DrawChatRow(UI::Ui& ui, const Rect& row, const std::shared_ptr<
         graphics.FillRoundRect({row.x, row.y + 16, 3, s * 38}, 1.5f, palette.primary);
     }
 
-    graphics.DrawText(DateLine(chat->timestamp), {row.x + 14, row.y + 10, row.w - 70, 18},
+    graphics.DrawText(ChatBars::DateLine(chat->timestamp), {row.x + 14, row.y + 10, row.w - 70, 18},
                       open ? palette.primary : palette.onBackgroundMuted, Line(12, 500));
     std::wstring preview = Chat::LastMessagePreview(*chat);
     if (preview.empty()) {
@@ -185,7 +159,7 @@ void ChatScreen::DrawChatRow(UI::Ui& ui, const Rect& row, const std::shared_ptr<
         }
         TextStyle countStyle = Line(11, 400);
         countStyle.align = TextAlign::Trailing;
-        graphics.DrawText(std::to_wstring(SettledCount(*chat)) + L" msj", {row.x + row.w - 70, row.y + 10, 58, 18},
+        graphics.DrawText(ChatBars::CountLine(*chat), {row.x + row.w - 70, row.y + 10, 58, 18},
                           palette.onBackgroundMuted, countStyle);
     }
 
@@ -219,11 +193,10 @@ void ChatScreen::DrawPersonaCard(UI::Ui& ui, const Rect& card) {
                              Kit::Mix(palette.surfaceOverlay, palette.secondary, v), 1);
 
     const std::shared_ptr<Persona> persona = state.currentPersona;
-    std::wstring caption = L"Sin usuario";
+    const std::wstring caption = ChatBars::CardCaption(*state.currentCharacter, persona.get());
     std::wstring name = L"Elige con quién juegas";
     if (persona) {
         Kit::Avatar(ui, {card.x + 12, card.y + 12, 36, 36}, persona->photoPath, persona->name, 0, {});
-        caption = Adjusted(*state.currentCharacter, *persona) ? L"Juegas como (personalizada)" : L"Juegas como";
         name = persona->name;
     } else {
         graphics.FillEllipse(card.x + 30, card.y + 30, 18, 18, palette.surfaceContainer);
@@ -258,9 +231,17 @@ void ChatScreen::DeleteHeldChat(const std::shared_ptr<Character>& character, con
     if (!StillOpen(character)) {
         return;
     }
+    // A pull meanwhile may have put a newer record of this chat in the list (the open chat too), or
+    // removed it: the user asked for the chat, not for that record.
+    const auto held = std::find_if(character->chats->begin(), character->chats->end(),
+                                   [&](const std::shared_ptr<Chat>& listed) { return listed->id == chat->id; });
+    if (held == character->chats->end()) {
+        return;
+    }
+    const std::shared_ptr<Chat> target = *held;
     Services::AppState& state = Services::AppState::Instance();
-    const bool wasOpen = chat == state.currentChat;
-    state.DeleteChat(character, chat);
+    const bool wasOpen = target == state.currentChat;
+    state.DeleteChat(character, target);
     if (wasOpen) {
         if (character->chats->empty()) {
             state.NewChat();

@@ -9,6 +9,7 @@
 
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
+#include "main/chat/ChatBarTexts.h"
 #include "main/chat/ChatConfigDialog.h"
 #include "main/chat/ChatScreen.h"
 #include "main/dialogs/ContextMenu.h"
@@ -45,19 +46,6 @@ bool Holds(const std::vector<std::shared_ptr<Record>>& records, const std::share
     return std::find(records.begin(), records.end(), record) != records.end();
 }
 
-// The name of whoever writes the first pending reply of the chat; empty when none is pending.
-std::wstring Writer(const Chat* chat, const Character& character) {
-    if (!chat) {
-        return {};
-    }
-    for (const std::shared_ptr<Message>& message : chat->messages) {
-        if (message->is_typing) {
-            return message->character_name ? *message->character_name : character.name;
-        }
-    }
-    return {};
-}
-
 }  // namespace
 
 void ChatScreen::DrawTopBar(UI::Ui& ui, const Rect& rect) {
@@ -89,7 +77,7 @@ void ChatScreen::DrawTopBar(UI::Ui& ui, const Rect& rect) {
     const std::wstring title = partner ? character->name + L" y " + partner->name : character->name;
     graphics.DrawText(title, {t, rect.y + 13, m, 24}, palette.onBackground, titleStyle);
 
-    const std::wstring writer = Writer(state.currentChat.get(), *character);
+    const std::wstring writer = ChatBars::Writer(state.currentChat.get(), *character);
     if (!writer.empty()) {
         TextStyle style = Kit::KitStyle(12.5f, 500);
         style.valign = VerticalAlign::Center;
@@ -99,11 +87,7 @@ void ChatScreen::DrawTopBar(UI::Ui& ui, const Rect& rect) {
         Kit::TypingDots(ui, t + width + 6, rect.y + 49, palette.primary, 4);
     } else {
         graphics.FillEllipse(t + 4, rect.y + 47, 4, 4, palette.success);
-        std::wstring status =
-            state.currentPersona ? L"Juegas como " + state.currentPersona->name : L"Sin usuario seleccionado";
-        if (state.manualReplies) {
-            status += L" · modo manual";
-        }
+        const std::wstring status = ChatBars::PersonaStatus(state.currentPersona.get(), state.manualReplies);
         TextStyle style = Kit::KitStyle(12.5f, 400);
         style.valign = VerticalAlign::Center;
         style.ellipsis = true;

@@ -22,6 +22,7 @@
 #include "main/editors/CharacterFormScreen.h"
 #include "main/editors/KnownCharactersDialog.h"
 #include "services/AppState.h"
+#include "services/CloudSync.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 #include "ui/Icons.h"
@@ -245,6 +246,54 @@ TEST(ChatList, AConfirmationThatArrivesAfterAnotherCharacterWasOpenedDeletesNoth
     EXPECT_FALSE(Contains(driver.Toasts(), L"Chat eliminado"));
 }
 
+// A pull while the confirmation waits may put a newer record of the same chat in the list (or
+// remove it): the deletion goes to the chat the user pointed at by its id, whichever record the
+// list holds now, and a chat already gone is left alone.
+TEST(ChatList, AConfirmationDeletesTheChatAPullReplacedMeanwhile) {
+    FrameDriver driver(Fixture(3));
+    MainWindow& window = driver.Window();
+    ShowChat(driver, L"Ana");
+    Services::AppState& state = FrameDriver::State();
+    const std::shared_ptr<Character> ana = Find(L"Ana");
+    const ChatList chats = *ana->chats;
+    const auto pulled = [&](const Chat& chat, bool deleted) {
+        Services::CloudSync::RemoteItem row;
+        row.kind = L"chat";
+        row.parentId = ana->id;
+        row.id = ana->id + L":" + chat.id;
+        row.deleted = deleted;
+        Chat newer = chat;
+        newer.messages.push_back(Message::Create(L"user", L"Escrito en el otro PC"));
+        row.data = Chat::ToJson(newer);
+        return row;
+    };
+
+    for (const size_t index : {size_t{1}, size_t{0}}) {  // another chat, then the open one
+        AskToDelete(driver, *chats[index]);
+        state.ApplyRemoteItems({pulled(*chats[index], false)});
+        ASSERT_NE((*ana->chats)[index], chats[index]) << index;  // the pull put a new record in
+        ASSERT_EQ((*ana->chats)[index]->id, chats[index]->id) << index;
+        Confirm(driver);
+        EXPECT_EQ(std::count_if(ana->chats->begin(), ana->chats->end(),
+                                [&](const auto& chat) { return chat->id == chats[index]->id; }),
+                  0)
+            << index;
+        EXPECT_FALSE(Files::IsFile(ChatFile(*ana, *chats[index]))) << index;
+        EXPECT_EQ(state.currentChat, ana->chats->front()) << index;
+        EXPECT_EQ(window.chatScreen->shownChat, state.currentChat) << index;
+        EXPECT_EQ(driver.Toasts().back(), L"Chat eliminado") << index;
+        driver.RunFor(0.5, kStep);
+    }
+    ASSERT_EQ(*ana->chats, ChatList{chats[2]});
+
+    // Deleted by the pull: the confirmation finds nothing to delete and says nothing.
+    AskToDelete(driver, *chats[2]);
+    state.ApplyRemoteItems({pulled(*chats[2], true)});
+    window.toasts = {};
+    Confirm(driver);
+    EXPECT_TRUE(driver.Toasts().empty());
+}
+
 TEST(ChatList, NewAndContinuedChatsGoFirstAndOpen) {
     FrameDriver driver(Fixture(1));
     MainWindow& window = driver.Window();
@@ -276,7 +325,7 @@ TEST(ChatList, NewAndContinuedChatsGoFirstAndOpen) {
     EXPECT_EQ(ChatFiles(*ana), 3u);
 }
 
-TEST(ChatList, ThePersonaCardOpensTheChatConfigurationWithOrWithoutAPersona) {
+TEST(ChatList, ThePersonaCardAndTheBarOpenTheChatConfigurationWithOrWithoutAPersona) {
     FrameDriver driver(Fixture(1));
     MainWindow& window = driver.Window();
     ShowChat(driver, L"Ana");
@@ -284,11 +333,13 @@ TEST(ChatList, ThePersonaCardOpensTheChatConfigurationWithOrWithoutAPersona) {
         if (!withPersona) {
             FrameDriver::State().SetChatPersona(nullptr);
         }
-        driver.ClickWidget("chat-persona");
-        EXPECT_EQ(driver.TopOverlay(), window.chatConfigDialog.get()) << withPersona;
-        driver.Key(VK_ESCAPE);
-        driver.Leave();
-        ASSERT_TRUE(driver.Settle(10, kStep));
+        for (const char* opener : {"chat-persona", "top-config"}) {
+            driver.ClickWidget(opener);
+            EXPECT_EQ(driver.TopOverlay(), window.chatConfigDialog.get()) << withPersona << opener;
+            driver.Key(VK_ESCAPE);
+            driver.Leave();
+            ASSERT_TRUE(driver.Settle(10, kStep));
+        }
     }
 }
 

@@ -250,6 +250,27 @@ TEST_F(AppStateReplies, DeletingTheCharacterMidReplyLeavesNoFolderAndUploadsNoCh
     EXPECT_TRUE(queued.deleted);
 }
 
+TEST_F(AppStateReplies, DeletingAChatMidReplyStopsItAndNothingWritesTheChatBack) {
+    SignIn();
+    server_.Enqueue(FakeReply::EventStream().Body(Delta("Hola")).Stall());
+    auto ana = AddCharacter(L"Ana");
+    state().OpenCharacter(ana);
+    const auto kept = state().currentChat;
+    const auto chat = state().NewChat();
+    state().SendMessage(L"Hola");
+    const auto reply = chat->messages.back();
+    ASSERT_TRUE(PumpUntil([&] { return reply->content == L"Hola"; }));
+
+    state().DeleteChat(ana, chat);
+    EXPECT_EQ(state().currentChat, nullptr);
+    EXPECT_EQ(*ana->chats, ChatList{kept});
+    ASSERT_TRUE(PumpUntilIdle());  // the stalled stream ends only by the stop
+
+    EXPECT_FALSE(Exists(ChatFile(*ana, *chat)));
+    EXPECT_TRUE(cloud().pending.at(L"chat:" + ana->id + L":" + chat->id).deleted);
+    EXPECT_EQ(*ana->chats, ChatList{kept});
+}
+
 TEST_F(AppStateReplies, EditsAndDeletionsStopOnlyTheRepliesOfTheChatsTheyTouch) {
     // Bea's replies stall until they are stopped; Ana's waits for the release, so it is still
     // running while Bea's chat is edited and then emptied.
