@@ -42,6 +42,16 @@ std::wstring& DeepSeekApiKeyValue() {
     return value;
 }
 
+std::wstring& SupabaseUrlValue() {
+    static std::wstring value = LORVEX_WIDE(LORVEX_SUPABASE_URL);
+    return value;
+}
+
+std::wstring& SupabaseKeyValue() {
+    static std::wstring value = LORVEX_WIDE(LORVEX_SUPABASE_KEY);
+    return value;
+}
+
 }  // namespace
 
 const std::wstring& DeepSeekBaseUrl() {
@@ -53,13 +63,11 @@ const std::wstring& DeepSeekApiKey() {
 }
 
 const std::wstring& SupabaseUrl() {
-    static const std::wstring value = LORVEX_WIDE(LORVEX_SUPABASE_URL);
-    return value;
+    return SupabaseUrlValue();
 }
 
 const std::wstring& SupabaseKey() {
-    static const std::wstring value = LORVEX_WIDE(LORVEX_SUPABASE_KEY);
-    return value;
+    return SupabaseKeyValue();
 }
 
 const std::wstring& DiscordApiUrl() {
@@ -80,6 +88,11 @@ const std::wstring& DiscordChannelId() {
 void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey) {
     DeepSeekBaseUrlValue() = std::move(baseUrl);
     DeepSeekApiKeyValue() = std::move(apiKey);
+}
+
+void SetSupabaseForTesting(std::wstring baseUrl, std::wstring publishableKey) {
+    SupabaseUrlValue() = std::move(baseUrl);
+    SupabaseKeyValue() = std::move(publishableKey);
 }
 
 }  // namespace Lorvex::Config

@@ -31,4 +31,8 @@ const std::wstring& DiscordChannelId();
 // with another key. Not for the program itself, and not while another thread reads them.
 void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey);
 
+// Test seam: points the cloud backend's clients at another server with another publishable key,
+// under the same conditions.
+void SetSupabaseForTesting(std::wstring baseUrl, std::wstring publishableKey);
+
 }  // namespace Lorvex::Config

@@ -1,0 +1,112 @@
+// What a failed backend answer means: the user's sentence for it, and whether a renewal failed
+// because the session itself is over.
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "foundation/Text.h"
+#include "services/Supabase.h"
+
+namespace Lorvex::Services::Supabase {
+
+namespace {
+
+// The machine-readable code and the human message of an error body. The authentication API puts
+// them in "error_code" and "msg" (older versions: "error" and "error_description"), the table API
+// and storage in "code" and "message"; the authentication API's own "code" is the HTTP status as a
+// number, which is why only a string counts.
+struct ErrorFields {
+    std::string code;
+    std::wstring message;
+};
+
+ErrorFields ReadErrorFields(const Json::Value& reply) {
+    ErrorFields fields;
+    fields.code = reply.Find("error_code").AsString();
+    if (fields.code.empty()) {
+        fields.code = reply.Find("code").AsString();
+    }
+    for (const char* key : {"msg", "error_description", "message", "error"}) {
+        const std::string& text = reply.Find(key).AsString();
+        if (!text.empty()) {
+            fields.message = Text::ToWide(text);
+            break;
+        }
+    }
+    return fields;
+}
+
+bool Contains(const std::wstring& text, std::wstring_view part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+}  // namespace
+
+std::wstring ErrorText(const Http::Response& response) {
+    if (response.status == 0) {
+        return L"Sin conexión con el servidor";
+    }
+    const ErrorFields fields = ReadErrorFields(Json::Value::Parse(response.body));
+    const std::string& code = fields.code;
+    const std::wstring lower = Text::ToLower(fields.message);
+
+    if (code == "invalid_credentials" || Contains(lower, L"invalid login credentials")) {
+        return L"Email o contraseña incorrectos";
+    }
+    if (code == "email_not_confirmed" || Contains(lower, L"email not confirmed")) {
+        return L"Confirma tu email antes de entrar (revisa tu correo, también el spam)";
+    }
+    if (code == "user_already_exists" || code == "email_exists" || Contains(lower, L"already registered")) {
+        return L"Ya existe una cuenta con ese email";
+    }
+    // Ahead of the weak-password wording: the backend says "New password should be different from
+    // the old password", which that wording would otherwise claim.
+    if (code == "same_password") {
+        return L"La nueva contraseña es igual a la actual";
+    }
+    if (code == "weak_password" || Contains(lower, L"password should be")) {
+        return L"La contraseña es demasiado débil (mínimo 6 caracteres)";
+    }
+    if (code == "email_address_invalid" || code == "validation_failed" || Contains(lower, L"invalid format")) {
+        return L"El email no es válido";
+    }
+    if (code == "reauthentication_needed") {
+        return L"Por seguridad, cierra sesión y vuelve a entrar antes de cambiar la contraseña";
+    }
+    if (code.find("rate_limit") != std::string::npos || response.status == 429) {
+        return L"Demasiados intentos; espera un momento";
+    }
+    if (code == "signup_disabled") {
+        return L"El registro de cuentas está desactivado";
+    }
+    if (response.status == 404 || code == "PGRST205" || code == "42P01") {
+        return L"La base de datos aún no está preparada (ejecuta Tools\\SupabaseSetup)";
+    }
+    if (!fields.message.empty()) {
+        return fields.message;
+    }
+    return L"Error del servidor (" + std::to_wstring(response.status) + L")";
+}
+
+bool RefreshRefused(uint32_t status, const std::string& body) {
+    // A rate limit or a server fault says nothing about the token; the token endpoint refuses a
+    // token with a 400.
+    if (status < 400 || status > 499 || status == 429) {
+        return false;
+    }
+    const Json::Value reply = Json::Value::Parse(body);
+    const ErrorFields fields = ReadErrorFields(reply);
+    for (const char* refusal : {"refresh_token_not_found", "refresh_token_already_used", "session_not_found",
+                                "session_expired", "user_banned"}) {
+        if (fields.code == refusal) {
+            return true;
+        }
+    }
+    // Older versions answer in the OAuth form, and every refusal's message starts the same way. A
+    // gateway that rejects the project key ("Invalid API key", 401) matches neither.
+    return reply.Find("error").AsString() == "invalid_grant" ||
+           Contains(Text::ToLower(fields.message), L"invalid refresh token");
+}
+
+}  // namespace Lorvex::Services::Supabase
