@@ -256,6 +256,9 @@ FakeAnswer FakeSupabase::State::HandleRest(const Incoming& request) {
         return answer;
     }
 
+    if (method == "DELETE") {
+        return RestError(403, "42501", "permission denied for table " + std::string(kFakeTable));  // not granted
+    }
     if (method != "POST") {
         return RestError(405, "PGRST117", "Unsupported HTTP method: " + method);
     }
