@@ -72,8 +72,12 @@ Json::Value ColumnValue(const FakeRowRecord& row, const std::string& column) {
 std::string RowText(const FakeRowRecord& row, const std::vector<std::string>& columns) {
     std::string text = "{";
     for (size_t i = 0; i < columns.size(); ++i) {
-        text += (i ? "," : "") + Json::Value(columns[i]).Dump(false) + ":" +
-                (columns[i] == "data" ? JsonbText(row.data) : ColumnValue(row, columns[i]).Dump(false));
+        if (i > 0) {
+            text += ",";
+        }
+        text += Json::Value(columns[i]).Dump(false);
+        text += ":";
+        text += columns[i] == "data" ? JsonbText(row.data) : ColumnValue(row, columns[i]).Dump(false);
     }
     return text + "}";
 }
@@ -81,7 +85,10 @@ std::string RowText(const FakeRowRecord& row, const std::vector<std::string>& co
 std::string RowsText(const std::vector<const FakeRowRecord*>& rows, const std::vector<std::string>& columns) {
     std::string text = "[";
     for (size_t i = 0; i < rows.size(); ++i) {
-        text += (i ? ", \n " : "") + RowText(*rows[i], columns);
+        if (i > 0) {
+            text += ", \n ";  // json_agg's separator
+        }
+        text += RowText(*rows[i], columns);
     }
     return text + "]";
 }
