@@ -2,7 +2,9 @@
 // services' time formats and jsonb's normalised JSON.
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cctype>
 #include <cstdio>
 
 #include "tests/support/FakeSupabaseState.h"
@@ -116,17 +118,14 @@ int DaysInMonth(int64_t year, int month) {
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+// The byte of two hexadecimal digits; none when they are not.
+std::optional<char> HexByte(std::string_view digits) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+    if (digits.size() != 2 || error != std::errc() || end != digits.data() + 2) {
+        return std::nullopt;
     }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return static_cast<char>(value);
 }
 
 const char* Reason(int status) {
@@ -244,8 +243,9 @@ std::string UrlDecode(std::string_view text, bool plusIsSpace) {
     decoded.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            decoded.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+        const std::optional<char> escaped = c == '%' ? HexByte(text.substr(i + 1, 2)) : std::nullopt;
+        if (escaped) {
+            decoded.push_back(*escaped);
             i += 2;
         } else if (c == '+' && plusIsSpace) {
             decoded.push_back(' ');
@@ -258,11 +258,8 @@ std::string UrlDecode(std::string_view text, bool plusIsSpace) {
 
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     return lower;
 }
 
@@ -276,7 +273,7 @@ bool IsUuid(std::string_view text) {
     }
     for (size_t i = 0; i < text.size(); ++i) {
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? text[i] != '-' : HexValue(text[i]) < 0) {
+        if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) {
             return false;
         }
     }
