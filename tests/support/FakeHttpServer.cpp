@@ -162,6 +162,12 @@ FakeReply FakeReply::Silent() {
     return reply;
 }
 
+FakeReply FakeReply::Drop() {
+    FakeReply reply;
+    reply.drop_ = true;
+    return reply;
+}
+
 FakeReply& FakeReply::Header(std::string name, std::string value) {
     headers_.emplace_back(std::move(name), std::move(value));
     return *this;
@@ -237,6 +243,7 @@ struct FakeHttpServer::State {
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     std::deque<FakeReply> replies;
+    FakeHandler handler;
     std::vector<RecordedRequest> requests;
     int released = 0;
     bool stopping = false;
@@ -371,11 +378,21 @@ struct FakeHttpServer::State {
         return head + "\r\n";
     }
 
-    // Plays the reply; a Reset leaves the connection closed already.
+    static void ResetConnection(Socket& connection) {
+        linger abortive{1, 0};
+        setsockopt(connection.Get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof(abortive));
+        connection.Close();
+    }
+
+    // Plays the reply; a Reset or a Drop leaves the connection closed already.
     void Play(Socket& connection, const FakeReply& reply) {
         const SOCKET s = connection.Get();
         if (reply.silent_) {
             Hold(s, false);
+            return;
+        }
+        if (reply.drop_) {
+            ResetConnection(connection);
             return;
         }
         if (reply.raw_) {
@@ -418,12 +435,9 @@ struct FakeHttpServer::State {
                 return;
             case FakeReply::Action::Kind::Cut:
                 return;
-            case FakeReply::Action::Kind::Reset: {
-                linger abortive{1, 0};
-                setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof(abortive));
-                connection.Close();
+            case FakeReply::Action::Kind::Reset:
+                ResetConnection(connection);
                 return;
-            }
             }
         }
         if (chunked) {
@@ -433,12 +447,14 @@ struct FakeHttpServer::State {
 
     // Runs on the connection's own thread. The reply is taken in accept order, not in the order the
     // requests happen to be complete, so the n-th connection still gets the n-th reply; one that
-    // sends no request takes none but still passes the turn on.
+    // sends no request takes none but still passes the turn on. The handler is called after the
+    // turn has passed on, so a slow answer holds up no later connection.
     void Serve(SOCKET handle, uint64_t ticket) {
         Socket connection(handle);
         MakeNonBlocking(connection.Get());
         std::optional<RecordedRequest> request = ReadRequest(connection.Get());
         std::optional<FakeReply> reply;
+        FakeHandler answer;
         {
             std::unique_lock<std::mutex> lock(mutex);
             changed.wait(lock, [this, ticket] { return stopping || turn == ticket; });
@@ -447,14 +463,19 @@ struct FakeHttpServer::State {
             }
             ++turn;
             if (request) {
-                requests.push_back(std::move(*request));
+                requests.push_back(*request);
                 if (!replies.empty()) {
                     reply = std::move(replies.front());
                     replies.pop_front();
+                } else {
+                    answer = handler;
                 }
             }
         }
         changed.notify_all();
+        if (!reply && answer) {
+            reply = answer(*request);
+        }
         if (reply) {
             Play(connection, *reply);
         }
@@ -562,6 +583,11 @@ std::wstring FakeHttpServer::Url(std::wstring_view path) const {
 void FakeHttpServer::Enqueue(FakeReply reply) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->replies.push_back(std::move(reply));
+}
+
+void FakeHttpServer::SetHandler(FakeHandler handler) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->handler = std::move(handler);
 }
 
 void FakeHttpServer::Release(int count) {

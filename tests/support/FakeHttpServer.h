@@ -6,9 +6,13 @@
 // abortive close. Connections are served at the same time, as a real server serves them, so one
 // that stalls holds up no other; replies still go out in the order the connections were accepted:
 // the n-th connection that sends a request gets the n-th reply and is the n-th recorded request,
-// and any connection after the last reply is closed without an answer.
+// and any connection after the last reply is closed without an answer, unless a handler is set:
+// then a request that finds no scripted reply waiting is answered by the handler, so a stateful
+// fake can serve any number of requests. The handler runs on the connection's thread, possibly
+// beside another connection's call, and must not throw.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +37,8 @@ public:
     static FakeReply Raw(std::string bytes);
     // Reads the request and never answers; the connection stays open until the server stops.
     static FakeReply Silent();
+    // Reads the request and resets the connection (an abortive close) before sending anything.
+    static FakeReply Drop();
 
     FakeReply& Header(std::string name, std::string value);
     FakeReply& Frame(Framing framing);
@@ -68,6 +74,7 @@ private:
     std::vector<Action> actions_;
     std::optional<std::string> raw_;
     bool silent_ = false;
+    bool drop_ = false;
 };
 
 struct RecordedRequest {
@@ -82,6 +89,9 @@ struct RecordedRequest {
     // The names in the order they were sent.
     std::vector<std::string> HeaderNames() const;
 };
+
+// Answers a request that found no scripted reply.
+using FakeHandler = std::function<FakeReply(const RecordedRequest& request)>;
 
 class FakeHttpServer {
 public:
@@ -98,6 +108,8 @@ public:
     std::wstring Url(std::wstring_view path = L"/") const;
 
     void Enqueue(FakeReply reply);
+    // Scripted replies still come first; an empty handler restores the close without an answer.
+    void SetHandler(FakeHandler handler);
     void Release(int count = 1);
 
     std::vector<RecordedRequest> Requests() const;

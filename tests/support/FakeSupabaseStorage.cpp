@@ -1,0 +1,188 @@
+// FakeSupabase's object storage, as the Storage service answers for the private bucket of the
+// set-up script: upload (replacing only with "x-upsert"), delete, authenticated download and the
+// folder listing. The bucket's policies let a user read and write only objects under the folder
+// named by their own id; another user's objects look as if they did not exist. Errors come as
+// HTTP 400 with the real status as text in "statusCode".
+
+#include <algorithm>
+#include <set>
+
+#include "foundation/Text.h"
+#include "tests/support/FakeSupabaseState.h"
+
+namespace Lorvex::Testing {
+
+namespace {
+
+FakeAnswer NotFound() {
+    return StorageError("404", "not_found", "Object not found", "NoSuchKey");
+}
+
+FakeAnswer RlsRefusal() {
+    return StorageError("403", "Unauthorized", "new row violates row-level security policy", "AccessDenied");
+}
+
+bool InOwnFolder(const std::string& path, const Caller& caller) {
+    return caller.kind == Caller::Kind::User && StartsWith(path, caller.userId + "/");
+}
+
+Json::Value FileEntry(const std::string& name, const FakeObjectRecord& object) {
+    Json::Value metadata;
+    metadata["eTag"] = Json::Value("\"" + Text::Sha256Hex(object.bytes).substr(0, 32) + "\"");
+    metadata["size"] = Json::Value(static_cast<unsigned long long>(object.bytes.size()));
+    metadata["mimetype"] = Json::Value(object.contentType);
+    metadata["cacheControl"] = Json::Value("max-age=3600");
+    metadata["lastModified"] = Json::Value(IsoMillis(object.updatedMicros));
+    metadata["contentLength"] = Json::Value(static_cast<unsigned long long>(object.bytes.size()));
+    metadata["httpStatusCode"] = Json::Value(200);
+    Json::Value entry;
+    entry["name"] = Json::Value(name);
+    entry["id"] = Json::Value(object.id);
+    entry["updated_at"] = Json::Value(IsoMillis(object.updatedMicros));
+    entry["created_at"] = Json::Value(IsoMillis(object.createdMicros));
+    entry["last_accessed_at"] = Json::Value(IsoMillis(object.createdMicros));
+    entry["metadata"] = metadata;
+    return entry;
+}
+
+Json::Value FolderEntry(const std::string& name) {
+    Json::Value entry;
+    entry["name"] = Json::Value(name);
+    entry["id"] = Json::Value();
+    entry["updated_at"] = Json::Value();
+    entry["created_at"] = Json::Value();
+    entry["last_accessed_at"] = Json::Value();
+    entry["metadata"] = Json::Value();
+    return entry;
+}
+
+}  // namespace
+
+FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
+    const std::string& method = request.raw.method;
+    if (!StartsWith(request.path, "/storage/v1/object/")) {
+        Json::Value body;
+        body["message"] = Json::Value("Route " + method + ":" + request.path + " not found");
+        body["error"] = Json::Value("Not Found");
+        body["statusCode"] = Json::Value(404);
+        return JsonAnswer(404, body);
+    }
+    std::string rest = request.path.substr(std::string("/storage/v1/object/").size());
+    enum class Action { Upload, Delete, Download, List } action;
+    if (method == "POST" && StartsWith(rest, "list/")) {
+        action = Action::List;
+        rest = rest.substr(5);
+    } else if (method == "GET" && StartsWith(rest, "authenticated/")) {
+        action = Action::Download;
+        rest = rest.substr(14);
+    } else if (method == "GET") {
+        action = Action::Download;
+    } else if (method == "POST" || method == "PUT") {
+        action = Action::Upload;
+    } else if (method == "DELETE") {
+        action = Action::Delete;
+    } else {
+        return StorageError("405", "Method Not Allowed", "Method " + method + " is not allowed");
+    }
+    const size_t slash = rest.find('/');
+    const std::string bucket = UrlDecode(rest.substr(0, slash), false);
+    const std::string path = slash == std::string::npos ? std::string() : UrlDecode(rest.substr(slash + 1), false);
+
+    const Caller caller = Identify(request.raw);
+    if (caller.kind == Caller::Kind::Expired) {
+        return StorageError("403", "Unauthorized", "\"exp\" claim timestamp check failed", "AccessDenied");
+    }
+    if (caller.kind == Caller::Kind::Unknown) {
+        return StorageError("403", "Unauthorized", "signature verification failed", "AccessDenied");
+    }
+    if (bucketDropped || bucket != kFakeBucket) {
+        return StorageError("404", "Bucket not found", "Bucket not found", "NoSuchBucket");
+    }
+
+    if (action == Action::List) {
+        bool parsed = false;
+        const Json::Value body = Json::Value::Parse(request.raw.body, &parsed);
+        if (!parsed || body.kind != Json::Type::Object) {
+            return StorageError("400", "Error", "body must be object");
+        }
+        if (body.Find("prefix").kind != Json::Type::String) {
+            return StorageError("400", "Error", "body must have required property 'prefix'");
+        }
+        std::string folder = body.Find("prefix").text;
+        while (!folder.empty() && folder.back() == '/') {
+            folder.pop_back();
+        }
+        if (!folder.empty()) {
+            folder += "/";
+        }
+        const int64_t limit = body.Find("limit").AsInt64(100);
+        const int64_t offset = body.Find("offset").AsInt64(0);
+        std::vector<std::pair<std::string, Json::Value>> entries;  // by name
+        std::set<std::string> folders;
+        for (const auto& [objectPath, object] : objects) {
+            if (!InOwnFolder(objectPath, caller) || !StartsWith(objectPath, folder)) {
+                continue;
+            }
+            const std::string name = objectPath.substr(folder.size());
+            const size_t inner = name.find('/');
+            if (inner == std::string::npos) {
+                entries.emplace_back(name, FileEntry(name, object));
+            } else if (folders.insert(name.substr(0, inner)).second) {
+                entries.emplace_back(name.substr(0, inner), FolderEntry(name.substr(0, inner)));
+            }
+        }
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        Json::Value list = Json::Value::EmptyArray();
+        for (int64_t i = std::max<int64_t>(offset, 0); i < static_cast<int64_t>(entries.size()) && i - offset < limit;
+             ++i) {
+            list.Push(entries[static_cast<size_t>(i)].second);
+        }
+        return JsonAnswer(200, list);
+    }
+
+    if (action == Action::Download) {
+        const auto found = objects.find(path);
+        if (found == objects.end() || !InOwnFolder(path, caller)) {
+            return NotFound();
+        }
+        FakeAnswer answer = TextAnswer(200, found->second.contentType, found->second.bytes);
+        answer.Header("Cache-Control", "max-age=3600");
+        answer.Header("ETag", "\"" + Text::Sha256Hex(found->second.bytes).substr(0, 32) + "\"");
+        return answer;
+    }
+
+    if (action == Action::Delete) {
+        const auto found = objects.find(path);
+        if (found == objects.end() || !InOwnFolder(path, caller)) {
+            return NotFound();
+        }
+        objects.erase(found);
+        Json::Value body;
+        body["message"] = Json::Value("Successfully deleted");
+        return JsonAnswer(200, body);
+    }
+
+    // Upload.
+    if (!InOwnFolder(path, caller)) {
+        return RlsRefusal();
+    }
+    const auto existing = objects.find(path);
+    const bool upsert = LowerAscii(request.raw.Header("x-upsert").value_or("false")) == "true";
+    if (existing != objects.end() && !upsert) {
+        return StorageError("409", "Duplicate", "The resource already exists", "Duplicate");
+    }
+    FakeObjectRecord object;
+    object.bytes = request.raw.body;
+    object.contentType = request.raw.Header("Content-Type").value_or("text/plain;charset=UTF-8");
+    object.id = existing != objects.end() ? existing->second.id : NewUuid();
+    object.updatedMicros = NowMicros();
+    object.createdMicros = existing != objects.end() ? existing->second.createdMicros : object.updatedMicros;
+    objects[path] = object;
+    Json::Value body;
+    body["Id"] = Json::Value(object.id);
+    body["Key"] = Json::Value(bucket + "/" + path);
+    return JsonAnswer(200, body);
+}
+
+}  // namespace Lorvex::Testing
