@@ -3,6 +3,8 @@
 
 #include "services/CloudSync.h"
 
+#include <utility>
+
 #include "domain/Storage.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
@@ -17,6 +19,22 @@ const std::string kDeletedHash = "deleted";
 constexpr uint32_t kFlushDelayMs = 2500;
 // "cloud.json" is written this long after the first change not yet written.
 constexpr uint32_t kSaveDelayMs = 400;
+
+CloudSync::QueueItem Change(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {},
+                            Json::Value data = {}) {
+    CloudSync::QueueItem item;
+    item.kind = kind;
+    item.id = id;
+    item.parentId = parentId;
+    item.data = std::move(data);
+    return item;
+}
+
+CloudSync::QueueItem Deletion(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {}) {
+    CloudSync::QueueItem item = Change(kind, id, parentId);
+    item.deleted = true;
+    return item;
+}
 
 }  // namespace
 
@@ -87,10 +105,7 @@ void CloudSync::QueueImageFile(const std::wstring& path) {
     } else if (uploaded.count(name) != 0) {
         return;
     }
-    QueueItem item;
-    item.kind = L"image";
-    item.id = name;
-    MarkChanged(std::move(item));
+    MarkChanged(Change(L"image", name));
 }
 
 void CloudSync::OnCharacterSaved(const Character& character) {
@@ -100,11 +115,7 @@ void CloudSync::OnCharacterSaved(const Character& character) {
     for (const std::wstring& path : ImagePaths(character)) {
         QueueImageFile(path);
     }
-    QueueItem item;
-    item.kind = L"character";
-    item.id = character.id;
-    item.data = Character::ToJson(character);
-    MarkChanged(std::move(item));
+    MarkChanged(Change(L"character", character.id, {}, Character::ToJson(character)));
     if (character.chats) {
         for (const std::shared_ptr<Chat>& chat : *character.chats) {
             if (chat) {
@@ -118,12 +129,7 @@ void CloudSync::OnChatSaved(const Character& owner, const Chat& chat) {
     if (!SignedIn() || chat.id.empty()) {
         return;
     }
-    QueueItem item;
-    item.kind = L"chat";
-    item.id = ChatItemId(owner.id, chat.id);
-    item.parentId = owner.id;
-    item.data = Chat::ToJson(chat);
-    MarkChanged(std::move(item));
+    MarkChanged(Change(L"chat", ChatItemId(owner.id, chat.id), owner.id, Chat::ToJson(chat)));
 }
 
 void CloudSync::OnPersonaSaved(const Persona& persona) {
@@ -133,11 +139,7 @@ void CloudSync::OnPersonaSaved(const Persona& persona) {
     for (const std::wstring& path : ImagePaths(persona)) {
         QueueImageFile(path);
     }
-    QueueItem item;
-    item.kind = L"persona";
-    item.id = persona.id;
-    item.data = Persona::ToJson(persona);
-    MarkChanged(std::move(item));
+    MarkChanged(Change(L"persona", persona.id, {}, Persona::ToJson(persona)));
 }
 
 void CloudSync::OnCharacterDeleted(const Character& character) {
@@ -151,34 +153,21 @@ void CloudSync::OnCharacterDeleted(const Character& character) {
             }
         }
     }
-    QueueItem item;
-    item.kind = L"character";
-    item.id = character.id;
-    item.deleted = true;
-    MarkChanged(std::move(item));
+    MarkChanged(Deletion(L"character", character.id));
 }
 
 void CloudSync::OnChatDeleted(const Character& owner, const Chat& chat) {
     if (!SignedIn() || chat.id.empty()) {
         return;
     }
-    QueueItem item;
-    item.kind = L"chat";
-    item.id = ChatItemId(owner.id, chat.id);
-    item.parentId = owner.id;
-    item.deleted = true;
-    MarkChanged(std::move(item));
+    MarkChanged(Deletion(L"chat", ChatItemId(owner.id, chat.id), owner.id));
 }
 
 void CloudSync::OnPersonaDeleted(const std::wstring& personaId) {
     if (!SignedIn()) {
         return;
     }
-    QueueItem item;
-    item.kind = L"persona";
-    item.id = personaId;
-    item.deleted = true;
-    MarkChanged(std::move(item));
+    MarkChanged(Deletion(L"persona", personaId));
 }
 
 void CloudSync::OnImageDeleted(const std::wstring& fileName) {
@@ -189,11 +178,7 @@ void CloudSync::OnImageDeleted(const std::wstring& fileName) {
     if (uploaded.count(fileName) == 0 && pending.find(ItemKey(L"image", fileName)) == pending.end()) {
         return;
     }
-    QueueItem item;
-    item.kind = L"image";
-    item.id = fileName;
-    item.deleted = true;
-    MarkChanged(std::move(item));
+    MarkChanged(Deletion(L"image", fileName));
 }
 
 }  // namespace Lorvex::Services
