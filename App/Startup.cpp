@@ -12,6 +12,7 @@
 #include "graphics/Device.h"
 #include "main/MainWindow.h"
 #include "services/AppState.h"
+#include "services/CloudSync.h"
 #include "services/Updates.h"
 #include "ui/Theme.h"
 
@@ -43,6 +44,9 @@ int RunMainWindow(const StartOptions& options) {
 }
 
 void Shutdown() {
+    // The dispatcher drops its timers without running them: a change made just before the close
+    // would be in its record file but missing from the upload queue of the next start.
+    Services::CloudSync::Instance().FlushPendingSave();
     Async::Shutdown();
     Graphics::Device::Release();
     CoUninitialize();

@@ -1,14 +1,9 @@
-// The cloud sync's state and its change queue.
+// The cloud sync's start, its round requests, and the keys and hashes that name queue items.
 
 #include "services/CloudSync.h"
 
 #include "domain/Storage.h"
-
-#include <windows.h>
-
-#include <cwctype>
-#include <iterator>
-
+#include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
@@ -17,7 +12,9 @@ namespace Lorvex::Services {
 
 namespace {
 
-const std::string kDeletedHash = "deleted";
+// A full round every two minutes while signed in, and one shortly after start.
+constexpr uint32_t kFullRoundIntervalMs = 120000;
+constexpr uint32_t kFirstRoundDelayMs = 600;
 
 // A photo member that is a non-empty string becomes its file name; anything else stays.
 void StripPhotoMember(Json::Object& members) {
@@ -47,19 +44,22 @@ void CloudSync::Initialize() {
     initialized = true;
     LoadAccount();
     LoadState();
-    // A state left by another user must never be uploaded under this one.
+    // A state left by another user must never be uploaded under this one. The fresh state is this
+    // user's, and their local data has never been merged into it: left without an owner, a later
+    // sign-out and sign-in of the same user would take it for a stranger's and drop the queue.
     if (SignedIn() && stateUserId != account.userId) {
         ResetState();
+        stateUserId = account.userId;
+        mergePending = true;
     }
-}
-
-void CloudSync::LoadAccount() {
-    // The account file arrives with the authentication client; until then nobody is signed in
-    // at start.
-}
-
-void CloudSync::LoadState() {
-    // The sync-state file arrives with the sync rounds; until then the state starts empty.
+    Async::SetInterval(kFullRoundIntervalMs, [this] {
+        if (SignedIn() && !syncing) {
+            Start(true);
+        }
+    });
+    if (SignedIn()) {
+        Async::SetTimeout(kFirstRoundDelayMs, [this] { Start(true); });
+    }
 }
 
 void CloudSync::ResetState() {
@@ -83,7 +83,16 @@ void CloudSync::Start(bool full) {
         againFull = againFull || full;
         return;
     }
-    // No round can run yet: the queue waits for the backend client.
+    if (!full && pending.empty()) {
+        return;
+    }
+    Async::CancelTimer(flushTimer);
+    flushTimer = 0;
+    // The round itself comes with the backend client; syncing stays false until then, or nothing
+    // would ever clear it.
+    if (roundStarted) {
+        roundStarted(full);
+    }
 }
 
 std::wstring CloudSync::AvatarPath() const {
@@ -158,153 +167,6 @@ std::string CloudSync::ChangeHash(const Json::Value& data) {
 
 bool CloudSync::IsInImagesDir(const std::wstring& path) {
     return Storage::IsInImagesDir(path);
-}
-
-void CloudSync::MarkSynced(const std::wstring& kind, const std::wstring& id, const Json::Value& data) {
-    synced[ItemKey(kind, id)] = ChangeHash(StripPhotoPaths(data));
-}
-
-void CloudSync::MarkChanged(QueueItem item) {
-    if (!SignedIn()) {
-        return;
-    }
-    const std::wstring key = ItemKey(item.kind, item.id);
-    if (item.kind != L"image") {
-        if (!item.deleted) {
-            item.data = StripPhotoPaths(item.data);
-        }
-        item.hash = item.deleted ? kDeletedHash : ChangeHash(item.data);
-        if (pending.find(key) == pending.end()) {
-            const auto known = synced.find(key);
-            if (known != synced.end() && known->second == item.hash) {
-                return;  // the cloud already holds this form
-            }
-        }
-    }
-    item.seq = ++lastSeq;
-    pending[key] = std::move(item);
-}
-
-void CloudSync::QueueImageFile(const std::wstring& path) {
-    if (path.empty() || !IsInImagesDir(path) || !Files::IsFile(path)) {
-        return;
-    }
-    const std::wstring name = Files::FileName(path);
-    const auto waiting = pending.find(ItemKey(L"image", name));
-    if (waiting != pending.end()) {
-        if (!waiting->second.deleted) {
-            return;  // its upload is queued already
-        }
-    } else if (uploaded.count(name) != 0) {
-        return;
-    }
-    QueueItem item;
-    item.kind = L"image";
-    item.id = name;
-    MarkChanged(std::move(item));
-}
-
-void CloudSync::OnCharacterSaved(const Character& character) {
-    if (!SignedIn()) {
-        return;
-    }
-    for (const std::wstring& path : ImagePaths(character)) {
-        QueueImageFile(path);
-    }
-    QueueItem item;
-    item.kind = L"character";
-    item.id = character.id;
-    item.data = Character::ToJson(character);
-    MarkChanged(std::move(item));
-    if (character.chats) {
-        for (const std::shared_ptr<Chat>& chat : *character.chats) {
-            if (chat) {
-                OnChatSaved(character, *chat);
-            }
-        }
-    }
-}
-
-void CloudSync::OnChatSaved(const Character& owner, const Chat& chat) {
-    if (!SignedIn() || chat.id.empty()) {
-        return;
-    }
-    QueueItem item;
-    item.kind = L"chat";
-    item.id = ChatItemId(owner.id, chat.id);
-    item.parentId = owner.id;
-    item.data = Chat::ToJson(chat);
-    MarkChanged(std::move(item));
-}
-
-void CloudSync::OnPersonaSaved(const Persona& persona) {
-    if (!SignedIn()) {
-        return;
-    }
-    for (const std::wstring& path : ImagePaths(persona)) {
-        QueueImageFile(path);
-    }
-    QueueItem item;
-    item.kind = L"persona";
-    item.id = persona.id;
-    item.data = Persona::ToJson(persona);
-    MarkChanged(std::move(item));
-}
-
-void CloudSync::OnCharacterDeleted(const Character& character) {
-    if (!SignedIn()) {
-        return;
-    }
-    if (character.chats) {
-        for (const std::shared_ptr<Chat>& chat : *character.chats) {
-            if (chat) {
-                OnChatDeleted(character, *chat);
-            }
-        }
-    }
-    QueueItem item;
-    item.kind = L"character";
-    item.id = character.id;
-    item.deleted = true;
-    MarkChanged(std::move(item));
-}
-
-void CloudSync::OnChatDeleted(const Character& owner, const Chat& chat) {
-    if (!SignedIn() || chat.id.empty()) {
-        return;
-    }
-    QueueItem item;
-    item.kind = L"chat";
-    item.id = ChatItemId(owner.id, chat.id);
-    item.parentId = owner.id;
-    item.deleted = true;
-    MarkChanged(std::move(item));
-}
-
-void CloudSync::OnPersonaDeleted(const std::wstring& personaId) {
-    if (!SignedIn()) {
-        return;
-    }
-    QueueItem item;
-    item.kind = L"persona";
-    item.id = personaId;
-    item.deleted = true;
-    MarkChanged(std::move(item));
-}
-
-void CloudSync::OnImageDeleted(const std::wstring& fileName) {
-    if (!SignedIn() || fileName.empty()) {
-        return;
-    }
-    // A picture the cloud never saw needs no deletion; one still waiting to go up must not.
-    if (uploaded.count(fileName) == 0 && pending.find(ItemKey(L"image", fileName)) == pending.end()) {
-        return;
-    }
-    QueueItem item;
-    item.kind = L"image";
-    item.id = fileName;
-    item.deleted = true;
-    MarkChanged(std::move(item));
 }
 
 }  // namespace Lorvex::Services

@@ -2,9 +2,12 @@
 // The cloud account and the sync state: the session, the change queue that every saved or
 // deleted record enters while an account is signed in, what the cloud is known to hold, and the
 // callbacks through which the application state hands over its records and takes pulled ones.
-// This build keeps the queue and the state in memory only: no account or state file is read or
-// written, no timer is armed and no round runs, so nothing leaves the machine yet.
-// UI thread only; the object has no lock.
+// The session lives in "account.dat" (protected for the Windows user) and the sync state in
+// "cloud.json", both in the data folder; the dispatcher's timers start the upload after a burst of
+// changes and write the state shortly after the first one. The round itself does not exist yet:
+// Start only decides whether one would begin.
+// UI thread only; the object has no lock. Nothing here reports failure: an unreadable file counts
+// as absent and a write that fails leaves the previous file.
 
 #include <cstdint>
 #include <functional>
@@ -72,12 +75,28 @@ public:
     bool SignedIn() const { return account.SignedIn(); }
 
     // Once per process, after the application state installed its callbacks: the account and the
-    // sync state, and a state that belongs to another user is dropped.
+    // sync state, a state that belongs to another user dropped, and the sync timers armed.
     void Initialize();
+
+    static std::wstring AccountPath();
+    static std::wstring StatePath();
+    // Each load changes the object only when its file was read whole; otherwise it stays as it was
+    // (at start: signed out, and an empty state).
     void LoadAccount();
     void LoadState();
+    // Both write nothing while signed out, so a file that could not be read stays for the next
+    // sign-in to replace.
+    void SaveAccount() const;
+    void SaveState() const;
     // Clears everything that belongs to one user's sync state.
     void ResetState();
+
+    // Re-arms the upload timer: a round starts 2.5 s after the last change of a burst.
+    void ScheduleFlush();
+    // Arms the state save 0.4 s ahead unless one is armed already; later changes do not delay it.
+    void SaveStateSoon();
+    // Shut-down drops the dispatcher's timers: an armed state save is written now instead.
+    void FlushPendingSave();
 
     // Full path of the account's avatar in the images folder; empty without one.
     std::wstring AvatarPath() const;
@@ -111,10 +130,7 @@ public:
     void QueueImageFile(const std::wstring& path);
     void MarkChanged(QueueItem item);
 
-    // ---- For the cloud part still to come ----
-    // The sync rounds, the authentication client and the status display will use these; nothing
-    // in this build reads them yet (ResetState clears the state among them, Start only records a
-    // request).
+    // ---- Session and round state read by the status display and the rounds ----
 
     std::function<void()> onStatusChanged;
     std::function<void(const std::wstring& text, bool error)> onNotice;
@@ -132,9 +148,11 @@ public:
     uint32_t flushTimer = 0;
     uint32_t saveTimer = 0;
 
-    // A sync round when signed in and a full round is asked for or changes wait. Rounds do not
-    // exist in this build; a request is only recorded while one would run.
+    // A sync round when signed in and a full round is asked for or changes wait; while one runs
+    // the request is only recorded. Rounds do not exist in this build: where one would begin,
+    // roundStarted is called (when set) and nothing runs.
     void Start(bool full);
+    std::function<void(bool full)> roundStarted;
 };
 
 }  // namespace Lorvex::Services

@@ -5,13 +5,18 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "App/Config.h"
 #include "App/Startup.h"
 #include "domain/Settings.h"
 #include "foundation/Async.h"
+#include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "main/MainWindow.h"
 #include "services/AppState.h"
+#include "services/CloudSync.h"
 #include "tests/support/TestFiles.h"
 
 namespace Lorvex::App {
@@ -77,6 +82,29 @@ TEST_F(StartupTest, AWindowThatCannotBeOpenedEndsWithOne) {
     EXPECT_EQ(App::Run(options), 1);
     EXPECT_EQ(shown, kWindowFailedText);
     EXPECT_EQ(icon, static_cast<unsigned>(MB_ICONERROR));
+}
+
+// The dispatcher drops its timers at shut-down; the state save a change armed just before the
+// close must still reach "cloud.json".
+TEST_F(StartupTest, AChangeMadeJustBeforeTheCloseIsInTheSavedQueue) {
+    Services::CloudSync::ResetForTesting();
+    StartOptions options;
+    options.opened = [](Main::MainWindow& window) {
+        Services::CloudSync& cloud = Services::CloudSync::Instance();
+        cloud.account.refreshToken = "refresh";
+        cloud.account.userId = L"user-1";
+        cloud.stateUserId = L"user-1";
+        cloud.OnPersonaDeleted(L"p1");
+        PostMessageW(window.hwnd, WM_CLOSE, 0, 0);
+    };
+    options.message = [](const std::wstring& text, unsigned) { ADD_FAILURE() << "message box"; };
+
+    EXPECT_EQ(App::Run(options), 0);
+
+    const std::optional<std::wstring> state = Files::ReadText(Services::CloudSync::StatePath());
+    ASSERT_TRUE(state.has_value());
+    EXPECT_NE(state->find(LR"({"kind":"persona","id":"p1")"), std::wstring::npos);
+    Services::CloudSync::ResetForTesting();
 }
 
 }  // namespace

@@ -1,0 +1,184 @@
+// The change queue: what each notifier queues, the change hashes that keep the cloud's own form
+// out of it, and the two timers a change arms.
+
+#include "services/CloudSync.h"
+
+#include <utility>
+
+#include "domain/Storage.h"
+#include "foundation/Async.h"
+#include "foundation/Files.h"
+
+namespace Lorvex::Services {
+
+namespace {
+
+const std::string kDeletedHash = "deleted";
+
+// A round starts this long after the last change of a burst.
+constexpr uint32_t kFlushDelayMs = 2500;
+// "cloud.json" is written this long after the first change not yet written.
+constexpr uint32_t kSaveDelayMs = 400;
+
+CloudSync::QueueItem Change(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {},
+                            Json::Value data = {}) {
+    CloudSync::QueueItem item;
+    item.kind = kind;
+    item.id = id;
+    item.parentId = parentId;
+    item.data = std::move(data);
+    return item;
+}
+
+CloudSync::QueueItem Deletion(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {}) {
+    CloudSync::QueueItem item = Change(kind, id, parentId);
+    item.deleted = true;
+    return item;
+}
+
+}  // namespace
+
+void CloudSync::MarkSynced(const std::wstring& kind, const std::wstring& id, const Json::Value& data) {
+    synced[ItemKey(kind, id)] = ChangeHash(StripPhotoPaths(data));
+}
+
+void CloudSync::MarkChanged(QueueItem item) {
+    if (!SignedIn()) {
+        return;
+    }
+    const std::wstring key = ItemKey(item.kind, item.id);
+    if (item.kind != L"image") {
+        if (!item.deleted) {
+            item.data = StripPhotoPaths(item.data);
+        }
+        item.hash = item.deleted ? kDeletedHash : ChangeHash(item.data);
+        if (pending.find(key) == pending.end()) {
+            const auto known = synced.find(key);
+            if (known != synced.end() && known->second == item.hash) {
+                return;  // the cloud already holds this form
+            }
+        }
+    }
+    item.seq = ++lastSeq;
+    pending[key] = std::move(item);
+    ScheduleFlush();
+    SaveStateSoon();
+}
+
+void CloudSync::ScheduleFlush() {
+    Async::CancelTimer(flushTimer);
+    flushTimer = Async::SetTimeout(kFlushDelayMs, [this] {
+        flushTimer = 0;
+        Start(false);
+    });
+}
+
+void CloudSync::SaveStateSoon() {
+    if (saveTimer != 0) {
+        return;
+    }
+    saveTimer = Async::SetTimeout(kSaveDelayMs, [this] {
+        saveTimer = 0;
+        SaveState();
+    });
+}
+
+void CloudSync::FlushPendingSave() {
+    if (saveTimer == 0) {
+        return;
+    }
+    Async::CancelTimer(saveTimer);
+    saveTimer = 0;
+    SaveState();
+}
+
+void CloudSync::QueueImageFile(const std::wstring& path) {
+    if (path.empty() || !IsInImagesDir(path) || !Files::IsFile(path)) {
+        return;
+    }
+    const std::wstring name = Files::FileName(path);
+    const auto waiting = pending.find(ItemKey(L"image", name));
+    if (waiting != pending.end()) {
+        if (!waiting->second.deleted) {
+            return;  // its upload is queued already
+        }
+    } else if (uploaded.count(name) != 0) {
+        return;
+    }
+    MarkChanged(Change(L"image", name));
+}
+
+void CloudSync::OnCharacterSaved(const Character& character) {
+    if (!SignedIn()) {
+        return;
+    }
+    for (const std::wstring& path : ImagePaths(character)) {
+        QueueImageFile(path);
+    }
+    MarkChanged(Change(L"character", character.id, {}, Character::ToJson(character)));
+    if (character.chats) {
+        for (const std::shared_ptr<Chat>& chat : *character.chats) {
+            if (chat) {
+                OnChatSaved(character, *chat);
+            }
+        }
+    }
+}
+
+void CloudSync::OnChatSaved(const Character& owner, const Chat& chat) {
+    if (!SignedIn() || chat.id.empty()) {
+        return;
+    }
+    MarkChanged(Change(L"chat", ChatItemId(owner.id, chat.id), owner.id, Chat::ToJson(chat)));
+}
+
+void CloudSync::OnPersonaSaved(const Persona& persona) {
+    if (!SignedIn()) {
+        return;
+    }
+    for (const std::wstring& path : ImagePaths(persona)) {
+        QueueImageFile(path);
+    }
+    MarkChanged(Change(L"persona", persona.id, {}, Persona::ToJson(persona)));
+}
+
+void CloudSync::OnCharacterDeleted(const Character& character) {
+    if (!SignedIn()) {
+        return;
+    }
+    if (character.chats) {
+        for (const std::shared_ptr<Chat>& chat : *character.chats) {
+            if (chat) {
+                OnChatDeleted(character, *chat);
+            }
+        }
+    }
+    MarkChanged(Deletion(L"character", character.id));
+}
+
+void CloudSync::OnChatDeleted(const Character& owner, const Chat& chat) {
+    if (!SignedIn() || chat.id.empty()) {
+        return;
+    }
+    MarkChanged(Deletion(L"chat", ChatItemId(owner.id, chat.id), owner.id));
+}
+
+void CloudSync::OnPersonaDeleted(const std::wstring& personaId) {
+    if (!SignedIn()) {
+        return;
+    }
+    MarkChanged(Deletion(L"persona", personaId));
+}
+
+void CloudSync::OnImageDeleted(const std::wstring& fileName) {
+    if (!SignedIn() || fileName.empty()) {
+        return;
+    }
+    // A picture the cloud never saw needs no deletion; one still waiting to go up must not.
+    if (uploaded.count(fileName) == 0 && pending.find(ItemKey(L"image", fileName)) == pending.end()) {
+        return;
+    }
+    MarkChanged(Deletion(L"image", fileName));
+}
+
+}  // namespace Lorvex::Services
