@@ -146,7 +146,8 @@ public:
 
     // ---- Pulled items ----
 
-    void ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items);
+    // Returns the item keys of rows left for a later pull: a chat a running reply writes into.
+    std::vector<std::wstring> ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items);
 
 private:
     // The UI-thread end of a reply job.

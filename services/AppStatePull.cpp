@@ -39,8 +39,9 @@ bool SameForm(const Json::Value& a, const Json::Value& b) {
 
 }  // namespace
 
-void AppState::ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items) {
+std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items) {
     CloudSync& cloud = CloudSync::Instance();
+    std::vector<std::wstring> deferred;
     // Ids name files: a row whose id could not be a file name is left out of step, not stored.
     auto markDeleted = [&](const CloudSync::RemoteItem& row) { cloud.synced[CloudSync::ItemKey(row)] = kDeleted; };
 
@@ -163,7 +164,8 @@ void AppState::ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items)
         const std::shared_ptr<Chat> local = found == chats.end() ? nullptr : *found;
         if (local && std::any_of(runningReplies.begin(), runningReplies.end(),
                                  [&](const RunningReply& running) { return running.chat == local; })) {
-            continue;  // a chat being written into waits for a later pull
+            deferred.push_back(CloudSync::ItemKey(row));  // a chat being written into waits for a later pull
+            continue;
         }
         if (row.deleted) {
             if (local) {
@@ -211,6 +213,7 @@ void AppState::ApplyRemoteItems(const std::vector<CloudSync::RemoteItem>& items)
     }
     std::sort(personas.begin(), personas.end(), NameLess<Persona>);
     Changed();
+    return deferred;
 }
 
 }  // namespace Lorvex::Services

@@ -70,7 +70,7 @@ void AppState::Initialize() {
     }
 
     CloudSync& cloud = CloudSync::Instance();
-    cloud.onPulled = [this](const std::vector<CloudSync::RemoteItem>& items) { ApplyRemoteItems(items); };
+    cloud.onPulled = [this](const std::vector<CloudSync::RemoteItem>& items) { return ApplyRemoteItems(items); };
     cloud.onMergeNeeded = [this] {
         CloudSync& sync = CloudSync::Instance();
         for (const std::shared_ptr<Persona>& persona : personas) {

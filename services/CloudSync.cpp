@@ -1,4 +1,4 @@
-// The cloud sync's start, its round requests, and the keys and hashes that name queue items.
+// The cloud sync's start-up and timers, and the keys and hashes that name queue items.
 
 #include "services/CloudSync.h"
 
@@ -72,50 +72,6 @@ void CloudSync::ResetState() {
     lastError.clear();
     offline = false;
     mergePending = false;
-}
-
-void CloudSync::Start(bool full) {
-    if (!SignedIn()) {
-        return;
-    }
-    if (syncing) {
-        again = true;
-        againFull = againFull || full;
-        return;
-    }
-    if (!full && pending.empty()) {
-        return;
-    }
-    Async::CancelTimer(flushTimer);
-    flushTimer = 0;
-    // The round itself comes with the backend client; syncing stays false until then, or nothing
-    // would ever clear it.
-    if (roundStarted) {
-        roundStarted(full);
-    }
-}
-
-std::wstring CloudSync::AvatarPath() const {
-    if (account.avatarFile.empty()) {
-        return {};
-    }
-    return Files::JoinPath(Paths::ImagesDir(), account.avatarFile);
-}
-
-std::wstring CloudSync::StatusText() const {
-    if (!SignedIn()) {
-        return L"Sin iniciar sesión";
-    }
-    if (syncing) {
-        return L"Sincronizando…";
-    }
-    if (offline) {
-        return L"Sin conexión · los cambios se subirán más tarde";
-    }
-    if (!lastError.empty()) {
-        return lastError;
-    }
-    return L"Pendiente de sincronizar";
 }
 
 std::wstring CloudSync::ItemKey(const std::wstring& kind, const std::wstring& id) {

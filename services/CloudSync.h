@@ -4,16 +4,20 @@
 // callbacks through which the application state hands over its records and takes pulled ones.
 // The session lives in "account.dat" (protected for the Windows user) and the sync state in
 // "cloud.json", both in the data folder; the dispatcher's timers start the upload after a burst of
-// changes and write the state shortly after the first one. The round itself does not exist yet:
-// Start only decides whether one would begin.
-// UI thread only; the object has no lock. Nothing here reports failure: an unreadable file counts
-// as absent and a write that fails leaves the previous file.
+// changes and write the state shortly after the first one. A round runs on a worker with a copy of
+// what it needs (Job) and hands back a Result that ApplyResult brings in on the UI thread.
+// UI thread only, except RunRound, RunUserUpdate and the static helpers, which any thread may call;
+// the object has no lock. Nothing here reports failure by throwing: an unreadable file counts as
+// absent, a write that fails leaves the previous file, and a failed round or account operation
+// leaves its Spanish text in lastError or hands it to the caller's callback.
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "domain/Records.h"
@@ -54,13 +58,59 @@ public:
         std::wstring parentId;
         Json::Value data;
         bool deleted = false;
+        std::string updatedAt;  // the backend's stamp of the row's last change; empty when absent
+    };
+
+    // One picture object listed in the user's folder of the bucket.
+    struct ImageRow {
+        std::wstring name;
+        std::string createdAt;  // the object's "created_at"; empty when it is not a string
+    };
+
+    // What a round's worker gets: copies only, so the UI thread may go on changing the queue.
+    struct Job {
+        Account account;
+        std::vector<QueueItem> items;  // pictures first, then the records, each in key order
+        std::string cursor;
+        bool full = false;
+        bool listStorage = false;
+    };
+
+    // What a round hands back to the UI thread.
+    struct Result {
+        Account account;  // the job's session, with renewed tokens when the round renewed it
+        bool accountChanged = false;
+        bool unauthorized = false;  // the backend refused the refresh token: the session is over
+        bool offline = false;
+        std::wstring error;         // why the round ended early; empty when it ran to its end
+        std::vector<int64_t> done;  // seq of every item the cloud confirmed, in that order
+        bool pulled = false;
+        std::vector<RemoteItem> items;
+        std::string cursor;
+        bool listed = false;
+        std::vector<ImageRow> images;
+        // The refresh token the round's renewal replaced: a pair renewed since by someone else is
+        // newer and must not be overwritten by this one.
+        std::string renewedFrom;
+    };
+
+    // Outcome of a profile or password update.
+    struct UserResult {
+        bool ok = false;
+        bool accountChanged = false;
+        bool unauthorized = false;
+        Account account;
+        std::wstring error;
+        std::string renewedFrom;  // as in Result
     };
 
     static CloudSync& Instance();
     // Tests only: puts the one instance back to its first state (signed out, empty, no callbacks).
     static void ResetForTesting();
 
-    std::function<void(const std::vector<RemoteItem>&)> onPulled;
+    // Applies pulled rows; returns the item keys of rows it left for a later pull (a chat that a
+    // running reply writes into), so the cursor does not move past them.
+    std::function<std::vector<std::wstring>(const std::vector<RemoteItem>&)> onPulled;
     std::function<void()> onMergeNeeded;
     std::function<std::set<std::wstring>()> imageNames;
     Account account;
@@ -149,10 +199,48 @@ public:
     uint32_t saveTimer = 0;
 
     // A sync round when signed in and a full round is asked for or changes wait; while one runs
-    // the request is only recorded. Rounds do not exist in this build: where one would begin,
-    // roundStarted is called (when set) and nothing runs.
+    // the request is only recorded. roundStarted, when set, is told of every round that begins.
     void Start(bool full);
     std::function<void(bool full)> roundStarted;
+
+    // ---- The round (worker side) ----
+
+    // Uploads the job's pictures and records, and for a full job pulls, fetches missing pictures
+    // and lists the bucket. Any thread but the UI thread; touches no field of the object.
+    static Result RunRound(const Job& job);
+    // The bytes to upload for a picture: PNG and JPEG files over 512 KiB re-encoded when smaller.
+    static std::string ShrinkForUpload(const std::wstring& fileName, const std::string& bytes);
+    static std::wstring MimeType(const std::wstring& fileName);
+    // "velmorin-images/<user id>/<file name>", both parts URL-encoded.
+    static std::wstring StoragePath(const std::wstring& userId, const std::wstring& fileName);
+    // A name from the server may become a file name in the images folder only when this holds:
+    // a plain file name with no separator, ':', "..", device name, or trailing dot or space.
+    static bool IsSafePictureName(std::wstring_view name);
+
+    // ---- Applying a round's result (UI thread) ----
+
+    void ApplyResult(Result result, int32_t roundGeneration, bool full);
+    void CleanOrphanImages(const std::vector<ImageRow>& rows);
+
+    // ---- Account operations (UI thread) ----
+
+    void SignIn(const std::wstring& email, const std::wstring& password,
+                std::function<void(const std::wstring& error)> done);
+    void SignUp(const std::wstring& email, const std::wstring& password,
+                std::function<void(const std::wstring& error, bool needsConfirmation)> done);
+    void SignOut();
+    // photo: no value keeps the photo, an empty text removes it, a path is a newly picked picture.
+    void UpdateProfile(const std::wstring& name, const std::optional<std::wstring>& photo,
+                       std::function<void(const std::wstring& error)> done);
+    void ChangePassword(const std::wstring& password, std::function<void(const std::wstring& error)> done);
+    void AdoptSession(const Account& session);
+    void SignOutLocal();
+    // Worker side of an update; touches no field of the object.
+    static UserResult RunUserUpdate(Account session, const Json::Value& body, const std::wstring& avatarPath);
+
+private:
+    void StartUserUpdate(Json::Value body, std::wstring avatarPath,
+                         std::function<void(const std::wstring& error)> done);
 };
 
 }  // namespace Lorvex::Services

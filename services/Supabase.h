@@ -52,6 +52,10 @@ AuthResult SignIn(const std::wstring& email, const std::wstring& password);
 AuthResult SignUp(const std::wstring& email, const std::wstring& password);
 // Renews the session; on success the account carries the new tokens, expiry and user.
 AuthResult Refresh(const std::string& refreshToken);
+// Refresh, one at a time for the whole process. Refresh tokens are single-use: a round and a
+// profile update renewing with the same token at once would see the second refused and sign the
+// account out. A token that was renewed a moment ago gets the pair that renewal gave.
+AuthResult RenewSession(const std::string& refreshToken);
 // PUTs the body to the user; on success the account carries the user the answer returns (no tokens).
 AuthResult UpdateUser(const Account& account, const Json::Value& body);
 // Ends the session on the server when there is an access token; the outcome does not matter.

@@ -128,8 +128,9 @@ TEST_F(AppStatePull, RowsOfAChatBeingWrittenIntoAreLeftForALaterPull) {
     state().SendMessage(L"Hola");
     const std::wstring id = ana->id + L":" + chat->id;
 
-    state().ApplyRemoteItems({Row(L"chat", id, ChatForm(chat->id, chat->timestamp, L"otra"), ana->id)});
-    state().ApplyRemoteItems({Deletion(L"chat", id, ana->id)});
+    const std::vector<std::wstring> key{CloudSync::ItemKey(L"chat", id)};
+    EXPECT_EQ(state().ApplyRemoteItems({Row(L"chat", id, ChatForm(chat->id, chat->timestamp, L"otra"), ana->id)}), key);
+    EXPECT_EQ(state().ApplyRemoteItems({Deletion(L"chat", id, ana->id)}), key);
 
     EXPECT_EQ(ana->chats->front(), chat);
     EXPECT_EQ(state().currentChat, chat);
