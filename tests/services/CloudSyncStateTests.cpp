@@ -329,6 +329,22 @@ TEST_F(CloudSyncFiles, AtStartAStateOfAnotherUserOrNoneIsReplacedByAnEmptyOneOfT
     }
 }
 
+// A sign-in of another user resets the state, which leaves it without an owner: the write names
+// the signed-in user, or the next start would take the queue for a stranger's and drop it.
+TEST_F(CloudSyncFiles, AStateResetForANewUserIsWrittenAsTheirsAndKeptAtTheNextStart) {
+    WriteAccount(L"user-2");
+    SignIn();
+    cloud().account.userId = L"user-2";
+    cloud().ResetState();
+    cloud().OnPersonaDeleted(L"p1");
+    cloud().SaveState();
+
+    CloudSync::ResetForTesting();
+    cloud().Initialize();
+    EXPECT_EQ(cloud().stateUserId, L"user-2");
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-persona:p1"});
+}
+
 // ---- Timers ----
 
 // The dispatcher run over the test clock in small steps, as the main loop would run it.

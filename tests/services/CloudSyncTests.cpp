@@ -95,6 +95,12 @@ TEST_F(CloudSyncQueue, AFormTheCloudHoldsIsNotQueuedAgainButAPendingOneIsReplace
     cloud().OnPersonaSaved(persona);
     EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"persona:p1"});
 
+    // Changed back to the cloud's form while that change still waits: the waiting change must not
+    // be the one that goes up.
+    persona.name = L"Ana";
+    cloud().OnPersonaSaved(persona);
+    EXPECT_EQ(cloud().pending.at(L"persona:p1").data.Find("name").AsWString(), L"Ana");
+
     // A deletion the cloud already holds is not queued either.
     cloud().pending.clear();
     cloud().synced[L"persona:p1"] = "deleted";
@@ -204,12 +210,23 @@ TEST_F(CloudSyncQueue, InitializeRunsOnceAndDropsAStateOfAnotherUser) {
     cloud().account.userId = L"user-2";
     cloud().stateUserId = L"user-1";
     cloud().synced[L"persona:p1"] = "hash";
+    cloud().uploaded.insert(L"a.png");
+    cloud().pending[L"persona:p2"] = CloudSync::QueueItem{L"persona", L"p2"};
     cloud().cursor = "2025";
+    cloud().lastSync = L"2025-03-01T10:00:00Z";
+    cloud().lastError = L"Error del servidor";
+    cloud().offline = true;
 
     cloud().Initialize();
     EXPECT_TRUE(cloud().initialized);
+    // Nothing of the other user's state is left to upload or to show.
     EXPECT_TRUE(cloud().synced.empty());
+    EXPECT_TRUE(cloud().uploaded.empty());
+    EXPECT_TRUE(cloud().pending.empty());
     EXPECT_TRUE(cloud().cursor.empty());
+    EXPECT_TRUE(cloud().lastSync.empty());
+    EXPECT_TRUE(cloud().lastError.empty());
+    EXPECT_FALSE(cloud().offline);
 
     cloud().synced[L"persona:p1"] = "hash";
     cloud().Initialize();  // the second call changes nothing
