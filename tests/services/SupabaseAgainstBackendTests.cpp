@@ -46,6 +46,12 @@ TEST(SupabaseAgainstBackend, SignUpConfirmSignInRenewAndUpdateTheProfile) {
     EXPECT_TRUE(signUp.needsConfirmation);
     EXPECT_TRUE(signUp.account.refreshToken.empty());
 
+    // A second tap on the button within the minute asks for a second mail, which the service refuses.
+    const AuthResult twice = SignUp(L"ana@example.com", L"secreto1");
+    EXPECT_FALSE(twice.ok);
+    EXPECT_FALSE(twice.needsConfirmation);
+    EXPECT_EQ(twice.error, L"Demasiados intentos; espera un momento");
+
     const AuthResult early = SignIn(L"ana@example.com", L"secreto1");
     EXPECT_FALSE(early.ok);
     EXPECT_FALSE(early.networkError);
@@ -127,6 +133,17 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
 
     // None of that spent the token.
     EXPECT_TRUE(Refresh(session->refreshToken).ok);
+
+    // A new password the service cannot hash is refused with a code it also uses for bad addresses;
+    // the user is not told the e-mail is wrong.
+    Account live;
+    live.accessToken = session->accessToken;
+    live.refreshToken = session->refreshToken;
+    Json::Value longPassword;
+    longPassword["password"] = Json::Value(std::string(73, 'x'));
+    const AuthResult tooLong = UpdateUser(live, longPassword);
+    EXPECT_FALSE(tooLong.ok);
+    EXPECT_EQ(tooLong.error, L"Password cannot be longer than 72 characters");
 
     // A user update with an expired access token is refused by the server, not dropped.
     fake.ExpireAccessTokens();
