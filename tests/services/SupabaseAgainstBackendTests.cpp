@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "App/Config.h"
 #include "foundation/Text.h"
@@ -154,6 +157,41 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
     EXPECT_FALSE(stale.ok);
     EXPECT_FALSE(stale.networkError);
     EXPECT_FALSE(stale.error.empty());
+}
+
+TEST(SupabaseAgainstBackend, RenewalsWithOneTokenAtOnceShareOneRequest) {
+    Backend backend;
+    FakeSupabase& fake = backend.fake;
+    fake.AddUser("ana@example.com", "secreto1");
+    const auto session = fake.IssueSession("ana@example.com");
+    ASSERT_TRUE(session.has_value());
+    const auto renewals = [&] {
+        const std::vector<std::string> targets = fake.Targets();
+        return std::count(targets.begin(), targets.end(), "/auth/v1/token?grant_type=refresh_token");
+    };
+
+    // A round and a profile update finding the token old at the same moment: with a second request
+    // the service would see a used token, end the session and sign the account out.
+    std::vector<AuthResult> results(4);
+    std::vector<std::thread> workers;
+    for (AuthResult& result : results) {
+        workers.emplace_back([&result, &session] { result = RenewSession(session->refreshToken); });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    EXPECT_EQ(renewals(), 1);
+    for (const AuthResult& result : results) {
+        ASSERT_TRUE(result.ok) << Text::ToUtf8(result.error);
+        EXPECT_EQ(result.account.refreshToken, results[0].account.refreshToken);
+    }
+    EXPECT_TRUE(fake.RefreshTokenValid(results[0].account.refreshToken));
+
+    // The new token is renewed by the service again.
+    const AuthResult next = RenewSession(results[0].account.refreshToken);
+    ASSERT_TRUE(next.ok) << Text::ToUtf8(next.error);
+    EXPECT_NE(next.account.refreshToken, results[0].account.refreshToken);
+    EXPECT_EQ(renewals(), 2);
 }
 
 }  // namespace
