@@ -20,6 +20,7 @@ namespace Lorvex::Services::Supabase {
 namespace {
 
 using Testing::FakeFault;
+using Testing::FakeSession;
 using Testing::FakeSupabase;
 
 // Points the client at the fake for one test, then back.
@@ -37,6 +38,14 @@ public:
 private:
     std::wstring savedUrl_;
     std::wstring savedKey_;
+};
+
+// The backend with one confirmed user who holds a session.
+struct OneSession {
+    Backend backend;
+    FakeSupabase& fake = backend.fake;
+    std::string userId = fake.AddUser("ana@example.com", "secreto1");
+    FakeSession session = fake.IssueSession("ana@example.com").value_or(FakeSession{});
 };
 
 TEST(SupabaseAgainstBackend, SignUpConfirmSignInRenewAndUpdateTheProfile) {
@@ -103,11 +112,10 @@ TEST(SupabaseAgainstBackend, SignUpConfirmSignInRenewAndUpdateTheProfile) {
 }
 
 TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenEndsTheSession) {
-    Backend backend;
-    FakeSupabase& fake = backend.fake;
-    fake.AddUser("ana@example.com", "secreto1");
-    const auto session = fake.IssueSession("ana@example.com");
-    ASSERT_TRUE(session.has_value());
+    OneSession one;
+    FakeSupabase& fake = one.fake;
+    const FakeSession& session = one.session;
+    ASSERT_FALSE(session.refreshToken.empty());
 
     EXPECT_EQ(SignIn(L"ana@example.com", L"otra-clave").error, L"Email o contraseña incorrectos");
     EXPECT_EQ(SignIn(L"nadie@example.com", L"secreto1").error, L"Email o contraseña incorrectos");
@@ -117,31 +125,31 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
 
     // Trouble that is not a refusal of the token leaves the session as it is.
     fake.SetAuthRateLimited(true);
-    const AuthResult limited = Refresh(session->refreshToken);
+    const AuthResult limited = Refresh(session.refreshToken);
     EXPECT_EQ(limited.error, L"Demasiados intentos; espera un momento");
     EXPECT_FALSE(limited.sessionRefused);
     fake.SetAuthRateLimited(false);
 
     fake.QueueFault(FakeFault::Reset().OnTarget("/auth/v1/token"));
-    const AuthResult dropped = Refresh(session->refreshToken);
+    const AuthResult dropped = Refresh(session.refreshToken);
     EXPECT_TRUE(dropped.networkError);
     EXPECT_FALSE(dropped.sessionRefused);
     EXPECT_EQ(dropped.error, L"Sin conexión con el servidor");
 
     fake.QueueFault(FakeFault::Answer(502, "").OnTarget("/auth/v1/token"));
-    const AuthResult gateway = Refresh(session->refreshToken);
+    const AuthResult gateway = Refresh(session.refreshToken);
     EXPECT_FALSE(gateway.ok);
     EXPECT_FALSE(gateway.sessionRefused);
     EXPECT_EQ(gateway.error, L"Error del servidor (502)");
 
     // None of that spent the token.
-    EXPECT_TRUE(Refresh(session->refreshToken).ok);
+    EXPECT_TRUE(Refresh(session.refreshToken).ok);
 
     // A new password the service cannot hash is refused with a code it also uses for bad addresses;
     // the user is not told the e-mail is wrong.
     Account live;
-    live.accessToken = session->accessToken;
-    live.refreshToken = session->refreshToken;
+    live.accessToken = session.accessToken;
+    live.refreshToken = session.refreshToken;
     Json::Value longPassword;
     longPassword["password"] = Json::Value(std::string(73, 'x'));
     const AuthResult tooLong = UpdateUser(live, longPassword);
@@ -151,8 +159,8 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
     // A user update with an expired access token is refused by the server, not dropped.
     fake.ExpireAccessTokens();
     Account expired;
-    expired.accessToken = session->accessToken;
-    expired.refreshToken = session->refreshToken;
+    expired.accessToken = session.accessToken;
+    expired.refreshToken = session.refreshToken;
     const AuthResult stale = UpdateUser(expired, Json::Value(Json::Object{}));
     EXPECT_FALSE(stale.ok);
     EXPECT_FALSE(stale.networkError);
@@ -160,11 +168,10 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
 }
 
 TEST(SupabaseAgainstBackend, RenewalsWithOneTokenAtOnceShareOneRequest) {
-    Backend backend;
-    FakeSupabase& fake = backend.fake;
-    fake.AddUser("ana@example.com", "secreto1");
-    const auto session = fake.IssueSession("ana@example.com");
-    ASSERT_TRUE(session.has_value());
+    OneSession one;
+    FakeSupabase& fake = one.fake;
+    const FakeSession& session = one.session;
+    ASSERT_FALSE(session.refreshToken.empty());
     const auto renewals = [&] {
         const std::vector<std::string> targets = fake.Targets();
         return std::count(targets.begin(), targets.end(), "/auth/v1/token?grant_type=refresh_token");
@@ -175,7 +182,7 @@ TEST(SupabaseAgainstBackend, RenewalsWithOneTokenAtOnceShareOneRequest) {
     std::vector<AuthResult> results(4);
     std::vector<std::thread> workers;
     for (AuthResult& result : results) {
-        workers.emplace_back([&result, &session] { result = RenewSession(session->refreshToken); });
+        workers.emplace_back([&result, &session] { result = RenewSession(session.refreshToken); });
     }
     for (std::thread& worker : workers) {
         worker.join();
