@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -82,12 +83,23 @@ void ReadUser(const Json::Value& user, Account& account) {
     account.avatarFile = FieldText(metadata.Find("avatar"));
 }
 
+// a + b, held at the ends of int64 instead of overflowing: the lifetime is whatever the answer says.
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+    if (b > 0 && a > std::numeric_limits<int64_t>::max() - b) {
+        return std::numeric_limits<int64_t>::max();
+    }
+    if (b < 0 && a < std::numeric_limits<int64_t>::min() - b) {
+        return std::numeric_limits<int64_t>::min();
+    }
+    return a + b;
+}
+
 // The local expiry of a new access token. The lifetime wins over the server's absolute time: the
 // two clocks may differ, and a token this machine believes valid for longer than it is would
 // fail its first request after the real expiry.
 int64_t ReadExpiry(const Json::Value& reply) {
     if (const std::optional<int64_t> lifetime = ReadSeconds(reply.Find("expires_in"))) {
-        return UnixNow() + *lifetime;
+        return SaturatingAdd(UnixNow(), *lifetime);
     }
     const Json::Value& expiresAt = reply.Find("expires_at");
     if (expiresAt.kind == Json::Type::Number) {
@@ -212,7 +224,9 @@ int64_t UnixNow() {
 }
 
 bool NeedsRefresh(const Account& account, int64_t now) {
-    return account.accessToken.empty() || account.expiresAt - now <= kRefreshMarginSeconds;
+    // The expiry may come from the account file or the server as any number: the difference is
+    // taken only when it cannot overflow.
+    return account.accessToken.empty() || account.expiresAt <= now || account.expiresAt - now <= kRefreshMarginSeconds;
 }
 
 bool NeedsRefresh(const Account& account) {

@@ -68,7 +68,12 @@ std::wstring ErrorText(const Http::Response& response) {
     if (code == "weak_password" || Contains(lower, L"password should be")) {
         return L"La contraseña es demasiado débil (mínimo 6 caracteres)";
     }
-    if (code == "email_address_invalid" || code == "validation_failed" || Contains(lower, L"invalid format")) {
+    // The authentication API also refuses a password longer than 72 bytes, or an empty one, as
+    // "validation_failed": telling that user the e-mail is wrong would send them looking in the
+    // wrong field, so those keep the server's own words.
+    const bool aboutPassword = code == "validation_failed" && Contains(lower, L"password");
+    if (code == "email_address_invalid" || (code == "validation_failed" && !aboutPassword) ||
+        Contains(lower, L"invalid format")) {
         return L"El email no es válido";
     }
     if (code == "reauthentication_needed") {

@@ -108,3 +108,10 @@ create policy "velmorin-images: delete from own folder"
     for delete
     to authenticated
     using (bucket_id = 'velmorin-images' and (storage.foldername(name))[1] = (select auth.uid()::text));
+
+-- ---------------------------------------------------------------------------------------------
+-- The REST API answers from a cached picture of the schema; until it reloads, the new table is
+-- unknown to it ("PGRST205") and the application would still say the set-up is missing.
+-- ---------------------------------------------------------------------------------------------
+
+notify pgrst, 'reload schema';

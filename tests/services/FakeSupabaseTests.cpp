@@ -199,6 +199,14 @@ TEST(FakeSupabaseAuth, SignUpAnswersLikeTheServiceWithAndWithoutConfirmation) {
     EXPECT_EQ(Parsed(created).Find("access_token").kind, Json::Type::Null);
     EXPECT_EQ(Parsed(created).Find("identities").Size(), 1u);
     EXPECT_EQ(Parsed(created).Find("email").AsString(), "nuevo@example.com");
+    // Signing up again at once would send a second mail within the minute.
+    const Http::Response repeated =
+        Send(fake, {L"POST", L"/auth/v1/signup", Credentials("nuevo@example.com", "123456")});
+    EXPECT_EQ(repeated.status, 429u);
+    EXPECT_EQ(Parsed(repeated).Find("error_code").AsString(), "over_email_send_rate_limit");
+    EXPECT_EQ(
+        Parsed(repeated).Find("msg").AsString().rfind("For security purposes, you can only request this after ", 0),
+        0u);
     EXPECT_EQ(Parsed(SignIn(fake, "nuevo@example.com", "123456")).Find("error_code").AsString(), "email_not_confirmed");
     fake.ConfirmUser("nuevo@example.com");
     EXPECT_EQ(SignIn(fake, "nuevo@example.com", "123456").status, 200u);
@@ -210,6 +218,7 @@ TEST(FakeSupabaseAuth, SignUpAnswersLikeTheServiceWithAndWithoutConfirmation) {
     EXPECT_EQ(standIn.Find("identities").kind, Json::Type::Array);
     EXPECT_EQ(standIn.Find("identities").Size(), 0u);
     EXPECT_NE(standIn.Find("id").AsString(), existingId);
+    EXPECT_EQ(standIn.Find("role").AsString(), "");
     EXPECT_EQ(standIn.Find("access_token").kind, Json::Type::Null);
     EXPECT_EQ(fake.Password("ana@example.com"), "secreto1");
 
@@ -281,7 +290,37 @@ TEST(FakeSupabaseAuth, ErrorBodiesAreTheServicesOwn) {
          [](FakeSupabase& f) {
              return Call{L"PUT", L"/auth/v1/user", R"({"data":{}})"};
          },
-         401, "no_authorization", "This endpoint requires a valid Bearer token"},
+         401, "no_authorization", "This endpoint requires a Bearer token"},
+        // The password is judged before the address, and its length in bytes both ways.
+        {"empty password",
+         [](FakeSupabase& f) {
+             return Call{L"POST", L"/auth/v1/signup", Credentials("nuevo@example.com", "")};
+         },
+         400, "validation_failed", "Signup requires a valid password"},
+        {"short password, bad address",
+         [](FakeSupabase& f) {
+             return Call{L"POST", L"/auth/v1/signup", Credentials("no-es-un-email", "12345")};
+         },
+         422, "weak_password", "Password should be at least 6 characters."},
+        {"password past 72 bytes",
+         [](FakeSupabase& f) {
+             return Call{L"POST", L"/auth/v1/signup", Credentials("nuevo@example.com", std::string(73, 'x'))};
+         },
+         400, "validation_failed", "Password cannot be longer than 72 characters"},
+        {"new password past 72 bytes",
+         [](FakeSupabase& f) {
+             return Call{L"PUT", L"/auth/v1/user", R"({"password":")" + std::string(73, 'x') + R"("})",
+                         f.IssueSession("ana@example.com")->accessToken};
+         },
+         400, "validation_failed", "Password cannot be longer than 72 characters"},
+        // Logout loads the session like every route behind the token.
+        {"logout of an ended session",
+         [](FakeSupabase& f) {
+             const std::string token = f.IssueSession("ana@example.com")->accessToken;
+             Send(f, {L"POST", L"/auth/v1/logout", {}, token});
+             return Call{L"POST", L"/auth/v1/logout", {}, token};
+         },
+         403, "session_not_found", "Session from session_id claim in JWT does not exist"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -316,9 +355,13 @@ TEST(FakeSupabaseAuth, UserUpdateMergesMetadataAndChangesThePassword) {
     EXPECT_EQ(user.Find("user_metadata").Find("theme").AsString(), "dark");
     EXPECT_EQ(fake.UserMetadata("ana@example.com").Find("display_name").AsString(), "Ana M.");
 
+    // A new password ends the user's other sessions (another machine signs in again); this one goes on.
+    const FakeSession elsewhere = *fake.IssueSession("ana@example.com");
     EXPECT_EQ(Send(fake, {L"PUT", L"/auth/v1/user", R"({"password":"nueva123"})", session.accessToken}).status, 200u);
     EXPECT_EQ(SignIn(fake, "ana@example.com", "secreto1").status, 400u);
     EXPECT_EQ(SignIn(fake, "ana@example.com", "nueva123").status, 200u);
+    EXPECT_FALSE(fake.RefreshTokenValid(elsewhere.refreshToken));
+    EXPECT_TRUE(fake.RefreshTokenValid(session.refreshToken));
 }
 
 // ---- The gateway ----

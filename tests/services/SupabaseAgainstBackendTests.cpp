@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "App/Config.h"
 #include "foundation/Text.h"
@@ -17,6 +20,7 @@ namespace Lorvex::Services::Supabase {
 namespace {
 
 using Testing::FakeFault;
+using Testing::FakeSession;
 using Testing::FakeSupabase;
 
 // Points the client at the fake for one test, then back.
@@ -36,6 +40,14 @@ private:
     std::wstring savedKey_;
 };
 
+// The backend with one confirmed user who holds a session.
+struct OneSession {
+    Backend backend;
+    FakeSupabase& fake = backend.fake;
+    std::string userId = fake.AddUser("ana@example.com", "secreto1");
+    FakeSession session = fake.IssueSession("ana@example.com").value_or(FakeSession{});
+};
+
 TEST(SupabaseAgainstBackend, SignUpConfirmSignInRenewAndUpdateTheProfile) {
     Backend backend;
     ASSERT_TRUE(backend.fake.IsListening());
@@ -45,6 +57,12 @@ TEST(SupabaseAgainstBackend, SignUpConfirmSignInRenewAndUpdateTheProfile) {
     EXPECT_TRUE(signUp.ok) << Text::ToUtf8(signUp.error);
     EXPECT_TRUE(signUp.needsConfirmation);
     EXPECT_TRUE(signUp.account.refreshToken.empty());
+
+    // A second tap on the button within the minute asks for a second mail, which the service refuses.
+    const AuthResult twice = SignUp(L"ana@example.com", L"secreto1");
+    EXPECT_FALSE(twice.ok);
+    EXPECT_FALSE(twice.needsConfirmation);
+    EXPECT_EQ(twice.error, L"Demasiados intentos; espera un momento");
 
     const AuthResult early = SignIn(L"ana@example.com", L"secreto1");
     EXPECT_FALSE(early.ok);
@@ -94,11 +112,10 @@ TEST(SupabaseAgainstBackend, SignUpConfirmSignInRenewAndUpdateTheProfile) {
 }
 
 TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenEndsTheSession) {
-    Backend backend;
-    FakeSupabase& fake = backend.fake;
-    fake.AddUser("ana@example.com", "secreto1");
-    const auto session = fake.IssueSession("ana@example.com");
-    ASSERT_TRUE(session.has_value());
+    OneSession one;
+    FakeSupabase& fake = one.fake;
+    const FakeSession& session = one.session;
+    ASSERT_FALSE(session.refreshToken.empty());
 
     EXPECT_EQ(SignIn(L"ana@example.com", L"otra-clave").error, L"Email o contraseña incorrectos");
     EXPECT_EQ(SignIn(L"nadie@example.com", L"secreto1").error, L"Email o contraseña incorrectos");
@@ -108,35 +125,80 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
 
     // Trouble that is not a refusal of the token leaves the session as it is.
     fake.SetAuthRateLimited(true);
-    const AuthResult limited = Refresh(session->refreshToken);
+    const AuthResult limited = Refresh(session.refreshToken);
     EXPECT_EQ(limited.error, L"Demasiados intentos; espera un momento");
     EXPECT_FALSE(limited.sessionRefused);
     fake.SetAuthRateLimited(false);
 
     fake.QueueFault(FakeFault::Reset().OnTarget("/auth/v1/token"));
-    const AuthResult dropped = Refresh(session->refreshToken);
+    const AuthResult dropped = Refresh(session.refreshToken);
     EXPECT_TRUE(dropped.networkError);
     EXPECT_FALSE(dropped.sessionRefused);
     EXPECT_EQ(dropped.error, L"Sin conexión con el servidor");
 
     fake.QueueFault(FakeFault::Answer(502, "").OnTarget("/auth/v1/token"));
-    const AuthResult gateway = Refresh(session->refreshToken);
+    const AuthResult gateway = Refresh(session.refreshToken);
     EXPECT_FALSE(gateway.ok);
     EXPECT_FALSE(gateway.sessionRefused);
     EXPECT_EQ(gateway.error, L"Error del servidor (502)");
 
     // None of that spent the token.
-    EXPECT_TRUE(Refresh(session->refreshToken).ok);
+    EXPECT_TRUE(Refresh(session.refreshToken).ok);
+
+    // A new password the service cannot hash is refused with a code it also uses for bad addresses;
+    // the user is not told the e-mail is wrong.
+    Account live;
+    live.accessToken = session.accessToken;
+    live.refreshToken = session.refreshToken;
+    Json::Value longPassword;
+    longPassword["password"] = Json::Value(std::string(73, 'x'));
+    const AuthResult tooLong = UpdateUser(live, longPassword);
+    EXPECT_FALSE(tooLong.ok);
+    EXPECT_EQ(tooLong.error, L"Password cannot be longer than 72 characters");
 
     // A user update with an expired access token is refused by the server, not dropped.
     fake.ExpireAccessTokens();
     Account expired;
-    expired.accessToken = session->accessToken;
-    expired.refreshToken = session->refreshToken;
+    expired.accessToken = session.accessToken;
+    expired.refreshToken = session.refreshToken;
     const AuthResult stale = UpdateUser(expired, Json::Value(Json::Object{}));
     EXPECT_FALSE(stale.ok);
     EXPECT_FALSE(stale.networkError);
     EXPECT_FALSE(stale.error.empty());
+}
+
+TEST(SupabaseAgainstBackend, RenewalsWithOneTokenAtOnceShareOneRequest) {
+    OneSession one;
+    FakeSupabase& fake = one.fake;
+    const FakeSession& session = one.session;
+    ASSERT_FALSE(session.refreshToken.empty());
+    const auto renewals = [&] {
+        const std::vector<std::string> targets = fake.Targets();
+        return std::count(targets.begin(), targets.end(), "/auth/v1/token?grant_type=refresh_token");
+    };
+
+    // A round and a profile update finding the token old at the same moment: with a second request
+    // the service would see a used token, end the session and sign the account out.
+    std::vector<AuthResult> results(4);
+    std::vector<std::thread> workers;
+    for (AuthResult& result : results) {
+        workers.emplace_back([&result, &session] { result = RenewSession(session.refreshToken); });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    EXPECT_EQ(renewals(), 1);
+    for (const AuthResult& result : results) {
+        ASSERT_TRUE(result.ok) << Text::ToUtf8(result.error);
+        EXPECT_EQ(result.account.refreshToken, results[0].account.refreshToken);
+    }
+    EXPECT_TRUE(fake.RefreshTokenValid(results[0].account.refreshToken));
+
+    // The new token is renewed by the service again.
+    const AuthResult next = RenewSession(results[0].account.refreshToken);
+    ASSERT_TRUE(next.ok) << Text::ToUtf8(next.error);
+    EXPECT_NE(next.account.refreshToken, results[0].account.refreshToken);
+    EXPECT_EQ(renewals(), 2);
 }
 
 }  // namespace

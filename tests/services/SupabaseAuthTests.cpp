@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,6 +174,9 @@ TEST(SupabaseAuth, SessionAnswersGiveTokensExpiryAndUser) {
         {"unreadable lifetime", "\"expires_in\":\"soon\",\"expires_at\":1999999999", 0, 1999999999},
         {"neither", "", 3600, 0},
         {"absolute time as text", "\"expires_at\":\"1999999999\"", 3600, 0},
+        // A lifetime no clock can reach holds at the end of time instead of wrapping into the past.
+        {"lifetime past the end of time", "\"expires_in\":\"9223372036854775807\"", 0,
+         std::numeric_limits<int64_t>::max()},
     };
     for (const Case& c : cases) {
         FakeHttpServer server(FakeReply::Json(200, SessionReply(c.expiry)));
@@ -361,6 +365,12 @@ TEST(SupabaseAuth, ErrorTextOfTheBackendsErrorBodies) {
         {400,
          R"({"code":400,"error_code":"validation_failed","msg":"Unable to validate email address: invalid format"})",
          badEmail},
+        {400, R"({"code":400,"error_code":"validation_failed","msg":"missing email or phone"})", badEmail},
+        // The same code refuses a password the user typed; the e-mail is not what is wrong then.
+        {400, R"({"code":400,"error_code":"validation_failed","msg":"Password cannot be longer than 72 characters"})",
+         L"Password cannot be longer than 72 characters"},
+        {400, R"({"code":400,"error_code":"validation_failed","msg":"Signup requires a valid password"})",
+         L"Signup requires a valid password"},
         {422,
          R"({"code":422,"error_code":"same_password","msg":"New password should be different from the old password."})",
          L"La nueva contraseña es igual a la actual"},
@@ -412,15 +422,21 @@ TEST(SupabaseAuth, NeedsRefreshWithin119SecondsOrWithoutAToken) {
         bool needed;
     };
     const Case cases[] = {
-        {"eyJ.a.b", now + 119, true}, {"eyJ.a.b", now + 120, false}, {"eyJ.a.b", now - 5, true},
-        {"eyJ.a.b", 0, true},         {"", now + 3600, true},
+        {"eyJ.a.b", now + 119, true},
+        {"eyJ.a.b", now + 120, false},
+        {"eyJ.a.b", now - 5, true},
+        {"eyJ.a.b", 0, true},
+        {"", now + 3600, true},
+        // Whatever number a damaged file or a server gives, the comparison does not overflow.
+        {"eyJ.a.b", std::numeric_limits<int64_t>::min(), true},
+        {"eyJ.a.b", std::numeric_limits<int64_t>::max(), false},
     };
     for (const Case& c : cases) {
         Account account;
         account.accessToken = c.accessToken;
         account.refreshToken = "v1.rt";
         account.expiresAt = c.expiresAt;
-        EXPECT_EQ(NeedsRefresh(account, now), c.needed) << c.accessToken << " " << c.expiresAt - now;
+        EXPECT_EQ(NeedsRefresh(account, now), c.needed) << c.accessToken << " " << c.expiresAt;
     }
     // The one-argument form reads this machine's clock.
     Account account = SignedInAccount();

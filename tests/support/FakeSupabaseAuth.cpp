@@ -3,6 +3,8 @@
 // record and its update, logout.
 
 #include <algorithm>
+#include <optional>
+#include <string>
 
 #include "tests/support/FakeSupabaseState.h"
 
@@ -11,6 +13,10 @@ namespace Lorvex::Testing {
 namespace {
 
 constexpr size_t kMinPasswordLength = 6;
+// Passwords are bcrypt hashes, which read only the first 72 bytes.
+constexpr size_t kMaxPasswordLength = 72;
+// The shortest time between two confirmation mails to one address.
+constexpr int64_t kConfirmationMailGapMicros = 60 * 1000000LL;
 
 Json::Value AppMetadata() {
     Json::Value metadata;
@@ -96,13 +102,29 @@ bool ValidEmail(const std::string& email) {
            email.find_first_of(" \t\r\n") == std::string::npos;
 }
 
-FakeAnswer WeakPassword() {
+// The refusal of a new password, counted in bytes as the service does; none when it passes.
+std::optional<FakeAnswer> PasswordRefusal(const std::string& password) {
+    if (password.size() > kMaxPasswordLength) {
+        return AuthError(400, "validation_failed", "Password cannot be longer than 72 characters");
+    }
+    if (password.size() >= kMinPasswordLength) {
+        return std::nullopt;
+    }
     FakeAnswer answer = AuthError(422, "weak_password", "Password should be at least 6 characters.");
     bool ok = false;
     Json::Value body = Json::Value::Parse(answer.body, &ok);
     body["weak_password"]["reasons"] = Json::Value(Json::Array{Json::Value("length")});
     answer.body = body.Dump(false);
     return answer;
+}
+
+// What the service's bearer pattern accepts: "Bearer " or "bearer ", then one run of non-spaces.
+bool BearerShaped(const std::optional<std::string>& authorization) {
+    if (!authorization || (authorization->rfind("Bearer ", 0) != 0 && authorization->rfind("bearer ", 0) != 0)) {
+        return false;
+    }
+    const std::string token = authorization->substr(7);
+    return !token.empty() && token.find_first_of(" \t\r\n") == std::string::npos;
 }
 
 }  // namespace
@@ -120,10 +142,12 @@ FakeAnswer FakeSupabase::State::HandleAuth(const Incoming& request) {
         if (!((route == "/user" && (method == "GET" || method == "PUT")) || (route == "/logout" && method == "POST"))) {
             return TextAnswer(405, "text/plain", "");
         }
+        if (!BearerShaped(request.raw.Header("Authorization"))) {
+            return AuthError(401, "no_authorization", "This endpoint requires a Bearer token");
+        }
         const Caller caller = Identify(request.raw);
         switch (caller.kind) {
-        case Caller::Kind::Anonymous:
-            return AuthError(401, "no_authorization", "This endpoint requires a valid Bearer token");
+        case Caller::Kind::Anonymous:  // the project key in the bearer is no user's token
         case Caller::Kind::Unknown:
             return AuthError(403, "bad_jwt",
                              "invalid JWT: unable to parse or verify signature, token signature is invalid: "
@@ -139,7 +163,15 @@ FakeAnswer FakeSupabase::State::HandleAuth(const Incoming& request) {
         for (const auto& [token, record] : refreshTokens) {
             sessionLive = sessionLive || record.sessionId == caller.sessionId;
         }
+        // Every route behind the token, logout included, first loads the user and the session the
+        // token names.
         FakeUserRecord* user = FindUserById(caller.userId);
+        if (!user) {
+            return AuthError(403, "user_not_found", "User from sub claim in JWT does not exist");
+        }
+        if (!sessionLive) {
+            return AuthError(403, "session_not_found", "Session from session_id claim in JWT does not exist");
+        }
         if (route == "/logout") {
             // The default scope ends every session of the user; "local" only this one, "others"
             // all the rest.
@@ -153,9 +185,6 @@ FakeAnswer FakeSupabase::State::HandleAuth(const Incoming& request) {
             }
             return FakeAnswer{204, {}, {}};
         }
-        if (!sessionLive || !user) {
-            return AuthError(403, "session_not_found", "Session from session_id claim in JWT does not exist");
-        }
         if (method == "GET") {
             return JsonAnswer(200, UserJson(*user));
         }
@@ -165,8 +194,8 @@ FakeAnswer FakeSupabase::State::HandleAuth(const Incoming& request) {
         }
         const Json::Value& password = body->Find("password");
         if (password.kind == Json::Type::String) {
-            if (password.text.size() < kMinPasswordLength) {
-                return WeakPassword();
+            if (std::optional<FakeAnswer> weak = PasswordRefusal(password.text)) {
+                return *weak;
             }
             if (password.text == user->password) {
                 return AuthError(422, "same_password", "New password should be different from the old password.");
@@ -192,6 +221,11 @@ FakeAnswer FakeSupabase::State::HandleAuth(const Incoming& request) {
         }
         if (password.kind == Json::Type::String) {
             user->password = password.text;
+            // A new password ends every other session of the user; this one goes on.
+            for (auto it = refreshTokens.begin(); it != refreshTokens.end();) {
+                const bool other = it->second.userId == user->id && it->second.sessionId != caller.sessionId;
+                it = other ? refreshTokens.erase(it) : std::next(it);
+            }
         }
         user->updatedMicros = NowMicros();
         return JsonAnswer(200, UserJson(*user));
@@ -253,41 +287,57 @@ FakeAnswer FakeSupabase::State::HandleAuth(const Incoming& request) {
         return AuthError(400, "validation_failed", "unsupported_grant_type");
     }
 
-    // Sign-up.
+    // Sign-up: the password is judged before the address is.
     const std::string email = body->Find("email").AsString();
     const Json::Value& password = body->Find("password");
     if (password.kind != Json::Type::String || password.text.empty()) {
-        return AuthError(422, "validation_failed", "Signup requires a valid password");
+        return AuthError(400, "validation_failed", "Signup requires a valid password");
+    }
+    if (std::optional<FakeAnswer> weak = PasswordRefusal(password.text)) {
+        return *weak;
+    }
+    if (email.empty()) {
+        return AuthError(400, "validation_failed", "Sign up only available with email provider");
     }
     if (!ValidEmail(email)) {
         return AuthError(400, "validation_failed", "Unable to validate email address: invalid format");
     }
-    if (password.text.size() < kMinPasswordLength) {
-        return WeakPassword();
-    }
+    const Json::Value signUpData =
+        body->Find("data").kind == Json::Type::Object ? Jsonb(body->Find("data")) : Json::Value(Json::Object{});
     if (FakeUserRecord* existing = FindUser(email)) {
         if (!confirmationRequired) {
             return AuthError(422, "user_already_exists", "User already registered");
         }
         if (!existing->confirmed) {
-            existing->updatedMicros = NowMicros();  // the confirmation mail goes out again
+            // The confirmation mail goes out again, but not twice within a minute. An unconfirmed
+            // user's updatedMicros is when the last one went out.
+            const int64_t wait = existing->updatedMicros + kConfirmationMailGapMicros - NowMicros();
+            if (wait > 0) {
+                return AuthError(429, "over_email_send_rate_limit",
+                                 "For security purposes, you can only request this after " +
+                                     std::to_string(wait / 1000000) + " seconds.");
+            }
+            existing->updatedMicros = NowMicros();
             return JsonAnswer(200, UserJson(*existing));
         }
+        // The registered user's stand-in, with nothing of theirs in it: a fresh id, no role, no
+        // identities, and the metadata this request sent.
         FakeUserRecord standIn;
         standIn.id = NewUuid();
         standIn.email = existing->email;
         standIn.confirmed = false;
-        standIn.metadata = Json::Value(Json::Object{});
+        standIn.metadata = signUpData;
         standIn.createdMicros = standIn.updatedMicros = NowMicros();
-        return JsonAnswer(200, UserJson(standIn, false));
+        Json::Value answer = UserJson(standIn, false);
+        answer["role"] = Json::Value("");
+        return JsonAnswer(200, answer);
     }
     FakeUserRecord user;
     user.id = NewUuid();
     user.email = LowerAscii(email);
     user.password = password.text;
     user.confirmed = !confirmationRequired;
-    user.metadata =
-        body->Find("data").kind == Json::Type::Object ? Jsonb(body->Find("data")) : Json::Value(Json::Object{});
+    user.metadata = signUpData;
     user.createdMicros = user.updatedMicros = NowMicros();
     users.push_back(user);
     FakeUserRecord& stored = users.back();
