@@ -52,6 +52,21 @@ std::wstring& SupabaseKeyValue() {
     return value;
 }
 
+std::wstring& DiscordApiUrlValue() {
+    static std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_API_URL);
+    return value;
+}
+
+std::wstring& DiscordBotTokenValue() {
+    static std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_BOT_TOKEN);
+    return value;
+}
+
+std::wstring& DiscordChannelIdValue() {
+    static std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_CHANNEL_ID);
+    return value;
+}
+
 }  // namespace
 
 const std::wstring& DeepSeekBaseUrl() {
@@ -71,18 +86,15 @@ const std::wstring& SupabaseKey() {
 }
 
 const std::wstring& DiscordApiUrl() {
-    static const std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_API_URL);
-    return value;
+    return DiscordApiUrlValue();
 }
 
 const std::wstring& DiscordBotToken() {
-    static const std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_BOT_TOKEN);
-    return value;
+    return DiscordBotTokenValue();
 }
 
 const std::wstring& DiscordChannelId() {
-    static const std::wstring value = LORVEX_WIDE(LORVEX_DISCORD_CHANNEL_ID);
-    return value;
+    return DiscordChannelIdValue();
 }
 
 void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey) {
@@ -93,6 +105,12 @@ void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey) {
 void SetSupabaseForTesting(std::wstring baseUrl, std::wstring publishableKey) {
     SupabaseUrlValue() = std::move(baseUrl);
     SupabaseKeyValue() = std::move(publishableKey);
+}
+
+void SetDiscordForTesting(std::wstring apiUrl, std::wstring botToken, std::wstring channelId) {
+    DiscordApiUrlValue() = std::move(apiUrl);
+    DiscordBotTokenValue() = std::move(botToken);
+    DiscordChannelIdValue() = std::move(channelId);
 }
 
 }  // namespace Lorvex::Config

@@ -35,4 +35,8 @@ void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey);
 // under the same conditions.
 void SetSupabaseForTesting(std::wstring baseUrl, std::wstring publishableKey);
 
+// Test seam: points the release channel at another server, with another bot token and channel id
+// (empty ones turn updates off), under the same conditions.
+void SetDiscordForTesting(std::wstring apiUrl, std::wstring botToken, std::wstring channelId);
+
 }  // namespace Lorvex::Config

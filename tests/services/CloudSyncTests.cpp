@@ -211,7 +211,10 @@ TEST_F(CloudSyncQueue, InitializeRunsOnceAndDropsAStateOfAnotherUser) {
     cloud().stateUserId = L"user-1";
     cloud().synced[L"persona:p1"] = "hash";
     cloud().uploaded.insert(L"a.png");
-    cloud().pending[L"persona:p2"] = CloudSync::QueueItem{L"persona", L"p2"};
+    CloudSync::QueueItem queued;
+    queued.kind = L"persona";
+    queued.id = L"p2";
+    cloud().pending[L"persona:p2"] = queued;
     cloud().cursor = "2025";
     cloud().lastSync = L"2025-03-01T10:00:00Z";
     cloud().lastError = L"Error del servidor";
