@@ -397,14 +397,14 @@ TEST_F(CloudSyncAccount, AProfileUpdateSendsThePhotoChangeAndRetiresTheOldAvatar
 
 TEST_F(CloudSyncAccount, AnOldAvatarNameThatIsNoPlainFileNameDeletesNothingLocally) {
     backend().AddUser("ana@example.com", kPassword);
-    const std::wstring hostile = L"..\\account.dat";
-    AdoptSessionOf("ana@example.com", hostile);
-    ASSERT_TRUE(Files::IsFile(CloudSync::AccountPath()));
+    Put(Data(L"settings-backup.json"), "{}");
+    ASSERT_TRUE(Files::EnsureDir(Paths::ImagesDir()));
+    AdoptSessionOf("ana@example.com", L"..\\settings-backup.json");
 
     ASSERT_EQ(Finish([&](auto done) { cloud().UpdateProfile(L"Ana", std::wstring(), done); }), L"");
 
     EXPECT_EQ(cloud().account.avatarFile, L"");
-    EXPECT_TRUE(Files::IsFile(CloudSync::AccountPath()));
+    EXPECT_TRUE(Files::IsFile(Data(L"settings-backup.json")));
 }
 
 TEST_F(CloudSyncAccount, AFailedUpdateKeepsTheProfileAndDropsTheStoredPicture) {
