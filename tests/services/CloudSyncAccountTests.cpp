@@ -30,6 +30,9 @@ namespace {
 using Services::CloudSync;
 
 const std::string kPassword = "secreto1";
+// The avatar the account had before an update, known to be in the cloud.
+const std::wstring kOldAvatar = L"avatar_old.png";
+const std::string kPickedBytes = "picked picture bytes";
 
 class CloudSyncAccount : public AppStateTest {
 protected:
@@ -117,6 +120,22 @@ protected:
     // The background logout reads the configuration: it must be done before the test ends.
     void WaitForLogout() {
         EXPECT_TRUE(PumpUntil([&] { return Received("/auth/v1/logout"); }));
+    }
+
+    // A picture file as the file dialog hands it over; not decodable, so it is stored unchanged.
+    std::wstring PickedPicture() const {
+        const std::wstring picked = Data(L"picked.png");
+        EXPECT_TRUE(Files::WriteBytes(picked, kPickedBytes));
+        return picked;
+    }
+
+    // Ana signed in with kOldAvatar on disk and in the cloud; returns her user id.
+    std::string SignedInWithOldAvatar() {
+        const std::string userId = backend().AddUser("ana@example.com", kPassword);
+        AdoptSessionOf("ana@example.com", kOldAvatar);
+        EXPECT_TRUE(Files::WriteBytes(Images(kOldAvatar), "old avatar"));
+        cloud().uploaded = {kOldAvatar};
+        return userId;
     }
 
     static std::vector<std::wstring> StoredAvatars() {
@@ -330,9 +349,8 @@ TEST_F(CloudSyncAccount, SignOutKeepsTheQueueOnDiskAndRemovesTheSession) {
 // ---- Profile and password ----
 
 TEST_F(CloudSyncAccount, AProfileUpdateSendsThePhotoChangeAndRetiresTheOldAvatar) {
-    const std::wstring old = L"avatar_old.png";
-    const std::wstring picked = Data(L"picked.png");
-    Put(picked, "picked picture bytes");
+    const std::wstring& old = kOldAvatar;
+    const std::wstring picked = PickedPicture();
 
     struct Case {
         const char* name;
@@ -348,10 +366,7 @@ TEST_F(CloudSyncAccount, AProfileUpdateSendsThePhotoChangeAndRetiresTheOldAvatar
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FreshCase();
-        const std::string userId = backend().AddUser("ana@example.com", kPassword);
-        AdoptSessionOf("ana@example.com", old);
-        Put(Images(old), "old avatar");
-        cloud().uploaded = {old};
+        const std::string userId = SignedInWithOldAvatar();
 
         ASSERT_EQ(Finish([&](auto done) { cloud().UpdateProfile(L" Ana \u00A0", c.photo, done); }), L"");
 
@@ -367,7 +382,7 @@ TEST_F(CloudSyncAccount, AProfileUpdateSendsThePhotoChangeAndRetiresTheOldAvatar
             expectedTargets.push_back("/storage/v1/object/velmorin-images/" + objectPath);
             const std::optional<FakeObject> object = backend().Object(objectPath);
             ASSERT_TRUE(object.has_value());
-            EXPECT_EQ(object->bytes, "picked picture bytes");
+            EXPECT_EQ(object->bytes, kPickedBytes);
             EXPECT_EQ(backend().Requests()[0].Header("x-upsert").value_or(""), "true");
         }
         expectedTargets.push_back("/auth/v1/user");
@@ -408,9 +423,8 @@ TEST_F(CloudSyncAccount, AnOldAvatarNameThatIsNoPlainFileNameDeletesNothingLocal
 }
 
 TEST_F(CloudSyncAccount, AFailedUpdateKeepsTheProfileAndDropsTheStoredPicture) {
-    const std::wstring old = L"avatar_old.png";
-    const std::wstring picked = Data(L"picked.png");
-    Put(picked, "picked picture bytes");
+    const std::wstring& old = kOldAvatar;
+    const std::wstring picked = PickedPicture();
 
     struct Case {
         const char* name;
@@ -428,10 +442,7 @@ TEST_F(CloudSyncAccount, AFailedUpdateKeepsTheProfileAndDropsTheStoredPicture) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FreshCase();
-        backend().AddUser("ana@example.com", kPassword);
-        AdoptSessionOf("ana@example.com", old);
-        Put(Images(old), "old avatar");
-        cloud().uploaded = {old};
+        SignedInWithOldAvatar();
         backend().QueueFault(c.fault);
 
         EXPECT_EQ(Finish([&](auto done) { cloud().UpdateProfile(L"Ana", picked, done); }), c.error);
@@ -458,8 +469,7 @@ TEST_F(CloudSyncAccount, AFailedUpdateKeepsTheProfileAndDropsTheStoredPicture) {
 TEST_F(CloudSyncAccount, AnUpdateOverlappedByASignOutNeverAnswersAndHoldsNothingUp) {
     backend().AddUser("ana@example.com", kPassword);
     AdoptSessionOf("ana@example.com");
-    const std::wstring picked = Data(L"picked.png");
-    Put(picked, "picked picture bytes");
+    const std::wstring picked = PickedPicture();
     backend().QueueFault(FakeFault::Stall().OnTarget("/storage/"));
 
     int firstCalls = 0;
