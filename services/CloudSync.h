@@ -150,8 +150,8 @@ public:
 
     // Full path of the account's avatar in the images folder; empty without one.
     std::wstring AvatarPath() const;
-    // The one-line sync status the title bar and the account dialog show. A stand-in until the
-    // sync rounds exist: the count of waiting changes and the time of the last round join it then.
+    // The one-line sync status the title bar and the account dialog show: signed out, a running
+    // round, no connection, the last round's error, the changes waiting, or when the last round ended.
     std::wstring StatusText() const;
 
     static std::wstring ItemKey(const std::wstring& kind, const std::wstring& id);
