@@ -208,4 +208,20 @@ std::optional<Recompressed> Recompress(const std::string& bytes, int mode, float
     return result;
 }
 
+bool DecodesAsPicture(const std::string& bytes) {
+    // Scaling still reads every row of the source; a small target keeps the copy cheap.
+    constexpr uint32_t kProbeSide = 16;
+    if (bytes.empty() || bytes.size() > MaxPictureBytes) {
+        return false;
+    }
+    const ComPtr<IWICImagingFactory> factory = OwnFactory();
+    const ComPtr<IStream> stream = MemoryStream(bytes);
+    ComPtr<IWICBitmapDecoder> decoder;
+    if (!factory || !stream ||
+        FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.Put()))) {
+        return false;
+    }
+    return DecodeFrame(factory.Get(), decoder.Get(), kProbeSide).has_value();
+}
+
 }  // namespace Lorvex::Images

@@ -79,6 +79,11 @@ inline constexpr int Png = 2;
 // without COM.
 std::optional<Recompressed> Recompress(const std::string& bytes, int mode, float quality);
 
+// True when the bytes are a picture whose first frame decodes whole. The pixels are read (at a
+// small size), not only the header, so a file cut short fails too. Any thread whose COM is
+// initialised, like Recompress.
+bool DecodesAsPicture(const std::string& bytes);
+
 // Stores the picture at sourcePath as basePath (the target without extension) plus ".png" or
 // ".jpg" when re-encoding made it smaller, else as an unchanged copy under the source's own
 // extension. Returns the written path, empty when the source cannot be read or nothing could be

@@ -534,6 +534,32 @@ TEST(FakeSupabaseTable, PullPagesInOrderAndTheCursorReadsFromItsStampOn) {
     EXPECT_EQ(Parsed(raw).Find("code").AsString(), "22007");
 }
 
+TEST(FakeSupabaseTable, LogicTreesFilterAsPostgrestReadsThem) {
+    TwoUsers users;
+    ASSERT_EQ(Upsert(users.fake, users.a,
+                     {Row(users.idA, "chat", "a,1", Named("x")), Row(users.idA, "chat", "b(2)", Named("x")),
+                      Row(users.idA, "persona", "a", Named("x"))})
+                  .status,
+              201u);
+    ASSERT_EQ(Upsert(users.fake, users.a, {Row(users.idA, "chat", "z", Named("x"))}).status, 201u);
+    const std::string stamp = Parsed(Pull(users.fake, users.a)).Items()[0].Find("updated_at").AsString();
+    const auto after = [&](const std::string& kind, const std::string& id) {
+        const std::string tree = "(updated_at.gt.\"" + stamp + "\",and(updated_at.eq.\"" + stamp + "\",kind.gt.\"" +
+                                 kind + "\"),and(updated_at.eq.\"" + stamp + "\",kind.eq.\"" + kind + "\",id.gt.\"" +
+                                 id + "\"))";
+        return Pull(users.fake, users.a, L"&or=" + Text::ToWide(Text::UrlEncode(tree)));
+    };
+    // Quoted values keep their commas and parentheses; rows after the key in (stamp, kind, id).
+    EXPECT_EQ(Ids(Parsed(after("chat", "a,1"))), (std::vector<std::string>{"chat/b(2)", "persona/a", "chat/z"}));
+    EXPECT_EQ(Ids(Parsed(after("persona", "a"))), (std::vector<std::string>{"chat/z"}));
+    EXPECT_EQ(Ids(Parsed(Pull(users.fake, users.a, L"&or=(id.eq.z,and(kind.eq.persona,id.eq.a))"))),
+              (std::vector<std::string>{"persona/a", "chat/z"}));
+
+    for (const std::wstring& broken : {L"&or=(id.eq.z", L"&or=id.eq.z", L"&or=(id.zz.z)", L"&or=(nope.eq.z)"}) {
+        EXPECT_EQ(Pull(users.fake, users.a, broken).status, 400u) << Text::ToUtf8(broken);
+    }
+}
+
 TEST(FakeSupabaseTable, ExpiredTokenAndMissingTableAnswerAsTheServiceDoes) {
     TwoUsers users;
     users.fake.ExpireAccessTokens();

@@ -84,6 +84,14 @@ FakeReply FaultReply(const FakeFault& fault, const FakeAnswer& answer) {
 
 FakeReply Respond(FakeSupabase::State& state, const RecordedRequest& request) {
     const Incoming incoming = Parse(request);
+    std::function<void(const RecordedRequest&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        hook = state.requestHook;
+    }
+    if (hook) {
+        hook(request);
+    }
     std::optional<FakeFault> fault;
     FakeAnswer answer;
     {
@@ -473,6 +481,11 @@ void FakeSupabase::QueueFault(FakeFault fault) {
 size_t FakeSupabase::PendingFaults() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->faults.size();
+}
+
+void FakeSupabase::SetRequestHook(std::function<void(const RecordedRequest&)> hook) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->requestHook = std::move(hook);
 }
 
 std::vector<RecordedRequest> FakeSupabase::Requests() const {

@@ -21,6 +21,7 @@
 // Nothing throws: refusals are HTTP answers, and setters of unknown users do nothing.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -153,6 +154,9 @@ public:
     void QueueFault(FakeFault fault);
     // Faults queued and not yet used.
     size_t PendingFaults() const;
+    // Called with each request before it is answered, without the fake's lock held, so it may
+    // change the fake as another client would between two requests. Empty: none.
+    void SetRequestHook(std::function<void(const RecordedRequest&)> hook);
     std::vector<RecordedRequest> Requests() const;
     // Path and query of each request received, in order.
     std::vector<std::string> Targets() const;

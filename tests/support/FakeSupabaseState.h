@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -154,6 +155,7 @@ struct FakeSupabase::State {
     bool bucketDropped = false;
 
     std::deque<FakeFault> faults;
+    std::function<void(const RecordedRequest&)> requestHook;
 
     // Every request's answer, with the mutex held.
     FakeAnswer Handle(const Incoming& request);

@@ -122,6 +122,132 @@ struct Filter {
     std::optional<int64_t> time;  // the value read as a timestamp, for updated_at
 };
 
+// A filter, or an "or"/"and" of filters and further trees, as PostgREST's logic trees nest them.
+struct Condition {
+    enum class Kind { Leaf, Any, All } kind = Kind::Leaf;
+    Filter filter;
+    std::vector<Condition> children;
+};
+
+// A column filter "op.value" checked as PostgREST checks it; an error answer when it is refused.
+std::optional<FakeAnswer> MakeFilter(const std::string& name, const std::string& op, const std::string& value,
+                                     const std::string& whole, Filter& out) {
+    if (!IsColumn(name)) {
+        return NoColumn(name);
+    }
+    out = Filter{name, op, value, {}};
+    static const std::vector<std::string> kOps = {"eq", "neq", "gt", "gte", "lt", "lte"};
+    if (std::find(kOps.begin(), kOps.end(), op) == kOps.end()) {
+        return RestError(400, "PGRST100", "\"failed to parse filter (" + whole + ")\" (line 1, column 1)");
+    }
+    if (name == "updated_at") {
+        out.time = ParsePgTime(value);
+        if (!out.time) {
+            return RestError(400, "22007", "invalid input syntax for type timestamp with time zone: \"" + value + "\"");
+        }
+    } else if (name == "user_id" && !IsUuid(value)) {
+        return RestError(400, "22P02", "invalid input syntax for type uuid: \"" + value + "\"");
+    } else if (name == "deleted" && value != "true" && value != "false") {
+        return RestError(400, "22P02", "invalid input syntax for type boolean: \"" + value + "\"");
+    }
+    return std::nullopt;
+}
+
+// Reads PostgREST's logic tree "(item,item,...)", where an item is "or(...)", "and(...)" or
+// "column.op.value"; a value is double-quoted (with backslash escapes) or runs to the next ","
+// or ")".
+class LogicParser {
+public:
+    explicit LogicParser(const std::string& text) : text_(text) {}
+
+    std::optional<FakeAnswer> Tree(Condition& out) {
+        if (!Take('(')) {
+            return Refused();
+        }
+        for (;;) {
+            Condition child;
+            if (auto refusal = Item(child)) {
+                return refusal;
+            }
+            out.children.push_back(std::move(child));
+            if (Take(')')) {
+                return std::nullopt;
+            }
+            if (!Take(',')) {
+                return Refused();
+            }
+        }
+    }
+
+    bool AtEnd() const { return at_ == text_.size(); }
+    FakeAnswer Refused() const {
+        return RestError(
+            400, "PGRST100",
+            "\"failed to parse logic tree (" + text_ + ")\" (line 1, column " + std::to_string(at_ + 1) + ")");
+    }
+
+private:
+    std::optional<FakeAnswer> Item(Condition& out) {
+        for (const char* word : {"or", "and"}) {
+            const std::string open = std::string(word) + "(";
+            if (text_.compare(at_, open.size(), open) == 0) {
+                at_ += open.size() - 1;
+                out.kind = std::string(word) == "or" ? Condition::Kind::Any : Condition::Kind::All;
+                return Tree(out);
+            }
+        }
+        const size_t start = at_;
+        const std::string column = Until('.');
+        if (!Take('.')) {
+            return Refused();
+        }
+        const std::string op = Until('.');
+        if (!Take('.')) {
+            return Refused();
+        }
+        std::string value;
+        if (Take('"')) {
+            for (;;) {
+                if (AtEnd()) {
+                    return Refused();
+                }
+                char c = text_[at_++];
+                if (c == '"') {
+                    break;
+                }
+                if (c == '\\' && !AtEnd()) {
+                    c = text_[at_++];
+                }
+                value += c;
+            }
+        } else {
+            while (!AtEnd() && text_[at_] != ',' && text_[at_] != ')') {
+                value += text_[at_++];
+            }
+        }
+        return MakeFilter(column, op, value, text_.substr(start, at_ - start), out.filter);
+    }
+
+    std::string Until(char stop) {
+        const size_t start = at_;
+        while (!AtEnd() && text_[at_] != stop && text_[at_] != ',' && text_[at_] != '(' && text_[at_] != ')') {
+            ++at_;
+        }
+        return text_.substr(start, at_ - start);
+    }
+
+    bool Take(char c) {
+        if (!AtEnd() && text_[at_] == c) {
+            ++at_;
+            return true;
+        }
+        return false;
+    }
+
+    const std::string& text_;
+    size_t at_ = 0;
+};
+
 bool Matches(const FakeRowRecord& row, const Filter& filter) {
     int order = 0;
     if (filter.column == "updated_at") {
@@ -152,6 +278,19 @@ bool Matches(const FakeRowRecord& row, const Filter& filter) {
     return order <= 0;  // lte
 }
 
+bool Holds(const FakeRowRecord& row, const Condition& condition) {
+    const auto holds = [&row](const Condition& child) { return Holds(row, child); };
+    switch (condition.kind) {
+    case Condition::Kind::Leaf:
+        return Matches(row, condition.filter);
+    case Condition::Kind::Any:
+        return std::any_of(condition.children.begin(), condition.children.end(), holds);
+    case Condition::Kind::All:
+        break;
+    }
+    return std::all_of(condition.children.begin(), condition.children.end(), holds);
+}
+
 }  // namespace
 
 FakeAnswer FakeSupabase::State::HandleRest(const Incoming& request) {
@@ -175,7 +314,7 @@ FakeAnswer FakeSupabase::State::HandleRest(const Incoming& request) {
         std::vector<std::pair<std::string, bool>> order;  // column, descending
         std::optional<int64_t> limit;
         int64_t offset = 0;
-        std::vector<Filter> filters;
+        std::vector<Condition> filters;  // all must hold
         for (const auto& [name, value] : request.query) {
             if (name == "select") {
                 if (value != "*") {
@@ -210,36 +349,33 @@ FakeAnswer FakeSupabase::State::HandleRest(const Incoming& request) {
                 } else {
                     offset = *number;
                 }
+            } else if (name == "or" || name == "and") {
+                Condition tree;
+                tree.kind = name == "or" ? Condition::Kind::Any : Condition::Kind::All;
+                LogicParser parser(value);
+                if (auto refusal = parser.Tree(tree)) {
+                    return *refusal;
+                }
+                if (!parser.AtEnd()) {
+                    return parser.Refused();
+                }
+                filters.push_back(std::move(tree));
             } else {
-                if (!IsColumn(name)) {
-                    return NoColumn(name);
-                }
                 const size_t dot = value.find('.');
-                Filter filter{name, value.substr(0, dot), dot == std::string::npos ? "" : value.substr(dot + 1), {}};
-                static const std::vector<std::string> kOps = {"eq", "neq", "gt", "gte", "lt", "lte"};
-                if (dot == std::string::npos || std::find(kOps.begin(), kOps.end(), filter.op) == kOps.end()) {
-                    return RestError(400, "PGRST100", "\"failed to parse filter (" + value + ")\" (line 1, column 1)");
+                Condition leaf;
+                if (auto refusal =
+                        MakeFilter(name, dot == std::string::npos ? std::string() : value.substr(0, dot),
+                                   dot == std::string::npos ? "" : value.substr(dot + 1), value, leaf.filter)) {
+                    return *refusal;
                 }
-                if (name == "updated_at") {
-                    filter.time = ParsePgTime(filter.value);
-                    if (!filter.time) {
-                        return RestError(
-                            400, "22007",
-                            "invalid input syntax for type timestamp with time zone: \"" + filter.value + "\"");
-                    }
-                } else if (name == "user_id" && !IsUuid(filter.value)) {
-                    return RestError(400, "22P02", "invalid input syntax for type uuid: \"" + filter.value + "\"");
-                } else if (name == "deleted" && filter.value != "true" && filter.value != "false") {
-                    return RestError(400, "22P02", "invalid input syntax for type boolean: \"" + filter.value + "\"");
-                }
-                filters.push_back(std::move(filter));
+                filters.push_back(std::move(leaf));
             }
         }
         std::vector<const FakeRowRecord*> visible;
         for (const auto& [key, row] : rows) {
             const bool allowed = signedIn && row.userId == caller.userId;
             if (allowed &&
-                std::all_of(filters.begin(), filters.end(), [&](const Filter& f) { return Matches(row, f); })) {
+                std::all_of(filters.begin(), filters.end(), [&](const Condition& c) { return Holds(row, c); })) {
                 visible.push_back(&row);
             }
         }

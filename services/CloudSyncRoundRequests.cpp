@@ -1,0 +1,187 @@
+// The requests of a sync round, the send that renews a refused session once, and the renewal.
+
+#include "foundation/Text.h"
+#include "services/CloudSyncRound.h"
+#include "services/Supabase.h"
+
+namespace Lorvex::Services::CloudSyncRound {
+
+namespace {
+
+constexpr uint32_t kDeleteTimeout = 30000;
+constexpr uint32_t kUploadTimeout = 120000;
+constexpr uint32_t kTableTimeout = 60000;
+
+std::wstring Encoded(const std::string& utf8) {
+    return Text::ToWide(Text::UrlEncode(utf8));
+}
+
+// A value inside a PostgREST logic tree: quoted, so the time's ".", ":" and "+" and any "," or
+// parenthesis in a kind or id stay part of the value.
+std::string Quoted(const std::string& value) {
+    std::string text = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') {
+            text += '\\';
+        }
+        text += c;
+    }
+    return text + "\"";
+}
+
+// Storage answers an expired or forged token with HTTP 400 (the real status only in the body),
+// not 401; renewing helps there as it does for the table.
+bool TokenRefused(const Http::Response& response) {
+    if (response.status == 401) {
+        return true;
+    }
+    if (response.status != 400 && response.status != 403) {
+        return false;
+    }
+    const Json::Value body = Json::Value::Parse(response.body);
+    const std::wstring code = body.Find("statusCode").AsWString();
+    if (code != L"401" && code != L"403") {
+        return false;
+    }
+    const std::wstring message = Text::ToLowerAscii(body.Find("message").AsWString());
+    return message.find(L"jwt") != std::wstring::npos || message.find(L"\"exp\" claim") != std::wstring::npos ||
+           message.find(L"signature") != std::wstring::npos;
+}
+
+}  // namespace
+
+Http::Request DeleteObjectRequest(const std::wstring& userId, const std::wstring& name) {
+    Http::Request request;
+    request.method = L"DELETE";
+    request.url = Supabase::Url(L"/storage/v1/object/" + CloudSync::StoragePath(userId, name));
+    request.timeout = kDeleteTimeout;
+    return request;
+}
+
+Http::Request UploadObjectRequest(const std::wstring& userId, const std::wstring& name, std::string bytes) {
+    Http::Request request;
+    request.method = L"POST";
+    request.url = Supabase::Url(L"/storage/v1/object/" + CloudSync::StoragePath(userId, name));
+    request.headers = {{L"x-upsert", L"true"}};
+    request.contentType = CloudSync::MimeType(name);
+    request.body = std::move(bytes);
+    request.timeout = kUploadTimeout;
+    return request;
+}
+
+Http::Request UpsertRequest(const Json::Value& rows) {
+    Http::Request request;
+    request.method = L"POST";
+    request.url = Supabase::Url(L"/rest/v1/" + std::wstring(kTable) + L"?on_conflict=user_id,kind,id");
+    request.headers = {{L"Prefer", L"resolution=merge-duplicates,return=minimal"}};
+    request.contentType = L"application/json";
+    request.body = rows.Dump(false);
+    request.timeout = kTableTimeout;
+    return request;
+}
+
+Http::Request PullRequest(const std::string& cursor, const std::optional<RowKey>& after) {
+    std::wstring path = L"/rest/v1/" + std::wstring(kTable) +
+                        L"?select=kind,id,parent_id,data,deleted,updated_at&order=updated_at.asc,kind.asc,id.asc"
+                        L"&limit=" +
+                        std::to_wstring(kPageRows);
+    if (after) {
+        const std::string at = Quoted(after->updatedAt);
+        const std::string kind = Quoted(after->kind);
+        path +=
+            L"&or=" + Encoded("(updated_at.gt." + at + ",and(updated_at.eq." + at + ",kind.gt." + kind +
+                              "),and(updated_at.eq." + at + ",kind.eq." + kind + ",id.gt." + Quoted(after->id) + "))");
+    } else {
+        if (!cursor.empty()) {
+            path += L"&updated_at=gte." + Encoded(cursor);
+        }
+        path += L"&offset=0";
+    }
+    Http::Request request;
+    request.url = Supabase::Url(path);
+    request.timeout = kTableTimeout;
+    return request;
+}
+
+Http::Request ListRequest(const std::wstring& userId, size_t offset) {
+    Json::Value body;
+    body["prefix"] = Json::Value(userId);
+    body["limit"] = Json::Value(static_cast<unsigned long long>(kListPageEntries));
+    body["offset"] = Json::Value(static_cast<unsigned long long>(offset));
+    Http::Request request;
+    request.method = L"POST";
+    request.url = Supabase::Url(L"/storage/v1/object/list/" + std::wstring(kBucket));
+    request.contentType = L"application/json";
+    request.body = body.Dump(false);
+    request.timeout = kTableTimeout;
+    return request;
+}
+
+Json::Value TableRow(const std::wstring& userId, const CloudSync::QueueItem& item) {
+    Json::Value row;
+    row["user_id"] = Json::Value(userId);
+    row["kind"] = Json::Value(item.kind);
+    row["id"] = Json::Value(item.id);
+    row["parent_id"] = item.parentId.empty() ? Json::Value() : Json::Value(item.parentId);
+    row["data"] = item.deleted ? Json::Value() : item.data;
+    row["deleted"] = Json::Value(item.deleted);
+    return row;
+}
+
+size_t BatchEstimate(const CloudSync::QueueItem& item) {
+    return item.deleted ? kDeletionEstimate : item.data.Dump(false).size();
+}
+
+Http::Response AuthorizedSend(CloudSync::Result& result, Http::Request request) {
+    const Http::Headers own = std::move(request.headers);
+    for (int attempt = 0;; ++attempt) {
+        request.headers = Supabase::AuthHeaders(result.account);
+        request.headers.insert(request.headers.end(), own.begin(), own.end());
+        Http::Response response = Http::Send(request);
+        if (attempt > 0 || !TokenRefused(response) || !RefreshSession(result)) {
+            return response;
+        }
+    }
+}
+
+bool RefreshSession(CloudSync::Result& result) {
+    const std::string replaced = result.account.refreshToken;
+    const Supabase::AuthResult renewed = Supabase::RenewSession(replaced);
+    if (!renewed.ok) {
+        if (renewed.networkError) {
+            result.offline = true;
+        } else if (renewed.sessionRefused) {
+            result.unauthorized = true;
+        }
+        result.error = renewed.error;
+        return false;
+    }
+    // The token the round began with is the one the UI thread still holds, even after a second
+    // renewal within the round.
+    if (result.renewedFrom.empty()) {
+        result.renewedFrom = replaced;
+    }
+    result.account.accessToken = renewed.account.accessToken;
+    result.account.refreshToken = renewed.account.refreshToken;
+    result.account.expiresAt = renewed.account.expiresAt;
+    result.account.displayName = renewed.account.displayName;
+    result.account.avatarFile = renewed.account.avatarFile;
+    result.accountChanged = true;
+    return true;
+}
+
+void FailRound(CloudSync::Result& result, const Http::Response& response) {
+    result.offline = response.status == 0;
+    result.error = Supabase::ErrorText(response);
+}
+
+bool DeletionDone(const Http::Response& response) {
+    if (Http::IsSuccess(response.status) || response.status == 404) {
+        return true;
+    }
+    // Storage reports a missing object as HTTP 400 with the real status in the body; any other
+    // 400 (a refused token, a refused policy) is a failure.
+    return response.status == 400 && Json::Value::Parse(response.body).Find("statusCode").AsWString() == L"404";
+}
+
+}  // namespace Lorvex::Services::CloudSyncRound
