@@ -202,6 +202,9 @@ public:
     // the request is only recorded. roundStarted, when set, is told of every round that begins.
     void Start(bool full);
     std::function<void(bool full)> roundStarted;
+    // Tests only: runs on the round's worker in place of RunRound; empty for the real round. Start
+    // hands the worker its own copy, so the worker never reads this field.
+    std::function<Result(const Job&)> roundWorker;
 
     // ---- The round (worker side) ----
 
@@ -239,6 +242,12 @@ public:
     static UserResult RunUserUpdate(Account session, const Json::Value& body, const std::wstring& avatarPath);
 
 private:
+    // The parts of ApplyResult: a renewed pair taken unless a newer one is held, the confirmed
+    // items out of the queue by seq, and the pulled rows applied with the cursor moved after them.
+    void TakeRenewedSession(const Account& renewed, const std::string& renewedFrom);
+    void ConfirmDone(const std::vector<int64_t>& done);
+    void ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo);
+
     void StartUserUpdate(Json::Value body, std::wstring avatarPath,
                          std::function<void(const std::wstring& error)> done);
 };

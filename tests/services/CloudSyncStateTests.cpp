@@ -14,6 +14,7 @@
 #include "services/CloudSync.h"
 #include "services/CloudSyncProtection.h"
 #include "tests/services/AppStateTestSupport.h"
+#include "tests/services/CloudSyncTestSupport.h"
 
 namespace Lorvex::Testing {
 namespace {
@@ -22,7 +23,20 @@ using Services::CloudSync;
 namespace Protection = Services::CloudSyncProtection;
 
 using CloudSyncFiles = AppStateTest;
-using CloudSyncTimers = AppStateTest;
+
+// The rounds these tests start go to a stand-in backend that takes every change, so no request
+// leaves the test and a round's end is as quick as the dispatcher lets it be.
+class CloudSyncTimers : public AppStateTest {
+protected:
+    void SetUp() override {
+        AppStateTest::SetUp();
+        cloud().roundWorker = AcceptEverything;
+    }
+
+    static bool RoundOver() {
+        return PumpUntil([] { return !cloud().syncing; });
+    }
+};
 
 std::string FileBytes(const std::wstring& path) {
     return Files::ReadBytes(path).value_or("<none>");
@@ -360,6 +374,10 @@ TEST_F(CloudSyncTimers, ABurstOfChangesStartsOneRoundAfterTheLastAndWritesTheSta
     SignIn();
     std::vector<std::pair<double, bool>> rounds;  // when, full
     cloud().roundStarted = [&](bool full) { rounds.emplace_back(Async::Now(), full); };
+    // The round is held until the end: its result writes the state too, and this test counts the
+    // writes of the save timer alone.
+    RoundGate gate;
+    cloud().roundWorker = gate.Hold(AcceptEverything);
     // Slack for the real time that passes between two dispatcher turns besides the test clock.
     const double slack = 0.15;
 
@@ -402,6 +420,8 @@ TEST_F(CloudSyncTimers, ABurstOfChangesStartsOneRoundAfterTheLastAndWritesTheSta
     cloud().OnPersonaDeleted(L"later");
     RunFor(0.45);
     EXPECT_TRUE(Files::IsFile(CloudSync::StatePath()));
+    gate.Open();
+    EXPECT_TRUE(RoundOver());
 }
 
 TEST_F(CloudSyncTimers, StartBeginsARoundOnlyWhenOneIsDue) {
@@ -421,10 +441,14 @@ TEST_F(CloudSyncTimers, StartBeginsARoundOnlyWhenOneIsDue) {
     cloud().Start(false);  // a full request stays full
     EXPECT_TRUE(cloud().againFull);
     EXPECT_TRUE(rounds.empty());
+    // The pretended round ends without a result: the requests it recorded go with it.
     cloud().syncing = false;
+    cloud().again = false;
+    cloud().againFull = false;
 
     cloud().Start(true);  // a full round runs with an empty queue
     EXPECT_EQ(rounds, std::vector<bool>{true});
+    ASSERT_TRUE(RoundOver());
 
     // A round started by hand takes the armed upload with it.
     cloud().OnPersonaDeleted(L"p1");
@@ -445,10 +469,12 @@ TEST_F(CloudSyncTimers, InitializeArmsTheFirstRoundAndTheTwoMinuteRounds) {
     EXPECT_TRUE(rounds.empty());
     RunFor(0.1);
     EXPECT_EQ(rounds, std::vector<bool>{true});
+    ASSERT_TRUE(RoundOver());
 
     Async::AdvanceClockForTesting(120);
     Async::Pump();
     EXPECT_EQ(rounds, (std::vector<bool>{true, true}));
+    ASSERT_TRUE(RoundOver());
 
     // While a round runs the interval asks for none.
     cloud().syncing = true;

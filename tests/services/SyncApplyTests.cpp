@@ -1,0 +1,624 @@
+// Starting sync rounds and bringing their results in: which queue items a result confirms, what a
+// failed or refused round leaves, how far the pull cursor moves, the order of pull, merge and
+// orphan cleaning, the renewed session, and the rounds asked for while one runs. Most results are
+// made by hand; the rounds that Start begins go to a stand-in worker, and two tests run the whole
+// path against the fake backend.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "App/Config.h"
+#include "foundation/Async.h"
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
+#include "foundation/Text.h"
+#include "services/CloudSync.h"
+#include "services/Supabase.h"
+#include "tests/services/AppStateTestSupport.h"
+#include "tests/services/CloudSyncTestSupport.h"
+#include "tests/support/FakeSupabase.h"
+#include "tests/support/FakeSupabaseState.h"
+
+namespace Lorvex::Testing {
+namespace {
+
+using Services::CloudSync;
+
+const wchar_t* const kExpired = L"La sesión de la nube ha caducado; vuelve a iniciar sesión en Ajustes";
+
+Json::Value Named(const std::wstring& name) {
+    return Json::Value(Json::Object{{"name", Json::Value(name)}});
+}
+
+CloudSync::RemoteItem Row(const std::wstring& kind, const std::wstring& id, const std::string& updatedAt,
+                          const std::wstring& name = L"x") {
+    CloudSync::RemoteItem row;
+    row.kind = kind;
+    row.id = id;
+    row.data = Named(name);
+    row.updatedAt = updatedAt;
+    return row;
+}
+
+// The bucket's "created_at" of an object that arrived this many hours ago.
+std::string HoursAgo(double hours) {
+    return IsoMillis(NowMicros() - static_cast<int64_t>(hours * 3600.0 * 1e6));
+}
+
+std::vector<std::wstring> Keys(const std::vector<CloudSync::RemoteItem>& rows) {
+    std::vector<std::wstring> keys;
+    for (const CloudSync::RemoteItem& row : rows) {
+        keys.push_back(CloudSync::ItemKey(row));
+    }
+    return keys;
+}
+
+class SyncApply : public AppStateTest {
+protected:
+    void SetUp() override {
+        AppStateTest::SetUp();
+        SignIn();
+        // The application state's side, as far as these tests look at it: which rows arrived,
+        // and the keys the test wants left for a later pull.
+        cloud().onPulled = [this](const std::vector<CloudSync::RemoteItem>& rows) {
+            events_.push_back(L"pulled");
+            applied_.insert(applied_.end(), rows.begin(), rows.end());
+            return leftForLater_;
+        };
+        cloud().onNotice = [this](const std::wstring& text, bool error) { notices_.emplace_back(text, error); };
+        // The rounds Start begins answer as without a connection unless a test puts another
+        // worker here: no request leaves these tests by accident.
+        cloud().roundWorker = [](const CloudSync::Job& job) {
+            CloudSync::Result result;
+            result.account = job.account;
+            result.offline = true;
+            result.error = L"Sin conexión con el servidor";
+            return result;
+        };
+    }
+
+    // A change queued as a notifier queues it; returns its seq.
+    static int64_t Queue(const std::wstring& kind, const std::wstring& id, bool deleted = false,
+                         const std::wstring& name = L"x") {
+        CloudSync::QueueItem item;
+        item.kind = kind;
+        item.id = id;
+        item.deleted = deleted;
+        if (kind != L"image" && !deleted) {
+            item.data = Named(name);
+        }
+        cloud().MarkChanged(item);
+        return cloud().pending.at(CloudSync::ItemKey(kind, id)).seq;
+    }
+
+    // Hands the result in as the end of a round begun now would.
+    static void Apply(CloudSync::Result result, bool full) {
+        cloud().syncing = true;
+        cloud().ApplyResult(std::move(result), cloud().generation, full);
+    }
+
+    static CloudSync::Result Pulled(std::vector<CloudSync::RemoteItem> rows, std::string pulledTo) {
+        CloudSync::Result result;
+        result.account = cloud().account;
+        result.pulled = true;
+        result.items = std::move(rows);
+        result.cursor = std::move(pulledTo);
+        return result;
+    }
+
+    std::vector<std::wstring> events_;
+    std::vector<CloudSync::RemoteItem> applied_;
+    std::vector<std::wstring> leftForLater_;
+    std::vector<std::pair<std::wstring, bool>> notices_;
+};
+
+// ---- Starting a round ----
+
+TEST_F(SyncApply, TheJobCarriesTheQueuePicturesFirstAndListsTheBucketOnlyOnAFullRoundNotYetListed) {
+    std::vector<CloudSync::Job> jobs;
+    std::mutex lock;
+    cloud().roundWorker = [&](const CloudSync::Job& job) {
+        const std::lock_guard<std::mutex> hold(lock);
+        jobs.push_back(job);
+        CloudSync::Result result;
+        result.account = job.account;
+        return result;
+    };
+    cloud().cursor = "2025-03-01T10:00:00+00:00";
+    Queue(L"persona", L"b");
+    Queue(L"image", L"z.png");
+    Queue(L"character", L"a");
+    Queue(L"image", L"b.png", true);
+    Queue(L"chat", L"a:c");
+    int statusCalls = 0;
+    cloud().onStatusChanged = [&] { ++statusCalls; };
+
+    struct Case {
+        bool full;
+        bool listed;
+        bool names;
+        bool lists;
+    };
+    const Case cases[] = {
+        {true, false, true, true},
+        {false, false, true, false},
+        {true, true, true, false},
+        {true, false, false, false},
+    };
+    for (const Case& c : cases) {
+        cloud().storageListed = c.listed;
+        cloud().imageNames =
+            c.names ? std::function<std::set<std::wstring>()>([] { return std::set<std::wstring>{}; }) : nullptr;
+        statusCalls = 0;
+        cloud().Start(c.full);
+        EXPECT_TRUE(cloud().syncing);
+        EXPECT_EQ(statusCalls, 1);
+        ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
+        const std::lock_guard<std::mutex> hold(lock);
+        const CloudSync::Job& job = jobs.back();
+        EXPECT_EQ(job.full, c.full);
+        EXPECT_EQ(job.listStorage, c.lists) << c.full << c.listed << c.names;
+        EXPECT_EQ(job.cursor, "2025-03-01T10:00:00+00:00");
+        EXPECT_EQ(job.account.refreshToken, "refresh");
+        std::vector<std::wstring> order;
+        for (const CloudSync::QueueItem& item : job.items) {
+            order.push_back(CloudSync::ItemKey(item.kind, item.id));
+        }
+        EXPECT_EQ(order, (std::vector<std::wstring>{L"image:b.png", L"image:z.png", L"character:a", L"chat:a:c",
+                                                    L"persona:b"}));
+    }
+}
+
+TEST_F(SyncApply, AnItemChangedDuringTheRoundStaysWithItsNewerContentAndGoesInTheNextRound) {
+    std::vector<CloudSync::Job> jobs;
+    std::mutex lock;
+    RoundGate gate;
+    // A backend that takes everything it is sent, once the test lets the first round end.
+    cloud().roundWorker = gate.Hold([&](const CloudSync::Job& job) {
+        const std::lock_guard<std::mutex> hold(lock);
+        jobs.push_back(job);
+        return AcceptEverything(job);
+    });
+    cloud().uploaded = {L"old.png"};
+    Queue(L"persona", L"p1", false, L"Ana");
+    Queue(L"persona", L"p2");
+    Queue(L"chat", L"c1:x", true);
+    Queue(L"image", L"new.png");
+    Queue(L"image", L"old.png", true);
+    cloud().Start(false);
+
+    Queue(L"persona", L"p1", false, L"Ana María");  // edited while the round runs
+    gate.Open();
+    ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
+
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"persona:p1"});
+    EXPECT_EQ(cloud().pending.at(L"persona:p1").data.Find("name").AsWString(), L"Ana María");
+    EXPECT_EQ(cloud().synced.count(L"persona:p1"), 0u);
+    EXPECT_EQ(cloud().synced.at(L"persona:p2"), CloudSync::ChangeHash(Named(L"x")));
+    EXPECT_EQ(cloud().synced.at(L"chat:c1:x"), "deleted");
+    EXPECT_EQ(cloud().uploaded, std::set<std::wstring>{L"new.png"});
+    EXPECT_FALSE(cloud().lastSync.empty());
+
+    // The next round follows 2.5 s after this one and takes the newer content.
+    ASSERT_TRUE(PumpUntil([&] {
+        const std::lock_guard<std::mutex> hold(lock);
+        return jobs.size() == 2;
+    }));
+    ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
+    ASSERT_EQ(jobs[1].items.size(), 1u);
+    EXPECT_EQ(jobs[1].items[0].data.Find("name").AsWString(), L"Ana María");
+    EXPECT_TRUE(cloud().pending.empty());
+    EXPECT_EQ(cloud().synced.at(L"persona:p1"), CloudSync::ChangeHash(Named(L"Ana María")));
+}
+
+TEST_F(SyncApply, RoundsAskedForDuringARoundBecomeOneRoundWhenItEnds) {
+    struct Case {
+        std::vector<bool> requests;  // full flags of the Start calls made during the round
+        bool fullAtOnce;             // a full round starts as the first one ends
+    };
+    const Case cases[] = {
+        {{false, true}, true},
+        {{true, false}, true},
+        {{false, false}, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<bool> rounds;
+        cloud().roundStarted = [&](bool full) { rounds.push_back(full); };
+        Queue(L"persona", L"p1");
+        cloud().Start(false);
+        for (bool full : c.requests) {
+            cloud().Start(full);
+        }
+        Async::CancelTimer(cloud().flushTimer);
+        cloud().flushTimer = 0;
+
+        // The first round ends without confirming anything.
+        CloudSync::Result result;
+        result.account = cloud().account;
+        cloud().ApplyResult(result, cloud().generation, false);
+
+        EXPECT_EQ(rounds, c.fullAtOnce ? (std::vector<bool>{false, true}) : std::vector<bool>{false});
+        EXPECT_EQ(cloud().syncing, c.fullAtOnce);
+        EXPECT_EQ(cloud().flushTimer != 0, !c.fullAtOnce);  // a plain request waits 2.5 s
+        EXPECT_FALSE(cloud().again);
+        EXPECT_FALSE(cloud().againFull);
+
+        // Whatever the rounds started here hand back belongs to no one now.
+        cloud().roundStarted = nullptr;
+        ++cloud().generation;
+        cloud().syncing = false;
+        Async::CancelTimer(cloud().flushTimer);
+        cloud().flushTimer = 0;
+    }
+}
+
+// ---- What a result changes ----
+
+TEST_F(SyncApply, AResultOfAnEarlierSessionIsDropped) {
+    const int64_t seq = Queue(L"persona", L"p1");
+    cloud().syncing = true;
+    CloudSync::Result result =
+        Pulled({Row(L"persona", L"p9", "2025-03-02T00:00:00+00:00")}, "2025-03-02T00:00:00+00:00");
+    result.done = {seq};
+    result.unauthorized = true;
+    cloud().ApplyResult(result, cloud().generation - 1, true);
+
+    EXPECT_TRUE(cloud().syncing);
+    EXPECT_EQ(cloud().pending.size(), 1u);
+    EXPECT_TRUE(cloud().cursor.empty());
+    EXPECT_TRUE(applied_.empty());
+    EXPECT_TRUE(notices_.empty());
+    EXPECT_TRUE(cloud().SignedIn());
+    EXPECT_FALSE(Files::IsFile(CloudSync::StatePath()));
+}
+
+TEST_F(SyncApply, AFailedRoundTakesTheConfirmedItemsOutButAppliesNothingItPulled) {
+    struct Case {
+        const char* what;
+        bool offline;
+        std::wstring error;
+        std::wstring lastError;
+    };
+    const Case cases[] = {
+        {"server error", false, L"Error del servidor (500)", L"Error del servidor (500)"},
+        {"no connection", true, L"Sin conexión con el servidor", L""},
+    };
+    for (const Case& c : cases) {
+        cloud().pending.clear();
+        cloud().synced.clear();
+        applied_.clear();
+        events_.clear();
+        cloud().cursor = "2025-03-01T00:00:00+00:00";
+        cloud().lastSync = L"before";
+        cloud().mergePending = true;
+        cloud().onMergeNeeded = [this] { events_.push_back(L"merge"); };
+        const int64_t sent = Queue(L"persona", L"p1");
+        Queue(L"persona", L"p2");
+        Async::CancelTimer(cloud().flushTimer);
+        cloud().flushTimer = 0;
+
+        // The round went through the upload and failed on the second page of its pull.
+        CloudSync::Result result;
+        result.account = cloud().account;
+        result.done = {sent};
+        result.items = {Row(L"persona", L"p7", "2025-03-05T00:00:00+00:00")};
+        result.cursor = "2025-03-05T00:00:00+00:00";
+        result.offline = c.offline;
+        result.error = c.error;
+        Apply(result, true);
+
+        EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"persona:p2"}) << c.what;
+        EXPECT_EQ(cloud().synced.count(L"persona:p1"), 1u) << c.what;
+        EXPECT_TRUE(applied_.empty()) << c.what;
+        EXPECT_TRUE(events_.empty()) << c.what;
+        EXPECT_EQ(cloud().cursor, "2025-03-01T00:00:00+00:00") << c.what;
+        EXPECT_EQ(cloud().lastSync, L"before") << c.what;
+        EXPECT_TRUE(cloud().mergePending) << c.what;
+        EXPECT_EQ(cloud().offline, c.offline) << c.what;
+        EXPECT_EQ(cloud().lastError, c.lastError) << c.what;
+        EXPECT_FALSE(cloud().syncing) << c.what;
+        // The rest waits for the next change or the two-minute round, and the file knows it.
+        EXPECT_EQ(cloud().flushTimer, 0u) << c.what;
+        const Json::Value written = Json::Value::Parse(Files::ReadBytes(CloudSync::StatePath()).value_or(""));
+        EXPECT_EQ(written.Find("queue").Size(), 1u) << c.what;
+    }
+
+    // A clean round clears what the failed one left.
+    Apply(Pulled({}, ""), false);
+    EXPECT_FALSE(cloud().offline);
+    EXPECT_TRUE(cloud().lastError.empty());
+    EXPECT_NE(cloud().lastSync, L"before");
+}
+
+TEST_F(SyncApply, ARefusedSessionEndsInTheExpiryNoticeAndAppliesNothing) {
+    const int64_t seq = Queue(L"persona", L"p1");
+    CloudSync::Result result =
+        Pulled({Row(L"persona", L"p9", "2025-03-02T00:00:00+00:00")}, "2025-03-02T00:00:00+00:00");
+    result.done = {seq};
+    result.unauthorized = true;
+    result.error = L"Sesión no válida";
+    Apply(result, true);
+
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0].first, kExpired);
+    EXPECT_TRUE(notices_[0].second);
+    // The queue waits for the next sign-in of the same user.
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"persona:p1"});
+    EXPECT_TRUE(cloud().synced.empty());
+    EXPECT_TRUE(applied_.empty());
+    EXPECT_TRUE(cloud().cursor.empty());
+    EXPECT_TRUE(cloud().lastSync.empty());
+}
+
+TEST_F(SyncApply, PulledRowsOfQueuedRecordsWaitAndTheRestGoInOrderBeforeTheMergeAndTheCleaning) {
+    cloud().mergePending = true;
+    cloud().onMergeNeeded = [this] { events_.push_back(L"merge"); };
+    cloud().imageNames = [this] {
+        events_.push_back(L"names");
+        return std::set<std::wstring>{};
+    };
+    Queue(L"persona", L"mine");
+    Queue(L"chat", L"c1:x", true);
+    CloudSync::Result result = Pulled(
+        {Row(L"persona", L"b", "2025-03-02T00:00:00+00:00"),
+         Row(L"persona", L"mine", "2025-03-02T00:00:01+00:00", L"cloud"),
+         Row(L"chat", L"c1:x", "2025-03-02T00:00:02+00:00"), Row(L"character", L"a", "2025-03-02T00:00:03+00:00")},
+        "2025-03-02T00:00:03+00:00");
+    result.listed = true;
+    Apply(result, true);
+
+    EXPECT_EQ(Keys(applied_), (std::vector<std::wstring>{L"persona:b", L"character:a"}));
+    EXPECT_EQ(events_, (std::vector<std::wstring>{L"pulled", L"merge", L"names"}));
+    EXPECT_EQ(cloud().pending.at(L"persona:mine").data.Find("name").AsWString(), L"x");
+    EXPECT_EQ(cloud().cursor, "2025-03-02T00:00:03+00:00");
+    EXPECT_FALSE(cloud().mergePending);
+    EXPECT_TRUE(cloud().storageListed);
+
+    // The merge ran once: a later full round of the run does not merge again.
+    events_.clear();
+    Apply(Pulled({Row(L"persona", L"c", "2025-03-04T00:00:00+00:00")}, "2025-03-04T00:00:00+00:00"), true);
+    EXPECT_EQ(events_, std::vector<std::wstring>{L"pulled"});
+}
+
+TEST_F(SyncApply, RowsLeftForALaterPullHoldTheCursorAtTheOldestOfThem) {
+    const std::string t1 = "2025-03-02T10:00:00.1+00:00";
+    const std::string t2 = "2025-03-02T10:00:00.25+00:00";
+    const std::string t3 = "2025-03-02T10:00:01+00:00";
+    struct Case {
+        const char* what;
+        std::vector<std::wstring> left;
+        std::string cursor;
+    };
+    const Case cases[] = {
+        {"nothing left", {}, t3},
+        {"one chat left", {L"chat:c:2"}, t2},
+        {"two chats left", {L"chat:c:3", L"chat:c:2"}, t2},
+        {"the first row left", {L"chat:c:1"}, t1},
+        {"a row without a stamp left", {L"chat:c:0"}, "before"},
+    };
+    for (const Case& c : cases) {
+        cloud().cursor = "before";
+        leftForLater_ = c.left;
+        Apply(Pulled({Row(L"chat", L"c:1", t1), Row(L"chat", L"c:2", t2), Row(L"chat", L"c:3", t3),
+                      Row(L"chat", L"c:0", "")},
+                     t3),
+              true);
+        EXPECT_EQ(cloud().cursor, c.cursor) << c.what;
+    }
+
+    // A row kept back by a queued local change is no reason to stop: the local change wins.
+    cloud().cursor = "before";
+    leftForLater_.clear();
+    Queue(L"chat", L"c:1");
+    Apply(Pulled({Row(L"chat", L"c:1", t1), Row(L"chat", L"c:2", t2)}, t2), true);
+    EXPECT_EQ(cloud().cursor, t2);
+}
+
+// ---- The renewed session ----
+
+TEST_F(SyncApply, ARenewedPairIsTakenOnlyWhenNothingRenewedTheSessionSince) {
+    Put(Data(L"keep.txt"), "data");
+    struct Case {
+        const char* what;
+        std::string held;  // the refresh token the account holds when the result arrives
+        bool updating;     // a profile update runs
+        bool tokens;       // the round's pair is taken
+        bool profile;      // the round's name and avatar are taken
+    };
+    const Case cases[] = {
+        {"nothing renewed since", "refresh-1", false, true, true},
+        {"a profile update renewed it since", "refresh-9", false, false, false},
+        {"a profile update is running", "refresh-1", true, true, false},
+    };
+    for (const Case& c : cases) {
+        cloud().account.accessToken = "access-held";
+        cloud().account.refreshToken = c.held;
+        cloud().account.expiresAt = 100;
+        cloud().account.displayName = L"Ana";
+        cloud().account.avatarFile = L"..\\keep.txt";  // a hostile name from an earlier answer
+        cloud().userUpdateBusy = c.updating;
+        Files::RemoveFile(CloudSync::AccountPath());
+
+        CloudSync::Result result = Pulled({}, "");
+        result.accountChanged = true;
+        result.renewedFrom = "refresh-1";
+        result.account.accessToken = "access-2";
+        result.account.refreshToken = "refresh-2";
+        result.account.expiresAt = 200;
+        result.account.displayName = L"Ana del servidor";
+        result.account.avatarFile = L"avatar_2.png";
+        Apply(result, true);
+
+        EXPECT_EQ(cloud().account.refreshToken, c.tokens ? "refresh-2" : c.held) << c.what;
+        EXPECT_EQ(cloud().account.accessToken, c.tokens ? "access-2" : "access-held") << c.what;
+        EXPECT_EQ(cloud().account.expiresAt, c.tokens ? 200 : 100) << c.what;
+        EXPECT_EQ(cloud().account.displayName, c.profile ? L"Ana del servidor" : L"Ana") << c.what;
+        EXPECT_EQ(cloud().account.avatarFile, c.profile ? L"avatar_2.png" : L"..\\keep.txt") << c.what;
+        EXPECT_EQ(Files::IsFile(CloudSync::AccountPath()), c.tokens) << c.what;
+        EXPECT_TRUE(Files::IsFile(Data(L"keep.txt"))) << c.what;  // never deleted through a path
+    }
+}
+
+TEST_F(SyncApply, ARenewedProfileDeletesTheOldAvatarButNotTheNewOneUnderAnotherLetterCase) {
+    if (!CloudSync::IsSafePictureName(L"old.png")) {
+        GTEST_SKIP() << "picture names from the server are not checked in this build";
+    }
+    struct Case {
+        std::wstring held;
+        std::wstring renewed;
+        bool oldStays;
+    };
+    const Case cases[] = {
+        {L"old.png", L"new.png", false},
+        {L"Me.png", L"me.png", true},
+        {L"old.png", L"", false},
+    };
+    for (const Case& c : cases) {
+        Put(Images(c.held));
+        cloud().account.refreshToken = "refresh-1";
+        cloud().account.avatarFile = c.held;
+        CloudSync::Result result = Pulled({}, "");
+        result.accountChanged = true;
+        result.renewedFrom = "refresh-1";
+        result.account.refreshToken = "refresh-2";
+        result.account.avatarFile = c.renewed;
+        Apply(result, false);
+        EXPECT_EQ(Files::IsFile(Images(c.held)), c.oldStays) << Text::ToUtf8(c.held);
+        EXPECT_EQ(cloud().account.avatarFile, c.renewed);
+    }
+}
+
+// ---- Orphan pictures in the bucket ----
+
+TEST_F(SyncApply, OnlyOldPicturesNothingUsesOrUploadsAreQueuedForDeletionAfterACleanRound) {
+    cloud().imageNames = [] { return std::set<std::wstring>{L"used.png", L"known_1.png"}; };
+    cloud().account.avatarFile = L"Avatar.PNG";
+    Queue(L"image", L"waiting.png");
+    cloud().uploaded.insert(L"leaving.png");
+    Queue(L"image", L"leaving.png", true);
+    const std::vector<CloudSync::ImageRow> listed = {
+        {L"orphan.png", HoursAgo(25)},   // queued
+        {L"recent.png", HoursAgo(23)},   // another PC's row may still come
+        {L"USED.png", HoursAgo(25)},     // in use under another letter case
+        {L"avatar.png", HoursAgo(25)},   // the account's avatar
+        {L"waiting.png", HoursAgo(25)},  // about to go up
+        {L"leaving.png", HoursAgo(25)},  // already leaving: queued again
+        {L"undated.png", ""},
+        {L"", HoursAgo(25)},
+        {L"short.png", HoursAgo(25).substr(0, 10)},  // the date alone sorts before the cutoff
+    };
+    auto queuedDeletions = [] {
+        std::set<std::wstring> names;
+        for (const auto& [key, item] : cloud().pending) {
+            if (item.kind == L"image" && item.deleted) {
+                names.insert(item.id);
+            }
+        }
+        return names;
+    };
+
+    // After a failed round nothing is cleaned, and the bucket is listed again next time.
+    CloudSync::Result failed = Pulled({}, "");
+    failed.listed = true;
+    failed.images = listed;
+    failed.error = L"Error del servidor (500)";
+    Apply(failed, true);
+    EXPECT_EQ(queuedDeletions(), std::set<std::wstring>{L"leaving.png"});
+    EXPECT_FALSE(cloud().storageListed);
+
+    CloudSync::Result clean = Pulled({}, "");
+    clean.listed = true;
+    clean.images = listed;
+    Apply(clean, true);
+    EXPECT_EQ(queuedDeletions(), (std::set<std::wstring>{L"orphan.png", L"leaving.png", L"short.png"}));
+    EXPECT_FALSE(cloud().pending.at(L"image:waiting.png").deleted);
+    EXPECT_TRUE(cloud().uploaded.count(L"orphan.png"));
+    EXPECT_TRUE(cloud().storageListed);
+}
+
+// ---- The whole path against the fake backend ----
+
+class SyncApplyAgainstBackend : public SyncApply {
+protected:
+    void SetUp() override {
+        SyncApply::SetUp();
+        cloud().roundWorker = nullptr;
+        savedUrl_ = Config::SupabaseUrl();
+        savedKey_ = Config::SupabaseKey();
+        Config::SetSupabaseForTesting(fake_.BaseUrl(), Text::ToWide(fake_.ApiKey()));
+        userId_ = fake_.AddUser("ana@example.com", "secreto1");
+        const std::optional<FakeSession> session = fake_.IssueSession("ana@example.com");
+        ASSERT_TRUE(session.has_value());
+        cloud().account.accessToken = session->accessToken;
+        cloud().account.refreshToken = session->refreshToken;
+        cloud().account.expiresAt = session->expiresAt;
+        cloud().account.userId = Text::ToWide(userId_);
+        cloud().account.email = L"ana@example.com";
+        cloud().stateUserId = cloud().account.userId;
+    }
+
+    void TearDown() override {
+        PumpUntil([] { return !cloud().syncing; });
+        Config::SetSupabaseForTesting(savedUrl_, savedKey_);
+        SyncApply::TearDown();
+    }
+
+    // The round's worker comes with the picture-name check; before it, a round only fails.
+    static bool RoundBuilt() { return CloudSync::IsSafePictureName(L"a.png"); }
+
+    FakeSupabase fake_;
+    std::string userId_;
+    std::wstring savedUrl_;
+    std::wstring savedKey_;
+};
+
+TEST_F(SyncApplyAgainstBackend, AFullRoundUploadsPullsAndMovesTheCursor) {
+    if (!RoundBuilt()) {
+        GTEST_SKIP() << "the round's worker is not built in this build";
+    }
+    fake_.PutRow(userId_, "persona", "other-pc", Json::Value(Json::Object{{"name", Json::Value("Bea")}}));
+    Queue(L"persona", L"mine", false, L"Ana");
+    cloud().Start(true);
+    ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
+
+    EXPECT_TRUE(cloud().lastError.empty()) << Text::ToUtf8(cloud().lastError);
+    EXPECT_TRUE(cloud().pending.empty());
+    EXPECT_EQ(cloud().synced.at(L"persona:mine"), CloudSync::ChangeHash(Named(L"Ana")));
+    const std::vector<FakeRow> rows = fake_.Rows(userId_);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].id, "mine");
+    // The pull reads our own row back too; the other PC's row reaches the application state.
+    std::vector<std::wstring> keys = Keys(applied_);
+    EXPECT_NE(std::find(keys.begin(), keys.end(), L"persona:other-pc"), keys.end());
+    EXPECT_FALSE(cloud().cursor.empty());
+    EXPECT_FALSE(cloud().lastSync.empty());
+    EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(SyncApplyAgainstBackend, ARefusedRenewalEndsTheSessionWithTheExpiryNotice) {
+    if (!RoundBuilt()) {
+        GTEST_SKIP() << "the round's worker is not built in this build";
+    }
+    // A refresh token used up elsewhere, and an access token about to expire.
+    ASSERT_TRUE(Services::Supabase::Refresh(cloud().account.refreshToken).ok);
+    cloud().account.expiresAt = Services::Supabase::UnixNow() + 10;
+    Queue(L"persona", L"mine");
+    cloud().Start(true);
+    ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
+
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0].first, kExpired);
+    EXPECT_TRUE(notices_[0].second);
+    EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"persona:mine"});
+    EXPECT_TRUE(fake_.Rows(userId_).empty());
+}
+
+}  // namespace
+}  // namespace Lorvex::Testing
