@@ -316,7 +316,9 @@ void CloudSync::StartUserUpdate(Json::Value body, std::wstring avatarPath,
 }
 
 std::wstring CloudSync::AvatarPath() const {
-    if (account.avatarFile.empty()) {
+    // The name comes from the backend's user record: one that is no plain file name in "images"
+    // is treated as no picture rather than as a path to somewhere else.
+    if (account.avatarFile.empty() || !IsSafePictureName(account.avatarFile)) {
         return {};
     }
     return Files::JoinPath(Paths::ImagesDir(), account.avatarFile);

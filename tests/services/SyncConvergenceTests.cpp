@@ -1,0 +1,274 @@
+// Two PCs sharing one account through the fake backend. A PC is a data folder; a turn opens it as
+// the program does at start (the application state and the cloud sync read its files), works and
+// syncs, and closes it as the program does at exit, so every turn also shows what survives a
+// restart. The folders must end up holding the same records and pictures, and nothing may be
+// written outside them.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "App/Config.h"
+#include "domain/Records.h"
+#include "domain/Settings.h"
+#include "domain/Storage.h"
+#include "foundation/Async.h"
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
+#include "foundation/Text.h"
+#include "graphics/Images.h"
+#include "services/AppState.h"
+#include "services/CloudSync.h"
+#include "tests/support/FakeSupabase.h"
+#include "tests/support/TestFiles.h"
+
+namespace Lorvex::Testing {
+namespace {
+
+using Services::AppState;
+using Services::CloudSync;
+
+AppState& state() {
+    return AppState::Instance();
+}
+CloudSync& cloud() {
+    return CloudSync::Instance();
+}
+
+template <class Predicate>
+bool PumpUntil(Predicate done, int seconds = 30) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        WaitForSingleObject(Async::WakeEvent(), 20);
+        Async::Pump();
+    }
+    return true;
+}
+
+bool Idle() {
+    return !cloud().syncing && !cloud().authBusy && !cloud().userUpdateBusy;
+}
+
+// A small picture that decodes, different for each colour.
+std::string Picture(uint32_t argb) {
+    const std::string png = Images::Encode(2, 2, std::vector<uint32_t>(4, argb), true, 0);
+    EXPECT_FALSE(png.empty());
+    return png;
+}
+
+// What a PC holds, read back from its files: every record's form as the cloud would carry it
+// (picture paths cut to file names, since the folders differ) and a hash of every picture.
+std::map<std::wstring, std::string> Snapshot(const std::wstring& folder) {
+    Paths::SetDataDirForTesting(folder);
+    std::map<std::wstring, std::string> held;
+    for (const auto& character : Storage::LoadCharacters()) {
+        held[L"character:" + character->id] = CloudSync::StripPhotoPaths(Character::ToJson(*character)).Dump(false);
+        for (const auto& chat : *character->chats) {
+            held[L"chat:" + character->id + L":" + chat->id] = Chat::ToJson(*chat).Dump(false);
+        }
+    }
+    for (const auto& persona : Storage::LoadPersonas()) {
+        held[L"persona:" + persona->id] = CloudSync::StripPhotoPaths(Persona::ToJson(*persona)).Dump(false);
+    }
+    for (const std::wstring& path : Files::ListFiles(Paths::ImagesDir(), L"*", false)) {
+        held[L"image:" + Files::FileName(path)] = Text::Sha256Hex(Files::ReadBytes(path).value_or(""));
+    }
+    return held;
+}
+
+class TwoPcs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The pictures are encoded through the imaging component.
+        comEntered_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        ASSERT_TRUE(backend_.IsListening());
+        savedUrl_ = Config::SupabaseUrl();
+        savedKey_ = Config::SupabaseKey();
+        Config::SetSupabaseForTesting(backend_.BaseUrl(), Text::ToWide(backend_.ApiKey()));
+        backend_.AddUser("ana@example.com", "secreto1");
+        pcA_ = MakeTempFolder(L"lorvex-pc-a");
+        pcB_ = MakeTempFolder(L"lorvex-pc-b");
+    }
+
+    void TearDown() override {
+        Close();
+        Config::SetSupabaseForTesting(savedUrl_, savedKey_);
+        Files::RemoveTree(pcA_);
+        Files::RemoveTree(pcB_);
+        if (comEntered_) {
+            CoUninitialize();
+        }
+    }
+
+    // Starts the PC as the program does: its files loaded, the sync timers armed.
+    void Open(const std::wstring& folder) {
+        Close();
+        ASSERT_TRUE(Async::Startup());
+        open_ = true;
+        Paths::SetDataDirForTesting(folder);
+        Settings::Instance() = Settings{};
+        CloudSync::ResetForTesting();
+        AppState::ResetForTesting();
+        state().Initialize();
+    }
+
+    // Ends the PC's run as the program does at exit, after its work settled.
+    void Close() {
+        if (!open_) {
+            return;
+        }
+        EXPECT_TRUE(PumpUntil(Idle));
+        cloud().FlushPendingSave();
+        AppState::ResetForTesting();
+        CloudSync::ResetForTesting();
+        Async::Shutdown();
+        open_ = false;
+    }
+
+    void SignIn() {
+        std::wstring error = L"?";
+        cloud().SignIn(L"ana@example.com", L"secreto1", [&](const std::wstring& text) { error = text; });
+        ASSERT_TRUE(PumpUntil([] { return !cloud().authBusy; }));
+        ASSERT_EQ(error, L"");
+    }
+
+    // A full round, then the uploads it left (a merge queues everything it finds): the PC holds
+    // what the cloud holds and the cloud what the PC holds.
+    void Sync() {
+        ASSERT_TRUE(PumpUntil(Idle));
+        cloud().Start(true);
+        ASSERT_TRUE(PumpUntil(Idle));
+        for (int round = 0; round < 5 && !cloud().pending.empty(); ++round) {
+            cloud().Start(false);
+            ASSERT_TRUE(PumpUntil(Idle));
+        }
+        EXPECT_TRUE(cloud().pending.empty());
+        EXPECT_EQ(cloud().lastError, L"");
+        EXPECT_FALSE(cloud().offline);
+    }
+
+    // A character with a photo and one chat, saved as the character form saves one.
+    std::shared_ptr<Character> AddCharacter(const std::wstring& name, uint32_t colour) {
+        auto character = Character::Create();
+        character->name = name;
+        character->initial_message = L"Hola, soy " + name;
+        const std::wstring photo = Files::JoinPath(Paths::ImagesDir(), L"char_" + character->id + L".png");
+        EXPECT_TRUE(Files::EnsureDir(Paths::ImagesDir()));
+        EXPECT_TRUE(Files::WriteBytes(photo, Picture(colour)));
+        character->photoPath = photo;
+        state().characters.insert(state().characters.begin(), character);
+        EXPECT_TRUE(state().SaveCharacter(character));
+        return character;
+    }
+
+    std::shared_ptr<Character> Find(const std::wstring& name) {
+        for (const auto& character : state().characters) {
+            if (character->name == name) {
+                return character;
+            }
+        }
+        return nullptr;
+    }
+
+    void ExpectConverged() {
+        const auto a = Snapshot(pcA_);
+        const auto b = Snapshot(pcB_);
+        EXPECT_EQ(a, b);
+    }
+
+    FakeSupabase backend_;
+    std::wstring pcA_;
+    std::wstring pcB_;
+    bool open_ = false;
+
+private:
+    bool comEntered_ = false;
+    std::wstring savedUrl_;
+    std::wstring savedKey_;
+};
+
+TEST_F(TwoPcs, EditsDeletionsAndPicturesConvergeBothWays) {
+    // Each PC starts with data of its own; the first sign-in merges both ways.
+    Open(pcA_);
+    AddCharacter(L"Ana", 0xFFCC2020);
+    state().OpenCharacter(Find(L"Ana"));  // its first chat, with the greeting
+    Close();
+    Open(pcB_);
+    AddCharacter(L"Bruno", 0xFF2020CC);
+    Close();
+
+    Open(pcA_);
+    SignIn();
+    Sync();
+    Close();
+    Open(pcB_);
+    SignIn();
+    Sync();
+    EXPECT_NE(Find(L"Ana"), nullptr);
+    Close();
+    Open(pcA_);
+    Sync();
+    EXPECT_NE(Find(L"Bruno"), nullptr);
+    Close();
+    ExpectConverged();
+
+    // Edits and deletions on both sides.
+    Open(pcB_);
+    auto ana = Find(L"Ana");
+    ASSERT_NE(ana, nullptr);
+    ana->name = L"Ana María";
+    state().SaveCharacter(ana);
+    state().OpenCharacter(ana);
+    ASSERT_NE(state().currentChat, nullptr);
+    ASSERT_FALSE(state().currentChat->messages.empty());
+    state().EditMessage(state().currentChat->messages.front(), L"Hola de nuevo");
+    Sync();
+    Close();
+    Open(pcA_);
+    state().DeleteCharacter(Find(L"Bruno"));
+    Sync();
+    EXPECT_NE(Find(L"Ana María"), nullptr);
+    Close();
+    Open(pcB_);
+    Sync();
+    EXPECT_EQ(Find(L"Bruno"), nullptr);
+    Close();
+    ExpectConverged();
+}
+
+TEST_F(TwoPcs, ChangesMadeOfflineAreUploadedWhenTheConnectionReturns) {
+    Open(pcA_);
+    SignIn();
+    Sync();
+    AddCharacter(L"Clara", 0xFF20CC20);
+    // The backend cannot be reached for a while.
+    Config::SetSupabaseForTesting(L"http://127.0.0.1:9", Text::ToWide(backend_.ApiKey()));
+    cloud().Start(false);
+    ASSERT_TRUE(PumpUntil(Idle));
+    EXPECT_TRUE(cloud().offline);
+    EXPECT_EQ(cloud().StatusText(), L"Sin conexión · los cambios se subirán más tarde");
+    EXPECT_FALSE(cloud().pending.empty());
+    Close();  // the queue survives the restart
+
+    Config::SetSupabaseForTesting(backend_.BaseUrl(), Text::ToWide(backend_.ApiKey()));
+    Open(pcA_);
+    Sync();
+    Close();
+    Open(pcB_);
+    SignIn();
+    Sync();
+    EXPECT_NE(Find(L"Clara"), nullptr);
+    Close();
+    ExpectConverged();
+}
+
+}  // namespace
+}  // namespace Lorvex::Testing
