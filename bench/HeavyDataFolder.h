@@ -13,6 +13,8 @@
 #include "bench/BenchRandom.h"
 #include "domain/Records.h"
 #include "domain/Storage.h"
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
 
 namespace Lorvex::Bench {
 
@@ -93,6 +95,16 @@ inline std::shared_ptr<Character> MakeCharacter(Random& random, int n) {
         character->chats->push_back(std::move(chat));
     }
     return character;
+}
+
+// An empty data folder of the benchmark's own under the temporary folder, made the current one;
+// its full path, for removing it at the end.
+inline std::wstring UseFreshDataFolder(const std::wstring& benchName) {
+    const std::wstring root =
+        Files::JoinPath(Files::TempDir(), L"lorvex-" + benchName + L"-bench-" + std::to_wstring(GetCurrentProcessId()));
+    Files::RemoveTree(root);
+    Paths::SetDataDirForTesting(root);
+    return root;
 }
 
 // Saves every character and persona into the current data folder; false when a write failed.

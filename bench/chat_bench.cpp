@@ -149,10 +149,7 @@ int main() {
     if (!surface.Open(Width, Height)) {
         return 1;
     }
-    const std::wstring root =
-        Files::JoinPath(Files::TempDir(), L"lorvex-chat-bench-" + std::to_wstring(GetCurrentProcessId()));
-    Files::RemoveTree(root);
-    Paths::SetDataDirForTesting(root);
+    const std::wstring root = Bench::UseFreshDataFolder(L"chat");
     if (!Async::Startup()) {
         std::printf("the dispatcher could not start\n");
         return 1;

@@ -112,10 +112,7 @@ int main() {
         return 1;
     }
 
-    const std::wstring root =
-        Files::JoinPath(Files::TempDir(), L"lorvex-home-bench-" + std::to_wstring(GetCurrentProcessId()));
-    Files::RemoveTree(root);
-    Paths::SetDataDirForTesting(root);
+    const std::wstring root = Bench::UseFreshDataFolder(L"home");
     if (!Async::Startup()) {
         std::printf("the dispatcher could not start\n");
         return 1;

@@ -61,10 +61,7 @@ std::string Answer() {
 }  // namespace
 
 int main() {
-    const std::wstring root =
-        Files::JoinPath(Files::TempDir(), L"lorvex-startup-bench-" + std::to_wstring(GetCurrentProcessId()));
-    Files::RemoveTree(root);
-    Paths::SetDataDirForTesting(root);
+    const std::wstring root = Bench::UseFreshDataFolder(L"startup");
     if (!Async::Startup()) {
         std::printf("no dispatcher\n");
         return 1;

@@ -46,10 +46,7 @@ uint64_t FolderBytes(const std::wstring& folder) {
 }  // namespace
 
 int main() {
-    const std::wstring root =
-        Files::JoinPath(Files::TempDir(), L"lorvex-store-bench-" + std::to_wstring(GetCurrentProcessId()));
-    Files::RemoveTree(root);
-    Paths::SetDataDirForTesting(root);
+    const std::wstring root = Bench::UseFreshDataFolder(L"store");
 
     auto start = Clock::now();
     std::shared_ptr<Character> sample;

@@ -80,10 +80,7 @@ struct Traffic {
 }  // namespace
 
 int main() {
-    const std::wstring root =
-        Files::JoinPath(Files::TempDir(), L"lorvex-sync-bench-" + std::to_wstring(GetCurrentProcessId()));
-    Files::RemoveTree(root);
-    Paths::SetDataDirForTesting(root);
+    const std::wstring root = Bench::UseFreshDataFolder(L"sync");
     if (!Async::Startup()) {
         std::printf("no dispatcher\n");
         return 1;

@@ -44,6 +44,20 @@ inline FakeReply StreamedReply(const std::vector<std::string>& pieces) {
     return reply;
 }
 
+// Runs the dispatcher as the main loop would until done() holds or a deadline passes.
+template <class Predicate>
+bool PumpDispatcherUntil(Predicate done, int seconds = 15) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        WaitForSingleObject(Async::WakeEvent(), 20);
+        Async::Pump();
+    }
+    return true;
+}
+
 class AppStateTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -96,18 +110,9 @@ protected:
         return keys;
     }
 
-    // Runs the dispatcher as the main loop would until done() holds or a deadline passes.
     template <class Predicate>
     static bool PumpUntil(Predicate done, int seconds = 15) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            WaitForSingleObject(Async::WakeEvent(), 20);
-            Async::Pump();
-        }
-        return true;
+        return PumpDispatcherUntil(done, seconds);
     }
 
     static bool PumpUntilIdle() {

@@ -24,6 +24,7 @@
 #include "graphics/Images.h"
 #include "services/AppState.h"
 #include "services/CloudSync.h"
+#include "tests/services/AppStateTestSupport.h"
 #include "tests/support/FakeSupabase.h"
 #include "tests/support/TestFiles.h"
 
@@ -41,16 +42,8 @@ CloudSync& cloud() {
 }
 
 template <class Predicate>
-bool PumpUntil(Predicate done, int seconds = 30) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        WaitForSingleObject(Async::WakeEvent(), 20);
-        Async::Pump();
-    }
-    return true;
+bool PumpUntil(Predicate done) {
+    return PumpDispatcherUntil(done, 30);
 }
 
 bool Idle() {
