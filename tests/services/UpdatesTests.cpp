@@ -6,6 +6,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "App/Config.h"
 #include "domain/Settings.h"
@@ -29,7 +30,7 @@ TEST(Updates, VersionsCompareNumberByNumber) {
         {L"3.0.10", L"3.0.9", false}, {L"4", L"3.9.9", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsOlderVersion(c.a, c.b), c.older) << std::wstring(c.a) << L" < " << c.b;
+        EXPECT_EQ(VersionLess(c.a, c.b), c.older) << std::wstring(c.a) << L" < " << c.b;
     }
 }
 
@@ -38,10 +39,14 @@ TEST(Updates, OnlyAReleaseNewerThanTheRunningVersionCountsAsNewer) {
         {L"", false}, {L"3.0.1", false}, {L"3.0.2", false}, {L"3.0.10", true}, {L"3.1", true},
     };
     for (const auto& [newest, newer] : cases) {
-        NewestVersion() = newest;
+        std::vector<Release> releases;
+        if (*newest != L'\0') {
+            releases.push_back({newest, L"", L"", 0, {{L"Lorvex.exe", L"http://127.0.0.1/Lorvex.exe", 1024}}});
+        }
+        SetReleasesForTesting(std::move(releases));
         EXPECT_EQ(HasNewerVersion(), newer) << newest;
     }
-    NewestVersion().clear();
+    ResetForTesting();
 }
 
 TEST(Updates, AfterStartNotesOnlyAnUpgradeAndStoresTheRunningVersion) {
