@@ -1,28 +1,14 @@
 #include "services/Updates.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <utility>
-#include <vector>
 
 #include "App/Config.h"
 #include "domain/Settings.h"
 #include "foundation/Files.h"
+#include "services/UpdateRelease.h"
 
 namespace Lorvex::Services::Updates {
 namespace {
-
-std::vector<uint64_t> VersionNumbers(std::wstring_view version) {
-    std::vector<uint64_t> numbers(1, 0);
-    for (wchar_t c : version) {
-        if (c == L'.') {
-            numbers.push_back(0);
-        } else if (c >= L'0' && c <= L'9' && numbers.back() < UINT64_MAX / 10 - 9) {
-            numbers.back() = numbers.back() * 10 + static_cast<uint64_t>(c - L'0');
-        }
-    }
-    return numbers;
-}
 
 std::function<void()>& OnChanged() {
     static std::function<void()> callback;
@@ -66,16 +52,7 @@ std::wstring& NewestVersion() {
 }
 
 bool HasNewerVersion() {
-    return !NewestVersion().empty() && IsOlderVersion(Config::kVersion, NewestVersion());
-}
-
-bool IsOlderVersion(std::wstring_view a, std::wstring_view b) {
-    std::vector<uint64_t> left = VersionNumbers(a);
-    std::vector<uint64_t> right = VersionNumbers(b);
-    const size_t count = std::max(left.size(), right.size());
-    left.resize(count, 0);
-    right.resize(count, 0);
-    return left < right;
+    return !NewestVersion().empty() && VersionLess(std::wstring(Config::kVersion), NewestVersion());
 }
 
 void AfterStart() {
@@ -89,7 +66,7 @@ void AfterStart() {
     if (settings.last_version == running) {
         return;
     }
-    if (!settings.last_version.empty() && IsOlderVersion(settings.last_version, running)) {
+    if (!settings.last_version.empty() && VersionLess(settings.last_version, running)) {
         AfterUpdateNotice() = L"Lorvex se ha actualizado a la versión " + running;
     }
     settings.last_version = running;

@@ -47,8 +47,4 @@ std::wstring& NewestVersion();
 // Whether the newest release is newer than the running version.
 bool HasNewerVersion();
 
-// Whether version a is older than b, compared number by number ("3.0.10" is newer than "3.0.9");
-// a missing number counts as 0 and a part that is no number as 0.
-bool IsOlderVersion(std::wstring_view a, std::wstring_view b);
-
 }  // namespace Lorvex::Services::Updates
