@@ -91,6 +91,10 @@ bool StartScript(const std::wstring& script, const Environment& environment) {
 
 }  // namespace
 
+void SetScriptStarterForTesting(ScriptStarter starter) {
+    StarterOverride() = std::move(starter);
+}
+
 std::string InstallScript() {
     return kScript;
 }
