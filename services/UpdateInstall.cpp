@@ -50,6 +50,11 @@ const char kScript[] =
     "if not exist \"%LORVEX_UPDATE_NEW%\" rd /s /q \"%LORVEX_UPDATE_DIR%\"\r\n"
     "exit\r\n";
 
+// cmd expands the command line once, so the script's path comes from a variable as well: /S keeps
+// the quotes around it, /V:OFF keeps a "!" in a path from being read as a variable even where the
+// user's registry turns delayed expansion on, and /D skips the user's AutoRun commands.
+const wchar_t kParameters[] = L"/d /v:off /s /c \"\"%LORVEX_UPDATE_SCRIPT%\"\"";
+
 ScriptStarter& StarterOverride() {
     static ScriptStarter starter;
     return starter;
@@ -67,13 +72,12 @@ std::optional<std::wstring> Variable(const std::wstring& name) {
 }
 
 // The started process inherits this process's variables; ours are put back afterwards.
-bool StartScript(const std::wstring& script, const Environment& environment) {
+bool StartScript(const std::wstring& parameters, const Environment& environment) {
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> previous;
     for (const auto& [name, value] : environment) {
         previous.emplace_back(name, Variable(name));
         SetEnvironmentVariableW(name.c_str(), value.c_str());
     }
-    const std::wstring parameters = L"/c \"" + script + L"\"";
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     // The process must exist, with our variables, before they are put back below.
@@ -107,6 +111,7 @@ Environment InstallEnvironment(const Downloaded& downloaded) {
         {L"LORVEX_UPDATE_EXE", Detail::ProgramPath()},
         {L"LORVEX_UPDATE_LOG", Files::JoinPath(work, L"update.log")},
         {L"LORVEX_UPDATE_DIR", work},
+        {L"LORVEX_UPDATE_SCRIPT", Files::JoinPath(work, L"update.bat")},
     };
 }
 
@@ -124,12 +129,11 @@ bool WriteAndRunScript(const Downloaded& downloaded) {
     if (work.empty()) {
         return false;
     }
-    const std::wstring script = Files::JoinPath(work, L"update.bat");
-    if (!Files::WriteBytes(script, InstallScript())) {
+    if (!Files::WriteBytes(Files::JoinPath(work, L"update.bat"), InstallScript())) {
         return false;
     }
     const Environment environment = InstallEnvironment(downloaded);
-    return StarterOverride() ? StarterOverride()(script, environment) : StartScript(script, environment);
+    return StarterOverride() ? StarterOverride()(kParameters, environment) : StartScript(kParameters, environment);
 }
 
 void Install(std::function<void()> quit) {

@@ -127,7 +127,7 @@ void FinishInstall(std::function<void()> quit, Downloaded downloaded);
 std::string InstallScript();
 using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 // The variables the started script reads: the process to wait for, the new file, the program
-// file, the log and the work folder.
+// file, the log and the work folder; and the script's own path, which cmd's command line reads.
 Environment InstallEnvironment(const Downloaded& downloaded);
 
 // The folder the running program file lies in, and the update work folder.
@@ -139,9 +139,9 @@ std::wstring WorkFolder();
 void SetProgramPathForTesting(std::wstring path);
 // The folder the work folder is made in, instead of the temporary folder; empty restores it.
 void SetTempFolderForTesting(std::wstring folder);
-// Called instead of starting the script (with its full path and its variables); an empty
-// function restores the real start.
-using ScriptStarter = std::function<bool(const std::wstring& script, const Environment& environment)>;
+// Called instead of starting cmd.exe with these parameters and variables; an empty function
+// restores the real start.
+using ScriptStarter = std::function<bool(const std::wstring& parameters, const Environment& environment)>;
 void SetScriptStarterForTesting(ScriptStarter starter);
 // Replaces the release list as a successful check would, without a notice or a status change.
 void SetReleasesForTesting(std::vector<Release> releases);

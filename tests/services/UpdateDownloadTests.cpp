@@ -102,7 +102,7 @@ std::vector<std::string> AttachmentRequests(const FakeReleaseChannel& channel) {
 }
 
 struct ScriptStart {
-    std::wstring script;
+    std::wstring parameters;
     std::map<std::wstring, std::wstring> environment;
 };
 
@@ -122,8 +122,8 @@ protected:
         work = Files::JoinPath(temp, L"Lorvex_Update");
         SetProgramPathForTesting(program);
         SetTempFolderForTesting(temp);
-        SetScriptStarterForTesting([this](const std::wstring& script, const Environment& environment) {
-            starts.push_back({script, {environment.begin(), environment.end()}});
+        SetScriptStarterForTesting([this](const std::wstring& parameters, const Environment& environment) {
+            starts.push_back({parameters, {environment.begin(), environment.end()}});
             return startSucceeds;
         });
         SetOnChanged([this] {
@@ -219,13 +219,13 @@ TEST_F(UpdateDownload, AReleaseInPartsIsDownloadedVerifiedAndStagedWithItsScript
     EXPECT_EQ(Testing::Content(Files::JoinPath(work, L"update.bat")), InstallScript());
     EXPECT_TRUE(ProgramFolderUntouched());
     ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].script, Files::JoinPath(work, L"update.bat"));
     EXPECT_EQ(starts[0].environment, (std::map<std::wstring, std::wstring>{
                                          {L"LORVEX_UPDATE_PID", std::to_wstring(GetCurrentProcessId())},
                                          {L"LORVEX_UPDATE_NEW", Files::JoinPath(work, L"Lorvex.new.exe")},
                                          {L"LORVEX_UPDATE_EXE", program},
                                          {L"LORVEX_UPDATE_LOG", Files::JoinPath(work, L"update.log")},
                                          {L"LORVEX_UPDATE_DIR", work},
+                                         {L"LORVEX_UPDATE_SCRIPT", Files::JoinPath(work, L"update.bat")},
                                      }));
 
     // The check and the download's own fresh read; each part once, as the program names itself.
@@ -431,6 +431,7 @@ TEST_F(UpdateDownload, TheScriptIsTheSameTextWhateverThePathsWhichReachItOnlyThr
     EXPECT_EQ(script.substr(script.size() - 6), "exit\r\n");
     EXPECT_EQ(script.find('\n'), script.find("\r\n") + 1);
 
+    std::wstring parameters;
     for (const wchar_t* name :
          {L"Programa", L"%PATH%", L"a&b", L"ñandú", L"con  espacios", L"comilla'simple", L"(paréntesis)^!"}) {
         SCOPED_TRACE(Text::ToUtf8(name));
@@ -445,7 +446,13 @@ TEST_F(UpdateDownload, TheScriptIsTheSameTextWhateverThePathsWhichReachItOnlyThr
 
         EXPECT_EQ(Testing::Content(Files::JoinPath(workHere, L"update.bat")), script);
         ASSERT_EQ(starts.size(), 1u);
-        EXPECT_EQ(starts[0].script, Files::JoinPath(workHere, L"update.bat"));
+        // cmd's command line names no path either: cmd would expand a "%" in it.
+        EXPECT_EQ(starts[0].parameters.find(L"Lorvex_Update"), std::wstring::npos);
+        if (parameters.empty()) {
+            parameters = starts[0].parameters;
+        }
+        EXPECT_EQ(starts[0].parameters, parameters);
+        EXPECT_EQ(starts[0].environment[L"LORVEX_UPDATE_SCRIPT"], Files::JoinPath(workHere, L"update.bat"));
         EXPECT_EQ(starts[0].environment[L"LORVEX_UPDATE_EXE"], exe);
         EXPECT_EQ(starts[0].environment[L"LORVEX_UPDATE_NEW"], Files::JoinPath(workHere, L"Lorvex.new.exe"));
         EXPECT_EQ(starts[0].environment[L"LORVEX_UPDATE_DIR"], workHere);
