@@ -22,18 +22,22 @@
 #include "foundation/Files.h"
 #include "foundation/Text.h"
 #include "services/Updates.h"
+#include "tests/services/UpdateTestSupport.h"
 #include "tests/support/FakeReleaseChannel.h"
 #include "tests/support/TestFiles.h"
 
 namespace Lorvex::Services::Updates {
 namespace {
 
-using Testing::FakeFile;
-using Testing::FakeMessage;
-using Testing::FakeReleaseChannel;
-using Testing::FakeReply;
-using Testing::FakeServedFile;
-using Testing::RecordedRequest;
+using Lorvex::Testing::FakeFile;
+using Lorvex::Testing::FakeMessage;
+using Lorvex::Testing::FakeReleaseChannel;
+using Lorvex::Testing::FakeReply;
+using Lorvex::Testing::FakeServedFile;
+using Lorvex::Testing::RecordedRequest;
+using Testing::PointAt;
+using Testing::PumpUntil;
+using Testing::RunFor;
 
 const wchar_t kOldProgram[] = L"el programa de siempre";
 
@@ -67,26 +71,6 @@ FakeMessage Message(const std::string& sha256, std::vector<FakeFile> files, cons
     return FakeMessage(FakeReleaseChannel::ReleaseText(version, "- **Nuevo**: lo que sea", sha256), std::move(files));
 }
 
-// Pumps in real time until the condition holds.
-bool PumpUntil(const std::function<bool()>& done, int seconds = 20) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
-    while (!done()) {
-        if (GetTickCount64() > end) {
-            return false;
-        }
-        Async::Pump();
-        Sleep(5);
-    }
-    return true;
-}
-
-void RunFor(double seconds, double step = 0.02) {
-    for (double done = 0; done < seconds; done += step) {
-        Async::AdvanceClockForTesting(step);
-        Async::Pump();
-    }
-}
-
 bool Downloading() {
     return Current().status == Status::Downloading;
 }
@@ -106,15 +90,11 @@ struct ScriptStart {
     std::map<std::wstring, std::wstring> environment;
 };
 
-class UpdateDownload : public testing::Test {
+class UpdateDownload : public Testing::UpdateTest {
 protected:
     void SetUp() override {
-        Async::Shutdown();
-        ASSERT_TRUE(Async::Startup());
-        ResetForTesting();
-        Settings::Instance() = Settings{};
-        PointAt(channel);
-        root = Testing::MakeTempFolder(L"update-download");
+        Testing::UpdateTest::SetUp();
+        root = Lorvex::Testing::MakeTempFolder(L"update-download");
         programFolder = Files::JoinPath(root, L"Programa");
         program = Files::JoinPath(programFolder, L"Lorvex.exe");
         ASSERT_TRUE(Files::WriteBytes(program, Text::ToUtf8(kOldProgram)));
@@ -134,21 +114,11 @@ protected:
     }
 
     void TearDown() override {
-        EXPECT_TRUE(PumpUntil([] { return !Downloading(); }));
-        SetOnChanged({});
+        Testing::UpdateTest::TearDown();
         SetScriptStarterForTesting({});
         SetProgramPathForTesting(L"");
         SetTempFolderForTesting(L"");
-        Async::Shutdown();
-        Config::SetDiscordForTesting(L"", L"", L"");
-        ResetForTesting();
-        Settings::Instance() = Settings{};
         Files::RemoveTree(root);
-    }
-
-    static void PointAt(const FakeReleaseChannel& fake) {
-        Config::SetDiscordForTesting(fake.BaseUrl(), Text::ToWide(Testing::kFakeBotToken),
-                                     Text::ToWide(Testing::kFakeChannelId));
     }
 
     // What the last check found: a newer release, so that Install goes ahead.
@@ -166,7 +136,7 @@ protected:
 
     bool ProgramFolderUntouched() const {
         return Files::ListFiles(programFolder, L"*", true) == std::vector<std::wstring>{program} &&
-               Testing::Content(program) == Text::ToUtf8(kOldProgram);
+               Lorvex::Testing::Content(program) == Text::ToUtf8(kOldProgram);
     }
 
     std::vector<std::wstring> WorkFiles() const {
@@ -178,7 +148,6 @@ protected:
         return names;
     }
 
-    FakeReleaseChannel channel;
     std::wstring root, programFolder, program, temp, work;
     std::vector<ScriptStart> starts;
     bool startSucceeds = true;
@@ -194,7 +163,7 @@ TEST_F(UpdateDownload, AReleaseInPartsIsDownloadedVerifiedAndStagedWithItsScript
         FakeReply reply(200);
         reply.Header("Content-Type", "application/octet-stream");
         if (file.fileName == "Lorvex.002") {
-            reply.Frame(Testing::Framing::CloseDelimited);
+            reply.Frame(Lorvex::Testing::Framing::CloseDelimited);
         }
         for (size_t at = 0; at < file.bytes.size(); at += 5000) {
             reply.Body(file.bytes.substr(at, 5000)).Pause(40);
@@ -216,7 +185,7 @@ TEST_F(UpdateDownload, AReleaseInPartsIsDownloadedVerifiedAndStagedWithItsScript
     EXPECT_EQ(Current().error, L"");
     EXPECT_EQ(WorkFiles(), (std::vector<std::wstring>{L"Lorvex.new.exe", L"update.bat"}));
     EXPECT_TRUE(Files::ReadBytes(Files::JoinPath(work, L"Lorvex.new.exe")) == bytes);
-    EXPECT_EQ(Testing::Content(Files::JoinPath(work, L"update.bat")), InstallScript());
+    EXPECT_EQ(Lorvex::Testing::Content(Files::JoinPath(work, L"update.bat")), InstallScript());
     EXPECT_TRUE(ProgramFolderUntouched());
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].environment, (std::map<std::wstring, std::wstring>{
@@ -341,7 +310,7 @@ TEST_F(UpdateDownload, EveryRefusalLeavesTheProgramFolderAsItWasAndTheWorkFolder
              c.Post(Message(Sha(bytes), two));
              c.SetAttachmentHook(secondPart([&](const FakeServedFile&) {
                  FakeReply reply(200);
-                 reply.Frame(Testing::Framing::CloseDelimited).Body(half);
+                 reply.Frame(Lorvex::Testing::Framing::CloseDelimited).Body(half);
                  return reply;
              }));
          },
@@ -422,7 +391,7 @@ TEST_F(UpdateDownload, AProgramFolderThatCannotBeWrittenFailsBeforeAnyDownload) 
               L"No se puede escribir en la carpeta de Lorvex (muévela fuera de Archivos de programa "
               L"o ábrela como administrador)");
     EXPECT_TRUE(AttachmentRequests(channel).empty());
-    EXPECT_EQ(Testing::Content(blocker), "x");
+    EXPECT_EQ(Lorvex::Testing::Content(blocker), "x");
 }
 
 TEST_F(UpdateDownload, TheScriptIsTheSameTextWhateverThePathsWhichReachItOnlyThroughItsVariables) {
@@ -444,7 +413,7 @@ TEST_F(UpdateDownload, TheScriptIsTheSameTextWhateverThePathsWhichReachItOnlyThr
 
         ASSERT_TRUE(WriteAndRunScript(Downloaded{Files::JoinPath(workHere, L"Lorvex.new.exe"), L"", L"3.0.3"}));
 
-        EXPECT_EQ(Testing::Content(Files::JoinPath(workHere, L"update.bat")), script);
+        EXPECT_EQ(Lorvex::Testing::Content(Files::JoinPath(workHere, L"update.bat")), script);
         ASSERT_EQ(starts.size(), 1u);
         // cmd's command line names no path either: cmd would expand a "%" in it.
         EXPECT_EQ(starts[0].parameters.find(L"Lorvex_Update"), std::wstring::npos);

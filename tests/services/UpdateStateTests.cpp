@@ -16,14 +16,17 @@
 #include "foundation/Async.h"
 #include "foundation/Text.h"
 #include "services/Updates.h"
+#include "tests/services/UpdateTestSupport.h"
 #include "tests/support/FakeReleaseChannel.h"
 
 namespace Lorvex::Services::Updates {
 namespace {
 
-using Testing::FakeFile;
-using Testing::FakeMessage;
-using Testing::FakeReleaseChannel;
+using Lorvex::Testing::FakeFile;
+using Lorvex::Testing::FakeMessage;
+using Lorvex::Testing::FakeReleaseChannel;
+using Testing::PumpUntil;
+using Testing::RunFor;
 
 Release Made(const wchar_t* version, bool withParts) {
     Release release;
@@ -34,46 +37,12 @@ Release Made(const wchar_t* version, bool withParts) {
     return release;
 }
 
-// The dispatcher over the test clock in small steps, as the main loop runs it.
-void RunFor(double seconds, double step = 0.02) {
-    for (double done = 0; done < seconds; done += step) {
-        Async::AdvanceClockForTesting(step);
-        Async::Pump();
-    }
+bool NotChecking() {
+    return Current().status != Status::Checking;
 }
 
-// Pumps in real time until the check's result has come back.
-bool PumpUntilChecked(int seconds = 15) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
-    while (Current().status == Status::Checking) {
-        if (GetTickCount64() > end) {
-            return false;
-        }
-        Async::Pump();
-        Sleep(5);
-    }
-    return true;
-}
-
-class UpdateChecks : public testing::Test {
+class UpdateChecks : public Testing::UpdateTest {
 protected:
-    void SetUp() override {
-        Async::Shutdown();
-        ASSERT_TRUE(Async::Startup());
-        ResetForTesting();
-        Settings::Instance() = Settings{};
-        Config::SetDiscordForTesting(channel.BaseUrl(), Text::ToWide(Testing::kFakeBotToken),
-                                     Text::ToWide(Testing::kFakeChannelId));
-    }
-
-    void TearDown() override {
-        EXPECT_TRUE(PumpUntilChecked());
-        Async::Shutdown();
-        Config::SetDiscordForTesting(L"", L"", L"");
-        ResetForTesting();
-        Settings::Instance() = Settings{};
-    }
-
     void PostRelease(const char* version) {
         channel.Post(FakeMessage(FakeReleaseChannel::ReleaseText(std::string("Lorvex ") + version, "- Cambios"),
                                  {FakeFile{"Lorvex.exe", std::string(2048, 'x'), std::nullopt}}));
@@ -81,13 +50,11 @@ protected:
 
     size_t ListRequests() const {
         size_t count = 0;
-        for (const Testing::RecordedRequest& request : channel.Requests()) {
+        for (const Lorvex::Testing::RecordedRequest& request : channel.Requests()) {
             count += request.target.find("/messages") != std::string::npos ? 1 : 0;
         }
         return count;
     }
-
-    FakeReleaseChannel channel;
 };
 
 TEST_F(UpdateChecks, TimersCheckAfter300MsAndEveryThreeHoursUntilANewerReleaseIsKnown) {
@@ -98,7 +65,7 @@ TEST_F(UpdateChecks, TimersCheckAfter300MsAndEveryThreeHoursUntilANewerReleaseIs
     EXPECT_EQ(ListRequests(), 0u);
     RunFor(0.06);
     EXPECT_EQ(Current().status, Status::Checking);
-    ASSERT_TRUE(PumpUntilChecked());
+    ASSERT_TRUE(PumpUntil(NotChecking));
     EXPECT_EQ(Current().status, Status::UpToDate);
     EXPECT_EQ(ListRequests(), 1u);
 
@@ -106,7 +73,7 @@ TEST_F(UpdateChecks, TimersCheckAfter300MsAndEveryThreeHoursUntilANewerReleaseIs
     Async::AdvanceClockForTesting(3 * 3600);
     Async::Pump();
     EXPECT_EQ(Current().status, Status::Checking);
-    ASSERT_TRUE(PumpUntilChecked());
+    ASSERT_TRUE(PumpUntil(NotChecking));
     EXPECT_EQ(Current().status, Status::Available);
     EXPECT_EQ(NewVersionNotice(), L"3.0.3");
     EXPECT_EQ(ListRequests(), 2u);
@@ -134,7 +101,7 @@ TEST_F(UpdateChecks, TheSettingIsReadWhenATimerFires) {
     Settings::Instance().check_updates = true;
     Async::AdvanceClockForTesting(3 * 3600);
     Async::Pump();
-    ASSERT_TRUE(PumpUntilChecked());
+    ASSERT_TRUE(PumpUntil(NotChecking));
     EXPECT_EQ(ListRequests(), 1u);
     EXPECT_EQ(Current().status, Status::Available);
 }
@@ -142,8 +109,8 @@ TEST_F(UpdateChecks, TheSettingIsReadWhenATimerFires) {
 TEST_F(UpdateChecks, ABuildWithoutTheChannelArmsNothingAndNeverChecks) {
     PostRelease("3.0.3");
     const std::pair<std::wstring, std::wstring> builds[] = {
-        {L"", Text::ToWide(Testing::kFakeChannelId)},
-        {Text::ToWide(Testing::kFakeBotToken), L""},
+        {L"", Text::ToWide(Lorvex::Testing::kFakeChannelId)},
+        {Text::ToWide(Lorvex::Testing::kFakeBotToken), L""},
     };
     for (const auto& [token, channelId] : builds) {
         ResetForTesting();
@@ -162,7 +129,7 @@ TEST_F(UpdateChecks, ACheckAskedForWhileOneRunsStartsNoSecondRequest) {
     Check(false);
     Check(false);
     Check(true);
-    ASSERT_TRUE(PumpUntilChecked());
+    ASSERT_TRUE(PumpUntil(NotChecking));
     EXPECT_EQ(ListRequests(), 1u);
     EXPECT_EQ(Current().status, Status::Available);
     // The check the user asked for came first: nothing is announced.
