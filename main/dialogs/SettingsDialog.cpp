@@ -226,7 +226,7 @@ void SettingsDialog::UpdateRow(UI::Ui& ui, float x, float top, float width) {
     Section(ui, x, top, width, L"Actualizaciones", Icon::Update);
     const bool newer = Services::Updates::HasNewerVersion();
     const std::wstring description =
-        newer ? L"Hay una versión nueva: la " + Services::Updates::NewestVersion()
+        newer ? L"Hay una versión nueva: la " + Services::Updates::NewestRelease()->version
               : L"Tienes la versión " + std::wstring(Config::kVersion) + L". Novedades y búsqueda de versiones";
     const std::wstring label = newer ? L"Actualizar" : L"Ver novedades";
     const Rect control =

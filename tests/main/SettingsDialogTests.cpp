@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "domain/Records.h"
@@ -38,10 +39,21 @@ constexpr float kTimeRow = 520;
 constexpr float kDataRow = 646;
 constexpr float kUpdateRow = 772;
 
-// The newest release known to the update stand-in, forgotten again at the end of a test.
+// The newest release of the update state (none for an empty version), forgotten again at the end
+// of a test.
 struct NewestRelease {
-    explicit NewestRelease(const std::wstring& version) { Services::Updates::NewestVersion() = version; }
-    ~NewestRelease() { Services::Updates::NewestVersion().clear(); }
+    explicit NewestRelease(const std::wstring& version) { Set(version); }
+    ~NewestRelease() { Services::Updates::ResetForTesting(); }
+    static void Set(const std::wstring& version) {
+        std::vector<Services::Updates::Release> releases;
+        if (!version.empty()) {
+            Services::Updates::Release release;
+            release.version = version;
+            release.parts.push_back({L"Lorvex.exe", L"http://127.0.0.1/Lorvex.exe", 1024});
+            releases.push_back(release);
+        }
+        Services::Updates::SetReleasesForTesting(std::move(releases));
+    }
 };
 
 class SettingsWindow {
@@ -289,7 +301,7 @@ TEST(SettingsDialog, TheUpdateRowOffersTheNewerReleaseAndLeadsToTheUpdateDialog)
     const std::vector<uint32_t> nothingNewer = w.Area(row);
     for (const wchar_t* newest : {L"", L"3.0.1", L"3.1.0"}) {
         SCOPED_TRACE(std::string(newest, newest + std::wcslen(newest)));
-        Services::Updates::NewestVersion() = newest;
+        NewestRelease::Set(newest);
         w.driver.Leave();  // no hover left on the button from the last click
         w.Open();
         // Only a newer release changes the row.

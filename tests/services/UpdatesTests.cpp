@@ -1,11 +1,12 @@
 // The after-update step run at start: the work folder of an earlier update removed, the notice
 // prepared only after a real upgrade, and the running version stored in the settings file; and
-// which releases count as newer.
+// which releases count as newer (the comparison itself is tested with the release channel).
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "App/Config.h"
 #include "domain/Settings.h"
@@ -17,31 +18,19 @@
 namespace Lorvex::Services::Updates {
 namespace {
 
-TEST(Updates, VersionsCompareNumberByNumber) {
-    struct Case {
-        const wchar_t* a;
-        const wchar_t* b;
-        bool older;
-    };
-    const Case cases[] = {
-        {L"3.0.1", L"3.0.2", true},   {L"3.0.9", L"3.0.10", true}, {L"2.9.9", L"3.0.0", true},
-        {L"3.0", L"3.0.1", true},     {L"3.0.2", L"3.0.2", false}, {L"3.0", L"3.0.0", false},
-        {L"3.0.10", L"3.0.9", false}, {L"4", L"3.9.9", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsOlderVersion(c.a, c.b), c.older) << std::wstring(c.a) << L" < " << c.b;
-    }
-}
-
 TEST(Updates, OnlyAReleaseNewerThanTheRunningVersionCountsAsNewer) {
     const std::pair<const wchar_t*, bool> cases[] = {
         {L"", false}, {L"3.0.1", false}, {L"3.0.2", false}, {L"3.0.10", true}, {L"3.1", true},
     };
     for (const auto& [newest, newer] : cases) {
-        NewestVersion() = newest;
+        std::vector<Release> releases;
+        if (*newest != L'\0') {
+            releases.push_back({newest, L"", L"", 0, {{L"Lorvex.exe", L"http://127.0.0.1/Lorvex.exe", 1024}}});
+        }
+        SetReleasesForTesting(std::move(releases));
         EXPECT_EQ(HasNewerVersion(), newer) << newest;
     }
-    NewestVersion().clear();
+    ResetForTesting();
 }
 
 TEST(Updates, AfterStartNotesOnlyAnUpgradeAndStoresTheRunningVersion) {
