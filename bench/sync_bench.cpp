@@ -31,13 +31,23 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Runs the dispatcher as the main loop would until done() holds, or ten minutes pass.
+// Runs the dispatcher as the main loop would until done() holds, or ten minutes pass; every ten
+// seconds a line tells how far the queue got, so a slow phase shows where it is.
 template <class Predicate>
 bool PumpUntil(Predicate done) {
-    const auto deadline = Clock::now() + std::chrono::minutes(10);
+    const auto started = Clock::now();
+    auto nextReport = started + std::chrono::seconds(10);
     while (!done()) {
-        if (Clock::now() > deadline) {
+        const auto now = Clock::now();
+        if (now > started + std::chrono::minutes(10)) {
             return false;
+        }
+        if (now > nextReport) {
+            const Services::CloudSync& cloud = Services::CloudSync::Instance();
+            std::printf("  ... %.0f s: %zu changes queued, %s\n", SecondsSince(started), cloud.pending.size(),
+                        cloud.syncing ? "a round runs" : "no round runs");
+            std::fflush(stdout);
+            nextReport = now + std::chrono::seconds(10);
         }
         WaitForSingleObject(Async::WakeEvent(), 20);
         Async::Pump();
@@ -109,7 +119,11 @@ int main() {
     std::wstring signInError = L"?";
     cloud.SignIn(L"ana@example.com", L"secreto1", [&](const std::wstring& error) { signInError = error; });
     bool settled = PumpUntil([&] { return !cloud.authBusy; }) && signInError.empty();
+    std::printf("  signed in after %.2f s\n", SecondsSince(start));
     settled = settled && PumpUntil([&] { return !cloud.syncing && !cloud.mergePending; });
+    std::printf("  first round and merge done after %.2f s: %zu changes queued\n", SecondsSince(start),
+                cloud.pending.size());
+    std::fflush(stdout);
     settled = settled && PumpUntil([&] { return !cloud.syncing && cloud.pending.empty(); });
     const double firstSync = SecondsSince(start);
     const std::vector<Testing::RecordedRequest> afterFirst = backend.Requests();
