@@ -4,9 +4,12 @@
 // as a Windows program with the release's hash, and the result saved in the work folder. Nothing
 // is written next to the program here.
 
+#include <windows.h>
+
 #include <algorithm>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "foundation/Async.h"
 #include "foundation/Files.h"
@@ -32,6 +35,14 @@ const wchar_t kReadText[] = L"No se pudo leer lo descargado";
 const wchar_t kNotProgramText[] = L"Lo descargado no es un programa de Windows";
 const wchar_t kHashText[] = L"El archivo descargado no coincide con su SHA-256 (¿falta alguna parte?)";
 const wchar_t kSaveText[] = L"No se pudo guardar la versión nueva";
+
+std::optional<uint64_t> SizeOnDisk(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 std::wstring DownloadFailed(const std::wstring& reason) {
     return L"La descarga falló (" + reason + L")";
@@ -136,33 +147,45 @@ Downloaded DownloadLatest(const Async::Cancel& cancel) {
     }
     Reporter reporter(total, static_cast<int32_t>(release.parts.size()), cancel);
     const Http::Headers headers = {{L"User-Agent", L"Lorvex/" + Detail::RunningVersion()}};
-    // Each part is appended as soon as it is checked and its file deleted, so the program is held
-    // in memory once and no part file outlives its turn.
-    std::string joined;
-    joined.reserve(static_cast<size_t>(total));
+    std::vector<std::wstring> saved;
+    uint64_t finished = 0;
     for (size_t i = 0; i < release.parts.size(); ++i) {
         const Part& part = release.parts[i];
         const std::wstring path = Files::JoinPath(work, L"part" + std::to_wstring(i));
         std::wstring error;
-        const bool ok = Http::Download(part.url, path, reporter.ForPart(i), &error, headers);
+        const bool ok = Http::Download(part.url, path, reporter.ForPart(i), &error, headers, cancel);
         if (cancel.IsSet()) {
             return fail(L"cancelled");
         }
         if (!ok) {
             return fail(DownloadFailed(error.empty() ? part.fileName : error));
         }
+        const std::optional<uint64_t> size = SizeOnDisk(path);
+        if (!size) {
+            return fail(kReadText);
+        }
+        // A body cut short without a length to compare with still ends as a clean transfer. A part
+        // without an announced size is left to the hash.
+        if (part.size > 0 && *size != static_cast<uint64_t>(part.size)) {
+            return fail(DownloadFailed(part.fileName + L" llegó incompleta: " + std::to_wstring(*size) + L" de " +
+                                       std::to_wstring(part.size) + L" bytes"));
+        }
+        reporter.Finished(*size);
+        finished += *size;
+        saved.push_back(path);
+    }
+
+    // Reserved to what arrived, never to the sizes the channel announced: those are only its word,
+    // and a wrong one must not ask for more memory than there is. Each part file goes once it is
+    // appended, so the program is held in memory once.
+    std::string joined;
+    joined.reserve(static_cast<size_t>(finished));
+    for (const std::wstring& path : saved) {
         std::optional<std::string> bytes = Files::ReadBytes(path);
         Files::RemoveFile(path);
         if (!bytes) {
             return fail(kReadText);
         }
-        // A body cut short without a length to compare with still ends as a clean transfer. A part
-        // without an announced size is left to the hash.
-        if (part.size > 0 && bytes->size() != static_cast<uint64_t>(part.size)) {
-            return fail(DownloadFailed(part.fileName + L" llegó incompleta: " + std::to_wstring(bytes->size()) +
-                                       L" de " + std::to_wstring(part.size) + L" bytes"));
-        }
-        reporter.Finished(bytes->size());
         joined += *bytes;
     }
 

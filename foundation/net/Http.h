@@ -72,6 +72,9 @@ Response Stream(const Request& request, const Sink& sink, const Async::Cancel& c
 // transfer's error text or "HTTP " and the status.
 bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress,
               std::wstring* error = nullptr, const Headers& headers = {});
+// The same, ending with "Cancelled" soon after the flag is set, even while the server sends nothing.
+bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress, std::wstring* error,
+              const Headers& headers, const Async::Cancel& cancel);
 
 // ("Authorization", value).
 std::pair<std::wstring, std::wstring> AuthorizationHeader(std::wstring value);

@@ -46,10 +46,8 @@ void SetError(std::wstring* error, std::wstring text) {
     }
 }
 
-}  // namespace
-
-bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress, std::wstring* error,
-              const Headers& headers) {
+bool DownloadTo(const std::wstring& url, const std::wstring& path, const Progress& progress, std::wstring* error,
+                const Headers& headers, const Async::Cancel* cancel) {
     const std::wstring partPath = path + L".part";
     Files::EnsureDir(Files::ParentPath(path));
 
@@ -66,8 +64,8 @@ bool Download(const std::wstring& url, const std::wstring& path, const Progress&
         request.headers = headers;
         request.timeout = 60000;
         request.followRedirects = true;
-        response =
-            Perform(request, progress, [&part](const char* data, uint64_t size) { return part.Write(data, size); });
+        const Sink sink = [&part](const char* data, uint64_t size) { return part.Write(data, size); };
+        response = cancel != nullptr ? Perform(request, progress, sink, *cancel) : Perform(request, progress, sink);
     }
 
     if (!IsSuccess(response.status)) {
@@ -82,6 +80,18 @@ bool Download(const std::wstring& url, const std::wstring& path, const Progress&
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress, std::wstring* error,
+              const Headers& headers) {
+    return DownloadTo(url, path, progress, error, headers, nullptr);
+}
+
+bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress, std::wstring* error,
+              const Headers& headers, const Async::Cancel& cancel) {
+    return DownloadTo(url, path, progress, error, headers, &cancel);
 }
 
 }  // namespace Lorvex::Http

@@ -251,9 +251,9 @@ TEST_F(UpdateDownload, ACancelDuringTheSecondPartStopsTheTransferAndLeavesNothin
     ASSERT_TRUE(PumpUntil([] { return Current().progress.part == 2 && Current().progress.bytesDone > 20000; }));
 
     CancelDownload();
-    channel.Server().Release();
-    // The transfer ends at its next piece instead of waiting for the rest of the part.
+    // The transfer ends while the server still holds the rest of the part back.
     ASSERT_TRUE(PumpUntil([] { return !Downloading(); }, 3));
+    channel.Server().Release();
 
     EXPECT_EQ(Current().status, Status::Available);
     EXPECT_EQ(Current().error, L"");
@@ -278,6 +278,9 @@ TEST_F(UpdateDownload, EveryRefusalLeavesTheProgramFolderAsItWasAndTheWorkFolder
     };
     std::vector<FakeFile> announcedLonger = two;
     announcedLonger[1].announcedSize = static_cast<int64_t>(two[1].bytes.size()) + 100;
+    // A size no memory holds: it is the channel's word, not something to allocate before the bytes arrive.
+    std::vector<FakeFile> announcedHuge = two;
+    announcedHuge[1].announcedSize = int64_t{1} << 60;
     const std::string text(500, 't');
 
     struct Case {
@@ -304,6 +307,11 @@ TEST_F(UpdateDownload, EveryRefusalLeavesTheProgramFolderAsItWasAndTheWorkFolder
         {"part shorter than announced", [&](FakeReleaseChannel& c) { c.Post(Message(Sha(bytes), announcedLonger)); },
          L"La descarga falló (Lorvex.002 llegó incompleta: " + secondSize + L" de " +
              std::to_wstring(two[1].bytes.size() + 100) + L" bytes)",
+         true},
+        {"part announced larger than any memory",
+         [&](FakeReleaseChannel& c) { c.Post(Message(Sha(bytes), announcedHuge)); },
+         L"La descarga falló (Lorvex.002 llegó incompleta: " + secondSize + L" de " +
+             std::to_wstring(int64_t{1} << 60) + L" bytes)",
          true},
         {"part cut without a length",
          [&](FakeReleaseChannel& c) {
