@@ -263,6 +263,12 @@ TEST_F(UpdateDownload, ACancelDuringTheSecondPartStopsTheTransferAndLeavesNothin
     EXPECT_TRUE(starts.empty());
     RunFor(1);
     EXPECT_EQ(quits, 0);
+
+    // The user tries again: the new download has a flag of its own, not the one already set.
+    channel.SetAttachmentHook({});
+    InstallAndWait();
+    EXPECT_EQ(Current().status, Status::Installing);
+    EXPECT_EQ(starts.size(), 1u);
 }
 
 TEST_F(UpdateDownload, EveryRefusalLeavesTheProgramFolderAsItWasAndTheWorkFolderGone) {
