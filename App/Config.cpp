@@ -24,6 +24,9 @@
 #ifndef LORVEX_DISCORD_CHANNEL_ID
 #define LORVEX_DISCORD_CHANNEL_ID ""
 #endif
+#ifndef LORVEX_WEB_SITE
+#define LORVEX_WEB_SITE "lorvex.app"
+#endif
 
 // Concatenating with an empty wide literal makes the whole literal wide; the values are ASCII.
 #define LORVEX_WIDE(text) L"" text
@@ -95,6 +98,11 @@ const std::wstring& DiscordBotToken() {
 
 const std::wstring& DiscordChannelId() {
     return DiscordChannelIdValue();
+}
+
+const std::wstring& WebSite() {
+    static const std::wstring value = LORVEX_WIDE(LORVEX_WEB_SITE);
+    return value;
 }
 
 void SetDeepSeekForTesting(std::wstring baseUrl, std::wstring apiKey) {

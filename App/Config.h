@@ -2,7 +2,7 @@
 // Build-time settings: the running version and where the outside services are and how to sign in
 // to them. Addresses and keys come from CMake cache variables (LORVEX_DEEPSEEK_URL,
 // LORVEX_DEEPSEEK_KEY, LORVEX_SUPABASE_URL, LORVEX_SUPABASE_KEY, LORVEX_DISCORD_API_URL,
-// LORVEX_DISCORD_BOT_TOKEN, LORVEX_DISCORD_CHANNEL_ID) so that no secret lives in the sources;
+// LORVEX_DISCORD_BOT_TOKEN, LORVEX_DISCORD_CHANNEL_ID, LORVEX_WEB_SITE) so that no secret lives in the sources;
 // a build without them has empty keys.
 
 #include <string>
@@ -26,6 +26,9 @@ const std::wstring& SupabaseKey();
 const std::wstring& DiscordApiUrl();
 const std::wstring& DiscordBotToken();
 const std::wstring& DiscordChannelId();
+
+// The product's web site (a domain such as "example.org"), as the change log names it.
+const std::wstring& WebSite();
 
 // Test seam: points the language-model client at another server (e.g. "http://127.0.0.1:PORT")
 // with another key. Not for the program itself, and not while another thread reads them.

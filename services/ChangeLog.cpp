@@ -15,9 +15,6 @@
 namespace Lorvex::Services::Updates {
 namespace {
 
-// The product's web site, as the deployment publishes it.
-constexpr std::wstring_view kWebSite = L"lorvex.app";
-
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -75,7 +72,7 @@ const std::vector<ChangeLogVersion>& ChangeLog() {
           L"Tu perfil: nombre y foto de tu cuenta, iguales en todos lados",
           L"Tema claro y oscuro, con una transición animada al cambiar",
           L"Actualizaciones automáticas, con las novedades de cada versión dentro de la app",
-          L"Nueva web: " + std::wstring(kWebSite), L"Tus personajes y chats de versiones anteriores siguen ahí"}},
+          L"Nueva web: " + Config::WebSite(), L"Tus personajes y chats de versiones anteriores siguen ahí"}},
     };
     return log;
 }
