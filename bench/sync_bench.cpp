@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -89,7 +91,9 @@ struct Traffic {
 
 }  // namespace
 
-int main() {
+// An optional argument gives the number of characters, for a smaller folder of the same kind.
+int main(int argc, char** argv) {
+    const int characters = argc > 1 ? std::max(1, std::atoi(argv[1])) : Bench::Characters;
     const std::wstring root = Bench::UseFreshDataFolder(L"sync");
     if (!Async::Startup()) {
         std::printf("no dispatcher\n");
@@ -97,10 +101,10 @@ int main() {
     }
 
     auto start = Clock::now();
-    const bool allSaved = Bench::WriteHeavyDataFolder();
-    std::printf("data folder: %d characters x %d chats x %d messages, %d personas, written in %.2f s%s\n",
-                Bench::Characters, Bench::ChatsPerCharacter, Bench::MessagesPerChat, Bench::Personas,
-                SecondsSince(start), allSaved ? "" : " (SOME WRITES FAILED)");
+    const bool allSaved = Bench::WriteHeavyDataFolder(nullptr, characters);
+    std::printf("data folder: %d characters x %d chats x %d messages, %d personas, written in %.2f s%s\n", characters,
+                Bench::ChatsPerCharacter, Bench::MessagesPerChat, Bench::Personas, SecondsSince(start),
+                allSaved ? "" : " (SOME WRITES FAILED)");
 
     Testing::FakeSupabase backend;
     if (!backend.IsListening()) {
