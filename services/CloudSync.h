@@ -247,6 +247,10 @@ private:
     void TakeRenewedSession(const Account& renewed, const std::string& renewedFrom);
     void ConfirmDone(const std::vector<int64_t>& done);
     void ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo);
+    // Deletes the local file of an avatar that another one replaced. The old name came from the
+    // backend: only a plain file name is a path, and a name that differs from the new one only in
+    // letter case is the same file.
+    static void DeleteReplacedAvatarFile(const std::wstring& old, const std::wstring& current);
 
     void StartUserUpdate(Json::Value body, std::wstring avatarPath,
                          std::function<void(const std::wstring& error)> done);

@@ -273,11 +273,7 @@ void CloudSync::StartUserUpdate(Json::Value body, std::wstring avatarPath,
                 uploaded.insert(Files::FileName(avatarPath));
             }
             if (!old.empty() && old != account.avatarFile) {
-                // The name came from the backend: it becomes a path only when it stays a plain
-                // file name in the images folder.
-                if (IsSafePictureName(old)) {
-                    Files::RemoveFile(Files::JoinPath(Paths::ImagesDir(), old));
-                }
+                DeleteReplacedAvatarFile(old, account.avatarFile);
                 uploaded.erase(old);
                 // The old avatar is in the cloud even when this PC never listed it there (another
                 // PC may have set it), so its deletion is queued without asking OnImageDeleted.

@@ -173,16 +173,17 @@ void CloudSync::TakeRenewedSession(const Account& renewed, const std::string& re
     account.expiresAt = renewed.expiresAt;
     // A running profile update is about to set name and avatar itself.
     if (!userUpdateBusy) {
-        const std::wstring& old = account.avatarFile;
-        // The old name came from the server too: only a plain file name may be deleted, and a
-        // name that differs only in letter case is the same file.
-        if (!old.empty() && !Text::EqualsNoCase(old, renewed.avatarFile) && IsSafePictureName(old)) {
-            Files::RemoveFile(Files::JoinPath(Paths::ImagesDir(), old));
-        }
+        DeleteReplacedAvatarFile(account.avatarFile, renewed.avatarFile);
         account.displayName = renewed.displayName;
         account.avatarFile = renewed.avatarFile;
     }
     SaveAccount();
+}
+
+void CloudSync::DeleteReplacedAvatarFile(const std::wstring& old, const std::wstring& current) {
+    if (!old.empty() && !Text::EqualsNoCase(old, current) && IsSafePictureName(old)) {
+        Files::RemoveFile(Files::JoinPath(Paths::ImagesDir(), old));
+    }
 }
 
 void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {

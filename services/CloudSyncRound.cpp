@@ -161,10 +161,6 @@ bool Pull(const CloudSync::Job& job, CloudSync::Result& result) {
     }
 }
 
-bool TokenFresh(const CloudSync::Account& account) {
-    return !account.accessToken.empty() && account.expiresAt - Supabase::UnixNow() > 119;
-}
-
 // The pictures the pulled records name and this PC lacks; false when the round ends.
 bool FetchPhotos(CloudSync::Result& result) {
     std::set<std::wstring> names;
@@ -184,7 +180,7 @@ bool FetchPhotos(CloudSync::Result& result) {
     }
     Files::EnsureDir(Paths::ImagesDir());
     for (const std::wstring& name : names) {
-        if (!TokenFresh(result.account) && !RefreshSession(result)) {
+        if (Supabase::NeedsRefresh(result.account) && !RefreshSession(result)) {
             return false;
         }
         DownloadPicture(result.account, name);
