@@ -641,6 +641,58 @@ TEST(FakeSupabaseStorage, EachUserReadsAndWritesOnlyTheirOwnFolder) {
     EXPECT_EQ(gone.body, R"({"statusCode":"404","error":"not_found","message":"Object not found","code":"NoSuchKey"})");
 }
 
+TEST(FakeSupabaseStorage, RefusalsAreTheStorageServicesOwn) {
+    TwoUsers users;
+    const std::wstring folder = L"/storage/v1/object/velmorin-images/" + Text::ToWide(users.idA) + L"/";
+    const auto send = [&](const std::wstring& method, const std::wstring& name, const std::string& bearer) {
+        const std::wstring path = method == L"GET" ? L"/storage/v1/object/authenticated/velmorin-images/" +
+                                                         Text::ToWide(users.idA) + L"/" + name
+                                                   : folder + name;
+        return Send(users.fake,
+                    {method, path, method == L"POST" ? "PNG" : "", bearer, {{L"x-upsert", L"true"}}, L"image/png"});
+    };
+    const auto body = [&](const std::string& statusCode, const std::string& error, const std::string& message,
+                          const std::string& code) {
+        return R"({"statusCode":")" + statusCode + R"(","error":")" + error + R"(","message":")" + message +
+               R"(","code":")" + code + R"("})";
+    };
+    users.fake.PutObject(users.idA + "/old.png", "OLD");
+
+    // Names outside the service's characters, on upload and download; a deletion does not check.
+    const std::pair<std::wstring, std::string> names[] = {{L"foto_%C3%B1.png", "foto_\xC3\xB1.png"},
+                                                          {L"foto~1.png", "foto~1.png"}};
+    for (const auto& [name, decoded] : names) {
+        const std::string key = users.idA + "/" + decoded;
+        for (const std::wstring& method : {std::wstring(L"POST"), std::wstring(L"GET")}) {
+            const Http::Response refused = send(method, name, users.a.accessToken);
+            EXPECT_EQ(refused.status, 400u);
+            EXPECT_EQ(refused.body, body("400", "InvalidKey", "Invalid key: " + key, "InvalidKey"));
+        }
+        EXPECT_EQ(Parsed(send(L"DELETE", name, users.a.accessToken)).Find("statusCode").AsString(), "404");
+    }
+    EXPECT_EQ(users.fake.Objects().size(), 1u);
+
+    // An expired token, in the JSON library's words.
+    users.fake.ExpireAccessTokens();
+    const Http::Response expired = send(L"POST", L"new.png", users.a.accessToken);
+    EXPECT_EQ(expired.status, 400u);
+    EXPECT_EQ(expired.body, body("403", "Unauthorized", "jwt expired", "AccessDenied"));
+
+    // Without the bucket only an upload says so; the rest find nothing in it.
+    const FakeSession fresh = *users.fake.IssueSession("ana@example.com");
+    users.fake.DropBucket();
+    const Http::Response missing = send(L"POST", L"new.png", fresh.accessToken);
+    EXPECT_EQ(missing.status, 400u);
+    EXPECT_EQ(missing.body, body("404", "Bucket not found", "Bucket not found", "NoSuchBucket"));
+    EXPECT_EQ(Parsed(send(L"GET", L"old.png", fresh.accessToken)).Find("error").AsString(), "not_found");
+    EXPECT_EQ(Parsed(send(L"DELETE", L"old.png", fresh.accessToken)).Find("error").AsString(), "not_found");
+    const std::string listing = R"({"prefix":")" + users.idA + R"(","limit":1000,"offset":0})";
+    EXPECT_EQ(Send(users.fake, {L"POST", L"/storage/v1/object/list/velmorin-images", listing, fresh.accessToken}).body,
+              "[]");
+    users.fake.DropBucket(false);
+    EXPECT_EQ(send(L"POST", L"new.png", fresh.accessToken).status, 200u);
+}
+
 // ---- Faults ----
 
 TEST(FakeSupabaseFaults, EachFaultMeetsTheNextMatchingRequestOnce) {

@@ -141,7 +141,8 @@ public:
                 bool deleted = false, std::optional<std::string> parentId = std::nullopt);
 
     // ---- The bucket ----
-    // While set, every storage request names a bucket that does not exist.
+    // While set, the bucket does not exist: an upload is refused with "Bucket not found", and the
+    // other requests find no object in it.
     void DropBucket(bool dropped = true);
     // Every object of the bucket, ordered by path.
     std::vector<FakeObject> Objects() const;

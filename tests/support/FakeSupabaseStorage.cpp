@@ -2,10 +2,13 @@
 // set-up script: upload (replacing only with "x-upsert"), delete, authenticated download and the
 // folder listing. The bucket's policies let a user read and write only objects under the folder
 // named by their own id; another user's objects look as if they did not exist. Errors come as
-// HTTP 400 with the real status as text in "statusCode".
+// HTTP 400 with the real status as text in "statusCode". Object names are held to the service's
+// set of characters on upload and download; only an upload asks whether the bucket exists, so
+// the other requests find no object in a missing bucket.
 
 #include <algorithm>
 #include <set>
+#include <string_view>
 
 #include "foundation/Text.h"
 #include "tests/support/FakeSupabaseState.h"
@@ -20,6 +23,20 @@ FakeAnswer NotFound() {
 
 FakeAnswer RlsRefusal() {
     return StorageError("403", "Unauthorized", "new row violates row-level security policy", "AccessDenied");
+}
+
+// The service's rule for object names: ASCII letters, digits, "_", "/" and a few punctuation
+// marks. Anything else, every non-ASCII character among it, is refused.
+bool ValidKey(const std::string& path) {
+    static constexpr std::string_view kMarks = "/!-.*'() &$@=;:+,?_";
+    return !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               kMarks.find(c) != std::string_view::npos;
+    });
+}
+
+FakeAnswer InvalidKey(const std::string& path) {
+    return StorageError("400", "InvalidKey", "Invalid key: " + path, "InvalidKey");
 }
 
 bool InOwnFolder(const std::string& path, const Caller& caller) {
@@ -88,16 +105,15 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
     const std::string bucket = UrlDecode(rest.substr(0, slash), false);
     const std::string path = slash == std::string::npos ? std::string() : UrlDecode(rest.substr(slash + 1), false);
 
+    // The route's token check refuses with the JWT library's own words, as an access refusal.
     const Caller caller = Identify(request.raw);
     if (caller.kind == Caller::Kind::Expired) {
-        return StorageError("403", "Unauthorized", "\"exp\" claim timestamp check failed", "AccessDenied");
+        return StorageError("403", "Unauthorized", "jwt expired", "AccessDenied");
     }
     if (caller.kind == Caller::Kind::Unknown) {
-        return StorageError("403", "Unauthorized", "signature verification failed", "AccessDenied");
+        return StorageError("403", "Unauthorized", "invalid signature", "AccessDenied");
     }
-    if (bucketDropped || bucket != kFakeBucket) {
-        return StorageError("404", "Bucket not found", "Bucket not found", "NoSuchBucket");
-    }
+    const bool bucketExists = !bucketDropped && bucket == kFakeBucket;
 
     if (action == Action::List) {
         bool parsed = false;
@@ -120,7 +136,7 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
         std::vector<std::pair<std::string, Json::Value>> entries;  // by name
         std::set<std::string> folders;
         for (const auto& [objectPath, object] : objects) {
-            if (!InOwnFolder(objectPath, caller) || !StartsWith(objectPath, folder)) {
+            if (!bucketExists || !InOwnFolder(objectPath, caller) || !StartsWith(objectPath, folder)) {
                 continue;
             }
             const std::string name = objectPath.substr(folder.size());
@@ -142,8 +158,11 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
     }
 
     if (action == Action::Download) {
+        if (!ValidKey(path)) {
+            return InvalidKey(path);
+        }
         const auto found = objects.find(path);
-        if (found == objects.end() || !InOwnFolder(path, caller)) {
+        if (!bucketExists || found == objects.end() || !InOwnFolder(path, caller)) {
             return NotFound();
         }
         FakeAnswer answer = TextAnswer(200, found->second.contentType, found->second.bytes);
@@ -154,7 +173,7 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
 
     if (action == Action::Delete) {
         const auto found = objects.find(path);
-        if (found == objects.end() || !InOwnFolder(path, caller)) {
+        if (!bucketExists || found == objects.end() || !InOwnFolder(path, caller)) {
             return NotFound();
         }
         objects.erase(found);
@@ -163,7 +182,13 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
         return JsonAnswer(200, body);
     }
 
-    // Upload.
+    // Upload: the name, then the bucket, then the policies.
+    if (!ValidKey(path)) {
+        return InvalidKey(path);
+    }
+    if (!bucketExists) {
+        return StorageError("404", "Bucket not found", "Bucket not found", "NoSuchBucket");
+    }
     if (!InOwnFolder(path, caller)) {
         return RlsRefusal();
     }
