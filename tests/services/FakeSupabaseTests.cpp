@@ -482,6 +482,14 @@ TEST(FakeSupabaseTable, UpsertMergesOnTheKeyAndStampsEachWriteLater) {
          "PGRST102"},
         {"an unknown column", {extra}, kUpsert, kMerge, 400, "PGRST204"},
         {"a null key column", {missingKind}, kUpsert, kMerge, 400, "23502"},
+        // Neither text nor jsonb holds a NUL character: the whole statement fails.
+        {"a NUL in the data",
+         {Row(users.idA, "chat", "h3", Named("x")), Row(users.idA, "chat", "h4", Named(std::string("a\0b", 3)))},
+         kUpsert,
+         kMerge,
+         400,
+         "22P05"},
+        {"a NUL in an id", {Row(users.idA, "chat", std::string("h\0", 2), Named("x"))}, kUpsert, kMerge, 400, "22P05"},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.name);

@@ -424,6 +424,11 @@ std::vector<FakeRow> FakeSupabase::Rows(const std::string& userId) const {
     return rows;
 }
 
+void FakeSupabase::SetNextWriteTime(int64_t unixMicros) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->lastWriteMicros = unixMicros - 1;
+}
+
 void FakeSupabase::PutRow(const std::string& userId, const std::string& kind, const std::string& id, Json::Value data,
                           bool deleted, std::optional<std::string> parentId) {
     std::lock_guard<std::mutex> lock(state_->mutex);

@@ -10,9 +10,11 @@
 // Its answers are the service's own, kinder in nothing that a client could rely on: the error
 // bodies and statuses it sends are those the service sends (GoTrue's {"code","error_code","msg"},
 // PostgREST's {"code","details","hint","message"}, Storage's HTTP 400 with the real status as text
-// in "statusCode"), an expired token is refused, a reused refresh token is refused, a row of
-// another user is neither seen nor written, and one write stamps its rows with one "updated_at"
-// later than every earlier write's.
+// in "statusCode"), an expired token is refused (by storage with a 400), a reused refresh token is
+// refused, a row of another user is neither seen nor written, a text holding a NUL character is
+// refused by the table, an object name outside storage's set of characters is refused, rows come
+// back in jsonb's key order and spacing, and one write stamps its rows with one "updated_at"
+// later than every earlier write's, its fraction without trailing zeros.
 //
 // Tests script trouble with the fault queue: the next matching request gets an error answer, a
 // stall before the headers, a torn body, a reset connection or a body that is not JSON.
@@ -136,6 +138,9 @@ public:
     void DropTable(bool dropped = true);
     // The user's rows, ordered by kind and id.
     std::vector<FakeRow> Rows(const std::string& userId) const;
+    // Stamps the next write at this time (Unix microseconds), which must lie ahead of the clock
+    // and of every earlier write; the writes after it follow it. For stamps of a chosen form.
+    void SetNextWriteTime(int64_t unixMicros);
     // Writes a row as the user's own upsert would, stamped like one.
     void PutRow(const std::string& userId, const std::string& kind, const std::string& id, Json::Value data,
                 bool deleted = false, std::optional<std::string> parentId = std::nullopt);

@@ -278,6 +278,22 @@ bool Matches(const FakeRowRecord& row, const Filter& filter) {
     return order <= 0;  // lte
 }
 
+// True when a string anywhere in the value, a member name included, holds a NUL character.
+bool HoldsNul(const Json::Value& value) {
+    switch (value.kind) {
+    case Json::Type::String:
+        return value.text.find('\0') != std::string::npos;
+    case Json::Type::Array:
+        return std::any_of(value.Items().begin(), value.Items().end(), HoldsNul);
+    case Json::Type::Object:
+        return std::any_of(value.Members().begin(), value.Members().end(), [](const auto& member) {
+            return member.first.find('\0') != std::string::npos || HoldsNul(member.second);
+        });
+    default:
+        return false;
+    }
+}
+
 bool Holds(const FakeRowRecord& row, const Condition& condition) {
     const auto holds = [&row](const Condition& child) { return Holds(row, child); };
     switch (condition.kind) {
@@ -461,6 +477,10 @@ FakeAnswer FakeSupabase::State::HandleRest(const Incoming& request) {
             return RestError(400, "PGRST204",
                              "Could not find the '" + key + "' column of '" + kFakeTable + "' in the schema cache");
         }
+    }
+    // The body becomes text and jsonb values, neither of which can hold a NUL character.
+    if (std::any_of(body.Items().begin(), body.Items().end(), HoldsNul)) {
+        return RestError(400, "22P05", "unsupported Unicode escape sequence", "\\u0000 cannot be converted to text.");
     }
     if (!signedIn) {
         return RlsRefusal(401);
