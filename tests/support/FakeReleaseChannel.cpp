@@ -20,7 +20,9 @@ namespace {
 
 constexpr int64_t kSnowflakeEpochMs = 1420070400000;
 constexpr int64_t kFirstPostMs = 1794650400000;  // 2026-11-14 10:00 UTC
-constexpr const char* kBotUserId = "1300000000000000001";
+// The releases are posted by a person: the service keeps the text of an app's own messages even
+// without the content permission, so a channel the bot wrote itself would hide the problem.
+constexpr const char* kPosterUserId = "1300000000000000007";
 constexpr int64_t kLinkLifetimeSeconds = 24 * 3600;
 
 struct StoredFile {
@@ -122,14 +124,13 @@ struct FakeReleaseChannel::State {
 
     Json::Value MessageJson(const StoredMessage& message) const {
         Json::Value author;
-        author["id"] = kBotUserId;
-        author["username"] = "Lorvex Releases";
+        author["id"] = kPosterUserId;
+        author["username"] = "lorvex.dev";
         author["avatar"] = Json::Value();
-        author["discriminator"] = "4821";
+        author["discriminator"] = "0";
         author["public_flags"] = 0;
         author["flags"] = 0;
-        author["bot"] = true;
-        author["global_name"] = Json::Value();
+        author["global_name"] = "Lorvex";
 
         Json::Value attachments = Json::Value::EmptyArray();
         if (contentIntent) {

@@ -10,9 +10,9 @@
 // form is turned away by the front proxy with 403 "error code: 1010"; another channel id gets 404
 // {"message": "Unknown Channel", "code": 10003}; a channel the bot may not see 403 {"message":
 // "Missing Access", "code": 50001}; a limit outside 1..100 400 "Invalid Form Body"; a rate limit
-// 429 with {"message", "retry_after", "global"} and Retry-After. Without the message-content
-// permission the service blanks content, embeds, attachments and components of every message, and
-// so does the fake.
+// 429 with {"message", "retry_after", "global"} and Retry-After. The messages are a person's, not
+// the bot's own: without the message-content permission the service blanks content, embeds,
+// attachments and components of every such message, and so does the fake.
 //
 // Attachment trouble (torn, stalled, throttled, expired links, wrong bytes, no Content-Length) is
 // scripted with the attachment hook: it sees each attachment request and may answer in place of
