@@ -212,7 +212,8 @@ void Logout(const Account& account) {
     }
     Http::Request request;
     request.method = L"POST";
-    request.url = Url(L"/auth/v1/logout");
+    // Without a scope the server ends every session of the user, signing out the other PCs too.
+    request.url = Url(L"/auth/v1/logout?scope=local");
     request.headers = AuthHeaders(account);
     request.timeout = kLogoutTimeoutMs;
     Http::Send(request);

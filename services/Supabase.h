@@ -58,7 +58,8 @@ AuthResult Refresh(const std::string& refreshToken);
 AuthResult RenewSession(const std::string& refreshToken);
 // PUTs the body to the user; on success the account carries the user the answer returns (no tokens).
 AuthResult UpdateUser(const Account& account, const Json::Value& body);
-// Ends the session on the server when there is an access token; the outcome does not matter.
+// Ends this session on the server when there is an access token, leaving the user's sessions on
+// other PCs alone; the outcome does not matter.
 void Logout(const Account& account);
 
 // Seconds since 1970-01-01 UTC by this machine's clock.

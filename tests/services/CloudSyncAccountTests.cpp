@@ -127,7 +127,7 @@ protected:
 
     // The background logout reads the configuration: it must be done before the test ends.
     void WaitForLogout() {
-        EXPECT_TRUE(PumpUntil([&] { return Received("/auth/v1/logout"); }));
+        EXPECT_TRUE(PumpUntil([&] { return Received("/auth/v1/logout?scope=local"); }));
     }
 
     // A picture file as the file dialog hands it over; not decodable, so it is stored unchanged.
@@ -323,6 +323,7 @@ TEST_F(CloudSyncAccount, SignOutKeepsTheQueueOnDiskAndRemovesTheSession) {
     backend().AddUser("ana@example.com", kPassword);
     ASSERT_EQ(SignInThroughBackend("ana@example.com"), L"");
     const std::string refreshToken = cloud().account.refreshToken;
+    const FakeSession otherPc = *backend().IssueSession("ana@example.com");
     cloud().OnPersonaDeleted(L"p1");
     ASSERT_NE(cloud().flushTimer, 0u);
     // A read-only session file goes too: it must not sign the user in again at the next start.
@@ -349,9 +350,10 @@ TEST_F(CloudSyncAccount, SignOutKeepsTheQueueOnDiskAndRemovesTheSession) {
     EXPECT_EQ(restarted.pending.size(), 1u);
     EXPECT_EQ(restarted.stateUserId, cloud().stateUserId);
 
-    // The server is told in the background and ends the session there as well.
+    // The server is told in the background and ends this session there as well, and only this one.
     WaitForLogout();
     EXPECT_TRUE(PumpUntil([&] { return !backend().RefreshTokenValid(refreshToken); }, 5));
+    EXPECT_TRUE(backend().RefreshTokenValid(otherPc.refreshToken));
 }
 
 // ---- Profile and password ----

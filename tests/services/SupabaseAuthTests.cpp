@@ -127,7 +127,7 @@ TEST(SupabaseAuth, EveryCallSendsItsMethodPathHeadersAndBody) {
         {"sign-out",
          [&] { Logout(account); },
          "POST",
-         "/auth/v1/logout",
+         "/auth/v1/logout?scope=local",
          {{"apikey", key}, {"Authorization", bearer}},
          ""},
     };

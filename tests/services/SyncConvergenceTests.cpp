@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -235,6 +236,35 @@ TEST_F(TwoPcs, EditsDeletionsAndPicturesConvergeBothWays) {
     EXPECT_EQ(Find(L"Bruno"), nullptr);
     Close();
     ExpectConverged();
+}
+
+TEST_F(TwoPcs, SigningOutOnOnePcLeavesTheOtherSignedIn) {
+    Open(pcA_);
+    SignIn();
+    Sync();
+    Close();
+    Open(pcB_);
+    SignIn();
+    Sync();
+    Close();
+
+    Open(pcA_);
+    Sync();  // the session renewed: a sign-out tells the server only with an access token
+    const std::string token = cloud().account.refreshToken;
+    cloud().SignOut();
+    ASSERT_TRUE(PumpUntil([&] { return !backend_.RefreshTokenValid(token); }));
+    Close();
+
+    // The other PC's next start renews its session with its own refresh token.
+    Open(pcB_);
+    AddCharacter(L"Diana", 0xFF808020);
+    Sync();
+    EXPECT_TRUE(cloud().SignedIn());
+    Close();
+    const std::vector<FakeRow> rows = backend_.Rows(*backend_.UserId("ana@example.com"));
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const FakeRow& row) {
+        return row.kind == "character" && row.data.Find("name").AsString() == "Diana";
+    }));
 }
 
 TEST_F(TwoPcs, ChangesMadeOfflineAreUploadedWhenTheConnectionReturns) {
