@@ -182,20 +182,28 @@ void CloudSync::ChangePassword(const std::wstring& password, std::function<void(
 CloudSync::UserResult CloudSync::RunUserUpdate(Account session, const Json::Value& body,
                                                const std::wstring& avatarPath) {
     UserResult result;
-    if (Supabase::NeedsRefresh(session)) {
-        const Supabase::AuthResult renewed = Supabase::RenewSession(session.refreshToken);
-        if (!renewed.ok) {
-            // Only the token endpoint refusing the refresh token ends the session; a missing
-            // connection, a rate limit or a server fault leave it for the next try.
-            result.unauthorized = renewed.sessionRefused;
-            result.error = renewed.error;
-            return result;
+    // One renewal per update: ahead of time when the token is about to expire, or once the
+    // server refused it. Only the token endpoint refusing the refresh token ends the session; a
+    // missing connection, a rate limit or a server fault leave it for the next try.
+    bool renewed = false;
+    const auto renew = [&] {
+        renewed = true;
+        const Supabase::AuthResult fresh = Supabase::RenewSession(session.refreshToken);
+        if (!fresh.ok) {
+            result.unauthorized = fresh.sessionRefused;
+            result.error = fresh.error;
+            return false;
         }
         result.renewedFrom = session.refreshToken;
-        session.accessToken = renewed.account.accessToken;
-        session.refreshToken = renewed.account.refreshToken;
-        session.expiresAt = renewed.account.expiresAt;
+        session.accessToken = fresh.account.accessToken;
+        session.refreshToken = fresh.account.refreshToken;
+        session.expiresAt = fresh.account.expiresAt;
+        result.account = session;
         result.accountChanged = true;
+        return true;
+    };
+    if (Supabase::NeedsRefresh(session) && !renew()) {
+        return result;
     }
     result.account = session;
 
@@ -206,22 +214,38 @@ CloudSync::UserResult CloudSync::RunUserUpdate(Account session, const Json::Valu
             return result;
         }
         const std::wstring name = Files::FileName(avatarPath);
-        Http::Request request;
-        request.method = L"POST";
-        request.url = Supabase::Url(L"/storage/v1/object/" + StoragePath(session.userId, name));
-        request.headers = Supabase::AuthHeaders(session);
-        request.headers.emplace_back(L"x-upsert", L"true");
-        request.body = ShrinkForUpload(name, *bytes);
-        request.contentType = MimeType(name);
-        request.timeout = kAvatarUploadTimeoutMs;
-        const Http::Response response = Http::Send(request);
+        const std::string upload = ShrinkForUpload(name, *bytes);
+        const auto send = [&] {
+            Http::Request request;
+            request.method = L"POST";
+            request.url = Supabase::Url(L"/storage/v1/object/" + StoragePath(session.userId, name));
+            request.headers = Supabase::AuthHeaders(session);
+            request.headers.emplace_back(L"x-upsert", L"true");
+            request.body = upload;
+            request.contentType = MimeType(name);
+            request.timeout = kAvatarUploadTimeoutMs;
+            return Http::Send(request);
+        };
+        Http::Response response = send();
+        if (!renewed && Supabase::TokenRefused(response)) {
+            if (!renew()) {
+                return result;
+            }
+            response = send();
+        }
         if (!Http::IsSuccess(response.status)) {
             result.error = Supabase::ErrorText(response);
             return result;
         }
     }
 
-    const Supabase::AuthResult updated = Supabase::UpdateUser(session, body);
+    Supabase::AuthResult updated = Supabase::UpdateUser(session, body);
+    if (!updated.ok && updated.tokenRefused && !renewed) {
+        if (!renew()) {
+            return result;
+        }
+        updated = Supabase::UpdateUser(session, body);
+    }
     if (!updated.ok) {
         result.error = updated.error;
         return result;
@@ -333,8 +357,7 @@ std::wstring CloudSync::StatusText() const {
     if (!lastError.empty()) {
         return lastError;
     }
-    if (!pending.empty()) {
-        const size_t count = pending.size();
+    if (const size_t count = WaitingChanges(); count != 0) {
         return std::to_wstring(count) + (count == 1 ? L" cambio pendiente" : L" cambios pendientes");
     }
     if (!lastSync.empty()) {

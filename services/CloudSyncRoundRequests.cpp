@@ -29,25 +29,6 @@ std::string Quoted(const std::string& value) {
     return text + "\"";
 }
 
-// Storage answers an expired or forged token with HTTP 400 (the real status only in the body),
-// not 401; renewing helps there as it does for the table.
-bool TokenRefused(const Http::Response& response) {
-    if (response.status == 401) {
-        return true;
-    }
-    if (response.status != 400 && response.status != 403) {
-        return false;
-    }
-    const Json::Value body = Json::Value::Parse(response.body);
-    const std::wstring code = body.Find("statusCode").AsWString();
-    if (code != L"401" && code != L"403") {
-        return false;
-    }
-    const std::wstring message = Text::ToLowerAscii(body.Find("message").AsWString());
-    return message.find(L"jwt") != std::wstring::npos || message.find(L"\"exp\" claim") != std::wstring::npos ||
-           message.find(L"signature") != std::wstring::npos;
-}
-
 }  // namespace
 
 Http::Request DeleteObjectRequest(const std::wstring& userId, const std::wstring& name) {
@@ -138,7 +119,7 @@ Http::Response AuthorizedSend(CloudSync::Result& result, Http::Request request) 
         request.headers = Supabase::AuthHeaders(result.account);
         request.headers.insert(request.headers.end(), own.begin(), own.end());
         Http::Response response = Http::Send(request);
-        if (attempt > 0 || !TokenRefused(response) || !RefreshSession(result)) {
+        if (attempt > 0 || !Supabase::TokenRefused(response) || !RefreshSession(result)) {
             return response;
         }
     }

@@ -198,7 +198,9 @@ AuthResult Refresh(const std::string& refreshToken) {
 AuthResult UpdateUser(const Account& account, const Json::Value& body) {
     const Http::Response response = SendJson(L"PUT", L"/auth/v1/user", AuthHeaders(account), body);
     if (!Http::IsSuccess(response.status)) {
-        return Failure(response);
+        AuthResult result = Failure(response);
+        result.tokenRefused = TokenRefused(response);
+        return result;
     }
     AuthResult result;
     result.ok = true;

@@ -30,6 +30,8 @@ struct AuthResult {
     // Renewal only: the token endpoint refused the refresh token itself, so the session is over
     // and the account must be signed out locally. A 5xx, a 429 or a lost connection leave it false.
     bool sessionRefused = false;
+    // User update only: the access token was refused (see TokenRefused); a renewal may help.
+    bool tokenRefused = false;
 };
 
 // The backend's base URL followed by the path (which starts with '/').
@@ -72,6 +74,12 @@ bool NeedsRefresh(const Account& account);
 // revoked, unknown, or its session ended), as opposed to a server fault, a rate limit or a
 // gateway that rejects the project key.
 bool RefreshRefused(uint32_t status, const std::string& body);
+
+// True when an answer refuses the access token itself (expired, forged, or its session ended
+// elsewhere), so that renewing the session and asking again may succeed: the table's 401,
+// storage's 400 whose body gives the JWT check's words, and the authentication API's 403
+// "bad_jwt" or "session_not_found".
+bool TokenRefused(const Http::Response& response);
 
 // The user-facing text of a failed answer of the authentication API, the table API or storage.
 std::wstring ErrorText(const Http::Response& response);

@@ -94,6 +94,29 @@ std::wstring ErrorText(const Http::Response& response) {
     return L"Error del servidor (" + std::to_wstring(response.status) + L")";
 }
 
+bool TokenRefused(const Http::Response& response) {
+    if (response.status == 401) {
+        return true;
+    }
+    if (response.status != 400 && response.status != 403) {
+        return false;
+    }
+    const Json::Value reply = Json::Value::Parse(response.body);
+    const ErrorFields fields = ReadErrorFields(reply);
+    if (response.status == 403 && (fields.code == "bad_jwt" || fields.code == "session_not_found")) {
+        return true;
+    }
+    // Storage answers with HTTP 400 and the real status in the body ("403" now, "400" in older
+    // versions); a refusal there is about the token only in the JWT check's words, not in those of
+    // a storage policy.
+    const std::string statusCode = reply.Find("statusCode").AsString();
+    if (statusCode != "400" && statusCode != "401" && statusCode != "403") {
+        return false;
+    }
+    const std::wstring message = Text::ToLower(fields.message);
+    return Contains(message, L"jwt") || Contains(message, L"\"exp\" claim") || Contains(message, L"signature");
+}
+
 bool RefreshRefused(uint32_t status, const std::string& body) {
     // A rate limit or a server fault says nothing about the token; the token endpoint refuses a
     // token with a 400.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -549,6 +550,64 @@ TEST_F(CloudSyncAccount, OnlyARefusedRenewalEndsTheSessionDuringAnUpdate) {
             EXPECT_EQ(cloud().account.displayName, L"Ana");
         } else if (!c.signedOut) {
             EXPECT_EQ(cloud().account.refreshToken, before);
+        }
+    }
+}
+
+TEST_F(CloudSyncAccount, ATokenTheServerRefusesIsRenewedOnceAndTheUpdateGoesOn) {
+    const std::wstring picked = PickedPicture();
+    const std::string renewal = "/auth/v1/token?grant_type=refresh_token";
+    struct Case {
+        const char* name;
+        std::optional<std::wstring> photo;
+        bool endedElsewhere;  // another PC's new password ended this session
+    };
+    const Case cases[] = {
+        {"expired at storage", picked, false},
+        {"expired at the user endpoint", std::nullopt, false},
+        {"ended elsewhere", std::nullopt, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshCase();
+        backend().AddUser("ana@example.com", kPassword);
+        AdoptSessionOf("ana@example.com");
+        const std::string before = cloud().account.refreshToken;
+        if (c.endedElsewhere) {
+            const FakeSession other = *backend().IssueSession("ana@example.com");
+            CloudSync::Account otherPc;
+            otherPc.accessToken = other.accessToken;
+            Json::Value password;
+            password["password"] = Json::Value("otra-clave");
+            ASSERT_TRUE(Services::Supabase::UpdateUser(otherPc, password).ok);
+        } else {
+            backend().ExpireAccessTokens();  // this PC still believes its token good for an hour
+        }
+
+        const std::wstring error = Finish([&](auto done) { cloud().UpdateProfile(L"Ana", c.photo, done); });
+
+        std::vector<std::string> targets = backend().Targets();
+        if (c.endedElsewhere) {
+            targets.erase(targets.begin());  // the other PC's update
+            EXPECT_EQ(error, L"La sesión ha caducado; vuelve a iniciar sesión");
+            EXPECT_FALSE(cloud().SignedIn());
+            EXPECT_EQ(targets, (std::vector<std::string>{"/auth/v1/user", renewal}));
+            continue;
+        }
+        EXPECT_EQ(error, L"");
+        EXPECT_EQ(cloud().account.displayName, L"Ana");
+        EXPECT_EQ(backend().UserMetadata("ana@example.com").Find("display_name").AsString(), "Ana");
+        EXPECT_NE(cloud().account.refreshToken, before);
+        EXPECT_TRUE(backend().RefreshTokenValid(cloud().account.refreshToken));
+        // The refused request, one renewal, the same request again, then the rest.
+        ASSERT_GE(targets.size(), 3u);
+        EXPECT_EQ(targets[1], renewal);
+        EXPECT_EQ(targets[2], targets[0]);
+        EXPECT_EQ(targets.back(), "/auth/v1/user");
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), renewal), 1);
+        if (c.photo) {
+            EXPECT_EQ(targets.size(), 4u);
+            EXPECT_EQ(backend().Objects().size(), 1u);
         }
     }
 }

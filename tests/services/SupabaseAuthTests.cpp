@@ -414,6 +414,37 @@ TEST(SupabaseAuth, ErrorTextOfTheBackendsErrorBodies) {
     }
 }
 
+TEST(SupabaseAuth, OnlyARefusalOfTheAccessTokenAsksForARenewal) {
+    struct Case {
+        uint32_t status;
+        std::string body;
+        bool refused;
+    };
+    const Case cases[] = {
+        {401, R"({"code":"PGRST301","details":null,"hint":null,"message":"JWT expired"})", true},
+        // Storage: 400 with the JWT check's words, in the current and the older form.
+        {400, R"({"statusCode":"403","code":"AccessDenied","error":"Unauthorized","message":"jwt expired"})", true},
+        {400, R"({"statusCode":"403","error":"Unauthorized","message":"invalid signature"})", true},
+        {400, R"({"statusCode":"400","error":"jwt expired","message":"jwt expired"})", true},
+        {400, R"({"statusCode":"403","error":"Unauthorized","message":"new row violates row-level security policy"})",
+         false},
+        {400, R"({"statusCode":"400","code":"InvalidKey","error":"InvalidKey","message":"Invalid key: u/x~.png"})",
+         false},
+        // The user endpoint: a token it cannot verify, or whose session ended elsewhere.
+        {403, R"({"code":403,"error_code":"bad_jwt","msg":"invalid JWT: token is expired"})", true},
+        {403,
+         R"({"code":403,"error_code":"session_not_found","msg":"Session from session_id claim in JWT does not exist"})",
+         true},
+        {403, R"({"code":403,"error_code":"user_not_found","msg":"User from sub claim in JWT does not exist"})", false},
+        {403, R"({"code":403,"error_code":"reauthentication_needed","msg":"x"})", false},
+        {500, R"({"message":"jwt expired"})", false},
+        {0, "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TokenRefused(Answer(c.status, c.body)), c.refused) << c.status << " " << c.body;
+    }
+}
+
 TEST(SupabaseAuth, NeedsRefreshWithin119SecondsOrWithoutAToken) {
     const int64_t now = 1700000000;
     struct Case {

@@ -533,8 +533,10 @@ TEST_F(SyncRound, ARefusedTokenIsRenewedOnceAndTheRequestRepeated) {
     ASSERT_TRUE(Files::WriteBytes(Image(L"a.png"), Png()));
     const std::vector<Case> cases = {
         {"table", Record(L"persona", L"p", Named("P"), 1), kUpsertTarget},
-        // Storage refuses an expired token with 400 and the status in its body.
+        // Storage refuses an expired token with 400 and the status in its body; a deletion so
+        // refused is not done until the object is gone.
         {"bucket", Record(L"image", L"a.png", Json::Value(), 1), "/storage/v1/object/velmorin-images/"},
+        {"bucket deletion", Deletion(L"image", L"a.png", 1), "/storage/v1/object/velmorin-images/"},
     };
     for (const Case& c : cases) {
         const size_t before = fake.Requests().size();
