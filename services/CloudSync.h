@@ -49,6 +49,9 @@ public:
         bool deleted = false;
         std::string hash;  // change hash; "deleted" for a deletion; empty for pictures
         int64_t seq = 0;
+        // Why the cloud refused this form of the item as invalid; while set, the item is set
+        // aside: no round sends it until it changes.
+        std::wstring refusal;
     };
 
     // One row pulled from the cloud.
@@ -76,14 +79,22 @@ public:
         bool listStorage = false;
     };
 
+    // An item the cloud refused as invalid (its name or content, not the session, a limit or a
+    // fault of the server), with the text of the refusal.
+    struct Refusal {
+        int64_t seq = 0;
+        std::wstring error;
+    };
+
     // What a round hands back to the UI thread.
     struct Result {
         Account account;  // the job's session, with renewed tokens when the round renewed it
         bool accountChanged = false;
         bool unauthorized = false;  // the backend refused the refresh token: the session is over
         bool offline = false;
-        std::wstring error;         // why the round ended early; empty when it ran to its end
-        std::vector<int64_t> done;  // seq of every item the cloud confirmed, in that order
+        std::wstring error;            // why the round ended early; empty when it ran to its end
+        std::vector<int64_t> done;     // seq of every item the cloud confirmed, in that order
+        std::vector<Refusal> refused;  // items refused as invalid; the round went on without them
         bool pulled = false;
         std::vector<RemoteItem> items;
         std::string cursor;
@@ -123,6 +134,8 @@ public:
     bool initialized = false;
 
     bool SignedIn() const { return account.SignedIn(); }
+    // The queued changes a round may send: every pending item but those set aside.
+    size_t WaitingChanges() const;
 
     // Once per process, after the application state installed its callbacks: the account and the
     // sync state, a state that belongs to another user dropped, and the sync timers armed.
@@ -246,6 +259,8 @@ private:
     // items out of the queue by seq, and the pulled rows applied with the cursor moved after them.
     void TakeRenewedSession(const Account& renewed, const std::string& renewedFrom);
     void ConfirmDone(const std::vector<int64_t>& done);
+    // Sets the refused items aside; returns the status line's report of them, empty for none.
+    std::wstring SetAside(const std::vector<Refusal>& refused);
     void ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo);
     // Deletes the local file of an avatar that another one replaced. The old name came from the
     // backend: only a plain file name is a path, and a name that differs from the new one only in

@@ -61,7 +61,7 @@ void CloudSync::Start(bool full) {
         againFull = againFull || full;
         return;
     }
-    if (!full && pending.empty()) {
+    if (!full && WaitingChanges() == 0) {
         return;
     }
     Async::CancelTimer(flushTimer);
@@ -74,7 +74,9 @@ void CloudSync::Start(bool full) {
     job.listStorage = full && !storageListed && imageNames != nullptr;
     job.items.reserve(pending.size());
     for (const auto& [key, item] : pending) {
-        job.items.push_back(item);
+        if (item.refusal.empty()) {
+            job.items.push_back(item);
+        }
     }
     // Pictures go up before the records that name them.
     std::stable_partition(job.items.begin(), job.items.end(),
@@ -121,8 +123,13 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
     }
 
     ConfirmDone(result.done);
+    const std::wstring refusals = SetAside(result.refused);
     offline = result.offline;
     lastError = offline ? std::wstring() : result.error;
+    // Said once, by the round that met them: the items stay out of later rounds until they change.
+    if (!offline && lastError.empty()) {
+        lastError = refusals;
+    }
     if (result.pulled) {
         Images::ForgetFailedImages();  // pictures this round downloaded are read when next drawn
     }
@@ -157,7 +164,7 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
         } else {
             ScheduleFlush();
         }
-    } else if (!pending.empty() && !full && result.error.empty()) {
+    } else if (WaitingChanges() != 0 && !full && result.error.empty()) {
         ScheduleFlush();
     }
 }
@@ -212,6 +219,42 @@ void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {
         }
         pending.erase(entry);
     }
+}
+
+std::wstring CloudSync::SetAside(const std::vector<Refusal>& refused) {
+    std::vector<const QueueItem*> items;
+    std::wstring reason;
+    for (const Refusal& refusal : refused) {
+        // An item changed during the round carries a newer seq: its new form is tried next.
+        const auto entry = std::find_if(pending.begin(), pending.end(),
+                                        [&](const auto& queued) { return queued.second.seq == refusal.seq; });
+        if (entry == pending.end()) {
+            continue;
+        }
+        entry->second.refusal = refusal.error;
+        items.push_back(&entry->second);
+        if (reason.empty()) {
+            reason = refusal.error;
+        }
+    }
+    if (items.empty()) {
+        return {};
+    }
+    if (items.size() > 1) {
+        return L"No se pudieron subir " + std::to_wstring(items.size()) + L" cambios: " + reason;
+    }
+    const QueueItem& item = *items.front();
+    std::wstring what = L"un cambio";
+    if (item.kind == L"image") {
+        what = L"la imagen «" + item.id + L"»";
+    } else if (item.kind == L"character") {
+        what = L"un personaje";
+    } else if (item.kind == L"chat") {
+        what = L"un chat";
+    } else if (item.kind == L"persona") {
+        what = L"una persona";
+    }
+    return L"No se pudo subir " + what + L": " + reason;
 }
 
 void CloudSync::ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo) {

@@ -124,6 +124,7 @@ void CloudSync::LoadState() {
             item.data = element.Find("data");
             item.deleted = ReadFlag(element.Find("deleted"));
             item.hash = element.Find("hash").AsString();
+            item.refusal = element.Find("refused").AsWString();  // absent in files of older versions
             // Numbers go on from the last one given, so an item queued after the load never shares
             // one with a loaded item: a round confirms an item by its number.
             item.seq = ++lastSeq;
@@ -160,6 +161,9 @@ void CloudSync::SaveState() const {
             {"deleted", Json::Value(item.deleted)},
             {"hash", Json::Value(item.hash)},
         });
+        if (!item.refusal.empty()) {
+            queue.back()["refused"] = Json::Value(item.refusal);
+        }
     }
     const Json::Value root(Json::Object{
         {"userId", Json::Value(stateUserId.empty() ? account.userId : stateUserId)},

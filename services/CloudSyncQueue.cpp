@@ -3,6 +3,7 @@
 
 #include "services/CloudSync.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "domain/Storage.h"
@@ -52,17 +53,28 @@ void CloudSync::MarkChanged(QueueItem item) {
             item.data = StripPhotoPaths(item.data);
         }
         item.hash = item.deleted ? kDeletedHash : ChangeHash(item.data);
-        if (pending.find(key) == pending.end()) {
-            const auto known = synced.find(key);
-            if (known != synced.end() && known->second == item.hash) {
-                return;  // the cloud already holds this form
-            }
+    }
+    const auto queued = pending.find(key);
+    if (queued != pending.end()) {
+        const QueueItem& waiting = queued->second;
+        if (!waiting.refusal.empty() && waiting.deleted == item.deleted && waiting.hash == item.hash) {
+            return;  // the cloud refused this very form; it stays aside until it changes
+        }
+    } else if (item.kind != L"image") {
+        const auto known = synced.find(key);
+        if (known != synced.end() && known->second == item.hash) {
+            return;  // the cloud already holds this form
         }
     }
     item.seq = ++lastSeq;
     pending[key] = std::move(item);
     ScheduleFlush();
     SaveStateSoon();
+}
+
+size_t CloudSync::WaitingChanges() const {
+    return std::count_if(pending.begin(), pending.end(),
+                         [](const auto& queued) { return queued.second.refusal.empty(); });
 }
 
 void CloudSync::ScheduleFlush() {

@@ -32,10 +32,15 @@ private:
     bool initialised_;
 };
 
+// True when a renewal on the way failed, which ends the round whatever the answer said.
+bool RenewalFailed(const CloudSync::Result& result) {
+    return result.unauthorized || !result.error.empty();
+}
+
 // True when the round ends after this answer: a renewal on the way failed (its reason is already
 // in the result) or the answer was not accepted.
 bool Ends(CloudSync::Result& result, const Http::Response& response, bool accepted) {
-    if (result.unauthorized || !result.error.empty()) {
+    if (RenewalFailed(result)) {
         return true;
     }
     if (!accepted) {
@@ -75,10 +80,33 @@ bool SendPictures(const CloudSync::Job& job, CloudSync::Result& result) {
         }
         const Http::Response response = AuthorizedSend(
             result, UploadObjectRequest(result.account.userId, item.id, CloudSync::ShrinkForUpload(item.id, *bytes)));
+        if (!RenewalFailed(result) && ObjectRefused(response)) {
+            // This picture can never go up as it is; the rest of the queue must not wait for it.
+            result.refused.push_back({item.seq, Supabase::ErrorText(response)});
+            continue;
+        }
         if (Ends(result, response, Http::IsSuccess(response.status))) {
             return false;
         }
         result.done.push_back(item.seq);
+    }
+    return true;
+}
+
+// Sends each record of a batch the table refused on its own, so that only the rows it refuses
+// are set aside; false when the round ends.
+bool SendOneByOne(const std::vector<const CloudSync::QueueItem*>& batch, CloudSync::Result& result) {
+    for (const CloudSync::QueueItem* item : batch) {
+        const Http::Response response =
+            AuthorizedSend(result, UpsertRequest(Json::Value(Json::Array{TableRow(result.account.userId, *item)})));
+        if (!RenewalFailed(result) && RowsRefused(response)) {
+            result.refused.push_back({item->seq, Supabase::ErrorText(response)});
+            continue;
+        }
+        if (Ends(result, response, Http::IsSuccess(response.status))) {
+            return false;
+        }
+        result.done.push_back(item->seq);
     }
     return true;
 }
@@ -94,19 +122,30 @@ bool SendRecords(const CloudSync::Job& job, CloudSync::Result& result) {
     size_t next = 0;
     while (next < records.size()) {
         Json::Value rows = Json::Value::EmptyArray();
-        std::vector<int64_t> seqs;
+        std::vector<const CloudSync::QueueItem*> batch;
         size_t estimate = 0;
         do {
             const CloudSync::QueueItem& item = *records[next++];
             rows.Push(TableRow(result.account.userId, item));
-            seqs.push_back(item.seq);
+            batch.push_back(&item);
             estimate += BatchEstimate(item);
         } while (next < records.size() && estimate < kBatchEstimate);
         const Http::Response response = AuthorizedSend(result, UpsertRequest(rows));
+        if (!RenewalFailed(result) && RowsRefused(response)) {
+            // One statement fails whole: which rows the table refuses shows only row by row.
+            if (batch.size() == 1) {
+                result.refused.push_back({batch.front()->seq, Supabase::ErrorText(response)});
+            } else if (!SendOneByOne(batch, result)) {
+                return false;
+            }
+            continue;
+        }
         if (Ends(result, response, Http::IsSuccess(response.status))) {
             return false;
         }
-        result.done.insert(result.done.end(), seqs.begin(), seqs.end());
+        for (const CloudSync::QueueItem* item : batch) {
+            result.done.push_back(item->seq);
+        }
     }
     return true;
 }

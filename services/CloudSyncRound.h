@@ -57,6 +57,13 @@ void FailRound(CloudSync::Result& result, const Http::Response& response);
 
 // True when a bucket deletion may count as done: the object is gone, or never was.
 bool DeletionDone(const Http::Response& response);
+// True when storage refused an upload for the object itself (its name, size or type), so that
+// sending it again unchanged can never succeed; never for the session, a missing bucket, a
+// policy, a rate limit or a server fault.
+bool ObjectRefused(const Http::Response& response);
+// True when the table refused rows for what they hold (a value PostgreSQL cannot store, such as
+// a NUL character, or one a constraint forbids); in a batch that is one row or more of it.
+bool RowsRefused(const Http::Response& response);
 
 // A pulled row may reach the application state only when its id is a safe token ("owner:chat"
 // for a chat, both parts safe) and every picture name it carries is a safe file name.

@@ -165,4 +165,25 @@ bool DeletionDone(const Http::Response& response) {
     return response.status == 400 && Json::Value::Parse(response.body).Find("statusCode").AsWString() == L"404";
 }
 
+bool ObjectRefused(const Http::Response& response) {
+    if (response.status != 400 || Supabase::TokenRefused(response)) {
+        return false;
+    }
+    // The status inside the body: a bad request (a name outside storage's characters, an empty
+    // body), a payload over the size limit, or a type the bucket does not take.
+    const std::string statusCode = Json::Value::Parse(response.body).Find("statusCode").AsString();
+    return statusCode == "400" || statusCode == "413" || statusCode == "415";
+}
+
+bool RowsRefused(const Http::Response& response) {
+    if (response.status != 400) {
+        return false;
+    }
+    // PostgreSQL's classes 22 (data exception) and 23 (integrity constraint violation); the
+    // table's other refusals (an unknown column, a malformed body) are the program's or the
+    // set-up's, and no row of the batch would fare better alone.
+    const std::string code = Json::Value::Parse(response.body).Find("code").AsString();
+    return code.size() == 5 && (code.rfind("22", 0) == 0 || code.rfind("23", 0) == 0);
+}
+
 }  // namespace Lorvex::Services::CloudSyncRound

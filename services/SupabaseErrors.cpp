@@ -88,6 +88,12 @@ std::wstring ErrorText(const Http::Response& response) {
     if (response.status == 404 || code == "PGRST205" || code == "42P01") {
         return L"La base de datos aún no está preparada (ejecuta Tools\\SupabaseSetup)";
     }
+    if (code == "InvalidKey") {
+        return L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)";
+    }
+    if (code == "22P05") {
+        return L"El texto contiene un carácter nulo, que la nube no admite";
+    }
     if (!fields.message.empty()) {
         return fields.message;
     }

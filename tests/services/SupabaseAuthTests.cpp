@@ -400,6 +400,12 @@ TEST(SupabaseAuth, ErrorTextOfTheBackendsErrorBodies) {
         {400, R"({"statusCode":"403","error":"Unauthorized","message":"new row violates row-level security policy"})",
          L"new row violates row-level security policy"},
         {400, R"({"statusCode":"404","error":"not_found","message":"Object not found"})", L"Object not found"},
+        // What sets an item aside: a name storage does not take, a NUL the table cannot store.
+        {400, R"({"statusCode":"400","code":"InvalidKey","error":"InvalidKey","message":"Invalid key: u/foto~1.png"})",
+         L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)"},
+        {400,
+         R"({"code":"22P05","details":"\\u0000 cannot be converted to text.","hint":null,"message":"unsupported Unicode escape sequence"})",
+         L"El texto contiene un carácter nulo, que la nube no admite"},
         {401, R"({"message":"Invalid API key","hint":"Double check your Supabase `anon` or `service_role` API key."})",
          L"Invalid API key"},
         // The first non-empty string among msg, error_description, message, error, as received.

@@ -594,6 +594,65 @@ TEST_F(SyncApplyAgainstBackend, AFullRoundUploadsPullsAndMovesTheCursor) {
     EXPECT_TRUE(notices_.empty());
 }
 
+TEST_F(SyncApplyAgainstBackend, WhatTheCloudRefusesIsSetAsideReportedOnceAndSentAgainOnlyWhenItChanges) {
+    // A picture named in a migrated folder and a chat holding a NUL character, beside a persona.
+    ASSERT_TRUE(Files::EnsureDir(Paths::ImagesDir()));
+    ASSERT_TRUE(Files::WriteBytes(Files::JoinPath(Paths::ImagesDir(), L"foto_ñ.png"), "PNG"));
+    Queue(L"image", L"foto_ñ.png");
+    const std::wstring nul(L"Hola\0", 5);
+    Queue(L"chat", L"c1:h1", false, nul);
+    Queue(L"persona", L"mine", false, L"Ana");
+    const auto uploads = [this] {
+        size_t count = 0;
+        for (const std::string& target : fake_.Targets()) {
+            count += target.rfind("/rest/v1/velmorin_items?on_conflict", 0) == 0 ||
+                     target.rfind("/storage/v1/object/velmorin-images/", 0) == 0;
+        }
+        return count;
+    };
+    const auto round = [](bool full) {
+        cloud().Start(full);
+        return PumpUntil([] { return !cloud().syncing; });
+    };
+
+    ASSERT_TRUE(round(false));
+    const std::wstring report =
+        L"No se pudieron subir 2 cambios: La nube no admite ese nombre de archivo (solo letras sin tilde, números y "
+        L"signos sencillos)";
+    EXPECT_EQ(cloud().lastError, report);
+    EXPECT_EQ(cloud().StatusText(), report);
+    EXPECT_EQ(cloud().pending.size(), 2u);
+    EXPECT_EQ(cloud().WaitingChanges(), 0u);
+    EXPECT_FALSE(cloud().lastSync.empty());
+    ASSERT_EQ(fake_.Rows(userId_).size(), 1u);
+    EXPECT_EQ(fake_.Rows(userId_)[0].id, "mine");
+
+    // Set aside across a restart, and out of every later round: nothing of them is sent again
+    // and the report is not repeated.
+    cloud().SaveState();
+    CloudSync restarted;
+    restarted.LoadState();
+    EXPECT_EQ(restarted.pending.size(), 2u);
+    EXPECT_EQ(restarted.WaitingChanges(), 0u);
+    const size_t sent = uploads();
+    ASSERT_TRUE(round(true));
+    cloud().Start(false);
+    EXPECT_FALSE(cloud().syncing);
+    EXPECT_EQ(uploads(), sent);
+    EXPECT_EQ(cloud().lastError, L"");
+    EXPECT_EQ(cloud().StatusText().rfind(L"Sincronizado", 0), 0u);
+
+    // The same form queued again stays aside; a changed one goes up.
+    Queue(L"chat", L"c1:h1", false, nul);
+    EXPECT_EQ(cloud().WaitingChanges(), 0u);
+    Queue(L"chat", L"c1:h1", false, L"Hola");
+    EXPECT_EQ(cloud().WaitingChanges(), 1u);
+    ASSERT_TRUE(round(false));
+    EXPECT_EQ(cloud().lastError, L"");
+    EXPECT_EQ(cloud().pending.size(), 1u);
+    EXPECT_EQ(fake_.Rows(userId_).size(), 2u);
+}
+
 TEST_F(SyncApplyAgainstBackend, ARefusedRenewalEndsTheSessionWithTheExpiryNotice) {
     // A refresh token used up elsewhere, and an access token about to expire.
     ASSERT_TRUE(Services::Supabase::Refresh(cloud().account.refreshToken).ok);

@@ -475,6 +475,46 @@ TEST_F(SyncRound, NamesAndIdsFromTheServerNeverLeaveTheImagesFolderNorBecomePull
     EXPECT_EQ(listed, (std::vector<std::wstring>{L"good.png"}));
 }
 
+TEST_F(SyncRound, WhatTheCloudRefusesAsInvalidIsSetAsideAndEverythingElseGoesUp) {
+    // Pictures of a migrated folder whose names storage does not take, beside one it does; a chat
+    // holding a NUL character amid records the table takes, all in one batch.
+    for (const wchar_t* name : {L"foto_ñ.png", L"foto~1.png", L"ok.png"}) {
+        ASSERT_TRUE(Files::WriteBytes(Image(name), Png()));
+    }
+    CloudSync::QueueItem chat = Record(L"chat", L"c-1:h-1", Named(std::string("Hola\0", 5)), 5);
+    chat.parentId = L"c-1";
+    const CloudSync::Result result = CloudSync::RunRound(
+        Job({Record(L"image", L"foto_ñ.png", Json::Value(), 1), Record(L"image", L"foto~1.png", Json::Value(), 2),
+             Record(L"image", L"ok.png", Json::Value(), 3), Record(L"character", L"c-1", Named("Ana"), 4), chat,
+             Record(L"persona", L"p-1", Named("Bea"), 6)},
+            true));
+
+    EXPECT_EQ(result.error, L"");
+    EXPECT_TRUE(result.pulled);
+    EXPECT_EQ(result.done, (std::vector<int64_t>{3, 4, 6}));
+    const std::wstring badName =
+        L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)";
+    const std::wstring nul = L"El texto contiene un carácter nulo, que la nube no admite";
+    ASSERT_EQ(result.refused.size(), 3u);
+    EXPECT_EQ(result.refused[0].seq, 1);
+    EXPECT_EQ(result.refused[0].error, badName);
+    EXPECT_EQ(result.refused[1].seq, 2);
+    EXPECT_EQ(result.refused[2].seq, 5);
+    EXPECT_EQ(result.refused[2].error, nul);
+    std::vector<std::string> objects;
+    for (const FakeObject& object : fake.Objects()) {
+        objects.push_back(object.path);
+    }
+    EXPECT_EQ(objects, std::vector<std::string>{ObjectPath("ok.png")});
+    EXPECT_EQ(Ids(result), (std::vector<std::wstring>{L"character/c-1", L"persona/p-1"}));
+    // The refused batch, then its rows one by one.
+    EXPECT_EQ(Count(kUpsertTarget), 4u);
+
+    // A batch of one is refused at once.
+    EXPECT_EQ(CloudSync::RunRound(Job({chat})).refused.size(), 1u);
+    EXPECT_EQ(Count(kUpsertTarget), 5u);
+}
+
 // ---- Paging ----
 
 TEST_F(SyncRound, APageOfExactlyFiveHundredRowsIsFollowedByAnotherRequest) {
