@@ -85,7 +85,9 @@ std::wstring ErrorText(const Http::Response& response) {
     if (code == "signup_disabled") {
         return L"El registro de cuentas está desactivado";
     }
-    if (response.status == 404 || code == "PGRST205" || code == "42P01") {
+    // Storage says a missing bucket with HTTP 400, the status only in the body.
+    if (response.status == 404 || code == "PGRST205" || code == "42P01" || code == "NoSuchBucket" ||
+        Contains(lower, L"bucket not found")) {
         return L"La base de datos aún no está preparada (ejecuta Tools\\SupabaseSetup)";
     }
     if (code == "InvalidKey") {

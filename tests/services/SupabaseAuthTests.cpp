@@ -400,6 +400,10 @@ TEST(SupabaseAuth, ErrorTextOfTheBackendsErrorBodies) {
         {400, R"({"statusCode":"403","error":"Unauthorized","message":"new row violates row-level security policy"})",
          L"new row violates row-level security policy"},
         {400, R"({"statusCode":"404","error":"not_found","message":"Object not found"})", L"Object not found"},
+        // A missing bucket is the set-up's as a missing table is, in both of storage's forms.
+        {400, R"({"statusCode":"404","code":"NoSuchBucket","error":"NoSuchBucket","message":"Bucket not found"})",
+         setUp},
+        {400, R"({"statusCode":"404","error":"Bucket not found","message":"Bucket not found"})", setUp},
         // What sets an item aside: a name storage does not take, a NUL the table cannot store.
         {400, R"({"statusCode":"400","code":"InvalidKey","error":"InvalidKey","message":"Invalid key: u/foto~1.png"})",
          L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)"},

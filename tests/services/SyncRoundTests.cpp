@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -513,6 +514,29 @@ TEST_F(SyncRound, WhatTheCloudRefusesAsInvalidIsSetAsideAndEverythingElseGoesUp)
     // A batch of one is refused at once.
     EXPECT_EQ(CloudSync::RunRound(Job({chat})).refused.size(), 1u);
     EXPECT_EQ(Count(kUpsertTarget), 5u);
+}
+
+TEST_F(SyncRound, AMissingBucketOrTableEndsTheRoundWithTheSetUpMessage) {
+    ASSERT_TRUE(Files::WriteBytes(Image(L"ok.png"), Png()));
+    const std::wstring setUp = L"La base de datos aún no está preparada (ejecuta Tools\\SupabaseSetup)";
+    struct Case {
+        const char* what;
+        std::function<void(bool)> drop;
+        CloudSync::QueueItem item;
+    };
+    const Case cases[] = {
+        {"bucket", [&](bool dropped) { fake.DropBucket(dropped); }, Record(L"image", L"ok.png", Json::Value(), 1)},
+        {"table", [&](bool dropped) { fake.DropTable(dropped); }, Record(L"persona", L"p", Named("P"), 1)},
+    };
+    for (const Case& c : cases) {
+        c.drop(true);
+        const CloudSync::Result result = CloudSync::RunRound(Job({c.item}));
+        c.drop(false);
+        EXPECT_EQ(result.error, setUp) << c.what;
+        EXPECT_FALSE(result.offline) << c.what;
+        EXPECT_TRUE(result.done.empty()) << c.what;
+        EXPECT_TRUE(result.refused.empty()) << c.what;
+    }
 }
 
 // ---- Paging ----
