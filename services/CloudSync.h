@@ -177,6 +177,10 @@ public:
     static std::string ChangeHash(const Json::Value& data);
     // True when the path names something inside the data folder's "images" folder.
     static bool IsInImagesDir(const std::wstring& path);
+    // True when the table stamp a ("updated_at") is an earlier time than b. Compared as times:
+    // the fraction has no fixed width and the offset may differ. Texts that are no time compare
+    // as bytes.
+    static bool StampBefore(const std::string& a, const std::string& b);
 
     // The cloud holds this form of the record now: storing it locally must not queue it again.
     void MarkSynced(const std::wstring& kind, const std::wstring& id, const Json::Value& data);

@@ -282,7 +282,7 @@ void CloudSync::ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::
             if (row.updatedAt.empty()) {
                 return;  // no stamp to stop at: the cursor stays where it was
             }
-            if (next.empty() || row.updatedAt < next) {
+            if (next.empty() || StampBefore(row.updatedAt, next)) {
                 next = row.updatedAt;
             }
         }

@@ -391,6 +391,7 @@ TEST_F(SyncApply, RowsLeftForALaterPullHoldTheCursorAtTheOldestOfThem) {
     const std::string t1 = "2025-03-02T10:00:00.1+00:00";
     const std::string t2 = "2025-03-02T10:00:00.25+00:00";
     const std::string t3 = "2025-03-02T10:00:01+00:00";
+    const std::string t0 = "2025-03-02T11:00:00.05+01:00";
     struct Case {
         const char* what;
         std::vector<std::wstring> left;
@@ -402,12 +403,14 @@ TEST_F(SyncApply, RowsLeftForALaterPullHoldTheCursorAtTheOldestOfThem) {
         {"two chats left", {L"chat:c:3", L"chat:c:2"}, t2},
         {"the first row left", {L"chat:c:1"}, t1},
         {"a row without a stamp left", {L"chat:c:0"}, "before"},
+        // Stamps are times: this one is before t1, though its text sorts after t3.
+        {"a row stamped in another offset", {L"chat:c:3", L"chat:c:4"}, t0},
     };
     for (const Case& c : cases) {
         cloud().cursor = "before";
         leftForLater_ = c.left;
         Apply(Pulled({Row(L"chat", L"c:1", t1), Row(L"chat", L"c:2", t2), Row(L"chat", L"c:3", t3),
-                      Row(L"chat", L"c:0", "")},
+                      Row(L"chat", L"c:0", ""), Row(L"chat", L"c:4", t0)},
                      t3),
               true);
         EXPECT_EQ(cloud().cursor, c.cursor) << c.what;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -584,6 +585,41 @@ TEST_F(SyncRound, RowsChangedOrAddedBetweenTwoPageRequestsAreNotLost) {
     EXPECT_EQ(result.items[600].data.Find("name").AsString(), "Changed");
     EXPECT_EQ(result.items[601].id, L"new");
     EXPECT_EQ(result.cursor, result.items[601].updatedAt);
+}
+
+TEST_F(SyncRound, StampsWithAShortFractionOrNoneAndAPlusPageWithoutALoss) {
+    // Two uploads of 501 rows each, one stamped at a half second ("…:05.5+00:00"), the other at a
+    // whole one ("…:07+00:00"): the pages end inside each stamp, so the next page's filter
+    // carries the stamp as it came, "+" and all.
+    const int64_t second =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count() +
+        3600;
+    const auto upload = [&](const wchar_t* prefix, int64_t micros) {
+        std::vector<CloudSync::QueueItem> items;
+        for (int i = 0; i < 501; ++i) {
+            items.push_back(Record(L"persona", prefix + std::to_wstring(i), Named("P"), i + 1));
+        }
+        fake.SetNextWriteTime(micros);
+        ASSERT_EQ(CloudSync::RunRound(Job(items)).done.size(), 501u);
+    };
+    upload(L"p", (second + 5) * 1000000 + 500000);
+    upload(L"q", (second + 7) * 1000000);
+    const std::vector<FakeRow> rows = fake.Rows(userId);
+    ASSERT_EQ(rows.front().updatedAt.substr(19), ".5+00:00");
+    ASSERT_EQ(rows.back().updatedAt.substr(19), "+00:00");
+
+    const CloudSync::Result all = CloudSync::RunRound(Job({}, true));
+    EXPECT_EQ(all.error, L"");
+    EXPECT_EQ(all.items.size(), 1002u);
+    EXPECT_EQ(Count(kPullTarget), 3u);
+    EXPECT_EQ(all.cursor, rows.back().updatedAt);
+
+    // From a cursor at the half second, as a later round reads.
+    CloudSync::Job later = Job({}, true);
+    later.cursor = rows.front().updatedAt;
+    const CloudSync::Result fromCursor = CloudSync::RunRound(later);
+    EXPECT_EQ(fromCursor.error, L"");
+    EXPECT_EQ(fromCursor.items.size(), 1002u);
 }
 
 // ---- The session ----
