@@ -73,14 +73,14 @@ public:
     // What a round's worker gets: copies only, so the UI thread may go on changing the queue.
     struct Job {
         Account account;
-        std::vector<QueueItem> items;  // pictures first, then the records, each in key order
+        std::vector<QueueItem> items;  // pictures first, then the records, each in key order; none set aside
         std::string cursor;
         bool full = false;
         bool listStorage = false;
     };
 
-    // An item the cloud refused as invalid (its name or content, not the session, a limit or a
-    // fault of the server), with the text of the refusal.
+    // An item the cloud refused as invalid (for its name, size or content; not for the session,
+    // a rate limit or a fault of the server), with the text of the refusal.
     struct Refusal {
         int64_t seq = 0;
         std::wstring error;
