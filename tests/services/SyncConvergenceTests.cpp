@@ -134,6 +134,14 @@ protected:
         ASSERT_EQ(error, L"");
     }
 
+    // The first sign-in on the PC and the sync that follows it, then the end of the run.
+    void SignInAndSync(const std::wstring& folder) {
+        Open(folder);
+        SignIn();
+        Sync();
+        Close();
+    }
+
     // A full round, then the uploads it left (a merge queues everything it finds): the PC holds
     // what the cloud holds and the cloud what the PC holds.
     void Sync() {
@@ -199,10 +207,7 @@ TEST_F(TwoPcs, EditsDeletionsAndPicturesConvergeBothWays) {
     AddCharacter(L"Bruno", 0xFF2020CC);
     Close();
 
-    Open(pcA_);
-    SignIn();
-    Sync();
-    Close();
+    SignInAndSync(pcA_);
     Open(pcB_);
     SignIn();
     Sync();
@@ -239,14 +244,8 @@ TEST_F(TwoPcs, EditsDeletionsAndPicturesConvergeBothWays) {
 }
 
 TEST_F(TwoPcs, SigningOutOnOnePcLeavesTheOtherSignedIn) {
-    Open(pcA_);
-    SignIn();
-    Sync();
-    Close();
-    Open(pcB_);
-    SignIn();
-    Sync();
-    Close();
+    SignInAndSync(pcA_);
+    SignInAndSync(pcB_);
 
     Open(pcA_);
     Sync();  // the session renewed: a sign-out tells the server only with an access token
