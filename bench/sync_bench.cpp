@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     std::printf("  first round and merge done after %.2f s: %zu changes queued\n", SecondsSince(start),
                 cloud.pending.size());
     std::fflush(stdout);
-    settled = settled && PumpUntil([&] { return !cloud.syncing && cloud.pending.empty(); });
+    settled = settled && PumpUntil([&] { return !cloud.syncing && cloud.WaitingChanges() == 0; });
     const double firstSync = SecondsSince(start);
     const std::vector<Testing::RecordedRequest> afterFirst = backend.Requests();
     Traffic::Since(afterFirst, 0).Print("first sync (sign-in to empty queue)", firstSync);
