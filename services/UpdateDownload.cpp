@@ -26,7 +26,6 @@ constexpr double kShortestElapsed = 0.2;
 constexpr size_t kSmallestProgram = 1024;
 
 const wchar_t kNoNewerText[] = L"Ya no hay ninguna versión nueva en el canal";
-const wchar_t kNoHashText[] = L"Esta versión no incluye su suma SHA-256; no se puede instalar con seguridad.";
 const wchar_t kGapText[] = L"Faltan partes de esta versión en el canal; no se puede instalar.";
 const wchar_t kFolderText[] =
     L"No se puede escribir en la carpeta de Lorvex (muévela fuera de Archivos de programa o ábrela como "
@@ -126,7 +125,7 @@ Downloaded DownloadLatest(const Async::Cancel& cancel) {
     const Release& release = fetched.releases[static_cast<size_t>(index)];
     result.version = release.version;
     if (release.sha256.empty()) {
-        return fail(kNoHashText);
+        return fail(std::wstring(kNoHashText));
     }
     if (!PartsRunWithoutGaps(release.parts)) {
         return fail(kGapText);

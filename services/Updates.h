@@ -22,6 +22,11 @@ namespace Lorvex::Services::Updates {
 // The folder under the temporary folder that a download works in.
 inline constexpr std::wstring_view kWorkFolder = L"Lorvex_Update";
 
+// Why a release without its SHA-256 is not installed: the download refuses it, and the dialog
+// says so before offering it.
+inline constexpr std::wstring_view kNoHashText =
+    L"Esta versión no incluye su suma SHA-256; no se puede instalar con seguridad.";
+
 // The dialog branches on these numbers.
 enum class Status : int32_t {
     NotConfigured = 0,  // the build carries no bot token or no channel id

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "App/Config.h"
 #include "domain/Records.h"
 #include "foundation/Files.h"
 #include "foundation/Text.h"
@@ -33,7 +34,10 @@
 #include "main/editors/PersonaFormScreen.h"
 #include "main/overlays/Dialog.h"
 #include "main/updates/UpdateDialog.h"
+#include "main/updates/UpdateTexts.h"
 #include "services/AppState.h"
+#include "services/UpdateStateDetail.h"
+#include "services/Updates.h"
 #include "ui/ScrollArea.h"
 #include "tests/main/ChatBubbleAt.h"
 #include "tests/support/FrameDriver.h"
@@ -160,6 +164,45 @@ void SecondOfADuo(MainWindow& w) {
     form.showErrors = true;
 }
 
+// A release of the channel as a check reads it: posted days ago, in parts of the given sizes.
+Services::Updates::Release ChannelRelease(const std::wstring& version, const std::wstring& notes, bool withHash,
+                                          int days, std::vector<int64_t> sizes) {
+    Services::Updates::Release release;
+    release.version = version;
+    release.notes = notes;
+    release.sha256 = withHash ? std::wstring(64, L'e') : std::wstring();
+    release.date = Main::UpdateTexts::NowSeconds() - days * 86400;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const std::wstring name = L"Lorvex.00" + std::to_wstring(i + 1);
+        release.parts.push_back({name, L"http://127.0.0.1:9/" + name, sizes[i]});
+    }
+    return release;
+}
+
+// The update dialog opened right after a successful check found these releases, in a build whose
+// release channel no check reaches (none is asked: the check is fresh); then changed shows a later
+// state of the service, as a download or a failed check leaves it.
+void ShowUpdate(MainWindow& w, std::vector<Services::Updates::Release> releases,
+                const std::function<void(Services::Updates::State&)>& changed = nullptr) {
+    Config::SetDiscordForTesting(L"http://127.0.0.1:9", L"screens-token", L"screens-channel");
+    Services::Updates::OnChecked({std::move(releases), L""}, false);
+    w.updateDialog->Open();
+    if (changed) {
+        changed(Services::Updates::Detail::Mutable());
+        Services::Updates::NotifyChanged();
+    }
+}
+
+std::vector<Services::Updates::Release> NewerReleases(bool withHash) {
+    constexpr int64_t kMB = 1024 * 1024;
+    return {ChannelRelease(L"3.0.4",
+                           L"## Novedades\n- Los chats se pueden fijar arriba de la lista.\n- Nuevo estilo de habla "
+                           L"«Narrador».\n\n## Arreglos\n- La ventana recuerda su tamaño en pantallas 4K.",
+                           withHash, 2, {24 * kMB, 24 * kMB}),
+            ChannelRelease(L"3.0.3", L"## Arreglos\n- Las imágenes de perfil ya no se ven borrosas.", withHash, 9,
+                           {47 * kMB})};
+}
+
 const std::vector<View>& Views() {
     static const std::vector<View> views = {
         {L"home", [](MainWindow& w) {}},
@@ -186,6 +229,26 @@ const std::vector<View>& Views() {
          true},
         {L"settings", [](MainWindow& w) { w.settingsDialog->Open(); }},
         {L"update", [](MainWindow& w) { w.updateDialog->Open(); }},
+        {L"update-up-to-date",
+         [](MainWindow& w) { ShowUpdate(w, {ChannelRelease(L"3.0.2", L"", true, 20, {47 * 1024 * 1024})}); }},
+        {L"update-available", [](MainWindow& w) { ShowUpdate(w, NewerReleases(true)); }},
+        {L"update-no-hash", [](MainWindow& w) { ShowUpdate(w, NewerReleases(false)); }},
+        // The progress keeps the dialog drawing.
+        {L"update-downloading",
+         [](MainWindow& w) {
+             ShowUpdate(w, NewerReleases(true), [](Services::Updates::State& state) {
+                 state.status = Services::Updates::Status::Downloading;
+                 state.progress = {13002342, 48 * 1024 * 1024, 1, 2, 2202009};
+             });
+         },
+         true},
+        {L"update-failed",
+         [](MainWindow& w) {
+             ShowUpdate(w, {}, [](Services::Updates::State& state) {
+                 state.status = Services::Updates::Status::Failed;
+                 state.error = L"Sin conexión con Discord";
+             });
+         }},
         {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
         {L"profile", [](MainWindow& w) { w.profileDialog->Open(false); }},
         {L"chat-config", ConfigureChat},
@@ -304,6 +367,9 @@ void Reset(FrameDriver& driver) {
         }
     }
     window.Navigate(Main::kHomeScreen);
+    // The update state of a new process, in a build without a release channel.
+    Config::SetDiscordForTesting(L"", L"", L"");
+    Services::Updates::ResetForTesting();
     driver.Settle(10, kSettleStep);
 }
 
