@@ -122,8 +122,14 @@ protected:
         driver().RunFor(0.6, 0.05);
     }
 
-    void ClickControl(uint64_t salt) { driver().ClickWidget(dialog().WidgetId(salt)); }
-    void ClickLabel(const std::wstring& label) { driver().ClickWidget(dialog().LabelId(label)); }
+    void ClickControl(uint64_t salt) {
+        SCOPED_TRACE(testing::Message() << "control 0x" << std::hex << salt);
+        driver().ClickWidget(dialog().WidgetId(salt));
+    }
+    void ClickLabel(const std::wstring& label) {
+        SCOPED_TRACE(Text::ToUtf8(label));
+        driver().ClickWidget(dialog().LabelId(label));
+    }
     void TypeInto(uint64_t salt, const std::wstring& text) {
         ClickControl(salt);
         driver().Type(text);
@@ -319,7 +325,7 @@ TEST_F(ProfileWindow, ASavedPhotoIsUploadedAndARemovedOneCleared) {
     FinishUpdate();
     const std::wstring avatar = cloud().account.avatarFile;
     ASSERT_FALSE(avatar.empty());
-    EXPECT_TRUE(Files::Exists(cloud().AvatarPath()));
+    EXPECT_TRUE(Files::IsFile(cloud().AvatarPath()));
     EXPECT_EQ(backend().UserMetadata(kEmail).Find("avatar").AsWString(), avatar);
     const std::string userId = Text::ToUtf8(cloud().account.userId);
     EXPECT_TRUE(backend().Object(userId + "/" + Text::ToUtf8(avatar)).has_value());
@@ -415,7 +421,9 @@ TEST_F(ProfileWindow, WhileAnUpdateRunsTheInputsWaitAndTheFooterSaysSo) {
     driver().Frames(2);
 
     // Fields take no text, the buttons no clicks, and the sign-out gives way to the busy note.
-    TypeInto(ProfileDialog::kNameSalt, L"zzz");
+    // The password field kept the keyboard; a disabled field takes no clicks to give it back.
+    driver().Type(L"zzz");
+    EXPECT_EQ(dialog().newPassword, L"secreto2");
     EXPECT_EQ(dialog().name, L"Ana María");
     ClickControl(ProfileDialog::kChangeSalt);
     ClickLabel(L"Guardar");
@@ -473,6 +481,7 @@ TEST_F(ProfileWindow, SigningOutDuringARunningRoundDropsTheRoundsResult) {
     roundGate_->open = false;
     ClickControl(ProfileDialog::kSyncSalt);
     ASSERT_TRUE(RunUntil([&] { return roundGate_->reached.load(); }));
+    driver().Frames(2);
     EXPECT_EQ(rounds_, std::vector<bool>{true});
     EXPECT_TRUE(cloud().syncing);
     // The spinner stands where the button was.
