@@ -264,8 +264,6 @@ TEST_F(ProfileWindow, SavingIsOfferedOnlyForARealChange) {
             EXPECT_EQ(StoredName(), Text::Trim(c.name));
             EXPECT_EQ(driver().Toasts(), std::vector<std::wstring>{L"Perfil guardado"});
         }
-        dialog().Close();
-        driver().Settle(10, 0.05);
     }
     // Enter alone is the field's, never a save.
     Open(false);
@@ -405,8 +403,6 @@ TEST_F(ProfileWindow, FailuresStayInTheNoticeUntilTheFieldIsEdited) {
         EXPECT_EQ(cloud().SignedIn(), !c.sessionExpired);
         TypeInto(field, L"x");
         EXPECT_EQ(dialog().error, L"");
-        dialog().Close();
-        driver().Settle(10, 0.05);
     }
 }
 
