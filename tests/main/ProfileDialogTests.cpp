@@ -105,15 +105,13 @@ protected:
     void Resume(const std::string& email, const std::wstring& displayName) {
         const std::optional<FakeSession> session = backend().IssueSession(email);
         ASSERT_TRUE(session.has_value());
-        CloudSync::Account& account = cloud().account;
-        account = CloudSync::Account{};
-        account.accessToken = session->accessToken;
-        account.refreshToken = session->refreshToken;
-        account.expiresAt = session->expiresAt;
-        account.userId = Text::ToWide(session->userId);
-        account.email = Text::ToWide(email);
-        account.displayName = displayName;
-        cloud().stateUserId = account.userId;
+        cloud().account = {.accessToken = session->accessToken,
+                           .refreshToken = session->refreshToken,
+                           .expiresAt = session->expiresAt,
+                           .userId = Text::ToWide(session->userId),
+                           .email = Text::ToWide(email),
+                           .displayName = displayName};
+        cloud().stateUserId = cloud().account.userId;
     }
 
     // Opened and past its entrance; a focused field's caret never lets the window rest.
