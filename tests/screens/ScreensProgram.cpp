@@ -15,7 +15,10 @@
 #include "App/Config.h"
 #include "domain/Records.h"
 #include "foundation/Files.h"
+#include "foundation/Paths.h"
 #include "foundation/Text.h"
+#include "foundation/Time.h"
+#include "graphics/Images.h"
 #include "main/MainWindow.h"
 #include "main/account/AccountDialog.h"
 #include "main/account/ProfileDialog.h"
@@ -36,6 +39,7 @@
 #include "main/updates/UpdateDialog.h"
 #include "main/updates/UpdateTexts.h"
 #include "services/AppState.h"
+#include "services/CloudSync.h"
 #include "services/UpdateStateDetail.h"
 #include "services/Updates.h"
 #include "ui/ScrollArea.h"
@@ -250,7 +254,6 @@ const std::vector<View>& Views() {
              });
          }},
         {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
-        {L"profile", [](MainWindow& w) { w.profileDialog->Open(false); }},
         {L"chat-config", ConfigureChat},
         {L"known-characters", OpenKnownCharacters},
         {L"known-character-editor",
@@ -678,6 +681,70 @@ const std::vector<View>& ChatDuoViews() {
     return views;
 }
 
+// Ana signed in without a request, her sync state as a view wants it; a photo when asked for.
+Services::CloudSync& SignedInAna(const std::wstring& displayName, bool photo) {
+    Services::CloudSync& cloud = Services::CloudSync::Instance();
+    cloud.account.refreshToken = "refresh";
+    cloud.account.accessToken = "access";
+    cloud.account.email = L"ana.garcia@example.com";
+    cloud.account.displayName = displayName;
+    cloud.account.avatarFile.clear();
+    if (photo) {
+        Files::EnsureDir(Paths::ImagesDir());
+        std::vector<uint32_t> pixels(64 * 64);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = (i % 64) + (i / 64) < 64 ? 0xFF6C5CE7 : 0xFFF39C6B;
+        }
+        cloud.account.avatarFile = L"avatar_ana.png";
+        Files::WriteBytes(cloud.AvatarPath(), Images::Encode(64, 64, pixels, true, 0.9f));
+    }
+    cloud.lastSync = Time::NowIso();
+    cloud.lastError.clear();
+    cloud.offline = false;
+    cloud.syncing = false;
+    cloud.userUpdateBusy = false;
+    return cloud;
+}
+
+const std::vector<View>& ProfileViews() {
+    static const std::vector<View> views = {
+        // Right after a sign-up: the note, the name field focused (its caret blinks).
+        {L"profile-create",
+         [](MainWindow& w) {
+             SignedInAna(L"", false).lastSync.clear();
+             w.profileDialog->Open(true);
+         },
+         true},
+        {L"profile",
+         [](MainWindow& w) {
+             SignedInAna(L"Ana García", true);
+             w.profileDialog->Open(false);
+         }},
+        // A refused password change while offline; the password shown in clear.
+        {L"profile-error",
+         [](MainWindow& w) {
+             SignedInAna(L"Ana García", false).offline = true;
+             Main::ProfileDialog& dialog = *w.profileDialog;
+             dialog.Open(false);
+             dialog.newPassword = L"secreto";
+             dialog.showPassword = true;
+             dialog.error = L"Por seguridad, cierra sesión y vuelve a entrar antes de cambiar la contraseña";
+         }},
+        // A save running during a sync round: both spinners, the inputs held.
+        {L"profile-busy",
+         [](MainWindow& w) {
+             Services::CloudSync& cloud = SignedInAna(L"Ana García", true);
+             Main::ProfileDialog& dialog = *w.profileDialog;
+             dialog.Open(false);
+             dialog.name = L"Ana García López";
+             cloud.syncing = true;
+             cloud.userUpdateBusy = true;
+         },
+         true},
+    };
+    return views;
+}
+
 // Saves the frame under "<theme>-<nn>-<view>.png"; false when it could not be.
 bool Save(FrameDriver& driver, const std::wstring& folder, bool dark, int index, const wchar_t* view) {
     wchar_t number[8];
@@ -754,6 +821,7 @@ int RenderTheme(const std::wstring& folder, bool dark) {
     failures += RenderViews(folder, dark, ManyCharacters(dark), ManyCharacterViews(), index);
     failures += RenderViews(folder, dark, ChatDuo(dark), ChatDuoViews(), index);
     failures += RenderViews(folder, dark, LongChat(dark), LongChatViews(), index);
+    failures += RenderViews(folder, dark, Fixture(dark), ProfileViews(), index);
     // After the views' windows are gone: one driver at a time.
     failures += RenderSplash(folder, dark, index);
     return failures;
