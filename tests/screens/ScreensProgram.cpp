@@ -34,6 +34,7 @@
 #include "main/overlays/Dialog.h"
 #include "main/updates/UpdateDialog.h"
 #include "services/AppState.h"
+#include "services/CloudSync.h"
 #include "ui/ScrollArea.h"
 #include "tests/main/ChatBubbleAt.h"
 #include "tests/support/FrameDriver.h"
@@ -186,7 +187,36 @@ const std::vector<View>& Views() {
          true},
         {L"settings", [](MainWindow& w) { w.settingsDialog->Open(); }},
         {L"update", [](MainWindow& w) { w.updateDialog->Open(); }},
-        {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
+        // The e-mail field has the keyboard: its caret blinks on.
+        {L"account", [](MainWindow& w) { w.accountDialog->Open(); }, true},
+        {L"account-create-error",
+         [](MainWindow& w) {
+             Main::AccountDialog& dialog = *w.accountDialog;
+             dialog.Open();
+             dialog.signUp = true;
+             dialog.email = L"ana@example.com";
+             dialog.password = L"secreto1";
+             dialog.error = L"Ya existe una cuenta con ese email";
+         },
+         true},
+        {L"account-confirmation",
+         [](MainWindow& w) {
+             Main::AccountDialog& dialog = *w.accountDialog;
+             dialog.Open();
+             dialog.email = L"ana@example.com";
+             dialog.info = Main::AccountDialog::kConfirmationInfo;
+         },
+         true},
+        // Signing in: the form is disabled and the footer's spinner turns.
+        {L"account-busy",
+         [](MainWindow& w) {
+             Main::AccountDialog& dialog = *w.accountDialog;
+             dialog.Open();
+             dialog.email = L"ana@example.com";
+             dialog.password = L"secreto1";
+             Services::CloudSync::Instance().authBusy = true;
+         },
+         true},
         {L"profile", [](MainWindow& w) { w.profileDialog->Open(false); }},
         {L"chat-config", ConfigureChat},
         {L"known-characters", OpenKnownCharacters},
@@ -298,6 +328,7 @@ void Reset(FrameDriver& driver) {
     window.homeScreen->sortAlphabetical = false;
     window.ui.State<UI::ScrollState>(window.ui.MakeIdFromText("home-scroll")) = {};
     window.contextMenu->Close();
+    Services::CloudSync::Instance().authBusy = false;
     for (Main::Overlay* overlay : window.overlays) {
         if (auto* dialog = dynamic_cast<Main::Dialog*>(overlay); dialog && dialog->IsOpen()) {
             dialog->Close();
