@@ -62,6 +62,14 @@ std::shared_ptr<Character> FirstCharacter() {
     return characters.empty() ? nullptr : characters.front();
 }
 
+// The account dialog opened with an e-mail typed in.
+Main::AccountDialog& OpenAccount(MainWindow& w) {
+    Main::AccountDialog& dialog = *w.accountDialog;
+    dialog.Open();
+    dialog.email = L"ana@example.com";
+    return dialog;
+}
+
 // Shows the chat screen of the first fixture character.
 void OpenChat(MainWindow& window) {
     window.OpenCharacter(FirstCharacter());
@@ -191,29 +199,18 @@ const std::vector<View>& Views() {
         {L"account", [](MainWindow& w) { w.accountDialog->Open(); }, true},
         {L"account-create-error",
          [](MainWindow& w) {
-             Main::AccountDialog& dialog = *w.accountDialog;
-             dialog.Open();
+             Main::AccountDialog& dialog = OpenAccount(w);
              dialog.signUp = true;
-             dialog.email = L"ana@example.com";
              dialog.password = L"secreto1";
              dialog.error = L"Ya existe una cuenta con ese email";
          },
          true},
-        {L"account-confirmation",
-         [](MainWindow& w) {
-             Main::AccountDialog& dialog = *w.accountDialog;
-             dialog.Open();
-             dialog.email = L"ana@example.com";
-             dialog.info = Main::AccountDialog::kConfirmationInfo;
-         },
+        {L"account-confirmation", [](MainWindow& w) { OpenAccount(w).info = Main::AccountDialog::kConfirmationInfo; },
          true},
         // Signing in: the form is disabled and the footer's spinner turns.
         {L"account-busy",
          [](MainWindow& w) {
-             Main::AccountDialog& dialog = *w.accountDialog;
-             dialog.Open();
-             dialog.email = L"ana@example.com";
-             dialog.password = L"secreto1";
+             OpenAccount(w).password = L"secreto1";
              Services::CloudSync::Instance().authBusy = true;
          },
          true},
