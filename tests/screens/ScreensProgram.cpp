@@ -69,6 +69,14 @@ std::shared_ptr<Character> FirstCharacter() {
     return characters.empty() ? nullptr : characters.front();
 }
 
+// The account dialog opened with an e-mail typed in.
+Main::AccountDialog& OpenAccount(MainWindow& w) {
+    Main::AccountDialog& dialog = *w.accountDialog;
+    dialog.Open();
+    dialog.email = L"ana@example.com";
+    return dialog;
+}
+
 // Shows the chat screen of the first fixture character.
 void OpenChat(MainWindow& window) {
     window.OpenCharacter(FirstCharacter());
@@ -253,7 +261,25 @@ const std::vector<View>& Views() {
                  state.error = L"Sin conexión con Discord";
              });
          }},
-        {L"account", [](MainWindow& w) { w.accountDialog->Open(); }},
+        // The e-mail field has the keyboard: its caret blinks on.
+        {L"account", [](MainWindow& w) { w.accountDialog->Open(); }, true},
+        {L"account-create-error",
+         [](MainWindow& w) {
+             Main::AccountDialog& dialog = OpenAccount(w);
+             dialog.signUp = true;
+             dialog.password = L"secreto1";
+             dialog.error = L"Ya existe una cuenta con ese email";
+         },
+         true},
+        {L"account-confirmation", [](MainWindow& w) { OpenAccount(w).info = Main::AccountDialog::kConfirmationInfo; },
+         true},
+        // Signing in: the form is disabled and the footer's spinner turns.
+        {L"account-busy",
+         [](MainWindow& w) {
+             OpenAccount(w).password = L"secreto1";
+             Services::CloudSync::Instance().authBusy = true;
+         },
+         true},
         {L"chat-config", ConfigureChat},
         {L"known-characters", OpenKnownCharacters},
         {L"known-character-editor",
@@ -364,6 +390,7 @@ void Reset(FrameDriver& driver) {
     window.homeScreen->sortAlphabetical = false;
     window.ui.State<UI::ScrollState>(window.ui.MakeIdFromText("home-scroll")) = {};
     window.contextMenu->Close();
+    Services::CloudSync::Instance().authBusy = false;
     for (Main::Overlay* overlay : window.overlays) {
         if (auto* dialog = dynamic_cast<Main::Dialog*>(overlay); dialog && dialog->IsOpen()) {
             dialog->Close();
