@@ -87,7 +87,7 @@ void AccountDialog::Body(UI::Ui& ui, const Rect& body) {
     const float w = body.w;
     ModeChips(ui, x, y, w);
 
-    const uint64_t emailId = ControlId(kEmailSalt);
+    const uint64_t emailId = WidgetId(kEmailSalt);
     if (focusEmail && open) {
         ui.focus = emailId;
         ui.caretTime = ui.time;
@@ -108,14 +108,14 @@ void AccountDialog::ModeChips(UI::Ui& ui, float x, float y, float w) {
     const Color accentColour = Kit::KitPalette().primary;
     const bool idle = !Cloud().authBusy;
     const float chip = (w - kChipGap) / 2;
-    if (Kit::ChoiceChip(ui, ControlId(kSignInChipSalt), {x, y, chip, kChipHeight}, L"Iniciar sesión", !signUp,
+    if (Kit::ChoiceChip(ui, WidgetId(kSignInChipSalt), {x, y, chip, kChipHeight}, L"Iniciar sesión", !signUp,
                         accentColour, idle) &&
         signUp) {
         // The confirmation information of a sign-up stays: it tells what to do in this mode.
         signUp = false;
         error.clear();
     }
-    if (Kit::ChoiceChip(ui, ControlId(kSignUpChipSalt), {x + chip + kChipGap, y, chip, kChipHeight}, L"Crear cuenta",
+    if (Kit::ChoiceChip(ui, WidgetId(kSignUpChipSalt), {x + chip + kChipGap, y, chip, kChipHeight}, L"Crear cuenta",
                         signUp, accentColour, idle) &&
         !signUp) {
         signUp = true;
@@ -128,11 +128,11 @@ void AccountDialog::PasswordRow(UI::Ui& ui, float x, float y, float w, float fie
     Kit::FieldOptions options(signUp ? L"Contraseña (mínimo 6 caracteres)" : L"Contraseña", false);
     options.password = !showPassword;
     options.paddingRight = kEyeRoom;
-    if (Kit::Field(ui, ControlId(kPasswordSalt), {x, y, w, fieldHeight}, password, options, !Cloud().authBusy)) {
+    if (Kit::Field(ui, WidgetId(kPasswordSalt), {x, y, w, fieldHeight}, password, options, !Cloud().authBusy)) {
         error.clear();
     }
     const Rect eye = {x + w - 42, y + (fieldHeight - kEyeSide) / 2, kEyeSide, kEyeSide};
-    if (Kit::IconButton(ui, ControlId(kShowPasswordSalt), eye, showPassword ? Icon::EyeOff : Icon::Eye,
+    if (Kit::IconButton(ui, WidgetId(kShowPasswordSalt), eye, showPassword ? Icon::EyeOff : Icon::Eye,
                         Kit::KitPalette().onBackgroundMuted, showPassword ? L"Ocultar" : L"Mostrar", true, 18)) {
         showPassword = !showPassword;
     }

@@ -82,10 +82,6 @@ void ProfileDialog::Open(bool create) {
     Dialog::Open();
 }
 
-uint64_t ProfileDialog::WidgetId(uint64_t salt) const {
-    return UI::SaltedId(seed, salt);
-}
-
 bool ProfileDialog::HasChanges() const {
     return photoChange.has_value() || Text::Trim(name) != Cloud().account.displayName;
 }

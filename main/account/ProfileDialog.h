@@ -46,8 +46,6 @@ public:
     bool HasChanges() const;
     // The notice's height with its gap below; 0 when there is nothing to say.
     float NoticeHeight(UI::Ui& ui, float width) const;
-    // The id of a control: the seed's eight bytes hashed from the control's salt.
-    uint64_t WidgetId(uint64_t salt) const;
 
     bool createMode = false;
     std::wstring name;

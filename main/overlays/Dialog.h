@@ -13,6 +13,7 @@
 #include "graphics/Types.h"
 #include "main/overlays/Overlay.h"
 #include "ui/Icons.h"
+#include "ui/Ids.h"
 #include "ui/Ui.h"
 
 namespace Lorvex::Main {
@@ -64,6 +65,9 @@ public:
     // The id of a control inside the dialog that has no label of its own: the seed continued
     // over the control's fixed salt.
     uint64_t ControlId(uint64_t salt) const;
+    // The other way round, for the account dialogs' fields: the seed's eight bytes hashed from
+    // the control's salt.
+    uint64_t WidgetId(uint64_t salt) const { return UI::SaltedId(seed, salt); }
 
     // The seed the next dialog opened for the first time takes (a process-wide counter).
     static uint64_t SeedFor(uint32_t counter);

@@ -78,8 +78,8 @@ protected:
     FakeSupabase& backend() { return *backend_; }
     Main::MainWindow& window() { return driver_->Window(); }
     AccountDialog& dialog() { return *window().accountDialog; }
-    uint64_t EmailId() { return dialog().ControlId(AccountDialog::kEmailSalt); }
-    uint64_t PasswordId() { return dialog().ControlId(AccountDialog::kPasswordSalt); }
+    uint64_t EmailId() { return dialog().WidgetId(AccountDialog::kEmailSalt); }
+    uint64_t PasswordId() { return dialog().WidgetId(AccountDialog::kPasswordSalt); }
 
     // Past the panel's and the body's entrances; a focused field's caret never lets it rest.
     void Rest() { driver_->RunFor(0.6, kStep); }
@@ -270,7 +270,7 @@ TEST_F(AccountDialogTest, ASignUpEitherWaitsForTheConfirmationOrClosesAndOpensTh
             backend().AddUser(kEmail, "otra-clave");
         }
         OpenFromTitleBar();
-        Tap(dialog().ControlId(AccountDialog::kSignUpChipSalt));
+        Tap(dialog().WidgetId(AccountDialog::kSignUpChipSalt));
         ASSERT_TRUE(dialog().signUp);
         Fill(Text::ToWide(kEmail), Text::ToWide(kPassword));
         Tap(dialog().LabelId(L"Crear cuenta"));
@@ -303,8 +303,8 @@ TEST_F(AccountDialogTest, ASignUpEitherWaitsForTheConfirmationOrClosesAndOpensTh
 TEST_F(AccountDialogTest, TheModeChipsClearTheErrorAndOnlyCreatingAnAccountClearsTheConfirmation) {
     backend().AddUser("taken@example.com", kPassword);
     OpenFromTitleBar();
-    const uint64_t signInChip = dialog().ControlId(AccountDialog::kSignInChipSalt);
-    const uint64_t signUpChip = dialog().ControlId(AccountDialog::kSignUpChipSalt);
+    const uint64_t signInChip = dialog().WidgetId(AccountDialog::kSignInChipSalt);
+    const uint64_t signUpChip = dialog().WidgetId(AccountDialog::kSignUpChipSalt);
 
     // An error of the sign-up goes when the user turns to signing in.
     Tap(signUpChip);
@@ -394,7 +394,7 @@ TEST_F(AccountDialogTest, WhileTheRequestRunsTheFormIsInertAndClosingItDoesNotSt
     Fill(Text::ToWide(kEmail), Text::ToWide(kPassword));
     // Where the controls are while they still take input.
     const std::optional<Rect> email = driver().WidgetRect(EmailId());
-    const std::optional<Rect> chip = driver().WidgetRect(dialog().ControlId(AccountDialog::kSignUpChipSalt));
+    const std::optional<Rect> chip = driver().WidgetRect(dialog().WidgetId(AccountDialog::kSignUpChipSalt));
     const std::optional<Rect> cancel = driver().WidgetRect(dialog().LabelId(L"Cancelar"));
     ASSERT_TRUE(email && chip && cancel);
 
@@ -434,12 +434,12 @@ TEST_F(AccountDialogTest, AnOpeningKeepsTheEmailAndResetsEverythingElse) {
     backend().AddUser(kEmail, kPassword);
     OpenFromTitleBar();
     EXPECT_EQ(window().ui.focus, EmailId());
-    Tap(dialog().ControlId(AccountDialog::kSignUpChipSalt));
+    Tap(dialog().WidgetId(AccountDialog::kSignUpChipSalt));
     Fill(Text::ToWide(kEmail), L"otra-clave");
     driver().Key(VK_RETURN);
     ASSERT_TRUE(WaitForAnswer());
     ASSERT_FALSE(dialog().error.empty());
-    Tap(dialog().ControlId(AccountDialog::kShowPasswordSalt));
+    Tap(dialog().WidgetId(AccountDialog::kShowPasswordSalt));
     EXPECT_TRUE(dialog().showPassword);
     driver().Key(VK_ESCAPE);
     Rest();
