@@ -2,9 +2,9 @@
 // in a data folder under the temporary folder, and a small folder of 10 characters beside it.
 // For each folder, in the same run: the I/O floor of the load (one thread listing the folders and
 // opening, reading and closing every file the load reads, without parsing), the load as start-up
-// does it (every character and persona), their ratio, and the JSON parser's speed on the same
-// bytes beside the raw read's. Then the save of one character whole. The folders are removed at
-// the end.
+// does it (every character and persona, on its worker threads), their ratio, the same load on
+// one thread, and the JSON parser's speed on the same bytes beside the raw read's. Then the save
+// of one character whole. The folders are removed at the end.
 
 #include <algorithm>
 #include <chrono>
@@ -74,6 +74,7 @@ uint64_t ReadLoadFiles(Use&& use) {
 struct LoadRun {
     double floor = 0;
     double load = 0;
+    double loadOneThread = 0;
     uint64_t bytes = 0;
     size_t characters = 0;
     size_t chats = 0;
@@ -92,6 +93,11 @@ LoadRun MeasureOnce() {
     const auto characters = Storage::LoadCharacters();
     const auto personas = Storage::LoadPersonas();
     run.load = SecondsSince(start);
+
+    start = Clock::now();
+    Storage::LoadCharacters(nullptr, 1);
+    Storage::LoadPersonas(nullptr, 1);
+    run.loadOneThread = SecondsSince(start);
     run.characters = characters.size();
     run.personas = personas.size();
     for (const auto& character : characters) {
@@ -124,12 +130,14 @@ void MeasureFolder(const char* label, int runs) {
     std::vector<double> floors;
     std::vector<double> loads;
     std::vector<double> ratios;
+    std::vector<double> oneThread;
     uint64_t bytes = 0;
     for (int n = 0; n < runs; ++n) {
         const LoadRun run = MeasureOnce();
         floors.push_back(run.floor);
         loads.push_back(run.load);
         ratios.push_back(run.load / run.floor);
+        oneThread.push_back(run.loadOneThread);
         bytes = run.bytes;
         std::printf(
             "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f (%zu characters, %zu chats, %zu "
