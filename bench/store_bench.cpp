@@ -2,8 +2,8 @@
 // in a data folder under the temporary folder, and a small folder of 10 characters beside it.
 // For each folder, in the same run: the I/O floor of the load (one thread listing the folders and
 // opening, reading and closing every file the load reads, without parsing), the load as start-up
-// does it (every character and persona, on its worker threads), their ratio, the same load on
-// one thread, and the JSON parser's speed on the same bytes beside the raw read's. Then the save
+// does it (every character and persona), their ratio, the same load spread over one worker per
+// processor, and the JSON parser's speed on the same bytes beside the raw read's. Then the save
 // of one character whole. The folders are removed at the end.
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include "domain/Records.h"
 #include "domain/Storage.h"
 #include "foundation/Files.h"
+#include "foundation/Parallel.h"
 #include "foundation/Paths.h"
 #include "foundation/json/Value.h"
 
@@ -74,7 +75,7 @@ uint64_t ReadLoadFiles(Use&& use) {
 struct LoadRun {
     double floor = 0;
     double load = 0;
-    double loadOneThread = 0;
+    double loadWorkers = 0;
     uint64_t bytes = 0;
     size_t characters = 0;
     size_t chats = 0;
@@ -95,9 +96,9 @@ LoadRun MeasureOnce() {
     run.load = SecondsSince(start);
 
     start = Clock::now();
-    Storage::LoadCharacters(nullptr, 1);
-    Storage::LoadPersonas(nullptr, 1);
-    run.loadOneThread = SecondsSince(start);
+    Storage::LoadCharacters(nullptr, 0);
+    Storage::LoadPersonas(nullptr, 0);
+    run.loadWorkers = SecondsSince(start);
     run.characters = characters.size();
     run.personas = personas.size();
     for (const auto& character : characters) {
@@ -130,30 +131,30 @@ void MeasureFolder(const char* label, int runs) {
     std::vector<double> floors;
     std::vector<double> loads;
     std::vector<double> ratios;
-    std::vector<double> oneThread;
+    std::vector<double> onWorkers;
     uint64_t bytes = 0;
     for (int n = 0; n < runs; ++n) {
         const LoadRun run = MeasureOnce();
         floors.push_back(run.floor);
         loads.push_back(run.load);
         ratios.push_back(run.load / run.floor);
-        oneThread.push_back(run.loadOneThread);
+        onWorkers.push_back(run.loadWorkers);
         bytes = run.bytes;
         std::printf(
-            "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f (%zu characters, %zu chats, %zu "
-            "messages, %zu personas)\n",
-            label, n + 1, run.floor * 1000, run.load * 1000, run.load / run.floor, run.characters, run.chats,
-            run.messages, run.personas);
+            "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f; on %zu workers %8.2f ms (%zu "
+            "characters, %zu chats, %zu messages, %zu personas)\n",
+            label, n + 1, run.floor * 1000, run.load * 1000, run.load / run.floor, Parallel::Workers(0),
+            run.loadWorkers * 1000, run.characters, run.chats, run.messages, run.personas);
     }
     std::vector<std::string> files;
     ReadLoadFiles([&](std::string&& content) { files.push_back(std::move(content)); });
     const double parse = ParseSeconds(files);
     const double floor = Median(floors);
     std::printf(
-        "%s median: raw read %.2f ms, load %.2f ms, ratio %.2f (median of runs %.2f); %.1f MB read at %.1f "
-        "MB/s, parsed at %.1f MB/s on one thread\n",
-        label, floor * 1000, Median(loads) * 1000, Median(loads) / floor, Median(ratios), bytes / MiB,
-        bytes / MiB / floor, bytes / MiB / parse);
+        "%s median: raw read %.2f ms, load %.2f ms, ratio %.2f (median of runs %.2f); on %zu workers %.2f "
+        "ms, ratio %.2f; %.1f MB read at %.1f MB/s, parsed at %.1f MB/s on one thread\n",
+        label, floor * 1000, Median(loads) * 1000, Median(loads) / floor, Median(ratios), Parallel::Workers(0),
+        Median(onWorkers) * 1000, Median(onWorkers) / floor, bytes / MiB, bytes / MiB / floor, bytes / MiB / parse);
 }
 
 }  // namespace
