@@ -1,12 +1,17 @@
 // The local store at a heavy user's scale: 1,000 characters with 10 chats of 100 messages each
-// in a data folder under the temporary folder. Times loading every character and persona, as
-// start-up does, and saving one character whole; the folder is removed at the end.
+// in a data folder under the temporary folder, and a small folder of 10 characters beside it.
+// For each folder, in the same run: the I/O floor of the load (one thread listing the folders and
+// opening, reading and closing every file the load reads, without parsing), the load as start-up
+// does it (every character and persona), their ratio, the same load spread over one worker per
+// processor, and the JSON parser's speed on the same bytes beside the raw read's. Then the save
+// of one character whole. The folders are removed at the end.
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +21,9 @@
 #include "domain/Records.h"
 #include "domain/Storage.h"
 #include "foundation/Files.h"
+#include "foundation/Parallel.h"
 #include "foundation/Paths.h"
+#include "foundation/json/Value.h"
 
 namespace {
 
@@ -25,58 +32,146 @@ using Clock = std::chrono::steady_clock;
 
 using namespace Lorvex::Bench;
 
-constexpr int LoadRuns = 3;
+constexpr int HeavyRuns = 3;
+constexpr int SmallCharacters = 10;
+constexpr int SmallRuns = 9;
 constexpr int SaveRuns = 5;
+constexpr double MiB = 1024.0 * 1024.0;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-uint64_t FolderBytes(const std::wstring& folder) {
-    uint64_t total = 0;
-    for (const std::wstring& file : Files::ListFiles(folder, L"*", true)) {
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
-            total += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Reads every file the load reads, in the same listing order, and hands each file's bytes to
+// `use`. Returns the bytes read.
+template <class Use>
+uint64_t ReadLoadFiles(Use&& use) {
+    uint64_t bytes = 0;
+    const auto read = [&](const std::wstring& path) {
+        std::optional<std::string> content = Files::ReadBytes(path);
+        if (content) {
+            bytes += content->size();
+            use(std::move(*content));
+        }
+    };
+    const std::wstring data = Paths::DataDir();
+    for (const std::wstring& folder : Files::ListDirs(Files::JoinPath(data, L"characters"))) {
+        read(Files::JoinPath(folder, L"character.json"));
+        for (const std::wstring& file : Files::ListFiles(Files::JoinPath(folder, L"chats"), L"*.json", false)) {
+            read(file);
         }
     }
-    return total;
+    for (const std::wstring& file : Files::ListFiles(Files::JoinPath(data, L"personas"), L"*.json", false)) {
+        read(file);
+    }
+    return bytes;
+}
+
+struct LoadRun {
+    double floor = 0;
+    double load = 0;
+    double loadWorkers = 0;
+    uint64_t bytes = 0;
+    size_t characters = 0;
+    size_t chats = 0;
+    size_t messages = 0;
+    size_t personas = 0;
+};
+
+// One raw read and one load, back to back, so both see the same state of the system's caches.
+LoadRun MeasureOnce() {
+    LoadRun run;
+    auto start = Clock::now();
+    run.bytes = ReadLoadFiles([](std::string&&) {});
+    run.floor = SecondsSince(start);
+
+    start = Clock::now();
+    const auto characters = Storage::LoadCharacters();
+    const auto personas = Storage::LoadPersonas();
+    run.load = SecondsSince(start);
+
+    start = Clock::now();
+    Storage::LoadCharacters(nullptr, 0);
+    Storage::LoadPersonas(nullptr, 0);
+    run.loadWorkers = SecondsSince(start);
+    run.characters = characters.size();
+    run.personas = personas.size();
+    for (const auto& character : characters) {
+        run.chats += character->chats->size();
+        for (const auto& chat : *character->chats) {
+            run.messages += chat->messages.size();
+        }
+    }
+    return run;
+}
+
+// The parser alone over every file's bytes, already in memory, on one thread: seconds.
+double ParseSeconds(const std::vector<std::string>& files) {
+    double best = 1e300;
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        size_t sink = 0;
+        const auto start = Clock::now();
+        for (const std::string& file : files) {
+            sink += Json::Value::Parse(file).Size();
+        }
+        best = std::min(best, SecondsSince(start));
+        if (sink == 0) {
+            std::printf("nothing parsed\n");
+        }
+    }
+    return best;
+}
+
+void MeasureFolder(const char* label, int runs) {
+    std::vector<double> floors;
+    std::vector<double> loads;
+    std::vector<double> ratios;
+    std::vector<double> onWorkers;
+    uint64_t bytes = 0;
+    for (int n = 0; n < runs; ++n) {
+        const LoadRun run = MeasureOnce();
+        floors.push_back(run.floor);
+        loads.push_back(run.load);
+        ratios.push_back(run.load / run.floor);
+        onWorkers.push_back(run.loadWorkers);
+        bytes = run.bytes;
+        std::printf(
+            "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f; on %zu workers %8.2f ms (%zu "
+            "characters, %zu chats, %zu messages, %zu personas)\n",
+            label, n + 1, run.floor * 1000, run.load * 1000, run.load / run.floor, Parallel::Workers(0),
+            run.loadWorkers * 1000, run.characters, run.chats, run.messages, run.personas);
+    }
+    std::vector<std::string> files;
+    ReadLoadFiles([&](std::string&& content) { files.push_back(std::move(content)); });
+    const double parse = ParseSeconds(files);
+    const double floor = Median(floors);
+    std::printf(
+        "%s median: raw read %.2f ms, load %.2f ms, ratio %.2f (median of runs %.2f); on %zu workers %.2f "
+        "ms, ratio %.2f; %.1f MB read at %.1f MB/s, parsed at %.1f MB/s on one thread\n",
+        label, floor * 1000, Median(loads) * 1000, Median(loads) / floor, Median(ratios), Parallel::Workers(0),
+        Median(onWorkers) * 1000, Median(onWorkers) / floor, bytes / MiB, bytes / MiB / floor, bytes / MiB / parse);
 }
 
 }  // namespace
 
 int main() {
+    const std::wstring small = Bench::UseFreshDataFolder(L"store-small");
+    bool allSaved = WriteHeavyDataFolder(nullptr, SmallCharacters);
     const std::wstring root = Bench::UseFreshDataFolder(L"store");
 
     auto start = Clock::now();
     std::shared_ptr<Character> sample;
-    const bool allSaved = WriteHeavyDataFolder(&sample);
+    allSaved = WriteHeavyDataFolder(&sample) && allSaved;
     const double generate = SecondsSince(start);
-    std::printf("data folder: %d characters x %d chats x %d messages, %d personas, %.1f MB, written in %.2f s%s\n",
-                Characters, ChatsPerCharacter, MessagesPerChat, Personas, FolderBytes(root) / (1024.0 * 1024.0),
-                generate, allSaved ? "" : " (SOME WRITES FAILED)");
+    std::printf("heavy folder: %d characters x %d chats x %d messages, %d personas, written in %.2f s%s\n", Characters,
+                ChatsPerCharacter, MessagesPerChat, Personas, generate, allSaved ? "" : " (SOME WRITES FAILED)");
 
-    for (int run = 0; run < LoadRuns; ++run) {
-        start = Clock::now();
-        const auto characters = Storage::LoadCharacters();
-        const double loadCharacters = SecondsSince(start);
-        start = Clock::now();
-        const auto personas = Storage::LoadPersonas();
-        const double loadPersonas = SecondsSince(start);
-        size_t chats = 0;
-        size_t messages = 0;
-        for (const auto& character : characters) {
-            chats += character->chats->size();
-            for (const auto& chat : *character->chats) {
-                messages += chat->messages.size();
-            }
-        }
-        std::printf(
-            "load %d: LoadCharacters %.3f s (%zu characters, %zu chats, %zu messages), LoadPersonas %.4f s (%zu)"
-            ", together %.3f s\n",
-            run + 1, loadCharacters, characters.size(), chats, messages, loadPersonas, personas.size(),
-            loadCharacters + loadPersonas);
-    }
+    MeasureFolder("heavy", HeavyRuns);
 
     std::vector<double> saves;
     for (int run = 0; run < SaveRuns; ++run) {
@@ -92,9 +187,13 @@ int main() {
         "SaveCharacter (character.json + %d chats of %d messages): best %.2f ms, median %.2f ms, worst %.2f ms\n",
         ChatsPerCharacter, MessagesPerChat, saves.front() * 1000, saves[saves.size() / 2] * 1000, saves.back() * 1000);
 
-    const bool removed = Files::RemoveTree(root);
+    Paths::SetDataDirForTesting(small);
+    MeasureFolder("small", SmallRuns);
+
+    bool removed = Files::RemoveTree(root);
+    removed = Files::RemoveTree(small) && removed;
     if (!removed) {
-        std::printf("could not remove %ls\n", root.c_str());
+        std::printf("could not remove the benchmark's folders\n");
     }
     return allSaved && removed ? 0 : 1;
 }

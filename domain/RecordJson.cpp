@@ -11,6 +11,16 @@
 
 namespace Lorvex {
 
+namespace {
+
+// Line breaks as LF. Stored texts rarely hold a CR, and then the second pass over them is skipped.
+std::wstring WideWithNewlines(const std::string& utf8) {
+    std::wstring text = Text::ToWide(utf8);
+    return utf8.find('\r') == std::string::npos ? text : Text::NormalizeNewlines(text);
+}
+
+}  // namespace
+
 namespace RecordJsonDetail {
 
 const Json::Value* FindMember(const Json::Value& object, std::string_view key) {
@@ -25,7 +35,7 @@ const Json::Value* FindMember(const Json::Value& object, std::string_view key) {
 std::wstring ReadTextOrMake(const Json::Value& object, std::string_view key, std::wstring (*make)()) {
     const Json::Value* member = FindMember(object, key);
     if (member && member->kind == Json::Type::String) {
-        return Text::NormalizeNewlines(Text::ToWide(member->text));
+        return WideWithNewlines(member->text);
     }
     return make();
 }
@@ -72,7 +82,7 @@ void Add(Json::Object& members, const char* key, Json::Value value) {
 std::wstring ReadText(const Json::Value& object, std::string_view key, std::wstring_view fallback) {
     const Json::Value* member = FindMember(object, key);
     if (member && member->kind == Json::Type::String) {
-        return Text::NormalizeNewlines(Text::ToWide(member->text));
+        return WideWithNewlines(member->text);
     }
     return std::wstring(fallback);
 }

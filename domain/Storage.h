@@ -4,7 +4,8 @@
 // the records' folder and path fields. JSON files are written whole through a ".tmp" file that
 // then replaces the target, and read tolerantly: a file that cannot be read or parsed is skipped
 // as if it were not there. A record whose id is not a safe file-name token (IsSafeId) is skipped
-// on load and never written, so nothing lands outside the data folder. UI thread only.
+// on load and never written, so nothing lands outside the data folder. UI thread only; the loads
+// read and parse on worker threads of their own and return only after those have ended.
 
 #include <cstddef>
 #include <memory>
@@ -18,8 +19,10 @@
 namespace Lorvex::Storage {
 
 // True when the file was read and parsed and holds a JSON object. The parsed value is stored in
-// `value` whenever parsing ran, also when it is not an object.
+// `value` whenever parsing ran, also when it is not an object. Any thread.
 bool ReadJsonFile(const std::wstring& path, Json::Value& value);
+// The same with the caller's buffer for the file's text, reused from one file to the next.
+bool ReadJsonFile(const std::wstring& path, Json::Value& value, std::string& buffer);
 
 // Writes the value's pretty text to path + ".tmp", then moves it over the target (replacing a
 // read-only one too). True when the target now holds the text; on failure the target keeps its
@@ -36,8 +39,12 @@ void ResolveImagePath(std::optional<std::wstring>& photo);
 // When skipped is given, it grows by one for each folder skipped so, also one without the file
 // (a sync tool still bringing it, or a move that failed, may be all that hides it), and for each
 // "*.json" chat file left out (unreadable, not a JSON object, or an unsafe id). What is loaded
-// does not depend on it.
-std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped = nullptr);
+// does not depend on it. The files are read, parsed and turned into records on up to `workers`
+// threads at once (Parallel::Workers: 0 means one per processor, 1 the calling thread alone);
+// the result is the same whatever their number. Nothing is written. One thread is the default:
+// building records is mostly memory allocation, and where the allocator serves every thread
+// through one lock (Wine's heap, measured) more threads make the load slower, not faster.
+std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped = nullptr, size_t workers = 1);
 
 // Gives a never-saved character its folder, then writes "character.json" and every chat of its
 // list. Every file is attempted; true only when all were written.
@@ -50,8 +57,9 @@ bool SaveChat(Character& character, const Chat& chat);
 void DeleteChatFile(const Character& character, const Chat& chat);
 
 // Every persona under "personas", in name order (NameOrder.h). When skipped is given, it grows by
-// one for each "*.json" file left out (unreadable, not a JSON object, or an unsafe id).
-std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped = nullptr);
+// one for each "*.json" file left out (unreadable, not a JSON object, or an unsafe id). Read on
+// up to `workers` threads, as LoadCharacters.
+std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped = nullptr, size_t workers = 1);
 
 // Writes the persona's file, named by its id in "personas" on the first save.
 bool SavePersona(Persona& persona);

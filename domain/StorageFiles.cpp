@@ -3,17 +3,20 @@
 #include "domain/Storage.h"
 
 #include "foundation/Files.h"
-#include "foundation/Text.h"
 
 namespace Lorvex::Storage {
 
 bool ReadJsonFile(const std::wstring& path, Json::Value& value) {
-    const auto text = Files::ReadText(path);
-    if (!text) {
+    std::string buffer;
+    return ReadJsonFile(path, value, buffer);
+}
+
+bool ReadJsonFile(const std::wstring& path, Json::Value& value, std::string& buffer) {
+    if (!Files::ReadTextUtf8(path, buffer)) {
         return false;
     }
     bool ok = false;
-    value = Json::Value::Parse(Text::ToUtf8(*text), &ok);
+    value = Json::Value::Parse(buffer, &ok);
     return ok && value.kind == Json::Type::Object;
 }
 

@@ -1,17 +1,15 @@
-// Loading and saving characters, their chats and personas.
+// Saving characters, their chats and personas, and where the store keeps them.
 
 #include "domain/Storage.h"
 
-#include "domain/NameOrder.h"
+#include "domain/StorageDetail.h"
 #include "domain/RecordIds.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 
-#include <algorithm>
-
 namespace Lorvex::Storage {
 
-namespace {
+namespace Detail {
 
 std::wstring CharactersDir() {
     return Files::JoinPath(Paths::DataDir(), L"characters");
@@ -25,42 +23,16 @@ std::wstring ChatsDir(const Character& character) {
     return Files::JoinPath(character.folder, L"chats");
 }
 
+}  // namespace Detail
+
+using Detail::CharactersDir;
+using Detail::ChatsDir;
+using Detail::PersonasDir;
+
+namespace {
+
 std::wstring ChatFilePath(const Character& character, const Chat& chat) {
     return Files::JoinPath(ChatsDir(character), chat.id + L".json");
-}
-
-void ResolveKnownImagePaths(std::vector<KnownCharacter>& known) {
-    for (KnownCharacter& person : known) {
-        ResolveImagePath(person.photoPath);
-    }
-}
-
-void CountSkipped(size_t* skipped) {
-    if (skipped != nullptr) {
-        ++*skipped;
-    }
-}
-
-void LoadChats(Character& character, size_t* skipped) {
-    std::vector<std::wstring> files = Files::ListFiles(ChatsDir(character), L"*.json", false);
-    std::sort(files.begin(), files.end());
-    for (const std::wstring& file : files) {
-        Json::Value root;
-        if (!ReadJsonFile(file, root)) {
-            CountSkipped(skipped);
-            continue;
-        }
-        std::shared_ptr<Chat> chat = Chat::FromJson(root);
-        if (IsSafeId(chat->id)) {
-            character.chats->push_back(std::move(chat));
-        } else {
-            CountSkipped(skipped);
-        }
-    }
-    // Equal stamps keep the file-name order.
-    std::stable_sort(
-        character.chats->begin(), character.chats->end(),
-        [](const std::shared_ptr<Chat>& a, const std::shared_ptr<Chat>& b) { return a->timestamp > b->timestamp; });
 }
 
 bool WriteChat(const Character& character, const Chat& chat) {
@@ -71,28 +43,6 @@ bool WriteChat(const Character& character, const Chat& chat) {
 }
 
 }  // namespace
-
-std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped) {
-    std::vector<std::shared_ptr<Character>> characters;
-    for (const std::wstring& folder : Files::ListDirs(CharactersDir())) {
-        Json::Value root;
-        if (!ReadJsonFile(Files::JoinPath(folder, L"character.json"), root)) {
-            CountSkipped(skipped);
-            continue;
-        }
-        std::shared_ptr<Character> character = Character::FromJson(root);
-        if (!IsSafeId(character->id)) {
-            CountSkipped(skipped);
-            continue;
-        }
-        character->folder = folder;
-        ResolveImagePath(character->photoPath);
-        ResolveKnownImagePaths(character->known_characters);
-        LoadChats(*character, skipped);
-        characters.push_back(std::move(character));
-    }
-    return characters;
-}
 
 bool SaveCharacter(Character& character) {
     if (!IsSafeId(character.id)) {
@@ -136,29 +86,6 @@ void DeleteChatFile(const Character& character, const Chat& chat) {
     if (Files::IsFile(file)) {
         Files::RemoveFile(file);
     }
-}
-
-std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped) {
-    std::vector<std::shared_ptr<Persona>> personas;
-    for (const std::wstring& file : Files::ListFiles(PersonasDir(), L"*.json", false)) {
-        Json::Value root;
-        if (!ReadJsonFile(file, root)) {
-            CountSkipped(skipped);
-            continue;
-        }
-        std::shared_ptr<Persona> persona = Persona::FromJson(root);
-        if (!IsSafeId(persona->id)) {
-            CountSkipped(skipped);
-            continue;
-        }
-        persona->path = file;
-        ResolveImagePath(persona->photoPath);
-        ResolveKnownImagePaths(persona->known_characters);
-        personas.push_back(std::move(persona));
-    }
-    std::sort(personas.begin(), personas.end(),
-              [](const auto& a, const auto& b) { return NameLess(a->name, b->name); });
-    return personas;
 }
 
 bool SavePersona(Persona& persona) {

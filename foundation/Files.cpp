@@ -96,6 +96,36 @@ bool CanHold(std::uint64_t size) {
     return size <= status.ullAvailPageFile && size <= status.ullAvailVirtual;
 }
 
+struct TextStart {
+    std::size_t offset = 0;
+    bool utf16 = false;
+};
+
+// Where a file's text begins: after a UTF-8 byte-order mark, and after FF FE, which also says
+// that the rest is UTF-16LE.
+TextStart FindTextStart(std::string_view bytes) {
+    TextStart start;
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        start.offset = 3;
+    }
+    if (bytes.size() - start.offset >= 2 && bytes.substr(start.offset, 2) == "\xFF\xFE") {
+        start.offset += 2;
+        start.utf16 = true;
+    }
+    return start;
+}
+
+// Little-endian units; an odd last byte is dropped.
+std::wstring Utf16LeText(std::string_view bytes) {
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto low = static_cast<unsigned char>(bytes[2 * i]);
+        const auto high = static_cast<unsigned char>(bytes[2 * i + 1]);
+        text[i] = static_cast<wchar_t>(low | (high << 8));
+    }
+    return text;
+}
+
 }  // namespace
 
 bool IsFile(const std::wstring& path) {
@@ -183,25 +213,24 @@ bool Move(const std::wstring& source, const std::wstring& target, bool replace) 
     return MoveFileExW(source.c_str(), target.c_str(), flags) != 0;
 }
 
-std::optional<std::string> ReadBytes(const std::wstring& path) {
+bool ReadBytes(const std::wstring& path, std::string& bytes) {
     if (path.empty()) {
-        return std::nullopt;
+        return false;
     }
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
-        return std::nullopt;
+        return false;
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || !CanHold(static_cast<std::uint64_t>(size.QuadPart))) {
-        return std::nullopt;
+        return false;
     }
     const std::size_t total = static_cast<std::size_t>(size.QuadPart);
-    std::string bytes;
     try {
         bytes.resize(total);
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        return false;
     }
     // Anything short of the whole file is a failure: half a file must not pass for the file.
     std::size_t done = 0;
@@ -209,9 +238,17 @@ std::optional<std::string> ReadBytes(const std::wstring& path) {
         const DWORD want = static_cast<DWORD>(std::min(total - done, kChunkBytes));
         DWORD got = 0;
         if (!ReadFile(file.Get(), bytes.data() + done, want, &got, nullptr) || got == 0) {
-            return std::nullopt;
+            return false;
         }
         done += got;
+    }
+    return true;
+}
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+    std::string bytes;
+    if (!ReadBytes(path, bytes)) {
+        return std::nullopt;
     }
     return bytes;
 }
@@ -221,21 +258,26 @@ std::optional<std::wstring> ReadText(const std::wstring& path) {
     if (!bytes) {
         return std::nullopt;
     }
-    std::string_view view = *bytes;
-    if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF") {
-        view.remove_prefix(3);
+    const TextStart start = FindTextStart(*bytes);
+    const std::string_view text = std::string_view(*bytes).substr(start.offset);
+    return start.utf16 ? Utf16LeText(text) : Text::ToWide(text);
+}
+
+bool ReadTextUtf8(const std::wstring& path, std::string& text) {
+    if (!ReadBytes(path, text)) {
+        return false;
     }
-    if (view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE") {
-        view.remove_prefix(2);
-        std::wstring text(view.size() / 2, L'\0');
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const auto low = static_cast<unsigned char>(view[2 * i]);
-            const auto high = static_cast<unsigned char>(view[2 * i + 1]);
-            text[i] = static_cast<wchar_t>(low | (high << 8));
-        }
-        return text;
+    const TextStart start = FindTextStart(text);
+    const std::string_view body = std::string_view(text).substr(start.offset);
+    if (start.utf16) {
+        text = Text::ToUtf8(Utf16LeText(body));
+    } else if (!Text::IsValidUtf8(body)) {
+        // Through UTF-16 and back, so bad bytes become U+FFFD exactly as ReadText replaces them.
+        text = Text::ToUtf8(Text::ToWide(body));
+    } else {
+        text.erase(0, start.offset);
     }
-    return Text::ToWide(view);
+    return true;
 }
 
 bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length) {

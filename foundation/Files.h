@@ -40,10 +40,17 @@ bool Move(const std::wstring& source, const std::wstring& target, bool replace);
 
 // The whole file, read with full sharing; none when it cannot be opened or read completely.
 std::optional<std::string> ReadBytes(const std::wstring& path);
+// The same into `bytes`, whose storage is reused: a caller reading many files keeps one buffer
+// instead of a fresh block per file. False, with `bytes` left unspecified, on failure.
+bool ReadBytes(const std::wstring& path, std::string& bytes);
 
 // The file as text: UTF-8 with or without its byte-order mark, or UTF-16LE when it starts FF FE.
 // Bad UTF-8 becomes U+FFFD. None when the file cannot be read.
 std::optional<std::wstring> ReadText(const std::wstring& path);
+// The text ReadText gives, as UTF-8, into `text` (storage reused as by ReadBytes). Well-formed
+// UTF-8 is taken as it stands, without a round trip through UTF-16. False when the file cannot
+// be read.
+bool ReadTextUtf8(const std::wstring& path, std::string& text);
 
 // Replaces the file's content in place (no temporary file), creating its parent folder and
 // clearing the attributes of an existing file first. True when every byte was written.

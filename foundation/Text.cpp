@@ -62,6 +62,96 @@ Result ConvertInPieces(Input text, size_t pieceUnits, PieceEnd pieceEnd, Convert
     return result;
 }
 
+// Eight bytes at a time, true when none of them has its top bit set.
+bool IsAsciiWord(const unsigned char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return (word & 0x8080808080808080ULL) == 0;
+}
+
+// Whether the bytes are well-formed UTF-8 (shortest forms only, no surrogate halves, nothing
+// above U+10FFFF) and, when they are, the length of their UTF-16 form.
+bool MeasureUtf8(std::string_view bytes, size_t& units) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    size_t count = 0;
+    while (p < end) {
+        if (end - p >= 8 && IsAsciiWord(p)) {
+            p += 8;
+            count += 8;
+            continue;
+        }
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            ++count;
+            continue;
+        }
+        // The range of the second byte rules out overlong forms, surrogates and code points
+        // beyond U+10FFFF (the table of well-formed sequences in the Unicode standard).
+        size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (static_cast<size_t>(end - p) < length || p[1] < low || p[1] > high) {
+            return false;
+        }
+        for (size_t i = 2; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        p += length;
+        count += length == 4 ? 2 : 1;
+    }
+    units = count;
+    return true;
+}
+
+// Decodes bytes that MeasureUtf8 accepted into exactly the units it counted.
+void DecodeWellFormedUtf8(std::string_view bytes, wchar_t* out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        if (end - p >= 8 && IsAsciiWord(p)) {
+            for (int i = 0; i < 8; ++i) {
+                *out++ = static_cast<wchar_t>(p[i]);
+            }
+            p += 8;
+            continue;
+        }
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            *out++ = static_cast<wchar_t>(lead);
+            p += 1;
+        } else if (lead < 0xE0) {
+            *out++ = static_cast<wchar_t>(((lead & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else if (lead < 0xF0) {
+            *out++ = static_cast<wchar_t>(((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            p += 3;
+        } else {
+            const uint32_t cp =
+                ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+            *out++ = static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+            *out++ = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            p += 4;
+        }
+    }
+}
+
 }  // namespace
 
 namespace Detail {
@@ -99,11 +189,24 @@ std::string ToUtf8(std::wstring_view utf16, size_t pieceUnits) {
 }  // namespace Detail
 
 std::wstring ToWide(std::string_view utf8) {
-    return Detail::ToWide(utf8, kConvertPieceUnits);
+    // Stored and received text is nearly always well-formed; decoding it here spares the system
+    // converter's two passes (one to measure, one to convert) and the zero-filling between them.
+    size_t units = 0;
+    if (!MeasureUtf8(utf8, units)) {
+        return Detail::ToWide(utf8, kConvertPieceUnits);
+    }
+    std::wstring wide(units, L'\0');
+    DecodeWellFormedUtf8(utf8, wide.data());
+    return wide;
 }
 
 std::string ToUtf8(std::wstring_view utf16) {
     return Detail::ToUtf8(utf16, kConvertPieceUnits);
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t units = 0;
+    return MeasureUtf8(bytes, units);
 }
 
 std::wstring Trim(std::wstring_view text) {

@@ -21,6 +21,10 @@ bool IsSpace(wchar_t c);
 std::wstring ToWide(std::string_view utf8);
 std::string ToUtf8(std::wstring_view utf16);
 
+// True when the bytes are well-formed UTF-8: shortest forms only, no surrogate halves, nothing
+// above U+10FFFF. Exactly the texts that ToWide and then ToUtf8 give back unchanged.
+bool IsValidUtf8(std::string_view bytes);
+
 std::wstring Trim(std::wstring_view text);
 std::wstring NormalizeNewlines(std::wstring_view text);
 std::vector<std::wstring> SplitLines(std::wstring_view text);

@@ -67,9 +67,23 @@ public:
 
 private:
     void SkipSpace() {
-        while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r')) {
-            ++p_;
+        const char* p = p_;
+        while (p < end_) {
+            // Pretty text indents with runs of spaces: eight of them at a time.
+            if (*p == ' ' && end_ - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                if (word == Detail::EveryByte(' ')) {
+                    p += 8;
+                    continue;
+                }
+            }
+            if (*p != ' ' && *p != '\n' && *p != '\r' && *p != '\t') {
+                break;
+            }
+            ++p;
         }
+        p_ = p;
     }
 
     bool ReadValue(Value& out, int depth) {
@@ -128,8 +142,9 @@ private:
         return true;
     }
 
-    bool ReadHex4(const char* at, uint32_t& unit) const {
-        if (end_ - at < 4) {
+    // Four hexadecimal digits at `at`, all before `stop`.
+    static bool ReadHex4(const char* at, const char* stop, uint32_t& unit) {
+        if (stop - at < 4) {
             return false;
         }
         unit = 0;
@@ -143,23 +158,52 @@ private:
         return true;
     }
 
-    // Called after the opening quote. Runs without escapes are appended in one piece.
+    // Called after the opening quote. The closing quote is found before anything is copied, so
+    // a string without escapes is copied in one piece and one with escapes gets its storage
+    // once (the decoded text is never longer than the escaped one).
     bool ReadString(std::string& out) {
-        for (;;) {
-            const char* start = p_;
-            p_ = Detail::FindStringSpecial(p_, end_, false);
-            out.append(start, p_);
-            if (p_ == end_) {
+        const char* start = p_;
+        const char* special = Detail::FindStringSpecial(start, end_, false);
+        if (special == end_) {
+            return false;
+        }
+        if (*special == '"') {
+            out.assign(start, special);
+            p_ = special + 1;
+            return true;
+        }
+        // A backslash: the byte after it never ends the string.
+        const char* close = special;
+        while (*close == '\\') {
+            if (end_ - close < 2) {
                 return false;
             }
-            if (*p_ == '"') {
-                ++p_;
-                return true;
+            close = Detail::FindStringSpecial(close + 2, end_, false);
+            if (close == end_) {
+                return false;
+            }
+        }
+        out.clear();
+        out.reserve(static_cast<size_t>(close - start));
+        out.append(start, special);
+        p_ = special;
+        if (!ReadEscapedRun(out, close)) {
+            return false;
+        }
+        p_ = close + 1;
+        return true;
+    }
+
+    // Decodes [p_, close), which starts at a backslash, into out.
+    bool ReadEscapedRun(std::string& out, const char* close) {
+        while (p_ < close) {
+            if (*p_ != '\\') {
+                const char* start = p_;
+                p_ = Detail::FindStringSpecial(p_, close, false);
+                out.append(start, p_);
+                continue;
             }
             ++p_;
-            if (p_ == end_) {
-                return false;
-            }
             char escaped = *p_++;
             switch (escaped) {
             case '"':
@@ -183,7 +227,7 @@ private:
                 out.push_back('\t');
                 break;
             case 'u':
-                if (!ReadUnicodeEscape(out)) {
+                if (!ReadUnicodeEscape(out, close)) {
                     return false;
                 }
                 break;
@@ -191,19 +235,20 @@ private:
                 return false;
             }
         }
+        return true;
     }
 
     // A high surrogate followed by a low one is one code point. Followed by any other escape it
     // stands alone and the next escape is read on its own, so no unrelated character is invented.
-    bool ReadUnicodeEscape(std::string& out) {
+    bool ReadUnicodeEscape(std::string& out, const char* close) {
         uint32_t unit = 0;
-        if (!ReadHex4(p_, unit)) {
+        if (!ReadHex4(p_, close, unit)) {
             return false;
         }
         p_ += 4;
-        if (unit >= 0xD800 && unit <= 0xDBFF && end_ - p_ >= 6 && p_[0] == '\\' && p_[1] == 'u') {
+        if (unit >= 0xD800 && unit <= 0xDBFF && close - p_ >= 6 && p_[0] == '\\' && p_[1] == 'u') {
             uint32_t low = 0;
-            if (!ReadHex4(p_ + 2, low)) {
+            if (!ReadHex4(p_ + 2, close, low)) {
                 return false;
             }
             if (low >= 0xDC00 && low <= 0xDFFF) {

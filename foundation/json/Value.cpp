@@ -86,19 +86,6 @@ Value::Value(Array&& elements) : kind(Type::Array), array(std::make_shared<Array
 Value::Value(Object&& members) : kind(Type::Object), object(std::make_shared<Object>(std::move(members))) {
 }
 
-Value::Value(Value&& other) noexcept
-    : kind(other.kind),
-      boolean(other.boolean),
-      number(other.number),
-      text(std::move(other.text)),
-      array(std::move(other.array)),
-      object(std::move(other.object)) {
-    other.kind = Type::Null;
-    other.boolean = false;
-    other.number = 0.0;
-    other.text.clear();
-}
-
 // Both assignments build the new state completely before the old storage is released: the
 // source may live inside that storage (v = v["inner"]).
 Value& Value::operator=(const Value& other) {

@@ -86,4 +86,18 @@ public:
     std::shared_ptr<Object> object;
 };
 
+// Inline: the parser moves every value it reads once, from its scratch list into the storage.
+inline Value::Value(Value&& other) noexcept
+    : kind(other.kind),
+      boolean(other.boolean),
+      number(other.number),
+      text(std::move(other.text)),
+      array(std::move(other.array)),
+      object(std::move(other.object)) {
+    other.kind = Type::Null;
+    other.boolean = false;
+    other.number = 0.0;
+    other.text.clear();
+}
+
 }  // namespace Lorvex::Json

@@ -410,6 +410,131 @@ TEST_F(StoreTest, PersonasSaveUnderTheirIdAndLoadSortedByName) {
     EXPECT_EQ(Storage::LoadPersonas()[2]->name, L"Beatriz");
 }
 
+namespace {
+
+// Everything a load gave, in order, as text: each character's folder and JSON form, then its
+// chats' JSON forms; each persona's file and JSON form.
+std::vector<std::string> Fingerprint(const std::vector<std::shared_ptr<Character>>& characters) {
+    std::vector<std::string> lines;
+    for (const auto& character : characters) {
+        lines.push_back(Text::ToUtf8(character->folder) + " " + Character::ToJson(*character).Dump(false));
+        for (const auto& chat : *character->chats) {
+            lines.push_back("  " + Chat::ToJson(*chat).Dump(false));
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> Fingerprint(const std::vector<std::shared_ptr<Persona>>& personas) {
+    std::vector<std::string> lines;
+    for (const auto& persona : personas) {
+        lines.push_back(Text::ToUtf8(persona->path) + " " + Persona::ToJson(*persona).Dump(false));
+    }
+    return lines;
+}
+
+std::string ChatJson(const std::string& id, const std::string& stamp, const std::string& content) {
+    return "{\"id\": \"" + id + "\", \"timestamp\": \"" + stamp +
+           "\", \"messages\": [{\"role\": \"user\", \"content\": \"" + content + "\", \"timestamp\": \"" + stamp +
+           "\"}]}";
+}
+
+}  // namespace
+
+// The load spreads files over worker threads; whatever their number, it must give what one
+// thread gives: the same records in the same order, the same count of what was left out, and
+// records that no worker still holds.
+TEST_F(StoreTest, LoadOnWorkerThreadsGivesWhatOneThreadGives) {
+    // An empty data folder: nothing, and nothing skipped.
+    for (size_t workers : {1u, 2u, 8u}) {
+        size_t skipped = 0;
+        EXPECT_TRUE(Storage::LoadCharacters(&skipped, workers).empty());
+        EXPECT_TRUE(Storage::LoadPersonas(&skipped, workers).empty());
+        EXPECT_EQ(skipped, 0u);
+    }
+
+    const std::wstring chats = L"characters\\Ana\\chats\\";
+    Put(Data(L"characters\\Ana\\character.json"), R"({"id": "ana", "name": "Ana"})");
+    Put(Data(chats + L"a.json"), ChatJson("a", "2025-01-03", "hola"));
+    // The same id twice, with equal stamps: both load, in file-name order.
+    Put(Data(chats + L"b.json"), ChatJson("dup", "2025-01-01", "primero"));
+    Put(Data(chats + L"c.json"), ChatJson("dup", "2025-01-01", "segundo"));
+    Put(Data(chats + L"d.json"), ChatJson("..\\\\x", "2025-01-02", "fuera"));
+    Put(Data(chats + L"e.json"), "{");
+    Put(Data(chats + L"f.json"), "[]");
+    Put(Data(chats + L"g.json"), ChatJson("locked", "2025-01-02", "cerrado"));
+    const std::wstring utf16 = L"\xFEFF" + Text::ToWide(ChatJson("utf16", "2025-01-04", "\u00f1and\u00fa"));
+    ASSERT_TRUE(Files::WriteBytes(Data(chats + L"h.json"), utf16.data(), utf16.size() * sizeof(wchar_t)));
+    Put(Data(chats + L"i.json"), ChatJson("bad-utf8", "2025-01-05", "a\xFF\xC3(b"));
+    Put(Data(chats + L"j.json"), "\xEF\xBB\xBF" + ChatJson("crlf", "2025-01-06", "uno\\r\\ndos\\rtres"));
+    // An empty folder, a folder with chats but no character file, an unsafe id, a character
+    // file that cannot be opened, a character without a chats folder.
+    ASSERT_TRUE(Files::EnsureDir(Data(L"characters\\Empty")));
+    Put(Data(L"characters\\NoFile\\chats\\x.json"), ChatJson("x", "2025", "x"));
+    Put(Data(L"characters\\Evil\\character.json"), R"({"id": "..\\evil"})");
+    Put(Data(L"characters\\Evil\\chats\\y.json"), ChatJson("y", "2025", "y"));
+    Put(Data(L"characters\\Locked\\character.json"), R"({"id": "locked"})");
+    Put(Data(L"characters\\Bob\\character.json"), R"({"id": "bob", "name": "Bob"})");
+    // Enough chats in one character for every worker to take some.
+    Put(Data(L"characters\\Many\\character.json"), R"({"id": "many"})");
+    for (int i = 0; i < 40; ++i) {
+        Put(Data(L"characters\\Many\\chats\\m" + std::to_wstring(i) + L".json"),
+            ChatJson("m" + std::to_string(i), "2025-02-0" + std::to_string(i % 3), "texto " + std::to_string(i)));
+    }
+    Put(Data(L"personas\\zoe.json"), R"({"id": "zoe", "name": "Zoe"})");
+    Put(Data(L"personas\\zoe2.json"), R"({"id": "zoe2", "name": "Zoe", "traits": "otra"})");
+    Put(Data(L"personas\\ana.json"), R"({"id": "ana", "name": "ana"})");
+    Put(Data(L"personas\\evil.json"), R"({"id": "../evil"})");
+    Put(Data(L"personas\\broken.json"), "{\"id\"");
+    HeldFile lockedChat(Data(chats + L"g.json"), GENERIC_READ | GENERIC_WRITE, 0);
+    HeldFile lockedCharacter(Data(L"characters\\Locked\\character.json"), GENERIC_READ | GENERIC_WRITE, 0);
+    ASSERT_TRUE(lockedChat.IsOpen() && lockedCharacter.IsOpen());
+
+    size_t oneSkipped = 0;
+    const auto oneCharacters = Storage::LoadCharacters(&oneSkipped, 1);
+    const auto onePersonas = Storage::LoadPersonas(&oneSkipped, 1);
+    // Chats d, e, f, g; folders Empty, NoFile, Evil, Locked; personas evil, broken.
+    EXPECT_EQ(oneSkipped, 10u);
+    ASSERT_EQ(oneCharacters.size(), 3u);
+    const std::vector<std::string> characters = Fingerprint(oneCharacters);
+    const std::vector<std::string> personas = Fingerprint(onePersonas);
+
+    for (size_t workers : {0u, 2u, 3u, 8u}) {
+        size_t skipped = 0;
+        const auto loadedCharacters = Storage::LoadCharacters(&skipped, workers);
+        const auto loadedPersonas = Storage::LoadPersonas(&skipped, workers);
+        EXPECT_EQ(skipped, oneSkipped) << workers << " workers";
+        EXPECT_EQ(Fingerprint(loadedCharacters), characters) << workers << " workers";
+        EXPECT_EQ(Fingerprint(loadedPersonas), personas) << workers << " workers";
+        for (const auto& character : loadedCharacters) {
+            EXPECT_EQ(character.use_count(), 1) << workers << " workers";
+            EXPECT_EQ(character->chats.use_count(), 1) << workers << " workers";
+            for (const auto& chat : *character->chats) {
+                EXPECT_EQ(chat.use_count(), 1) << workers << " workers";
+            }
+        }
+        for (const auto& persona : loadedPersonas) {
+            EXPECT_EQ(persona.use_count(), 1) << workers << " workers";
+        }
+    }
+
+    // The texts went through every reading path: UTF-16, malformed UTF-8, mark and CR LF.
+    const auto ana = std::find_if(oneCharacters.begin(), oneCharacters.end(),
+                                  [](const auto& character) { return character->id == L"ana"; });
+    ASSERT_NE(ana, oneCharacters.end());
+    std::vector<std::wstring> contents;
+    for (const auto& chat : *(*ana)->chats) {
+        contents.push_back(chat->id + L":" + chat->messages.at(0)->content);
+    }
+    ASSERT_EQ(contents.size(), 6u);
+    EXPECT_EQ(contents[0], L"crlf:uno\ndos\ntres");
+    EXPECT_EQ(contents[1].substr(0, 11), L"bad-utf8:a\xFFFD");
+    EXPECT_EQ(contents[2], L"utf16:\u00f1and\u00fa");
+    EXPECT_EQ(contents[3], L"a:hola");
+    EXPECT_EQ(contents[4], L"dup:primero");
+    EXPECT_EQ(contents[5], L"dup:segundo");
+}
+
 // Ids become file names; one that is not a plain token must neither load nor reach the disk.
 TEST_F(StoreTest, UnsafeIdsNeverLeaveTheDataFolder) {
     Put(Data(L"characters\\Evil\\character.json"), R"({"id": "..\\..\\evil", "name": "Evil"})");

@@ -1,4 +1,5 @@
 #include "foundation/Files.h"
+#include "foundation/Text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -385,6 +386,38 @@ TEST_F(FilesFs, ReadTextDecodesByteOrderMarks) {
     EXPECT_EQ(bad->front(), L'a');
     EXPECT_EQ(bad->back(), L'b');
     EXPECT_NE(bad->find(L'\xFFFD'), std::wstring::npos);
+}
+
+// The UTF-8 read must give exactly what the UTF-16 read gives, converted: also for marks,
+// UTF-16 files and malformed bytes, where it takes another path. The buffer is reused.
+TEST_F(FilesFs, ReadTextUtf8GivesReadTextAsUtf8) {
+    const std::string cases[] = {
+        "",
+        Bytes({0xEF, 0xBB, 0xBF}),
+        Bytes({0xEF, 0xBB, 0xBF}) + "{\"a\":1}",
+        Bytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF}) + "x",
+        Bytes({0xEF, 0xBB, 0xBF, 0xFF, 0xFE, 0x41, 0x00}),
+        Bytes({0xFF, 0xFE, 0xF1, 0x00, 0x42}),
+        Bytes({0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE, 0x3D, 0xD8}),
+        "a\xC3\xB1o \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF",
+        "a\xFF"
+        "b",
+        "lone \x80 continuation",
+        "cut at the end \xE2\x82",
+        "overlong \xC0\xAF and \xE0\x80\xAF",
+        "surrogate half \xED\xA0\x80",
+        "beyond U+10FFFF \xF4\x90\x80\x80 \xF5\x80\x80\x80",
+        std::string("nul \0 inside", 13),
+    };
+    std::string buffer = std::string(100, 'x');
+    for (const std::string& bytes : cases) {
+        Put(L"text.txt", bytes);
+        const std::optional<std::wstring> wide = ReadText(At(L"text.txt"));
+        ASSERT_TRUE(wide.has_value());
+        ASSERT_TRUE(ReadTextUtf8(At(L"text.txt"), buffer)) << bytes;
+        EXPECT_EQ(buffer, Lorvex::Text::ToUtf8(*wide)) << bytes;
+    }
+    EXPECT_FALSE(ReadTextUtf8(At(L"missing.txt"), buffer));
 }
 
 TEST_F(FilesFs, MoveCreatesTheTargetFolderAndRespectsReplace) {

@@ -187,6 +187,66 @@ TEST(JsonParse, StringEscapesBecomeUtf8) {
     EXPECT_EQ(Value::Parse(R"("a\u0000b")").AsString(), std::string("a\0b", 3));
 }
 
+// The reader finds a string's end and its escapes a word of eight bytes at a time: each escape,
+// and the closing quote, at every place in a word, and texts that end inside a string.
+TEST(JsonParse, EscapesAndEndsAnywhereInAWord) {
+    struct Piece {
+        const char* json;
+        std::string bytes;
+    };
+    const Piece pieces[] = {
+        {R"(\")", "\""},
+        {R"(\\)", "\\"},
+        {R"(\\\")", "\\\""},
+        {R"(\n)", "\n"},
+        {R"(\u00f1)", "\xC3\xB1"},
+        {R"(\ud83d\ude00)", "\xF0\x9F\x98\x80"},
+        {R"(\ud83d\u0041)",
+         "\xED\xA0\xBD"
+         "A"},
+        {"\xC3\xB1", "\xC3\xB1"},
+    };
+    for (size_t before = 0; before <= 17; ++before) {
+        const std::string head = std::string(before, 'a');
+        for (size_t after : {0u, 1u, 7u, 8u, 9u}) {
+            const std::string tail = std::string(after, 'b');
+            for (const Piece& piece : pieces) {
+                const std::string json = "[\"" + head + piece.json + tail + "\", \"" + tail + "\"]";
+                bool ok = false;
+                const Value value = Value::Parse(json, &ok);
+                ASSERT_TRUE(ok) << json;
+                EXPECT_EQ(value.Items().at(0).AsString(), head + piece.bytes + tail) << json;
+                EXPECT_EQ(value.Items().at(1).AsString(), tail) << json;
+                // Cut inside the string: never read as a whole document.
+                EXPECT_FALSE(Reparse("\"" + head + piece.json + tail)) << json;
+            }
+        }
+        // A string ends at the first quote that no backslash escapes, also one just after an
+        // escaped backslash; a backslash as the last byte of the text escapes nothing.
+        EXPECT_EQ(Value::Parse("\"" + head + R"(\\")").AsString(), head + "\\") << before;
+        EXPECT_FALSE(Reparse("\"" + head + "\\")) << before;
+        EXPECT_FALSE(Reparse("\"" + head + R"(\")")) << before;
+        EXPECT_FALSE(Reparse("\"" + head + R"(\x")")) << before;
+        EXPECT_FALSE(Reparse("\"" + head + R"(\u12")")) << before;
+        EXPECT_FALSE(Reparse("\"" + head + R"(\ud83d\u12")")) << before;
+    }
+}
+
+// Indentation is skipped eight spaces at a time; any mix and length of whitespace must read the
+// same, also where it runs to the end of the text.
+TEST(JsonParse, WhitespaceRunsOfAnyLength) {
+    for (size_t spaces = 0; spaces <= 20; ++spaces) {
+        const std::string run = std::string(spaces, ' ');
+        for (const std::string& space : {run, "\n" + run, run + "\t", "\r\n" + run + "\n" + run}) {
+            const std::string json = space + "{" + space + "\"a\"" + space + ":" + space + "[" + space + "1" + space +
+                                     "," + space + "2" + space + "]" + space + "}" + space;
+            EXPECT_EQ(Reparse(json), R"({"a":[1,2]})") << spaces;
+            EXPECT_FALSE(Reparse("[1" + space)) << spaces;
+            EXPECT_FALSE(Reparse(space)) << spaces;
+        }
+    }
+}
+
 TEST(JsonParse, NumbersReadAsTheCLibraryDoes) {
     struct Case {
         std::string json;

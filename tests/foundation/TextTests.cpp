@@ -44,6 +44,42 @@ TEST(TextConvert, TextsLongerThanOnePieceConvertWhole) {
     }
 }
 
+// Well-formed text is decoded without the system converter; it must give what the converter
+// gives, and everything else must still go to the converter.
+TEST(TextConvert, WellFormedUtf8IsDecodedAsTheSystemDecodesIt) {
+    struct Case {
+        std::string bytes;
+        bool wellFormed;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"plain ASCII longer than one word of eight", true},
+        {"\xC2\x80\xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF", true},
+        {"\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF \xEF\xBB\xBF", true},
+        {"1234567\xC3\xB1"
+         "89abcdef\xF0\x9F\x98\x80",
+         true},
+        {std::string("nul\0", 4), true},
+        {"\x80", false},
+        {"\xC1\xBF", false},
+        {"\xE0\x9F\xBF", false},
+        {"\xED\xA0\x80", false},
+        {"\xF0\x8F\xBF\xBF", false},
+        {"\xF4\x90\x80\x80", false},
+        {"\xF8\x88\x80\x80\x80", false},
+        {"abcdefg\xE2\x82", false},
+        {"\xC3(", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsValidUtf8(c.bytes), c.wellFormed) << c.bytes;
+        const std::wstring system = Detail::ToWide(c.bytes, 1u << 20);
+        EXPECT_EQ(ToWide(c.bytes), system) << c.bytes;
+        if (c.wellFormed) {
+            EXPECT_EQ(ToUtf8(system), c.bytes) << c.bytes;
+        }
+    }
+}
+
 TEST(TextTrim, UsesTheSystemWhitespaceSet) {
     EXPECT_EQ(Trim(L"\xFEFF hola\t\r\n\xA0"), L"hola");
     EXPECT_EQ(Trim(L"\va\v"), L"\va\v");  // vertical tab is not whitespace here

@@ -1,0 +1,161 @@
+// Loading characters with their chats, and personas. Start-up waits for this, and nearly all of
+// it is reading and parsing files that do not depend on each other, so the files are spread
+// over worker threads. Each worker fills only the result slots of the files it took and its
+// own text buffer; the records are put together, counted and ordered on the calling thread once
+// every worker has ended, so the result is the one a single thread would give.
+
+#include "domain/Storage.h"
+
+#include "domain/NameOrder.h"
+#include "domain/RecordIds.h"
+#include "domain/StorageDetail.h"
+#include "foundation/Files.h"
+#include "foundation/Parallel.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace Lorvex::Storage {
+
+namespace {
+
+void ResolveKnownImagePaths(std::vector<KnownCharacter>& known) {
+    for (KnownCharacter& person : known) {
+        ResolveImagePath(person.photoPath);
+    }
+}
+
+void CountSkipped(size_t* skipped) {
+    if (skipped != nullptr) {
+        ++*skipped;
+    }
+}
+
+// The record a file holds when it can be read, is a JSON object and names a safe id; else null.
+template <class Record>
+std::shared_ptr<Record> ReadRecord(const std::wstring& file, std::string& buffer) {
+    Json::Value root;
+    if (!ReadJsonFile(file, root, buffer)) {
+        return nullptr;
+    }
+    std::shared_ptr<Record> record = Record::FromJson(root);
+    return IsSafeId(record->id) ? record : nullptr;
+}
+
+// One folder under "characters": the character, null when skipped, and its chat files in
+// ascending order of their full paths.
+struct CharacterSlot {
+    std::wstring folder;
+    std::shared_ptr<Character> character;
+    std::vector<std::wstring> chatFiles;
+};
+
+void ReadCharacter(CharacterSlot& slot, std::string& buffer) {
+    std::shared_ptr<Character> character =
+        ReadRecord<Character>(Files::JoinPath(slot.folder, L"character.json"), buffer);
+    if (!character) {
+        return;
+    }
+    character->folder = slot.folder;
+    ResolveImagePath(character->photoPath);
+    ResolveKnownImagePaths(character->known_characters);
+    slot.chatFiles = Files::ListFiles(Detail::ChatsDir(*character), L"*.json", false);
+    std::sort(slot.chatFiles.begin(), slot.chatFiles.end());
+    slot.character = std::move(character);
+}
+
+// One chat file of a loaded character: the chat, null when skipped.
+struct ChatSlot {
+    Character* owner = nullptr;
+    const std::wstring* file = nullptr;
+    std::shared_ptr<Chat> chat;
+};
+
+struct PersonaSlot {
+    std::wstring file;
+    std::shared_ptr<Persona> persona;
+};
+
+}  // namespace
+
+std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t workers) {
+    workers = Parallel::Workers(workers);
+    std::vector<std::string> buffers(workers);
+
+    std::vector<CharacterSlot> characters;
+    for (std::wstring& folder : Files::ListDirs(Detail::CharactersDir())) {
+        characters.push_back(CharacterSlot{std::move(folder), nullptr, {}});
+    }
+    // Two rounds, so that the chats of one large character are spread too: first every
+    // character with its list of chat files, then every chat file.
+    Parallel::ForEachIndex(characters.size(), workers,
+                           [&](size_t index, size_t worker) { ReadCharacter(characters[index], buffers[worker]); });
+
+    std::vector<ChatSlot> chats;
+    for (CharacterSlot& slot : characters) {
+        if (slot.character) {
+            for (const std::wstring& file : slot.chatFiles) {
+                chats.push_back(ChatSlot{slot.character.get(), &file, nullptr});
+            }
+        }
+    }
+    Parallel::ForEachIndex(chats.size(), workers, [&](size_t index, size_t worker) {
+        chats[index].chat = ReadRecord<Chat>(*chats[index].file, buffers[worker]);
+    });
+
+    for (ChatSlot& slot : chats) {
+        if (slot.chat) {
+            slot.owner->chats->push_back(std::move(slot.chat));
+        } else {
+            CountSkipped(skipped);
+        }
+    }
+    std::vector<std::shared_ptr<Character>> loaded;
+    for (CharacterSlot& slot : characters) {
+        if (!slot.character) {
+            CountSkipped(skipped);
+            continue;
+        }
+        // Equal stamps keep the file-name order.
+        ChatList& list = *slot.character->chats;
+        std::stable_sort(list.begin(), list.end(), [](const std::shared_ptr<Chat>& a, const std::shared_ptr<Chat>& b) {
+            return a->timestamp > b->timestamp;
+        });
+        loaded.push_back(std::move(slot.character));
+    }
+    return loaded;
+}
+
+std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped, size_t workers) {
+    workers = Parallel::Workers(workers);
+    std::vector<std::string> buffers(workers);
+
+    std::vector<PersonaSlot> slots;
+    for (std::wstring& file : Files::ListFiles(Detail::PersonasDir(), L"*.json", false)) {
+        slots.push_back(PersonaSlot{std::move(file), nullptr});
+    }
+    Parallel::ForEachIndex(slots.size(), workers, [&](size_t index, size_t worker) {
+        PersonaSlot& slot = slots[index];
+        slot.persona = ReadRecord<Persona>(slot.file, buffers[worker]);
+        if (slot.persona) {
+            slot.persona->path = slot.file;
+            ResolveImagePath(slot.persona->photoPath);
+            ResolveKnownImagePaths(slot.persona->known_characters);
+        }
+    });
+
+    std::vector<std::shared_ptr<Persona>> personas;
+    for (PersonaSlot& slot : slots) {
+        if (slot.persona) {
+            personas.push_back(std::move(slot.persona));
+        } else {
+            CountSkipped(skipped);
+        }
+    }
+    std::sort(personas.begin(), personas.end(),
+              [](const auto& a, const auto& b) { return NameLess(a->name, b->name); });
+    return personas;
+}
+
+}  // namespace Lorvex::Storage
