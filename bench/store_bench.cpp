@@ -1,9 +1,9 @@
 // The local store at a heavy user's scale: 1,000 characters with 10 chats of 100 messages each
 // in a data folder under the temporary folder, and a small folder of 10 characters beside it.
 // For each folder, in the same run: the I/O floor of the load (one thread listing the folders and
-// opening, reading and closing every file the load reads, without parsing), the load as start-up
-// does it (every character and persona), their ratio, the same load spread over one worker per
-// processor, and the JSON parser's speed on the same bytes beside the raw read's. Then the save
+// opening, reading and closing every file the load reads, without parsing), the load of every
+// character and persona on one thread, their ratio, the same load spread over one worker per
+// processor (start-up picks between the two: Parallel::AllocatingWorkers), and the JSON parser's speed on the same bytes beside the raw read's. Then the save
 // of one character whole. The folders are removed at the end.
 
 #include <algorithm>
@@ -91,13 +91,13 @@ LoadRun MeasureOnce() {
     run.floor = SecondsSince(start);
 
     start = Clock::now();
-    const auto characters = Storage::LoadCharacters();
-    const auto personas = Storage::LoadPersonas();
+    const auto characters = Storage::LoadCharacters(nullptr, 1);
+    const auto personas = Storage::LoadPersonas(nullptr, 1);
     run.load = SecondsSince(start);
 
     start = Clock::now();
-    Storage::LoadCharacters(nullptr, 0);
-    Storage::LoadPersonas(nullptr, 0);
+    Storage::LoadCharacters(nullptr, Parallel::Workers(0));
+    Storage::LoadPersonas(nullptr, Parallel::Workers(0));
     run.loadWorkers = SecondsSince(start);
     run.characters = characters.size();
     run.personas = personas.size();
@@ -160,6 +160,7 @@ void MeasureFolder(const char* label, int runs) {
 }  // namespace
 
 int main() {
+    std::printf("start-up loads on %zu worker(s) on this system\n", Parallel::AllocatingWorkers());
     const std::wstring small = Bench::UseFreshDataFolder(L"store-small");
     bool allSaved = WriteHeavyDataFolder(nullptr, SmallCharacters);
     const std::wstring root = Bench::UseFreshDataFolder(L"store");

@@ -40,11 +40,10 @@ void ResolveImagePath(std::optional<std::wstring>& photo);
 // (a sync tool still bringing it, or a move that failed, may be all that hides it), and for each
 // "*.json" chat file left out (unreadable, not a JSON object, or an unsafe id). What is loaded
 // does not depend on it. The files are read, parsed and turned into records on up to `workers`
-// threads at once (Parallel::Workers: 0 means one per processor, 1 the calling thread alone);
-// the result is the same whatever their number. Nothing is written. One thread is the default:
-// building records is mostly memory allocation, and where the allocator serves every thread
-// through one lock (Wine's heap, measured) more threads make the load slower, not faster.
-std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped = nullptr, size_t workers = 1);
+// threads at once (1: the calling thread alone; 0: Parallel::AllocatingWorkers, since building
+// records is mostly memory allocation); the result is the same whatever their number. Nothing is
+// written.
+std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped = nullptr, size_t workers = 0);
 
 // Gives a never-saved character its folder, then writes "character.json" and every chat of its
 // list. Every file is attempted; true only when all were written.
@@ -59,7 +58,7 @@ void DeleteChatFile(const Character& character, const Chat& chat);
 // Every persona under "personas", in name order (NameOrder.h). When skipped is given, it grows by
 // one for each "*.json" file left out (unreadable, not a JSON object, or an unsafe id). Read on
 // up to `workers` threads, as LoadCharacters.
-std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped = nullptr, size_t workers = 1);
+std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped = nullptr, size_t workers = 0);
 
 // Writes the persona's file, named by its id in "personas" on the first save.
 bool SavePersona(Persona& persona);

@@ -80,7 +80,7 @@ struct PersonaSlot {
 }  // namespace
 
 std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t workers) {
-    workers = Parallel::Workers(workers);
+    workers = Parallel::Workers(workers != 0 ? workers : Parallel::AllocatingWorkers());
     std::vector<std::string> buffers(workers);
 
     std::vector<CharacterSlot> characters;
@@ -128,7 +128,7 @@ std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t w
 }
 
 std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped, size_t workers) {
-    workers = Parallel::Workers(workers);
+    workers = Parallel::Workers(workers != 0 ? workers : Parallel::AllocatingWorkers());
     std::vector<std::string> buffers(workers);
 
     std::vector<PersonaSlot> slots;

@@ -45,6 +45,16 @@ std::size_t Workers(std::size_t requested) {
     return std::clamp<std::size_t>(wanted, 1, kMaxWorkers);
 }
 
+std::size_t AllocatingWorkers() {
+    // Windows' heaps give each thread its own buckets for small blocks; Wine's takes one lock for
+    // every allocation, which turns parallel record building into contention.
+    static const bool oneLockHeap = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return oneLockHeap ? 1 : Workers(0);
+}
+
 void ForEachIndex(std::size_t count, std::size_t requested,
                   const std::function<void(std::size_t index, std::size_t worker)>& body) {
     Job job;

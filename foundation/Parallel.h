@@ -18,6 +18,11 @@ inline constexpr std::size_t kMaxWorkers = 8;
 // always between 1 and kMaxWorkers.
 std::size_t Workers(std::size_t requested);
 
+// The workers for a job that mostly allocates memory, such as building records from files: one
+// per processor, except where the process heap serves every thread through one lock (Wine's,
+// measured: eight workers made the data folder's load four times slower than one); there one.
+std::size_t AllocatingWorkers();
+
 // Calls body(index, worker) once for every index in [0, count), in no particular order, on up to
 // Workers(requested) threads, the calling thread among them. `worker` is below Workers(requested)
 // and no two calls with the same worker overlap, so it can pick per-worker scratch. Returns after

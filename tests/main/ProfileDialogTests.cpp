@@ -146,10 +146,11 @@ protected:
         return true;
     }
 
-    size_t Received(const std::string& target) const {
+    // Requests to the path, whatever their query ("?scope=local" on a logout).
+    size_t Received(const std::string& path) const {
         size_t count = 0;
         for (const std::string& seen : backend_->Targets()) {
-            count += seen == target ? 1 : 0;
+            count += seen.substr(0, seen.find('?')) == path ? 1 : 0;
         }
         return count;
     }
