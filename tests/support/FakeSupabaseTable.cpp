@@ -439,8 +439,8 @@ FakeAnswer FakeSupabase::State::HandleRest(const Incoming& request) {
         std::vector<std::string> target = Split(*conflict, ',');
         std::sort(target.begin(), target.end());
         if (target != std::vector<std::string>{"id", "kind", "user_id"}) {
-            return RestError(400, "42P10",
-                             "there is no unique or exclusion constraint matching the ON CONFLICT specification");
+            // Callers tell this refusal by its code; the words only say what went wrong.
+            return RestError(400, "42P10", "no unique or exclusion constraint matches the ON CONFLICT columns");
         }
     }
     bool parsed = false;
