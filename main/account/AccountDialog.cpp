@@ -3,6 +3,7 @@
 #include "foundation/Text.h"
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
+#include "main/account/AccountNotice.h"
 #include "main/account/ProfileDialog.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
@@ -34,12 +35,6 @@ Services::CloudSync& Cloud() {
     return Services::CloudSync::Instance();
 }
 
-TextStyle NoticeStyle() {
-    TextStyle style = Kit::KitStyle(13, 400);
-    style.wrap = true;
-    return style;
-}
-
 }  // namespace
 
 void AccountDialog::Open() {
@@ -65,11 +60,7 @@ bool AccountDialog::CanSubmit() const {
 }
 
 float AccountDialog::NoticeHeight(UI::Ui& ui, float width) const {
-    const std::wstring& text = error.empty() ? info : error;
-    if (text.empty()) {
-        return 0;
-    }
-    return ui.graphics->MeasureText(text, NoticeStyle(), width - 46).height + 20 + kRowGap;
+    return AccountNotice::Height(ui, error.empty() ? info : error, width);
 }
 
 float AccountDialog::ContentHeight(UI::Ui& ui, float bodyWidth) {
@@ -139,20 +130,13 @@ void AccountDialog::PasswordRow(UI::Ui& ui, float x, float y, float w, float fie
 }
 
 float AccountDialog::Notice(UI::Ui& ui, float x, float ny, float w) {
-    const float height = NoticeHeight(ui, w);
-    if (height <= 0) {
-        return ny;
-    }
     const UI::Material::Theme& palette = Kit::KitPalette();
-    Graphics& graphics = *ui.graphics;
-    const bool isError = !error.empty();
-    const std::wstring& text = isError ? error : info;
-    const Color tone = isError ? palette.danger : palette.success;
-    graphics.FillRoundRect({x, ny, w, height - kRowGap}, 10, Kit::Faded(tone, 0.12f));
-    UI::Material::DrawIcon(graphics, isError ? Icon::AlertCircle : Icon::Email, {x + 18 - 8.5f, ny + 20 - 8.5f, 17, 17},
-                           tone);
-    graphics.DrawText(text, {x + 36, ny + 10, w - 46, height - kRowGap - 20}, palette.onBackground, NoticeStyle());
-    return ny + height;
+    if (!error.empty()) {
+        AccountNotice::Draw(ui, x, ny, w, error, Icon::AlertCircle, palette.danger);
+    } else {
+        AccountNotice::Draw(ui, x, ny, w, info, Icon::Email, palette.success);
+    }
+    return ny + NoticeHeight(ui, w);
 }
 
 void AccountDialog::Note(UI::Ui& ui, float x, float ry, float w) {

@@ -6,6 +6,7 @@
 #include "foundation/Text.h"
 #include "graphics/Graphics.h"
 #include "main/MainWindow.h"
+#include "main/account/AccountNotice.h"
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/editors/PhotoPick.h"
 #include "main/kit/Avatar.h"
@@ -42,12 +43,6 @@ const wchar_t* const kSignOutMessage =
 const wchar_t* const kUnsentWarning =
     L"\n\nHay cambios que aún no se han subido a la nube: se quedarán solo en este PC.";
 const wchar_t* const kSignOut = L"Cerrar sesión";
-
-TextStyle NoticeStyle() {
-    TextStyle style = Kit::KitStyle(13, 400);
-    style.wrap = true;
-    return style;
-}
 
 // The avatar and name row is as tall as the avatar, or the field with the buttons under it.
 float ProfileRowHeight(float fieldHeight) {
@@ -87,11 +82,7 @@ bool ProfileDialog::HasChanges() const {
 }
 
 float ProfileDialog::NoticeHeight(UI::Ui& ui, float width) const {
-    const std::wstring& text = error.empty() ? note : error;
-    if (text.empty()) {
-        return 0;
-    }
-    return ui.graphics->MeasureText(text, NoticeStyle(), width - 46).height + 20 + 14;
+    return AccountNotice::Height(ui, error.empty() ? note : error, width);
 }
 
 float ProfileDialog::ContentHeight(UI::Ui& ui, float bodyWidth) {
@@ -118,15 +109,11 @@ void ProfileDialog::Body(UI::Ui& ui, const Rect& body) {
 
 void ProfileDialog::Notice(UI::Ui& ui, float x, float y, float w) {
     const UI::Material::Theme& palette = Kit::KitPalette();
-    Graphics& graphics = *ui.graphics;
-    const bool isError = !error.empty();
-    const std::wstring& text = isError ? error : note;
-    const Color tint = isError ? palette.danger : palette.primary;
-    graphics.FillRoundRect({x, y, w, NoticeHeight(ui, w) - 14}, 10, Kit::Faded(tint, 0.12f));
-    UI::Material::DrawIcon(graphics, isError ? Icon::AlertCircle : Icon::InfoOutline,
-                           {x + 18 - 8.5f, y + 20 - 8.5f, 17, 17}, tint);
-    const float textHeight = graphics.MeasureText(text, NoticeStyle(), w - 46).height;
-    graphics.DrawText(text, {x + 36, y + 10, w - 46, textHeight}, palette.onBackground, NoticeStyle());
+    if (!error.empty()) {
+        AccountNotice::Draw(ui, x, y, w, error, Icon::AlertCircle, palette.danger);
+    } else {
+        AccountNotice::Draw(ui, x, y, w, note, Icon::InfoOutline, palette.primary);
+    }
 }
 
 void ProfileDialog::ProfileRow(UI::Ui& ui, float x, float top, float w, float fh, bool busy) {
