@@ -232,6 +232,22 @@ std::optional<double> NextTimerDue() {
     return earliest;
 }
 
+namespace {
+std::atomic<int> g_unfinishedJobs{0};
+}  // namespace
+
+Detail::JobTicket::JobTicket() {
+    g_unfinishedJobs.fetch_add(1, std::memory_order_relaxed);
+}
+
+Detail::JobTicket::~JobTicket() {
+    g_unfinishedJobs.fetch_sub(1, std::memory_order_release);
+}
+
+int UnfinishedJobs() {
+    return g_unfinishedJobs.load(std::memory_order_acquire);
+}
+
 void AdvanceClockForTesting(double seconds) {
     g_testOffset.fetch_add(seconds, std::memory_order_relaxed);
 }

@@ -57,7 +57,21 @@ std::optional<double> NextTimerDue();
 // Tests only: moves the Now clock forward so timer tests never sleep. Startup resets it.
 void AdvanceClockForTesting(double seconds);
 
+// Jobs started by Run that have not ended: their done has not run, or their posted task has not
+// been dropped by Shutdown. Any thread. Tests wait for it to reach 0 instead of waiting a fixed
+// time for what a worker may still deliver.
+int UnfinishedJobs();
+
 namespace Detail {
+
+// Counts its job as unfinished for as long as the job lives.
+class JobTicket {
+public:
+    JobTicket();
+    ~JobTicket();
+    JobTicket(const JobTicket&) = delete;
+    JobTicket& operator=(const JobTicket&) = delete;
+};
 
 // What one job owns. Held by pointer and never copied: a capture declared const (a const local
 // captured by copy) is copied by every move of its lambda, and such a copy left behind on the
@@ -67,6 +81,7 @@ struct Job {
     Job(Work&& w, Done&& d) : work(std::move(w)), done(std::move(d)) {}
     std::optional<Work> work;
     Done done;
+    JobTicket ticket;
 };
 
 }  // namespace Detail

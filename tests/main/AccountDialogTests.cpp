@@ -111,14 +111,7 @@ protected:
         driver_->Frame();
     }
 
-    // Frames until done holds, letting the request's worker run; false when it never does.
-    bool WaitFor(const std::function<bool()>& done) {
-        for (int i = 0; i < 500 && !done(); ++i) {
-            WaitForSingleObject(Async::WakeEvent(), 20);
-            driver_->Frame(kStep);
-        }
-        return done();
-    }
+    bool WaitFor(const std::function<bool()>& done) { return driver_->RunUntil(done, 20, kStep); }
     bool WaitForAnswer() {
         return WaitFor([] { return !Cloud().authBusy; });
     }

@@ -142,14 +142,7 @@ protected:
         Rest();
     }
 
-    // Frames until done holds, letting the reply workers run; false when it never does.
-    bool WaitFor(const std::function<bool()>& done) {
-        for (int i = 0; i < 600 && !done(); ++i) {
-            WaitForSingleObject(Async::WakeEvent(), 20);
-            driver_->Frame(kStep);
-        }
-        return done();
-    }
+    bool WaitFor(const std::function<bool()>& done) { return driver_->RunUntil(done, 20, kStep); }
 
     std::vector<std::wstring> StoredLines() {
         std::vector<std::wstring> lines;
@@ -235,8 +228,9 @@ TEST_F(ChatActionsTest, EachKindOfMessageGetsItsBarAndItsMenu) {
 }
 
 TEST_F(ChatActionsTest, ADuoReplyHasNoSpeakerButtonAndAnswersAgainWithItsWriter) {
-    server_.Enqueue(ProviderStream().Body(Event("Otra vez yo")).Body(kFinished));
-    server_.Enqueue(ProviderStream().Body(Event("Soy Dos, otra versión")).Body(kFinished));
+    // Each answer waits until the test has seen its reply running.
+    server_.Enqueue(ProviderStream().AwaitRelease().Body(Event("Otra vez yo")).Body(kFinished));
+    server_.Enqueue(ProviderStream().AwaitRelease().Body(Event("Soy Dos, otra versión")).Body(kFinished));
     auto uno = Named(L"Uno", {L"Hola", L"Hola a los dos", L"Soy Dos"});
     auto dos = Character::Create();
     dos->name = L"Dos";
@@ -255,6 +249,7 @@ TEST_F(ChatActionsTest, ADuoReplyHasNoSpeakerButtonAndAnswersAgainWithItsWriter)
     ASSERT_EQ(state().runningReplies.size(), 1u);
     const std::shared_ptr<Message> again = state().currentChat->messages.back();
     EXPECT_EQ(again->character_id, dos->id);
+    server_.Release();
     ASSERT_TRUE(WaitFor([] { return state().runningReplies.empty(); }));
     EXPECT_EQ(again->content, L"Otra vez yo");
 
@@ -268,6 +263,7 @@ TEST_F(ChatActionsTest, ADuoReplyHasNoSpeakerButtonAndAnswersAgainWithItsWriter)
     EXPECT_TRUE(fresh->is_typing);
     EXPECT_EQ(fresh->character_id, dos->id);
     EXPECT_EQ(state().currentChat->messages.size(), 4u);
+    server_.Release();
     ASSERT_TRUE(WaitFor([] { return state().runningReplies.empty(); }));
     EXPECT_EQ(fresh->content, L"Soy Dos, otra versión");
     ASSERT_TRUE(fresh->regeneration_id);

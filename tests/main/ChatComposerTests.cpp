@@ -120,24 +120,7 @@ protected:
 
     void FocusInput() { Click(Layout().editor); }
 
-    // Frames until done holds, waiting for the workers in real time; false after the limit.
-    template <class Predicate>
-    bool RunUntil(Predicate done, double seconds = 15) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            WaitForSingleObject(Async::WakeEvent(), 20);
-            driver_->Frame(kStep);
-        }
-        return true;
-    }
-
-    // Frames for a while in real time, for what must not happen.
-    void RunAwhile(double seconds = 1.5) {
-        RunUntil([] { return false; }, seconds);
-    }
+    bool RunUntil(const std::function<bool()>& done) { return driver_->RunUntil(done, 20, kStep); }
 
     // Opens the AI menu from its button and runs one of its items, as a click on it would.
     void ChooseAiItem(size_t index) {
@@ -348,8 +331,9 @@ TEST_F(ChatComposerTest, TheAiWritesFromTheIdeaStreamingIntoALockedComposerAndPo
 
 TEST_F(ChatComposerTest, CancelRestoresTheExactDraftAndOnlyTheNewerJobsTextLands) {
     server_.Enqueue(HeldAnswer("Primera", " tarde"));
-    // The newer job is still writing when the cancelled one's rest and result arrive.
-    server_.Enqueue(ProviderStream().Body(Event("Segunda")).Pause(2500).Body(kFinished));
+    // The newer job is still writing when the cancelled one's rest and result arrive: it waits on
+    // a gate of its own until the first has ended.
+    server_.Enqueue(ProviderStream().Body(Event("Segunda")).AwaitRelease(1).Body(kFinished));
     Open({MakeCharacter(L"Ana")});
     const std::wstring draft = L"  una idea\u00A0con espacios \n";
     screen().composerText = draft;
@@ -363,6 +347,10 @@ TEST_F(ChatComposerTest, CancelRestoresTheExactDraftAndOnlyTheNewerJobsTextLands
     ChooseAiItem(0);
     ASSERT_TRUE(RunUntil([&] { return screen().composerText == L"Segunda"; }));
     server_.Release();
+    ASSERT_TRUE(RunUntil([] { return Async::UnfinishedJobs() == 1; }));
+    EXPECT_EQ(screen().composerText, L"Segunda");
+    EXPECT_TRUE(screen().aiBusy);
+    server_.Release(1, 1);
     ASSERT_TRUE(RunUntil([&] { return !screen().aiBusy; }));
     EXPECT_EQ(screen().composerText, L"Segunda");
     EXPECT_TRUE(driver_->Toasts().empty());
@@ -413,13 +401,14 @@ TEST_F(ChatComposerTest, AJobNeverWritesIntoTheComposerOfAnotherChat) {
     EXPECT_EQ(screen().composerText, L"borrador ");
 
     server_.Release();
-    RunAwhile();
+    ASSERT_TRUE(driver_->RunUntilJobsDone());
     EXPECT_EQ(screen().composerText, L"borrador ");
     EXPECT_FALSE(screen().aiBusy);
 }
 
 TEST_F(ChatComposerTest, TheModeBarSwitchesToManualAndItsSpeakersReplyWhateverTheChipsSay) {
-    server_.Enqueue(WholeStream("Aqu\xC3\xAD estoy"));
+    // The answer waits until the test has seen the reply running.
+    server_.Enqueue(ProviderStream().AwaitRelease().Body(Event("Aqu\xC3\xAD estoy")).Body(kFinished));
     auto uno = MakeCharacter(L"Uno");
     auto dos = MakeCharacter(L"Dos");
     MakeDuo(uno, dos);
@@ -463,6 +452,7 @@ TEST_F(ChatComposerTest, TheModeBarSwitchesToManualAndItsSpeakersReplyWhateverTh
     ASSERT_EQ(state().runningReplies.size(), 1u);
     const auto reply = state().currentChat->messages.back();
     EXPECT_EQ(reply->character_id, dos->id);
+    server_.Release();
     ASSERT_TRUE(RunUntil([] { return state().runningReplies.empty(); }));
     EXPECT_EQ(reply->content, L"Aquí estoy");
 

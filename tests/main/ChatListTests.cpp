@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "App/Config.h"
 #include "domain/Records.h"
 #include "domain/Storage.h"
 #include "main/MainWindow.h"
@@ -25,6 +24,8 @@
 #include "ui/ScrollArea.h"
 #include "tests/main/ChatBubbleAt.h"
 #include "tests/main/WindowWithPersona.h"
+#include "tests/services/DeepSeekTestSupport.h"
+#include "tests/support/FakeHttpServer.h"
 #include "tests/support/FrameDriver.h"
 
 namespace Lorvex::Testing {
@@ -259,13 +260,10 @@ TEST_F(ChatListTest, TheVersionSwitcherStepsThroughTheVersionsSavesTheChoiceAndK
 }
 
 TEST_F(ChatListTest, AFailedReplyIsRetriedOrDiscardedFromItsBubble) {
-    // Nothing listens on the discard port: a retried reply fails again at once.
-    struct Provider {
-        std::wstring url = Config::DeepSeekBaseUrl();
-        std::wstring key = Config::DeepSeekApiKey();
-        Provider() { Config::SetDeepSeekForTesting(L"http://127.0.0.1:9", L"sk-0123456789abcdef0123456789abcdef"); }
-        ~Provider() { Config::SetDeepSeekForTesting(url, key); }
-    } provider;
+    // The retried reply's stream is cut, once the test has seen it typing.
+    FakeHttpServer server;
+    PointAt provider(server);
+    server.Enqueue(ProviderStream().AwaitRelease().Reset());
 
     FrameDriver::Options options = ChatOf(2);
     Open(std::move(options));
@@ -280,11 +278,8 @@ TEST_F(ChatListTest, AFailedReplyIsRetriedOrDiscardedFromItsBubble) {
     driver_->Click(bubble.x + 16 + 20, buttons);  // "Reintentar"
     EXPECT_TRUE(failed->is_typing);
     EXPECT_TRUE(failed->error.empty());
-    for (int i = 0; i < 200 && failed->is_typing; ++i) {
-        driver_->Frame(kStep);
-        Sleep(10);
-    }
-    ASSERT_FALSE(failed->is_typing);
+    server.Release();
+    ASSERT_TRUE(driver_->RunUntil([&] { return !failed->is_typing; }, 20, kStep));
     EXPECT_FALSE(failed->error.empty());
     EXPECT_EQ(State().currentChat->messages.back(), failed);
 

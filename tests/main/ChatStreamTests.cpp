@@ -31,18 +31,8 @@ namespace {
 
 constexpr double kStep = 0.05;
 
-// Frames until done holds, waiting for the workers in real time; false after the limit.
-template <class Predicate>
-bool RunUntil(FrameDriver& driver, Predicate done, double seconds = 20) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        WaitForSingleObject(Async::WakeEvent(), 20);
-        driver.Frame(kStep);
-    }
-    return true;
+bool RunUntil(FrameDriver& driver, const std::function<bool()>& done) {
+    return driver.RunUntil(done, 20, kStep);
 }
 
 void SendFromTheComposer(FrameDriver& driver, const std::wstring& text) {

@@ -53,23 +53,11 @@ public:
     static Services::AppState& State() { return FrameDriver::State(); }
     ChatScreen& Screen() { return *driver_.Window().chatScreen; }
 
-    // Frames for a while, enough for the list to glide to rest (Settle never ends while the
-    // composer's caret blinks).
+    // Frames of the driver's clock, enough for the list to glide to rest and short of a toast's
+    // time on screen.
     void Rest() { driver_.RunFor(0.6, kStep); }
 
-    // Frames until done holds, waiting for the reply workers in real time; false after the limit.
-    template <class Predicate>
-    bool RunUntil(Predicate done, double seconds = 20) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            WaitForSingleObject(Async::WakeEvent(), 20);
-            driver_.Frame(kStep);
-        }
-        return true;
-    }
+    bool RunUntil(const std::function<bool()>& done) { return driver_.RunUntil(done, 20, kStep); }
 
     // The card of the character with this name on the home screen, as the grid orders it now.
     void ClickCard(const std::wstring& name) {
@@ -354,10 +342,13 @@ TEST(ChatWalk, SendStreamStopRegenerateRetryAndADuoInAutoAndManualReachTheFiles)
     ASSERT_EQ(state.currentCharacter->name, L"Bea");
     walk.Rest();
 
-    server.Enqueue(ProviderStream().Body(Event("Pasa, pasa.")).Body(kFinished));
-    server.Enqueue(ProviderStream().Body(Event("Yo te enseño la tienda.")).Body(kFinished));
+    // Both answers wait until the test has seen the two replies running: the fake provider would
+    // otherwise answer within the frames of the key that sends.
+    server.Enqueue(ProviderStream().AwaitRelease().Body(Event("Pasa, pasa.")).Body(kFinished));
+    server.Enqueue(ProviderStream().AwaitRelease().Body(Event("Yo te enseño la tienda.")).Body(kFinished));
     walk.Send(L"Hola a los dos.");
     ASSERT_EQ(state.runningReplies.size(), 2u);
+    server.Release(2);
     ASSERT_TRUE(walk.RunUntil([&] { return state.runningReplies.empty(); }));
     walk.Rest();
     std::vector<ChatScreen::MessageRow> rows = walk.Rows();
@@ -373,14 +364,15 @@ TEST(ChatWalk, SendStreamStopRegenerateRetryAndADuoInAutoAndManualReachTheFiles)
     driver.Click(modeBar.x + 135, modeBar.y + modeBar.h / 2);  // "Manual"
     EXPECT_TRUE(state.manualReplies);
     walk.Send(L"¿Quién me atiende?");
-    walk.RunUntil([] { return false; }, 1.0);
+    walk.Rest();
     EXPECT_TRUE(state.runningReplies.empty());
+    EXPECT_EQ(Async::UnfinishedJobs(), 0);
     EXPECT_EQ(walk.Last()->content, L"¿Quién me atiende?");
     EXPECT_EQ(server.Requests().size(), 7u);
 
     // The speaker buttons come after the duo's chips, whole or not at all: the small window has
     // no room for them, so the user maximises it.
-    server.Enqueue(ProviderStream().Body(Event("Yo mismo.")).Body(kFinished));
+    server.Enqueue(ProviderStream().AwaitRelease().Body(Event("Yo mismo.")).Body(kFinished));
     const uint64_t ciroButton = UI::NonZeroId(UI::Fnv1a64(UI::MakeIdFromText("manual-reply"), std::wstring(L"Ciro")));
     ASSERT_EQ(window.headerHits.size(), 6u);
     const Rect maximize = window.headerHits[1];
@@ -390,6 +382,7 @@ TEST(ChatWalk, SendStreamStopRegenerateRetryAndADuoInAutoAndManualReachTheFiles)
     ASSERT_TRUE(driver.WidgetRect(ciroButton).has_value()) << "no speaker button for Ciro";
     driver.ClickWidget(ciroButton);
     ASSERT_EQ(state.runningReplies.size(), 1u);
+    server.Release();
     ASSERT_TRUE(walk.RunUntil([&] { return state.runningReplies.empty(); }));
     walk.Rest();
     rows = walk.Rows();

@@ -133,18 +133,7 @@ protected:
         driver().Type(text);
     }
 
-    // Frames until done holds, waiting for the workers in real time.
-    template <class Predicate>
-    bool RunUntil(Predicate done, double seconds = 15) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        for (; !done(); driver().Frame(0.05)) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            WaitForSingleObject(Async::WakeEvent(), 20);
-        }
-        return true;
-    }
+    bool RunUntil(const std::function<bool()>& done) { return driver().RunUntil(done, 20, 0.05); }
 
     // Requests to the path, whatever their query ("?scope=local" on a logout).
     size_t Received(const std::string& path) const {

@@ -101,19 +101,7 @@ protected:
 
     UpdateDialog& dialog() const { return *driver->Window().updateDialog; }
 
-    // Frames until done holds, waiting for the workers in real time; false after the limit.
-    template <class Predicate>
-    bool RunUntil(Predicate done, double seconds = 20) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline || !driver || !driver->Opened()) {
-                return done();
-            }
-            WaitForSingleObject(Async::WakeEvent(), 20);
-            driver->Frame(kStep);
-        }
-        return true;
-    }
+    bool RunUntil(const std::function<bool()>& done) { return driver && driver->RunUntil(done, 20, kStep); }
 
     // Opens the dialog and waits for the check that opening may start, then for its entrance.
     void OpenAndWait() {
@@ -279,7 +267,7 @@ TEST_F(UpdateDialogTest, ADownloadCannotBeDismissedGlidesOverJumpsAndCancelsBack
     EXPECT_EQ(Buttons(), std::vector<std::wstring>{L"Cancelar"});
 
     ClickButton(L"Cancelar");
-    ASSERT_TRUE(RunUntil([] { return CurrentStatus() != Status::Downloading; }, 5));
+    ASSERT_TRUE(RunUntil([] { return CurrentStatus() != Status::Downloading; }));
     channel.Server().Release();
     driver->Frame(kStep);
     EXPECT_EQ(CurrentStatus(), Status::Available);
@@ -335,7 +323,7 @@ TEST_F(UpdateDialogTest, AFailedDownloadIsOfferedAgainAndASecondTryInstallsAndCl
         driver->Key(VK_ESCAPE);
         EXPECT_TRUE(dialog().IsOpen());
     }
-    EXPECT_TRUE(RunUntil([this] { return !driver->Opened(); }, 10));
+    EXPECT_TRUE(RunUntil([this] { return !driver->Opened(); }));
 }
 
 TEST(UpdateTexts, TheDownloadLineNamesTheSpeedAndThePartOnlyWhenKnown) {

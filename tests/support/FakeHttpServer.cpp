@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <deque>
 #include <list>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -193,8 +194,8 @@ FakeReply& FakeReply::Pause(int milliseconds) {
     return *this;
 }
 
-FakeReply& FakeReply::AwaitRelease() {
-    actions_.push_back({Action::Kind::Await, {}, 0});
+FakeReply& FakeReply::AwaitRelease(int gate) {
+    actions_.push_back({Action::Kind::Await, {}, gate});
     return *this;
 }
 
@@ -245,7 +246,7 @@ struct FakeHttpServer::State {
     std::deque<FakeReply> replies;
     FakeHandler handler;
     std::vector<RecordedRequest> requests;
-    int released = 0;
+    std::map<int, int> released;  // releases not yet taken, by gate
     bool stopping = false;
     // The ticket of the connection whose turn it is to take a reply; tickets go out as connections
     // are accepted.
@@ -332,18 +333,18 @@ struct FakeHttpServer::State {
     // Waits until the client closes, the server stops or, with a gate, the test releases it; true
     // only for the release. A client that never gives up meets the connection's close after a
     // while, so its test fails instead of hanging.
-    bool Hold(SOCKET s, bool gate) {
+    bool Hold(SOCKET s, std::optional<int> gate) {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHoldLimitMs);
         while (std::chrono::steady_clock::now() < limit) {
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 changed.wait_for(lock, std::chrono::milliseconds(kSliceMs),
-                                 [this, gate] { return stopping || (gate && released > 0); });
+                                 [this, gate] { return stopping || (gate && released[*gate] > 0); });
                 if (stopping) {
                     return false;
                 }
-                if (gate && released > 0) {
-                    --released;
+                if (gate && released[*gate] > 0) {
+                    --released[*gate];
                     return true;
                 }
             }
@@ -388,7 +389,7 @@ struct FakeHttpServer::State {
     void Play(Socket& connection, const FakeReply& reply) {
         const SOCKET s = connection.Get();
         if (reply.silent_) {
-            Hold(s, false);
+            Hold(s, std::nullopt);
             return;
         }
         if (reply.drop_) {
@@ -426,12 +427,12 @@ struct FakeHttpServer::State {
                 }
                 break;
             case FakeReply::Action::Kind::Await:
-                if (!Hold(s, true)) {
+                if (!Hold(s, action.milliseconds)) {
                     return;
                 }
                 break;
             case FakeReply::Action::Kind::Stall:
-                Hold(s, false);
+                Hold(s, std::nullopt);
                 return;
             case FakeReply::Action::Kind::Cut:
                 return;
@@ -590,10 +591,10 @@ void FakeHttpServer::SetHandler(FakeHandler handler) {
     state_->handler = std::move(handler);
 }
 
-void FakeHttpServer::Release(int count) {
+void FakeHttpServer::Release(int count, int gate) {
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
-        state_->released += count;
+        state_->released[gate] += count;
     }
     state_->changed.notify_all();
 }

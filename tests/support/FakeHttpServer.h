@@ -48,9 +48,10 @@ public:
     // to back may reach the client as one block; an AwaitRelease between them keeps them apart.
     FakeReply& Body(std::string piece);
     FakeReply& Pause(int milliseconds);
-    // Waits until the test calls Release (each Release lets one AwaitRelease through, of whichever
-    // connection takes it first).
-    FakeReply& AwaitRelease();
+    // Waits until the test calls Release with the same gate (each Release lets one AwaitRelease of
+    // its gate through, of whichever connection takes it first). Replies that wait at once on
+    // gates of their own are released in the order the test chooses.
+    FakeReply& AwaitRelease(int gate = 0);
     // Sends nothing more and keeps the connection until the client closes it or the server stops.
     FakeReply& Stall();
     // Closes the connection now, leaving the body unfinished.
@@ -63,7 +64,7 @@ private:
     struct Action {
         enum class Kind { Send, Pause, Await, Stall, Cut, Reset } kind;
         std::string bytes;
-        int milliseconds = 0;
+        int milliseconds = 0;  // a pause's length; an await's gate
     };
 
     int status_;
@@ -110,7 +111,7 @@ public:
     void Enqueue(FakeReply reply);
     // Scripted replies still come first; an empty handler restores the close without an answer.
     void SetHandler(FakeHandler handler);
-    void Release(int count = 1);
+    void Release(int count = 1, int gate = 0);
 
     std::vector<RecordedRequest> Requests() const;
     // True once that many requests were recorded; false after the time limit.

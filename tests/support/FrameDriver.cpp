@@ -185,6 +185,9 @@ FrameDriver::FrameDriver(Options options) : options_(std::move(options)), localT
         return;
     }
     window_->ui.onInteract = [this](uint64_t id, const Rect& rect) { seen_[id] = {rect, window_->ui.frame}; };
+    // Only the frames whose pixels a test reads are rasterised: the software renderer spends
+    // nearly all of a frame's time on pixels, and tests look at the widgets' places and the state.
+    window_->graphics.SetUndrawnForTesting(true);
     window_->onDrawn = [this] {
         if (capture_) {
             captured_ = window_->graphics.ReadPixels();
@@ -296,6 +299,22 @@ void FrameDriver::RunFor(double seconds, double step) {
     while (now_ < end) {
         Frame(std::min(step, end - now_));
     }
+}
+
+bool FrameDriver::RunUntil(const std::function<bool()>& done, double maxSeconds, double step) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(maxSeconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline || !Opened()) {
+            return done();
+        }
+        WaitForSingleObject(Async::WakeEvent(), 20);
+        Frame(step);
+    }
+    return true;
+}
+
+bool FrameDriver::RunUntilJobsDone(double maxSeconds, double step) {
+    return RunUntil([] { return Async::UnfinishedJobs() == 0; }, maxSeconds, step);
 }
 
 bool FrameDriver::Idle() const {
@@ -481,7 +500,11 @@ std::vector<uint32_t> FrameDriver::Pixels() {
         return captured_;
     }
     capture_ = true;
+    window_->graphics.SetUndrawnForTesting(false);
     Frame(0);
+    if (Opened()) {
+        window_->graphics.SetUndrawnForTesting(true);
+    }
     capture_ = false;
     return std::move(captured_);
 }

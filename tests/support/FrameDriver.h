@@ -7,7 +7,9 @@
 // late, so a click is a move, a press and a release frame), runs frames one at a time or until
 // the window is idle, and answers what tests assert on: the screen shown, the open overlays, the
 // toasts, the records, the data folder, the settings. The modal file dialog, the shell, the
-// clipboard and the local time are fakes the test reads and sets. Any frame can be saved as a PNG.
+// clipboard and the local time are fakes the test reads and sets. Frames make every draw call but
+// change no pixel, except the ones whose pixels are asked for (Pixels, SavePng), which are drawn
+// whole: any frame can be saved as a PNG.
 //
 // Test thread only (it is the window's UI thread); one driver at a time in a process. Failures
 // (a window that cannot be opened, a frame whose layers and clips do not balance) go to onFault,
@@ -51,8 +53,9 @@ public:
         // Whether the main window shows its start-up splash; without it the window starts as if
         // the splash were long over.
         bool splash = false;
-        // Whether ambient loops (drifting backdrops, bobbing icons) move. Held still by default,
-        // so that a screen with one comes to rest and its pictures do not depend on the moment.
+        // Whether ambient loops (drifting backdrops, bobbing icons, a caret's blink) move. Held
+        // still by default, so that a screen with one comes to rest and its pictures do not depend
+        // on the moment.
         bool ambient = false;
         // When set, a plain window of the settings' size that calls draw every frame takes the
         // main window's place.
@@ -79,9 +82,19 @@ public:
     // frames (each frame's dt stays capped at 0.05 s by the window).
     void RunFor(double seconds, double step = kFrameDt);
     // Frames step apart until the window wants no next one; false when it still does after
-    // maxSeconds of the driver's clock (a caret blinking in a focused field never rests). A step
-    // of the window's longest frame (0.05 s) comes to rest in the fewest frames.
+    // maxSeconds of the driver's clock (a spinner, or an ambient loop that the options let move,
+    // never rests). A step of the window's longest frame (0.05 s) comes to rest in the fewest
+    // frames.
     bool Settle(double maxSeconds = 10, double step = kFrameDt);
+    // Frames step apart until done holds, waiting between frames for what a worker posts (a
+    // reply's text, a request's result); false when it still does not hold after maxSeconds of
+    // real time, a bound that only a broken test reaches. What a test observes this way is a
+    // condition, never a moment: a state that a worker may end between two frames (a reply still
+    // typing) must be held by the fake server until the test has seen it.
+    bool RunUntil(const std::function<bool()>& done, double maxSeconds = 20, double step = kFrameDt);
+    // RunUntil every job started by Async::Run has delivered its result: the way to see that a
+    // late result changed nothing.
+    bool RunUntilJobsDone(double maxSeconds = 20, double step = kFrameDt);
     bool Idle() const;
     double Now() const { return now_; }
 
