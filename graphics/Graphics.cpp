@@ -264,6 +264,23 @@ void Graphics::BeginFrame() {
     }
     context_->BeginDraw();
     context_->SetTransform(D2D1::IdentityMatrix());
+    if (undrawnForTesting_) {
+        PushUndrawnClip();
+    }
+}
+
+void Graphics::PushUndrawnClip() {
+    if (context_ && !undrawnClipOpen_) {
+        context_->PushAxisAlignedClip(D2D1::RectF(0, 0, 0, 0), D2D1_ANTIALIAS_MODE_ALIASED);
+        undrawnClipOpen_ = true;
+    }
+}
+
+void Graphics::PopUndrawnClip() {
+    if (context_ && undrawnClipOpen_) {
+        context_->PopAxisAlignedClip();
+        undrawnClipOpen_ = false;
+    }
 }
 
 void Graphics::EndFrame() {

@@ -158,6 +158,11 @@ public:
     // Tests only: strict checking reports every unbalanced frame of any surface to report; an
     // empty function turns it off (the program's state).
     static void SetStrictLayersForTesting(std::function<void(const std::string& fault)> report);
+    // Tests only: while set, this surface's frames draw through an empty clip. Every draw call is
+    // still made and checked, but no pixel of the target changes and the processor rasterises
+    // nothing, so frames that no test looks at cost little in a software renderer. Drawing into
+    // an off-screen bitmap (RedirectTarget) is drawn whole, since a later frame may show it.
+    void SetUndrawnForTesting(bool undrawn) { undrawnForTesting_ = undrawn; }
 
     // The target's pixels as 0xAARRGGBB (premultiplied; opaque for a window's target), row after
     // row; empty when there is no target or it cannot be read. Outside a frame's drawing, e.g.
@@ -256,6 +261,11 @@ private:
     ComPtr<ID2D1SolidColorBrush> solidBrush_;
     ComPtr<ID2D1StrokeStyle> roundStroke_;
     uint64_t frameNumber_ = 0;
+    bool undrawnForTesting_ = false;
+    bool undrawnClipOpen_ = false;    // the empty clip of an undrawn frame is on the context's stack
+    bool redirectedUndrawn_ = false;  // the clip was taken off for drawing into a bitmap
+    void PushUndrawnClip();
+    void PopUndrawnClip();
     // The caches and stacks; made by the constructor, never null.
     std::unique_ptr<State> state_;
     ComPtr<ID2D1Effect> liveShadow_;

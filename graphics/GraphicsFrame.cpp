@@ -96,6 +96,7 @@ HRESULT Graphics::EndDraw() {
             StrictReporter()(fault);
         }
     }
+    PopUndrawnClip();
     return context_->EndDraw();
 }
 

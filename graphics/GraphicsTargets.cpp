@@ -46,8 +46,11 @@ bool Graphics::RedirectTarget(ID2D1Bitmap1* bitmap) {
     if (!context_ || !bitmap || state_->redirected || !state_->openStack.empty()) {
         return false;
     }
+    const bool undrawn = undrawnClipOpen_;
+    PopUndrawnClip();
     context_->SetTarget(bitmap);
     state_->redirected = true;
+    redirectedUndrawn_ = undrawn;
     return true;
 }
 
@@ -60,6 +63,10 @@ void Graphics::RestoreTarget() {
     }
     context_->SetTarget(targetBitmap_.Get());
     state_->redirected = false;
+    if (redirectedUndrawn_) {
+        PushUndrawnClip();
+        redirectedUndrawn_ = false;
+    }
 }
 
 void Graphics::Clear(const Color& color) {

@@ -216,10 +216,12 @@ bool Ui::TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Mater
     }
 
     if (focused) {
-        if (std::fmod(time - caretTime, kBlinkPeriod) < kBlinkOn) {
+        // The blink is an endless loop like the ambient ones: where those are held still, the caret
+        // stays shown and asks for no frames, so a window with a focused field can come to rest.
+        if (ambientHeld || std::fmod(time - caretTime, kBlinkPeriod) < kBlinkOn) {
             g.FillRect({tx + caret.x, ty + caret.y, 1.2f, caret.height}, style.caretColor);
         }
-        animating = true;
+        RequestAmbientFrames();
     }
     PopClip();
 

@@ -190,8 +190,8 @@ public:
 
     // ---- Ambient animations ----
 
-    // Loops that never end (a drifting backdrop, a bobbing icon) read this clock: the frame time,
-    // or a fixed moment while ambientHeld is set.
+    // Loops that never end (a drifting backdrop, a bobbing icon, a caret's blink) read this clock:
+    // the frame time, or a fixed moment while ambientHeld is set.
     double AmbientTime() const { return ambientHeld ? 0.0 : time; }
     // Asks for the animation rate on behalf of such a loop; nothing while they are held.
     void RequestAmbientFrames() {

@@ -389,5 +389,37 @@ TEST(GfxSurfaceWindow, CompositionNeedsACompositionDevice) {
     }
 }
 
+// The frame driver's undrawn frames: every call is made, no pixel of the target changes, and a
+// picture drawn into an off-screen bitmap meanwhile is drawn whole, so a later drawn frame can
+// show it; turned off, the next frame draws as before.
+TEST(GfxSurface, AnUndrawnFrameChangesNoPixelButDrawsItsOffscreenPicturesWhole) {
+    Offscreen surface(40, 20);
+    ASSERT_TRUE(surface.Ready());
+    auto& g = surface.graphics;
+    surface.Begin();
+    ASSERT_TRUE(surface.End());
+
+    g.SetUndrawnForTesting(true);
+    surface.Begin();
+    g.FillRect({0, 0, 40, 20}, red);
+    ComPtr<ID2D1Bitmap1> picture = g.CreateTargetBitmap();
+    ASSERT_TRUE(picture);
+    ASSERT_TRUE(g.RedirectTarget(picture.Get()));
+    g.Clear(blue);
+    g.RestoreTarget();
+    g.PushAxisClip({0, 0, 20, 20});
+    g.FillRect({0, 0, 40, 20}, red);
+    g.PopAxisClip();
+    ASSERT_TRUE(surface.End());
+    ExpectPixels(surface, {{5, 5, kWhite}, {35, 15, kWhite}});
+
+    g.SetUndrawnForTesting(false);
+    surface.Begin();
+    g.DrawBitmap(picture.Get(), {20, 0, 20, 20}, 1);
+    g.FillRect({0, 0, 20, 20}, red);
+    ASSERT_TRUE(surface.End());
+    ExpectPixels(surface, {{5, 5, kRed}, {35, 15, kBlue}});
+}
+
 }  // namespace
 }  // namespace Lorvex

@@ -2,10 +2,12 @@
 // and the dark theme, over a data folder of fixture records, into PNG files named
 // "<theme>-<nn>-<view>.png" in the folder given as the first argument ("screens" by default).
 // Exit code 0 when every picture was written, 1 when any view could not be drawn or saved or a
-// frame broke the layer balance.
+// frame broke the layer balance. A third argument "K/N" renders only every N-th picture from the
+// K-th (1-based), so that parts of one theme render side by side in their own processes.
 
 #include <optional>
 #include <cstdio>
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <string>
@@ -772,6 +774,14 @@ const std::vector<View>& ProfileViews() {
     return views;
 }
 
+// The pictures this process renders: those whose number n has (n - 1) % parts == part.
+struct Share {
+    int part = 0;
+    int parts = 1;
+    bool Takes(int number) const { return (number - 1) % parts == part; }
+};
+Share g_share;
+
 // Saves the frame under "<theme>-<nn>-<view>.png"; false when it could not be.
 bool Save(FrameDriver& driver, const std::wstring& folder, bool dark, int index, const wchar_t* view) {
     wchar_t number[8];
@@ -788,6 +798,9 @@ bool Save(FrameDriver& driver, const std::wstring& folder, bool dark, int index,
 
 // The start-up splash half-way, the logo grown and the words rising; the number of failures.
 int RenderSplash(const std::wstring& folder, bool dark, int index) {
+    if (!g_share.Takes(index)) {
+        return 0;
+    }
     int failures = 0;
     FrameDriver::Options options = Fixture(dark);
     options.splash = true;
@@ -808,6 +821,15 @@ int RenderSplash(const std::wstring& folder, bool dark, int index) {
 // that failed.
 int RenderViews(const std::wstring& folder, bool dark, const FrameDriver::Options& options,
                 const std::vector<View>& views, int& index) {
+    const int first = index;
+    bool any = false;
+    for (size_t i = 0; i < views.size(); ++i) {
+        any = any || g_share.Takes(first + static_cast<int>(i));
+    }
+    if (!any) {
+        index += static_cast<int>(views.size());
+        return 0;
+    }
     int failures = 0;
     FrameDriver driver(options);
     driver.onFault = [&failures](const std::string& fault) {
@@ -819,6 +841,10 @@ int RenderViews(const std::wstring& folder, bool dark, const FrameDriver::Option
     }
     driver.Settle(10, kSettleStep);
     for (const View& view : views) {
+        if (!g_share.Takes(index)) {
+            ++index;
+            continue;
+        }
         Reset(driver);
         view.show(driver.Window());
         if (view.moving) {
@@ -840,6 +866,25 @@ int RenderViews(const std::wstring& folder, bool dark, const FrameDriver::Option
     return failures;
 }
 
+// The number of pictures of one theme.
+int PictureCount() {
+    return static_cast<int>(Views().size() + NewUserViews().size() + ManyCharacterViews().size() +
+                            ChatDuoViews().size() + LongChatViews().size() + ProfileViews().size()) +
+           1;  // the splash
+}
+
+// Whether this share removes the stale picture at path ("<folder>\<theme>-<nn>-<view>.png").
+bool OwnsStale(const std::wstring& path) {
+    const size_t name = path.find_last_of(L"\\/");
+    const std::wstring file = name == std::wstring::npos ? path : path.substr(name + 1);
+    const size_t dash = file.find(L'-');
+    const int number = dash == std::wstring::npos ? 0 : std::wcstol(file.c_str() + dash + 1, nullptr, 10);
+    if (number < 1 || number > PictureCount()) {
+        return g_share.part == 0;
+    }
+    return g_share.Takes(number);
+}
+
 // Every view of one theme; the number of pictures that failed.
 int RenderTheme(const std::wstring& folder, bool dark) {
     int index = 1;
@@ -857,12 +902,22 @@ int RenderTheme(const std::wstring& folder, bool dark) {
 }  // namespace
 }  // namespace Lorvex::Testing
 
-// screens [folder] [light|dark]: one theme, or both when none is named. Each theme runs as its
-// own test so the two render side by side.
+// screens [folder] [light|dark] [K/N]: one theme, or both when none is named, all its pictures or
+// the K-th share of N. Each share of each theme runs as its own test so that they render side by
+// side.
 int main(int argc, char** argv) {
     using namespace Lorvex;
     const std::wstring folder = argc > 1 ? Text::ToWide(argv[1]) : std::wstring(L"screens");
     const std::string theme = argc > 2 ? argv[2] : "";
+    if (argc > 3) {
+        int part = 0;
+        int parts = 0;
+        if (std::sscanf(argv[3], "%d/%d", &part, &parts) != 2 || parts < 1 || part < 1 || part > parts) {
+            std::fprintf(stderr, "the share is K/N with 1 <= K <= N, not %s\n", argv[3]);
+            return 1;
+        }
+        Testing::g_share = {part - 1, parts};
+    }
     std::vector<bool> themes;
     if (theme != "dark") {
         themes.push_back(false);
@@ -878,8 +933,12 @@ int main(int argc, char** argv) {
     for (const bool dark : themes) {
         // Pictures of views that were renumbered or dropped since the last run would stay beside
         // the new ones and mislead whoever looks: the theme's pictures are this run's only.
+        // Each share removes the numbers it renders, and the first share every number past the
+        // last picture, so that shares running side by side never remove each other's pictures.
         for (const std::wstring& stale : Files::ListFiles(folder, dark ? L"dark-*.png" : L"light-*.png", false)) {
-            Files::RemoveFile(stale);
+            if (Testing::OwnsStale(stale)) {
+                Files::RemoveFile(stale);
+            }
         }
         failures += Testing::RenderTheme(folder, dark);
     }
