@@ -374,7 +374,7 @@ TEST_F(ProfileWindow, FailuresStayInTheNoticeUntilTheFieldIsEdited) {
         std::wstring error;
     };
     const Case cases[] = {
-        {false, false, L"Error del servidor (500)"},
+        {false, false, L"El servidor tuvo un fallo (error 500)"},
         {false, true, L"La sesión ha caducado; vuelve a iniciar sesión"},
         {true, true, L"La sesión ha caducado; vuelve a iniciar sesión"},
     };

@@ -311,7 +311,7 @@ TEST_F(UpdateDialogTest, AFailedDownloadIsOfferedAgainAndASecondTryInstallsAndCl
     ASSERT_TRUE(RunUntil([] { return CurrentStatus() != Status::Downloading; }));
     driver->Frame(kStep);
     EXPECT_EQ(CurrentStatus(), Status::Available);
-    EXPECT_EQ(Updates::Current().error, L"La descarga falló (HTTP 403)");
+    EXPECT_EQ(Updates::Current().error, L"La descarga falló (El servidor no permitió el acceso (error 403))");
     EXPECT_TRUE(dialog().dismissable);
     EXPECT_EQ(Buttons(), (std::vector<std::wstring>{L"Actualizar ahora", L"Más tarde"}));
 
@@ -385,7 +385,7 @@ TEST(UpdateTexts, AnAvailableReleaseTellsItsSizeAndAgeUnlessAFailureOrAMissingHa
     EXPECT_EQ(Texts::CardFor(Status::Available, state, true, kNow).subtitle, L"Tienes la 3.0.2");
     EXPECT_EQ(Texts::HeaderFor(Status::Downloading, state, true).subtitle, L"Lorvex 3.0.2  →  3.0.3");
 
-    state.error = L"La descarga falló (HTTP 403)";
+    state.error = L"La descarga falló (El servidor no permitió el acceso (error 403))";
     card = Texts::CardFor(Status::Available, state, true, kNow);
     EXPECT_EQ(card.subtitle, state.error);
     EXPECT_TRUE(card.warning);

@@ -680,7 +680,7 @@ TEST_F(SyncRound, HowAFailedRenewalEndsTheRound) {
          false,
          false,
          false,
-         L"Error del servidor (503)"},
+         L"El servidor tuvo un fallo (error 503)"},
         {"rate limited",
          {FakeFault::Answer(429, R"({"code":429,"error_code":"over_request_rate_limit","msg":"slow"})")
               .OnTarget(token)},
