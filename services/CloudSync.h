@@ -136,6 +136,9 @@ public:
     bool SignedIn() const { return account.SignedIn(); }
     // The queued changes a round may send: every pending item but those set aside.
     size_t WaitingChanges() const;
+    // The items set aside, each with its own reason ("La imagen «x.png»: …"), in key order; shown
+    // for as long as they stay aside.
+    std::vector<std::wstring> SetAsideReasons() const;
 
     // Once per process, after the application state installed its callbacks: the account and the
     // sync state, a state that belongs to another user dropped, and the sync timers armed.
@@ -164,7 +167,8 @@ public:
     // Full path of the account's avatar in the images folder; empty without one.
     std::wstring AvatarPath() const;
     // The one-line sync status the title bar and the account dialog show: signed out, a running
-    // round, no connection, the last round's error, the changes waiting, or when the last round ended.
+    // round, no connection, the last round's error, the changes the cloud refused, the changes
+    // waiting, or when the last round ended.
     std::wstring StatusText() const;
 
     static std::wstring ItemKey(const std::wstring& kind, const std::wstring& id);
@@ -263,8 +267,8 @@ private:
     // items out of the queue by seq, and the pulled rows applied with the cursor moved after them.
     void TakeRenewedSession(const Account& renewed, const std::string& renewedFrom);
     void ConfirmDone(const std::vector<int64_t>& done);
-    // Sets the refused items aside; returns the status line's report of them, empty for none.
-    std::wstring SetAside(const std::vector<Refusal>& refused);
+    // Sets the refused items aside, each with its reason.
+    void SetAside(const std::vector<Refusal>& refused);
     void ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo);
     // Deletes the local file of an avatar that another one replaced. The old name came from the
     // backend: only a plain file name is a path, and a name that differs from the new one only in

@@ -123,13 +123,9 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
     }
 
     ConfirmDone(result.done);
-    const std::wstring refusals = SetAside(result.refused);
+    SetAside(result.refused);
     offline = result.offline;
     lastError = offline ? std::wstring() : result.error;
-    // Said once, by the round that met them: the items stay out of later rounds until they change.
-    if (!offline && lastError.empty()) {
-        lastError = refusals;
-    }
     if (result.pulled) {
         Images::ForgetFailedImages();  // pictures this round downloaded are read when next drawn
     }
@@ -221,40 +217,36 @@ void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {
     }
 }
 
-std::wstring CloudSync::SetAside(const std::vector<Refusal>& refused) {
-    std::vector<const QueueItem*> items;
-    std::wstring reason;
+void CloudSync::SetAside(const std::vector<Refusal>& refused) {
     for (const Refusal& refusal : refused) {
         // An item changed during the round carries a newer seq: its new form is tried next.
         const auto entry = std::find_if(pending.begin(), pending.end(),
                                         [&](const auto& queued) { return queued.second.seq == refusal.seq; });
-        if (entry == pending.end()) {
+        if (entry != pending.end()) {
+            entry->second.refusal = refusal.error;
+        }
+    }
+}
+
+std::vector<std::wstring> CloudSync::SetAsideReasons() const {
+    std::vector<std::wstring> reasons;
+    for (const auto& [key, item] : pending) {
+        if (item.refusal.empty()) {
             continue;
         }
-        entry->second.refusal = refusal.error;
-        items.push_back(&entry->second);
-        if (reason.empty()) {
-            reason = refusal.error;
+        std::wstring what = L"Un cambio";
+        if (item.kind == L"image") {
+            what = L"La imagen «" + item.id + L"»";
+        } else if (item.kind == L"character") {
+            what = L"Un personaje";
+        } else if (item.kind == L"chat") {
+            what = L"Un chat";
+        } else if (item.kind == L"persona") {
+            what = L"Una persona";
         }
+        reasons.push_back(what + L": " + item.refusal);
     }
-    if (items.empty()) {
-        return {};
-    }
-    if (items.size() > 1) {
-        return L"No se pudieron subir " + std::to_wstring(items.size()) + L" cambios: " + reason;
-    }
-    const QueueItem& item = *items.front();
-    std::wstring what = L"un cambio";
-    if (item.kind == L"image") {
-        what = L"la imagen «" + item.id + L"»";
-    } else if (item.kind == L"character") {
-        what = L"un personaje";
-    } else if (item.kind == L"chat") {
-        what = L"un chat";
-    } else if (item.kind == L"persona") {
-        what = L"una persona";
-    }
-    return L"No se pudo subir " + what + L": " + reason;
+    return reasons;
 }
 
 void CloudSync::ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo) {

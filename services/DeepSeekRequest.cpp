@@ -132,11 +132,13 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
 }
 
 std::wstring DeepSeekService::ErrorText(const Http::Response& response) {
-    const std::string& body = response.body;
-    const uint32_t status = response.status;
-    if (status == 0) {
+    if (response.status == 0) {
         return L"No se pudo hablar con DeepSeek. " + Http::ErrorSentence(response) + L".";
     }
+    return ErrorText(response.body, response.status);
+}
+
+std::wstring DeepSeekService::ErrorText(const std::string& body, uint32_t status) {
     std::wstring detail = Json::Value::Parse(body).Find("error").Find("message").AsWString();
     if (detail.empty()) {
         detail = Text::ToWide(std::string_view(body).substr(0, kErrorDetailBytes));

@@ -79,6 +79,8 @@ public:
     // The Spanish text for a failed exchange: without an answer the sentence for the kind of
     // network failure, for any other status the provider's message (or the start of the body).
     static std::wstring ErrorText(const Http::Response& response);
+    // The same for a complete answer with a status outside 200..299.
+    static std::wstring ErrorText(const std::string& body, uint32_t status);
 
 private:
     // One chat-completions exchange. Streamed only when stream is asked for and progress is set;
