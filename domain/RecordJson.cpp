@@ -156,7 +156,7 @@ KnownCharacter KnownCharacter::FromJson(const Json::Value& value) {
 Json::Value Message::ToJson(const Message& message) {
     // Sized once: grown member by member, every message leaves a trail of freed blocks behind.
     Json::Object members;
-    members.reserve(9);
+    members.reserve(10);
     Add(members, "role", Json::Value(message.role));
     Add(members, "content", Json::Value(message.content));
     Add(members, "timestamp", Json::Value(message.timestamp));
@@ -168,6 +168,10 @@ Json::Value Message::ToJson(const Message& message) {
     Add(members, "regeneration_id", OptionalText(message.regeneration_id));
     Add(members, "regeneration_index",
         message.regeneration_index ? Json::Value(*message.regeneration_index) : Json::Value());
+    // Only for an edited line, so the files of lines never edited stay as they were.
+    if (message.edited_at) {
+        Add(members, "edited_at", Json::Value(*message.edited_at));
+    }
     return Json::Value(std::move(members));
 }
 
@@ -181,6 +185,7 @@ std::shared_ptr<Message> Message::FromJson(const Json::Value& value) {
     message->character_id = ReadOptionalText(value, "character_id");
     message->character_name = ReadOptionalText(value, "character_name");
     message->regeneration_id = ReadOptionalText(value, "regeneration_id");
+    message->edited_at = ReadOptionalText(value, "edited_at");
     const Json::Value* index = FindMember(value, "regeneration_index");
     if (index && index->kind == Json::Type::Number) {
         // Clamped rather than wrapped: a huge stored index must not turn negative. The ends are

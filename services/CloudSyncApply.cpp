@@ -81,6 +81,10 @@ void CloudSync::Start(bool full) {
     // Pictures go up before the records that name them.
     std::stable_partition(job.items.begin(), job.items.end(),
                           [](const QueueItem& item) { return item.kind == L"image"; });
+    if (locateRecords) {
+        locateRecords(job.items);
+    }
+    job.synced = synced;
 
     syncing = true;
     if (onStatusChanged) {
@@ -122,29 +126,52 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
         return;
     }
 
-    ConfirmDone(result.done);
+    ConfirmDone(result.done, result.sent);
+    for (const auto& [key, hash] : result.restored) {
+        if (pending.count(key) == 0) {
+            synced[key] = hash;
+        }
+    }
+    for (const std::wstring& name : result.downloaded) {
+        uploaded.insert(name);  // fetched from the cloud, so no upload of it is needed
+    }
     SetAside(result.refused);
     offline = result.offline;
     lastError = offline ? std::wstring() : result.error;
     if (result.pulled) {
         Images::ForgetFailedImages();  // pictures this round downloaded are read when next drawn
     }
+    bool startNow = false;
     if (result.error.empty()) {
         if (result.pulled) {
             // Rows first, so that the merge finds what the cloud holds already in `synced`, and
             // the orphan cleaning sees the records that use the pulled pictures.
             ApplyPulledRows(result.items, result.cursor);
-            if (mergePending) {
+            if (mergePending && full) {
                 mergePending = false;
                 if (onMergeNeeded) {
                     onMergeNeeded();
                 }
+                // The merge is no burst of edits to wait out: its upload starts at once.
+                startNow = WaitingChanges() != 0;
             }
             if (result.listed) {
                 CleanOrphanImages(result.images);
             }
         }
         lastSync = Time::NowIso();
+    } else {
+        // What the round already merged and sent must reach this PC too, even though the round
+        // failed later; the cursor stays, so the rest comes again.
+        std::vector<RemoteItem> resolved;
+        for (RemoteItem& row : result.items) {
+            if (row.resolved) {
+                resolved.push_back(std::move(row));
+            }
+        }
+        if (!resolved.empty()) {
+            ApplyPulledRows(resolved, {});
+        }
     }
     SaveState();
     if (onStatusChanged) {
@@ -157,9 +184,13 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
         againFull = false;
         if (nextFull) {
             Start(true);
+        } else if (startNow) {
+            Start(false);
         } else {
             ScheduleFlush();
         }
+    } else if (startNow) {
+        Start(false);
     } else if (WaitingChanges() != 0 && !full && result.error.empty()) {
         ScheduleFlush();
     }
@@ -189,7 +220,7 @@ void CloudSync::DeleteReplacedAvatarFile(const std::wstring& old, const std::wst
     }
 }
 
-void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {
+void CloudSync::ConfirmDone(const std::vector<int64_t>& done, const std::map<int64_t, std::string>& sent) {
     // A record changed again during the round carries a newer seq and stays queued.
     std::unordered_map<int64_t, std::wstring> keyOfSeq;
     for (const auto& [key, item] : pending) {
@@ -207,7 +238,12 @@ void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {
         }
         const QueueItem& item = entry->second;
         if (item.kind != L"image") {
-            synced[entry->first] = item.deleted ? std::string("deleted") : item.hash;
+            const auto actual = sent.find(seq);
+            if (actual == sent.end()) {
+                synced[entry->first] = item.deleted ? std::string("deleted") : item.hash;
+            } else if (!actual->second.empty()) {
+                synced[entry->first] = actual->second;
+            }
         } else if (item.deleted) {
             uploaded.erase(item.id);
         } else {
@@ -250,16 +286,42 @@ std::vector<std::wstring> CloudSync::SetAsideReasons() const {
 }
 
 void CloudSync::ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo) {
-    // A local change still queued wins over the cloud's row; it is uploaded next.
     std::vector<RemoteItem> toApply;
     for (const RemoteItem& row : rows) {
-        if (pending.find(ItemKey(row)) == pending.end()) {
-            toApply.push_back(row);
+        const std::wstring key = ItemKey(row);
+        const auto queued = pending.find(key);
+        if (queued != pending.end()) {
+            // Changed here again since the round began (or set aside): nothing written here is lost.
+            const QueueItem& local = queued->second;
+            if (row.deleted || local.deleted) {
+                continue;  // a change here undoes the deletion there; a deletion here stands
+            }
+            const bool remoteLater = RemoteIsLater(local.changedAt, row.changedAt);
+            if (row.kind == L"chat") {
+                RemoteItem merge = row;
+                merge.mergeIntoLocal = true;
+                merge.remoteLater = remoteLater;
+                toApply.push_back(std::move(merge));
+            } else if (remoteLater) {
+                pending.erase(queued);  // the later edit wins whole
+                toApply.push_back(row);
+            }
+            continue;
         }
+        if (!row.resolved && !row.hash.empty()) {
+            const auto known = synced.find(key);
+            if (known != synced.end() && known->second == row.hash) {
+                continue;  // the cloud holds what this PC holds
+            }
+        }
+        toApply.push_back(row);
     }
     std::vector<std::wstring> left;
     if (!toApply.empty() && onPulled) {
         left = onPulled(toApply);
+    }
+    if (pulledTo.empty()) {
+        return;
     }
 
     // Rows the application state left for later must come again: the cursor stops at the oldest

@@ -228,8 +228,7 @@ TEST_F(CloudSyncAccount, TheSameUserKeepsTheSyncStateAndAnotherUserStartsAfresh)
         CloudSync::QueueItem change;
         change.kind = L"persona";
         change.id = L"p1";
-        change.data = Json::Value(Json::Object{{"name", Json::Value("Eva")}});
-        change.hash = CloudSync::ChangeHash(change.data);
+        change.hash = CloudSync::ChangeHash(Json::Value(Json::Object{{"name", Json::Value("Eva")}}));
         change.seq = 1;
         cloud().pending[L"persona:p1"] = change;
         cloud().cursor = "2025-03-01T10:00:00.5+00:00";
@@ -446,8 +445,8 @@ TEST_F(CloudSyncAccount, AFailedUpdateKeepsTheProfileAndDropsTheStoredPicture) {
     };
     const Case cases[] = {
         {"upload refused",
-         FakeFault::Answer(500, R"({"statusCode":"500","error":"x","message":"boom"})").OnTarget("/storage/"), L"boom",
-         false},
+         FakeFault::Answer(500, R"({"statusCode":"500","error":"x","message":"boom"})").OnTarget("/storage/"),
+         L"El servidor tuvo un fallo (error 500): boom", false},
         {"user update refused", FakeFault::Answer(500, "").OnTarget("/auth/v1/user"), L"El servidor tuvo un fallo (error 500)",
          true},
     };
