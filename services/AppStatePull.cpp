@@ -53,6 +53,12 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         const auto found = std::find_if(personas.begin(), personas.end(),
                                         [&](const std::shared_ptr<Persona>& p) { return p->id == row.id; });
         const std::shared_ptr<Persona> local = found == personas.end() ? nullptr : *found;
+        if (row.deleted && row.undone) {
+            if (local) {
+                cloud.QueuePicturesAgain(ImagePaths(*local));
+            }
+            continue;
+        }
         if (row.deleted) {
             if (local) {
                 if (!local->path.empty()) {
@@ -95,10 +101,17 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
             continue;
         }
         const std::shared_ptr<Character> local = FindCharacter(row.id);
+        if (row.deleted && row.undone) {
+            if (local) {
+                cloud.QueuePicturesAgain(ImagePaths(*local));
+            }
+            continue;
+        }
         if (row.deleted && local && cloud.HoldsLiveChatOf(row.id)) {
             // A chat of it was written here and waits to go up: the character stays, and goes up
             // again after the chats this pull deletes, so that chat stands under a live character.
             cloud.synced[CloudSync::ItemKey(row)] = kDeleted;
+            cloud.QueuePicturesAgain(ImagePaths(*local));
             restored.push_back(local);
             continue;
         }
@@ -175,6 +188,9 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
                                  [&](const RunningReply& running) { return running.chat == local; })) {
             deferred.push_back(CloudSync::ItemKey(row));  // a chat being written into waits for a later pull
             continue;
+        }
+        if (row.deleted && row.undone) {
+            continue;  // written here meanwhile: it stays, and goes up
         }
         if (row.mergeIntoLocal) {
             // Changed here while the round ran: both sides' lines kept, and the result goes up.

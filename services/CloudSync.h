@@ -84,6 +84,9 @@ public:
         // its place; remoteLater tells which side changed last.
         bool mergeIntoLocal = false;
         bool remoteLater = false;
+        // A deletion this PC's change undoes: the record stays, and its pictures (which the other
+        // PC may have removed from the bucket with it) go up again.
+        bool undone = false;
     };
 
     // One picture object listed in the user's folder of the bucket.
@@ -234,6 +237,9 @@ public:
     // The picture took a new name: an upload of the old name waiting in the queue is dropped (its
     // file is gone; the new name is queued with the record that uses it).
     void OnImageRenamed(const std::wstring& oldName);
+    // The record was deleted elsewhere and stays here: its pictures are queued whatever the
+    // bucket was known to hold, since the deletion there may have taken them.
+    void QueuePicturesAgain(const std::vector<std::wstring>& paths);
 
     void QueueImageFile(const std::wstring& path);
     // Queues a change. A record's item is hashed from `record`, its JSON as its writer gives it;

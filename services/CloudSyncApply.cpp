@@ -293,8 +293,14 @@ void CloudSync::ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::
         if (queued != pending.end()) {
             // Changed here again since the round began (or set aside): nothing written here is lost.
             const QueueItem& local = queued->second;
-            if (row.deleted || local.deleted) {
-                continue;  // a change here undoes the deletion there; a deletion here stands
+            if (local.deleted) {
+                continue;  // a deletion here stands
+            }
+            if (row.deleted) {
+                RemoteItem undone = row;  // a change here undoes the deletion there
+                undone.undone = true;
+                toApply.push_back(std::move(undone));
+                continue;
             }
             const bool remoteLater = RemoteIsLater(local.changedAt, row.changedAt);
             if (row.kind == L"chat") {

@@ -78,11 +78,9 @@ StoredRead ReadStoredForm(const CloudSync::QueueItem& item, StoredForm& out) {
         if (!Storage::ReadJsonFile(item.source, stored)) {
             return StoredRead::Unreadable;  // held open or being replaced: a later round tries again
         }
-        const Json::Value form = RecordForm(item.kind, stored, {});
-        if (form.kind != Json::Type::Object) {
-            return StoredRead::Gone;
-        }
-        out.text = form.Dump(false);
+        // The file holds the record's form as its writer wrote it, members in order: cut to
+        // file names and written compactly it is the upload form, without building the record.
+        out.text = CloudSync::StripPhotoPaths(stored).Dump(false);
     }
     out.hash = Text::Sha256Hex(out.text);
     out.changedAt = item.changedAt.empty() ? FileChangedAt(item.source) : item.changedAt;

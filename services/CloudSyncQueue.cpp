@@ -227,6 +227,13 @@ void CloudSync::OnImageDeleted(const std::wstring& fileName) {
     MarkChanged(Deletion(L"image", fileName));
 }
 
+void CloudSync::QueuePicturesAgain(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+        uploaded.erase(Files::FileName(path));
+        QueueImageFile(path);
+    }
+}
+
 void CloudSync::OnImageRenamed(const std::wstring& oldName) {
     const auto waiting = pending.find(ItemKey(L"image", oldName));
     if (waiting != pending.end() && !waiting->second.deleted) {

@@ -382,13 +382,22 @@ Plan Resolve(const CloudSync::Job& job, CloudSync::Result& result) {
                     plan.restore.push_back(Files::JoinPath(chats->second, L"character.json"));
                     plan.restoreIds.push_back(row.id);
                 }
+                row.undone = true;
+                row.resolved = true;
+                kept.push_back(std::move(row));
                 continue;
             }
             kept.push_back(std::move(row));
             continue;
         }
         const CloudSync::QueueItem& item = *local->second;
-        if (item.deleted || row.deleted) {
+        if (item.deleted) {
+            continue;
+        }
+        if (row.deleted) {
+            row.undone = true;  // the record goes up again
+            row.resolved = true;
+            kept.push_back(std::move(row));
             continue;
         }
         const std::wstring localAt = item.changedAt.empty() ? FileChangedAt(item.source) : item.changedAt;
