@@ -67,9 +67,9 @@ bool PumpUntil(Predicate done) {
 }
 
 bool IsUpload(const Testing::RecordedRequest& request) {
-    return request.method == "POST" && (request.target.rfind("/rest/v1/", 0) == 0 ||
-                                         (request.target.rfind("/storage/v1/object/", 0) == 0 &&
-                                          request.target.rfind("/storage/v1/object/list/", 0) != 0));
+    return request.method == "POST" &&
+           (request.target.rfind("/rest/v1/", 0) == 0 || (request.target.rfind("/storage/v1/object/", 0) == 0 &&
+                                                          request.target.rfind("/storage/v1/object/list/", 0) != 0));
 }
 
 // What the backend received since a mark: requests by kind and the bytes of their bodies.
@@ -99,9 +99,10 @@ struct Traffic {
     }
 
     void Print(const char* what, double seconds) const {
-        std::printf("%s: %.2f s, %zu requests (%zu auth, %zu table writes, %zu pulls, %zu storage), %.1f MB sent; "
-                    "longest UI turn %.3f s\n",
-                    what, seconds, requests, auth, tableWrites, pulls, storage, bodyBytes / 1048576.0, longestTurn);
+        std::printf(
+            "%s: %.2f s, %zu requests (%zu auth, %zu table writes, %zu pulls, %zu storage), %.1f MB sent; "
+            "longest UI turn %.3f s\n",
+            what, seconds, requests, auth, tableWrites, pulls, storage, bodyBytes / 1048576.0, longestTurn);
     }
 };
 
@@ -121,8 +122,7 @@ double ReplayUploads(const Testing::FakeSupabase& backend, const std::vector<Tes
             const std::string lower = Text::ToUtf8(Text::ToLowerAscii(Text::ToWide(name)));
             if (lower == "content-type") {
                 request.contentType = Text::ToWide(value);
-            } else if (lower != "host" && lower != "content-length" && lower != "connection" &&
-                       lower != "user-agent") {
+            } else if (lower != "host" && lower != "content-length" && lower != "connection" && lower != "user-agent") {
                 request.headers.emplace_back(Text::ToWide(name), Text::ToWide(value));
             }
         }

@@ -185,7 +185,8 @@ void AppState::GiveSafePictureNames() {
         any = true;
         // Only the character's own file: its chats did not change.
         if (!character->folder.empty()) {
-            Storage::WriteFileAtomic(Files::JoinPath(character->folder, L"character.json"), Character::ToJson(*character));
+            Storage::WriteFileAtomic(Files::JoinPath(character->folder, L"character.json"),
+                                     Character::ToJson(*character));
         } else {
             Storage::SaveCharacter(*character);
         }

@@ -138,7 +138,8 @@ void AppState::LocateRecords(std::vector<CloudSync::QueueItem>& items) const {
         if (item.kind == L"character") {
             item.source = Files::JoinPath(folder, L"character.json");
         } else if (item.kind == L"chat" && item.id.size() > owner.size() + 1) {
-            item.source = Files::JoinPath(Files::JoinPath(folder, L"chats"), item.id.substr(owner.size() + 1) + L".json");
+            item.source =
+                Files::JoinPath(Files::JoinPath(folder, L"chats"), item.id.substr(owner.size() + 1) + L".json");
         }
     }
 }

@@ -118,8 +118,8 @@ public:
         bool accountChanged = false;
         bool unauthorized = false;  // the backend refused the refresh token: the session is over
         bool offline = false;
-        std::wstring error;            // why the round ended early; empty when it ran to its end
-        std::vector<int64_t> done;     // seq of every item the cloud confirmed, in that order
+        std::wstring error;         // why the round ended early; empty when it ran to its end
+        std::vector<int64_t> done;  // seq of every item the cloud confirmed, in that order
         // For record items of `done`: the hash of the form the cloud holds now, when it is not the
         // queued one (the record changed since it was queued, was merged, or the cloud's later edit
         // won); empty when nothing was sent because the record is gone.

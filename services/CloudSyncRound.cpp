@@ -110,9 +110,9 @@ struct Outgoing {
 
 // What the pull decided about the records queued for this round.
 struct Plan {
-    std::map<int64_t, std::string> merged;    // seq -> compact form of a chat merged with the cloud's
-    std::set<int64_t> superseded;             // items the cloud's later edit replaces: not sent
-    std::vector<std::wstring> restore;        // characters to send again, by the file of their record
+    std::map<int64_t, std::string> merged;  // seq -> compact form of a chat merged with the cloud's
+    std::set<int64_t> superseded;           // items the cloud's later edit replaces: not sent
+    std::vector<std::wstring> restore;      // characters to send again, by the file of their record
     std::vector<std::wstring> restoreIds;
 };
 

@@ -13,10 +13,10 @@ namespace Lorvex::Http {
 namespace {
 
 // Winsock's numbers, which the platform also reports through WinHTTP (Wine does for time-outs).
-constexpr uint32_t kSocketTimedOut = 10060;        // WSAETIMEDOUT
-constexpr uint32_t kSocketHostNotFound = 11001;    // WSAHOST_NOT_FOUND
-constexpr uint32_t kSocketTryAgain = 11002;        // WSATRY_AGAIN
-constexpr uint32_t kSocketNoData = 11004;          // WSANO_DATA
+constexpr uint32_t kSocketTimedOut = 10060;      // WSAETIMEDOUT
+constexpr uint32_t kSocketHostNotFound = 11001;  // WSAHOST_NOT_FOUND
+constexpr uint32_t kSocketTryAgain = 11002;      // WSATRY_AGAIN
+constexpr uint32_t kSocketNoData = 11004;        // WSANO_DATA
 // Secure-channel errors of WinHTTP; older headers lack some of them.
 constexpr uint32_t kSecureCodes[] = {
     12037,  // ERROR_WINHTTP_SECURE_CERT_DATE_INVALID

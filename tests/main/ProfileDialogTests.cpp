@@ -552,8 +552,8 @@ TEST_F(ProfileWindow, ChangesTheCloudRefusedAreListedWithTheirReasonsWhileTheyWa
     cloud().pending[CloudSync::ItemKey(chat.kind, chat.id)] = chat;
     driver().RunFor(0.3, 0.05);
     EXPECT_EQ(cloud().StatusText(), L"No se pueden subir 2 cambios");
-    EXPECT_EQ(cloud().SetAsideReasons(), (std::vector<std::wstring>{L"Un chat: " + chat.refusal,
-                                                                    L"La imagen «niña.png»: " + picture.refusal}));
+    EXPECT_EQ(cloud().SetAsideReasons(),
+              (std::vector<std::wstring>{L"Un chat: " + chat.refusal, L"La imagen «niña.png»: " + picture.refusal}));
     // Both reasons stand between the status and the password, as long as the items wait.
     EXPECT_GT(passwordTop(), plain + 40);
     if (const wchar_t* folder = _wgetenv(L"LORVEX_SCREENS_OUT")) {

@@ -20,8 +20,8 @@ std::shared_ptr<Message> Line(const std::wstring& role, const std::wstring& cont
     auto message = std::make_shared<Message>();
     message->role = role;
     message->content = content;
-    message->timestamp = L"2025-03-01T10:" + std::wstring(minute < 10 ? L"0" : L"") + std::to_wstring(minute) +
-                         L":00.0000000+01:00";
+    message->timestamp =
+        L"2025-03-01T10:" + std::wstring(minute < 10 ? L"0" : L"") + std::to_wstring(minute) + L":00.0000000+01:00";
     message->edited_at = editedAt;
     return message;
 }
@@ -66,9 +66,11 @@ TEST(ChatMerge, EveryCaseOfOneLineAndTheChatsOwnFields) {
              local.messages.push_back(Line(L"user", L"Desde aquí", 5));
              remote.messages.push_back(Line(L"user", L"Desde allí", 4));
          },
-         false, {L"Hola", L"¿Qué tal?", L"Bien", L"Desde allí", L"Desde aquí"}},
+         false,
+         {L"Hola", L"¿Qué tal?", L"Bien", L"Desde allí", L"Desde aquí"}},
         {"added on the other side only: taken in",
-         [](Chat&, Chat& remote) { remote.messages.push_back(Line(L"user", L"Desde allí", 4)); }, true,
+         [](Chat&, Chat& remote) { remote.messages.push_back(Line(L"user", L"Desde allí", 4)); },
+         true,
          {L"Hola", L"¿Qué tal?", L"Bien", L"Desde allí"}},
         {"edited on one side: the edit wins, whichever side changed the chat last",
          [](Chat& local, Chat& remote) {
@@ -76,7 +78,8 @@ TEST(ChatMerge, EveryCaseOfOneLineAndTheChatsOwnFields) {
              remote.messages[1]->edited_at = L"2025-03-01T11:00:00.0000000+01:00";
              local.messages.push_back(Line(L"user", L"Más tarde", 9));
          },
-         false, {L"Hola", L"¿Qué tal estás?", L"Bien", L"Más tarde"}},
+         false,
+         {L"Hola", L"¿Qué tal estás?", L"Bien", L"Más tarde"}},
         {"edited on both sides: the later edit wins",
          [](Chat& local, Chat& remote) {
              local.messages[2]->content = L"Bien, gracias";
@@ -84,7 +87,8 @@ TEST(ChatMerge, EveryCaseOfOneLineAndTheChatsOwnFields) {
              remote.messages[2]->content = L"Muy bien";
              remote.messages[2]->edited_at = L"2025-03-01T11:30:00.0000000+01:00";
          },
-         true, {L"Hola", L"¿Qué tal?", L"Bien, gracias"}},
+         true,
+         {L"Hola", L"¿Qué tal?", L"Bien, gracias"}},
         {"edited on both, the times in other zones: compared as times",
          [](Chat& local, Chat& remote) {
              local.messages[2]->content = L"Bien, gracias";
@@ -92,13 +96,15 @@ TEST(ChatMerge, EveryCaseOfOneLineAndTheChatsOwnFields) {
              remote.messages[2]->content = L"Muy bien";
              remote.messages[2]->edited_at = L"2025-03-01T06:30:00.0000000-05:00";  // 11:30 UTC
          },
-         false, {L"Hola", L"¿Qué tal?", L"Muy bien"}},
+         false,
+         {L"Hola", L"¿Qué tal?", L"Muy bien"}},
         {"deleted on one side while the other changed the chat: it comes back (nothing is lost)",
          [](Chat& local, Chat& remote) {
              local.messages.erase(local.messages.begin() + 1);
              remote.messages.push_back(Line(L"user", L"Desde allí", 4));
          },
-         false, {L"Hola", L"¿Qué tal?", L"Bien", L"Desde allí"}},
+         false,
+         {L"Hola", L"¿Qué tal?", L"Bien", L"Desde allí"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

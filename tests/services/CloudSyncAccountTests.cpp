@@ -447,8 +447,8 @@ TEST_F(CloudSyncAccount, AFailedUpdateKeepsTheProfileAndDropsTheStoredPicture) {
         {"upload refused",
          FakeFault::Answer(500, R"({"statusCode":"500","error":"x","message":"boom"})").OnTarget("/storage/"),
          L"El servidor tuvo un fallo (error 500): boom", false},
-        {"user update refused", FakeFault::Answer(500, "").OnTarget("/auth/v1/user"), L"El servidor tuvo un fallo (error 500)",
-         true},
+        {"user update refused", FakeFault::Answer(500, "").OnTarget("/auth/v1/user"),
+         L"El servidor tuvo un fallo (error 500)", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -516,8 +516,8 @@ TEST_F(CloudSyncAccount, OnlyARefusedRenewalEndsTheSessionDuringAnUpdate) {
     };
     const Case cases[] = {
         {"refused", false, std::nullopt, L"La sesión ha caducado; vuelve a iniciar sesión", true},
-        {"server fault", true, FakeFault::Answer(503, "").OnTarget("/auth/v1/token"), L"El servidor tuvo un fallo (error 503)",
-         false},
+        {"server fault", true, FakeFault::Answer(503, "").OnTarget("/auth/v1/token"),
+         L"El servidor tuvo un fallo (error 503)", false},
         {"no connection", true, FakeFault::Reset().OnTarget("/auth/v1/token"), L"Sin conexión con el servidor", false},
         {"renewed", true, std::nullopt, L"", false},
     };

@@ -91,8 +91,7 @@ TEST_F(CloudSyncFiles, TheStateIsWrittenCompactInItsOrderAndReadBackWhole) {
         R"("changedAt":"2025-03-01T11:00:00.0000000+01:00"},)"
         R"({"kind":"image","id":"a.png","parentId":"","deleted":false,"hash":"","size":0},)"
         R"({"kind":"persona","id":"p1","parentId":"","deleted":false,"hash":")" +
-        CloudSync::ChangeHash(Named(L"Ana")) +
-        R"(","size":14,"changedAt":"2025-03-01T11:00:01.0000000+01:00"}]})";
+        CloudSync::ChangeHash(Named(L"Ana")) + R"(","size":14,"changedAt":"2025-03-01T11:00:01.0000000+01:00"}]})";
     EXPECT_EQ(FileBytes(CloudSync::StatePath()), expected);
     EXPECT_FALSE(Files::IsFile(CloudSync::StatePath() + L".tmp"));
 

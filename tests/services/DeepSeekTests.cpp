@@ -172,9 +172,9 @@ TEST(DeepSeekErrors, ErrorTextOfEachStatus) {
     const std::string longBody(400, 'x');
     const Case cases[] = {
         {"", 0, Http::Failure::None, L"No se pudo hablar con DeepSeek. Sin conexión con el servidor."},
-        {"", 0, Http::Failure::Timeout,
-         L"No se pudo hablar con DeepSeek. El servidor tardó demasiado en responder."},
-        {"{\"error\":{\"message\":\"x\"}}", 401, Http::Failure::None, L"La clave de la API de DeepSeek no es válida. x"},
+        {"", 0, Http::Failure::Timeout, L"No se pudo hablar con DeepSeek. El servidor tardó demasiado en responder."},
+        {"{\"error\":{\"message\":\"x\"}}", 401, Http::Failure::None,
+         L"La clave de la API de DeepSeek no es válida. x"},
         {"{\"error\":{\"message\":\"Insufficient Balance\"}}", 402, Http::Failure::None,
          L"La cuenta de DeepSeek no tiene saldo. Insufficient Balance"},
         {"{\"error\":{\"message\":\"slow down\"}}", 429, Http::Failure::None,

@@ -154,7 +154,8 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
     longPassword["password"] = Json::Value(std::string(73, 'x'));
     const AuthResult tooLong = UpdateUser(live, longPassword);
     EXPECT_FALSE(tooLong.ok);
-    EXPECT_EQ(tooLong.error, L"El servidor rechazó la petición (error 400): Password cannot be longer than 72 characters");
+    EXPECT_EQ(tooLong.error,
+              L"El servidor rechazó la petición (error 400): Password cannot be longer than 72 characters");
 
     // A user update with an expired access token is refused by the server, not dropped.
     fake.ExpireAccessTokens();

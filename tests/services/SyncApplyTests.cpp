@@ -649,10 +649,12 @@ TEST_F(SyncApplyAgainstBackend, AFullRoundPullsUploadsAndMovesTheCursor) {
 TEST_F(SyncApplyAgainstBackend, AnOlderStateFileWithFormsInItsQueueLoadsAndUploadsThem) {
     // What an earlier version wrote: the upload forms inside the queue, and no record files.
     const Json::Value form(Json::Object{{"id", Json::Value("p-old")}, {"name", Json::Value("De antes")}});
-    const std::string text = R"({"userId":")" + userId_ + R"(","cursor":"","lastSync":"","mergePending":false,)"
+    const std::string text = R"({"userId":")" + userId_ +
+                             R"(","cursor":"","lastSync":"","mergePending":false,)"
                              R"("synced":{},"uploaded":[],"queue":[{"kind":"persona","id":"p-old","parentId":"",)"
-                             R"("data":)" + form.Dump(false) + R"(,"deleted":false,"hash":")" +
-                             CloudSync::ChangeHash(form) + R"("}]})";
+                             R"("data":)" +
+                             form.Dump(false) + R"(,"deleted":false,"hash":")" + CloudSync::ChangeHash(form) +
+                             R"("}]})";
     ASSERT_TRUE(Files::WriteBytes(CloudSync::StatePath(), text));
     cloud().pending.clear();
     cloud().LoadState();

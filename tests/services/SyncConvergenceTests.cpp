@@ -180,6 +180,18 @@ protected:
         return nullptr;
     }
 
+    // Both PCs signed in and in step, holding Ana and her first chat with its greeting.
+    void BothPcsHoldAna() {
+        Open(pcA_);
+        AddCharacter(L"Ana", 0xFFCC2020);
+        state().OpenCharacter(Find(L"Ana"));
+        state().CloseChat();
+        SignIn();
+        Sync();
+        Close();
+        SignInAndSync(pcB_);
+    }
+
     // Cuts the PC off the backend until Online.
     void Offline() { Config::SetSupabaseForTesting(L"http://127.0.0.1:9", Text::ToWide(backend_.ApiKey())); }
     void Online() { Config::SetSupabaseForTesting(backend_.BaseUrl(), Text::ToWide(backend_.ApiKey())); }
@@ -340,14 +352,7 @@ TEST_F(TwoPcs, ChangesMadeOfflineAreUploadedWhenTheConnectionReturns) {
 // Both PCs offline, a line in the same chat on each, then A, B and A sync: neither line is lost,
 // on either PC or in the cloud, and both stand in the order they were written.
 TEST_F(TwoPcs, LinesWrittenOfflineInOneChatOnBothPcsAreAllKept) {
-    Open(pcA_);
-    AddCharacter(L"Ana", 0xFFCC2020);
-    state().OpenCharacter(Find(L"Ana"));
-    state().CloseChat();
-    SignIn();
-    Sync();
-    Close();
-    SignInAndSync(pcB_);
+    BothPcsHoldAna();
 
     Offline();
     Open(pcA_);
@@ -379,14 +384,7 @@ TEST_F(TwoPcs, LinesWrittenOfflineInOneChatOnBothPcsAreAllKept) {
 // A deletes a character while B, offline, writes in its chat: the line survives, the character
 // comes back on both PCs and in the cloud, and no chat stands under a deleted character.
 TEST_F(TwoPcs, ADeletionPulledOverAPendingLineKeepsTheLineAndItsCharacter) {
-    Open(pcA_);
-    AddCharacter(L"Ana", 0xFFCC2020);
-    state().OpenCharacter(Find(L"Ana"));
-    state().CloseChat();
-    SignIn();
-    Sync();
-    Close();
-    SignInAndSync(pcB_);
+    BothPcsHoldAna();
 
     Offline();
     Open(pcB_);
@@ -419,12 +417,7 @@ TEST_F(TwoPcs, ADeletionPulledOverAPendingLineKeepsTheLineAndItsCharacter) {
 // Edits of one character on both PCs offline: the later edit wins whole, whichever PC uploads it
 // first.
 TEST_F(TwoPcs, TheLaterEditOfACharacterWinsWhateverTheOrderOfTheUploads) {
-    Open(pcA_);
-    AddCharacter(L"Ana", 0xFFCC2020);
-    SignIn();
-    Sync();
-    Close();
-    SignInAndSync(pcB_);
+    BothPcsHoldAna();
 
     Offline();
     Open(pcA_);
@@ -492,9 +485,9 @@ TEST_F(TwoPcs, AFirstSignInOfAHundredCharactersKeepsEveryDispatcherTurnShort) {
         for (int c = 0; c < 5; ++c) {
             auto chat = Chat::Create();
             for (int m = 0; m < 80; ++m) {
-                chat->messages.push_back(Message::Create(m % 2 ? L"assistant" : L"user",
-                                                         L"Una línea de prueba con algo de texto, la número " +
-                                                             std::to_wstring(m)));
+                chat->messages.push_back(
+                    Message::Create(m % 2 ? L"assistant" : L"user",
+                                    L"Una línea de prueba con algo de texto, la número " + std::to_wstring(m)));
             }
             character->chats->push_back(chat);
         }
@@ -511,7 +504,8 @@ TEST_F(TwoPcs, AFirstSignInOfAHundredCharactersKeepsEveryDispatcherTurnShort) {
             WaitForSingleObject(Async::WakeEvent(), 20);
             const auto start = std::chrono::steady_clock::now();
             Async::Pump();
-            longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            longest =
+                std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         }
         return true;
     };
