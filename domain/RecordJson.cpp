@@ -110,6 +110,7 @@ bool ReadFlag(const Json::Value& object, std::string_view key) {
 
 Json::Value KnownCharacter::ToJson(const KnownCharacter& known) {
     Json::Object members;
+    members.reserve(8);
     Add(members, "name", Json::Value(known.name));
     Add(members, "age", Json::Value(known.age));
     Add(members, "relationship", Json::Value(known.relationship));
@@ -153,7 +154,9 @@ KnownCharacter KnownCharacter::FromJson(const Json::Value& value) {
 }
 
 Json::Value Message::ToJson(const Message& message) {
+    // Sized once: grown member by member, every message leaves a trail of freed blocks behind.
     Json::Object members;
+    members.reserve(10);
     Add(members, "role", Json::Value(message.role));
     Add(members, "content", Json::Value(message.content));
     Add(members, "timestamp", Json::Value(message.timestamp));
@@ -165,6 +168,10 @@ Json::Value Message::ToJson(const Message& message) {
     Add(members, "regeneration_id", OptionalText(message.regeneration_id));
     Add(members, "regeneration_index",
         message.regeneration_index ? Json::Value(*message.regeneration_index) : Json::Value());
+    // Only for an edited line, so the files of lines never edited stay as they were.
+    if (message.edited_at) {
+        Add(members, "edited_at", Json::Value(*message.edited_at));
+    }
     return Json::Value(std::move(members));
 }
 
@@ -178,6 +185,7 @@ std::shared_ptr<Message> Message::FromJson(const Json::Value& value) {
     message->character_id = ReadOptionalText(value, "character_id");
     message->character_name = ReadOptionalText(value, "character_name");
     message->regeneration_id = ReadOptionalText(value, "regeneration_id");
+    message->edited_at = ReadOptionalText(value, "edited_at");
     const Json::Value* index = FindMember(value, "regeneration_index");
     if (index && index->kind == Json::Type::Number) {
         // Clamped rather than wrapped: a huge stored index must not turn negative. The ends are
@@ -205,6 +213,7 @@ Json::Value Chat::ToJson(const Chat& chat) {
         }
     }
     Json::Object members;
+    members.reserve(5);
     Add(members, "id", Json::Value(chat.id));
     Add(members, "timestamp", Json::Value(chat.timestamp));
     Add(members, "messages", Json::Value(std::move(messages)));

@@ -50,6 +50,9 @@ struct Message {
     std::optional<std::wstring> character_name;
     std::optional<std::wstring> regeneration_id;
     std::optional<int32_t> regeneration_index;
+    // When the user last changed the text; unset for a line never edited. When two PCs changed
+    // one line, the later edit wins.
+    std::optional<std::wstring> edited_at;
     // Error text of a failed reply; shown while the program runs, never stored.
     std::wstring error;
 

@@ -321,6 +321,16 @@ std::wstring ToLower(std::wstring_view text) {
     return lower;
 }
 
+std::wstring ToLowerSystem(std::wstring_view text) {
+    std::wstring lower(text);
+    if (!lower.empty() && lower.size() <= static_cast<size_t>(std::numeric_limits<int>::max())) {
+        // Lower-casing keeps the length of a text, so the mapping writes into the copy itself.
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), static_cast<int>(text.size()), lower.data(),
+                      static_cast<int>(lower.size()), nullptr, nullptr, 0);
+    }
+    return lower;
+}
+
 bool LessNoCase(std::wstring_view a, std::wstring_view b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](wchar_t x, wchar_t y) { return CrtLower(x) < CrtLower(y); });

@@ -39,6 +39,9 @@ bool EqualsAsciiNoCase(std::wstring_view a, std::wstring_view b);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 std::wstring ToLower(std::wstring_view text);
 std::wstring ToLowerAscii(std::wstring_view text);
+// The system's own case mapping (invariant locale), which folds accented and other non-ASCII
+// letters on every platform ("REDISEÑO" gives "rediseño"); for matching words in a text.
+std::wstring ToLowerSystem(std::wstring_view text);
 // Lexicographic order of the lower-cased units; a prefix comes first.
 bool LessNoCase(std::wstring_view a, std::wstring_view b);
 

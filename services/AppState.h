@@ -97,6 +97,17 @@ public:
     void CollectUnusedImages();
     // Brings each known person's photo into "images"; a photo that cannot be stored is dropped.
     void StoreKnownImages(std::vector<KnownCharacter>& known);
+    // Renames every picture of "images" that a record uses under a name the cloud refuses (any
+    // letter outside ASCII, as older versions kept the picked file's name) to a new plain name,
+    // and points the records at it; their files are written and queued.
+    void GiveSafePictureNames();
+
+    // ---- The cloud's view ----
+
+    // The merge after a sign-in: every picture, persona, character and chat queued by its key.
+    void QueueEverythingForMerge();
+    // The file of each record item's stored record.
+    void LocateRecords(std::vector<CloudSync::QueueItem>& items) const;
 
     // ---- Characters, duos and chats ----
 

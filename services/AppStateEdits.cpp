@@ -65,6 +65,7 @@ void AppState::EditMessage(const std::shared_ptr<Message>& message, const std::w
         return;
     }
     message->content = trimmed;
+    message->edited_at = Time::NowIso();
     if (message->role == L"user") {
         messages.erase(position + 1, messages.end());
         CancelDetachedReplies();

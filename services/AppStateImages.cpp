@@ -5,11 +5,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 #include "domain/Storage.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
+#include "foundation/Time.h"
 
 namespace Lorvex::Services {
 
@@ -128,6 +131,79 @@ void AppState::CollectUnusedImages() {
         }
         DeletePicture(file);
         cloud.OnImageDeleted(name);
+    }
+}
+
+void AppState::GiveSafePictureNames() {
+    CloudSync& cloud = CloudSync::Instance();
+    std::map<std::wstring, std::wstring> renamed;  // lower-cased old name -> the new path
+    // The path to use instead of this one, when its name is one the cloud refuses.
+    const auto renameOf = [&](const std::optional<std::wstring>& photo) -> std::optional<std::wstring> {
+        if (!photo || photo->empty() || !CloudSync::IsInImagesDir(*photo)) {
+            return std::nullopt;
+        }
+        const std::wstring name = Files::FileName(*photo);
+        if (CloudSync::IsStorageSafeName(name)) {
+            return std::nullopt;
+        }
+        const std::wstring key = Text::ToLowerSystem(name);
+        if (const auto done = renamed.find(key); done != renamed.end()) {
+            return done->second;
+        }
+        std::wstring extension = Text::ToLowerAscii(Files::Extension(name));
+        if (!CloudSync::IsStorageSafeName(extension)) {
+            extension.clear();
+        }
+        const std::wstring moved = Files::JoinPath(Paths::ImagesDir(), L"photo_" + Time::NewUuid() + extension);
+        const std::wstring current = Files::JoinPath(Paths::ImagesDir(), name);
+        if (!Files::IsFile(current) || !Files::Move(current, moved, false)) {
+            return std::nullopt;
+        }
+        renamed[key] = moved;
+        cloud.OnImageRenamed(name);
+        return moved;
+    };
+    const auto give = [&](auto& record) {
+        bool changed = false;
+        if (std::optional<std::wstring> moved = renameOf(record.photoPath)) {
+            record.photoPath = std::move(moved);
+            changed = true;
+        }
+        for (KnownCharacter& person : record.known_characters) {
+            if (std::optional<std::wstring> moved = renameOf(person.photoPath)) {
+                person.photoPath = std::move(moved);
+                changed = true;
+            }
+        }
+        return changed;
+    };
+    bool any = false;
+    for (const std::shared_ptr<Character>& character : characters) {
+        if (!give(*character)) {
+            continue;
+        }
+        any = true;
+        // Only the character's own file: its chats did not change.
+        if (!character->folder.empty()) {
+            Storage::WriteFileAtomic(Files::JoinPath(character->folder, L"character.json"),
+                                     Character::ToJson(*character));
+        } else {
+            Storage::SaveCharacter(*character);
+        }
+        SetImages(*character, false);
+        cloud.OnCharacterSaved(*character);
+    }
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        if (!give(*persona)) {
+            continue;
+        }
+        any = true;
+        Storage::SavePersona(*persona);
+        SetImages(*persona, false);
+        cloud.OnPersonaSaved(*persona);
+    }
+    if (any) {
+        Changed();
     }
 }
 

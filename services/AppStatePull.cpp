@@ -9,6 +9,7 @@
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "services/AppStateDetail.h"
+#include "services/ChatMerge.h"
 
 namespace Lorvex::Services {
 
@@ -52,6 +53,12 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         const auto found = std::find_if(personas.begin(), personas.end(),
                                         [&](const std::shared_ptr<Persona>& p) { return p->id == row.id; });
         const std::shared_ptr<Persona> local = found == personas.end() ? nullptr : *found;
+        if (row.deleted && row.undone) {
+            if (local) {
+                cloud.QueuePicturesAgain(ImagePaths(*local));
+            }
+            continue;
+        }
         if (row.deleted) {
             if (local) {
                 if (!local->path.empty()) {
@@ -88,11 +95,26 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
     }
 
     bool addedCharacter = false;
+    std::vector<std::shared_ptr<Character>> restored;
     for (const CloudSync::RemoteItem& row : items) {
         if (row.kind != L"character" || !IsSafeId(row.id)) {
             continue;
         }
         const std::shared_ptr<Character> local = FindCharacter(row.id);
+        if (row.deleted && row.undone) {
+            if (local) {
+                cloud.QueuePicturesAgain(ImagePaths(*local));
+            }
+            continue;
+        }
+        if (row.deleted && local && cloud.HoldsLiveChatOf(row.id)) {
+            // A chat of it was written here and waits to go up: the character stays, and goes up
+            // again after the chats this pull deletes, so that chat stands under a live character.
+            cloud.synced[CloudSync::ItemKey(row)] = kDeleted;
+            cloud.QueuePicturesAgain(ImagePaths(*local));
+            restored.push_back(local);
+            continue;
+        }
         if (row.deleted) {
             if (local) {
                 for (const std::shared_ptr<Chat>& chat : *local->chats) {
@@ -167,6 +189,20 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
             deferred.push_back(CloudSync::ItemKey(row));  // a chat being written into waits for a later pull
             continue;
         }
+        if (row.deleted && row.undone) {
+            continue;  // written here meanwhile: it stays, and goes up
+        }
+        if (row.mergeIntoLocal) {
+            // Changed here while the round ran: both sides' lines kept, and the result goes up.
+            if (local && row.data.kind == Json::Type::Object) {
+                const std::shared_ptr<Chat> merged = MergeChats(*local, *Chat::FromJson(row.data), row.remoteLater);
+                local->messages = merged->messages;
+                local->persona_id = merged->persona_id;
+                local->memory = merged->memory;
+                WriteChat(HoldersOf(owner), local);
+            }
+            continue;
+        }
         if (row.deleted) {
             if (local) {
                 if (currentChat == local) {
@@ -207,6 +243,9 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         cloud.MarkSynced(row.kind, row.id, Chat::ToJson(*result));
     }
 
+    for (const std::shared_ptr<Character>& character : restored) {
+        cloud.OnCharacterSaved(*character);
+    }
     LinkSharedChats();
     if (addedCharacter) {
         SortNewestActivityFirst(characters);

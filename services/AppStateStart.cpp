@@ -71,17 +71,13 @@ void AppState::Initialize() {
 
     CloudSync& cloud = CloudSync::Instance();
     cloud.onPulled = [this](const std::vector<CloudSync::RemoteItem>& items) { return ApplyRemoteItems(items); };
-    cloud.onMergeNeeded = [this] {
-        CloudSync& sync = CloudSync::Instance();
-        for (const std::shared_ptr<Persona>& persona : personas) {
-            sync.OnPersonaSaved(*persona);
-        }
-        for (const std::shared_ptr<Character>& character : characters) {
-            sync.OnCharacterSaved(*character);
-        }
-    };
+    cloud.onMergeNeeded = [this] { QueueEverythingForMerge(); };
     cloud.imageNames = [this] { return ImageNamesInUse(); };
+    cloud.locateRecords = [this](std::vector<CloudSync::QueueItem>& items) { LocateRecords(items); };
     cloud.Initialize();
+    if (cloud.SignedIn()) {
+        GiveSafePictureNames();
+    }
 
     // A record file that could not be read hides the pictures it names: they would look unused,
     // and repairing the file later would bring the record back without them.
@@ -89,6 +85,63 @@ void AppState::Initialize() {
         CollectUnusedImages();
     }
     Changed();
+}
+
+void AppState::QueueEverythingForMerge() {
+    // Pictures an older version named so the cloud refuses them go up under names it takes.
+    GiveSafePictureNames();
+    CloudSync& cloud = CloudSync::Instance();
+    // Only the keys: the round reads and hashes each record, off this thread, and sends only what
+    // the cloud does not hold already.
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        for (const std::wstring& path : ImagePaths(*persona)) {
+            cloud.QueueImageFile(path);
+        }
+        cloud.QueueForMerge(L"persona", persona->id);
+    }
+    for (const std::shared_ptr<Character>& character : characters) {
+        for (const std::wstring& path : ImagePaths(*character)) {
+            cloud.QueueImageFile(path);
+        }
+        cloud.QueueForMerge(L"character", character->id);
+        for (const std::shared_ptr<Chat>& chat : *character->chats) {
+            cloud.QueueForMerge(L"chat", CloudSync::ChatItemId(character->id, chat->id), character->id);
+        }
+    }
+}
+
+void AppState::LocateRecords(std::vector<CloudSync::QueueItem>& items) const {
+    std::unordered_map<std::wstring, const Character*> characterById;
+    for (const std::shared_ptr<Character>& character : characters) {
+        characterById.emplace(character->id, character.get());
+    }
+    std::unordered_map<std::wstring, const Persona*> personaById;
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        personaById.emplace(persona->id, persona.get());
+    }
+    for (CloudSync::QueueItem& item : items) {
+        if (item.deleted) {
+            continue;
+        }
+        if (item.kind == L"persona") {
+            if (const auto found = personaById.find(item.id); found != personaById.end()) {
+                item.source = found->second->path;
+            }
+            continue;
+        }
+        const std::wstring& owner = item.kind == L"chat" ? item.parentId : item.id;
+        const auto found = characterById.find(owner);
+        if (found == characterById.end() || found->second->folder.empty()) {
+            continue;
+        }
+        const std::wstring& folder = found->second->folder;
+        if (item.kind == L"character") {
+            item.source = Files::JoinPath(folder, L"character.json");
+        } else if (item.kind == L"chat" && item.id.size() > owner.size() + 1) {
+            item.source =
+                Files::JoinPath(Files::JoinPath(folder, L"chats"), item.id.substr(owner.size() + 1) + L".json");
+        }
+    }
 }
 
 bool AppState::NameLessText(const std::wstring& a, const std::wstring& b) {

@@ -163,7 +163,8 @@ std::wstring AgeTextAt(int64_t unixSeconds, int64_t nowSeconds) {
 }
 
 HeadingTone ToneOfHeading(const std::wstring& heading) {
-    const std::wstring lower = Text::ToLower(heading);
+    // Headings are written in capitals too ("## REDISEÑO"): the folding must know accented letters.
+    const std::wstring lower = Text::ToLowerSystem(heading);
     const auto hasAny = [&](std::initializer_list<std::wstring_view> words) {
         return std::any_of(words.begin(), words.end(),
                            [&](std::wstring_view word) { return lower.find(word) != std::wstring::npos; });

@@ -41,13 +41,23 @@ public:
     };
 
     // One queued change. A chat's id is the chat item id "owner:chat"; a picture's its file name.
+    // The queue holds no record forms: the round reads the stored record when it sends it.
     struct QueueItem {
         std::wstring kind;  // "character", "chat", "persona" or "image"
         std::wstring id;
         std::wstring parentId;  // a chat's owner id; empty otherwise
-        Json::Value data;       // the upload form; null for deletions and pictures
         bool deleted = false;
-        std::string hash;  // change hash; "deleted" for a deletion; empty for pictures
+        // Change hash of the upload form; "deleted" for a deletion; empty for pictures and for a
+        // record the merge after a sign-in queued, which its round hashes (and sends only when the
+        // cloud does not hold that form already).
+        std::string hash;
+        uint64_t size = 0;       // bytes of the compact upload form; 0 when not known
+        std::wstring changedAt;  // when this PC made the change (Time::NowIso); empty when not known
+        // The compact upload form, only for an item read from an older "cloud.json", whose queue
+        // carried the forms; sent as it is.
+        std::string form;
+        // The record's file, filled in by Start for the round that sends it.
+        std::wstring source;
         int64_t seq = 0;
         // Why the cloud refused this form of the item as invalid; while set, the item is set
         // aside: no round sends it until it changes.
@@ -62,6 +72,21 @@ public:
         Json::Value data;
         bool deleted = false;
         std::string updatedAt;  // the backend's stamp of the row's last change; empty when absent
+        // The change hash of the record the row holds, in the form this PC writes it ("deleted"
+        // for a deletion); empty when the round could not tell (an unknown kind, no object).
+        std::string hash;
+        // When the change was made: the time its PC sent with it, else the backend's stamp.
+        std::wstring changedAt;
+        // The round merged this PC's queued change into the row, or found the cloud's edit the
+        // later one: applied even when `synced` already holds its hash.
+        bool resolved = false;
+        // A chat this PC changed again meanwhile: merged into the local chat instead of taking
+        // its place; remoteLater tells which side changed last.
+        bool mergeIntoLocal = false;
+        bool remoteLater = false;
+        // A deletion this PC's change undoes: the record stays, and its pictures (which the other
+        // PC may have removed from the bucket with it) go up again.
+        bool undone = false;
     };
 
     // One picture object listed in the user's folder of the bucket.
@@ -77,6 +102,7 @@ public:
         std::string cursor;
         bool full = false;
         bool listStorage = false;
+        std::map<std::wstring, std::string> synced;  // what the cloud held of each record at the start
     };
 
     // An item the cloud refused as invalid (for its name, size or content; not for the session,
@@ -92,9 +118,17 @@ public:
         bool accountChanged = false;
         bool unauthorized = false;  // the backend refused the refresh token: the session is over
         bool offline = false;
-        std::wstring error;            // why the round ended early; empty when it ran to its end
-        std::vector<int64_t> done;     // seq of every item the cloud confirmed, in that order
+        std::wstring error;         // why the round ended early; empty when it ran to its end
+        std::vector<int64_t> done;  // seq of every item the cloud confirmed, in that order
+        // For record items of `done`: the hash of the form the cloud holds now, when it is not the
+        // queued one (the record changed since it was queued, was merged, or the cloud's later edit
+        // won); empty when nothing was sent because the record is gone.
+        std::map<int64_t, std::string> sent;
         std::vector<Refusal> refused;  // items refused as invalid; the round went on without them
+        // Characters uploaded again (item key and hash) so that a chat written on this PC does not
+        // stand under a character another PC deleted.
+        std::vector<std::pair<std::wstring, std::string>> restored;
+        std::vector<std::wstring> downloaded;  // pictures the round fetched: the cloud holds them
         bool pulled = false;
         std::vector<RemoteItem> items;
         std::string cursor;
@@ -124,6 +158,8 @@ public:
     std::function<std::vector<std::wstring>(const std::vector<RemoteItem>&)> onPulled;
     std::function<void()> onMergeNeeded;
     std::function<std::set<std::wstring>()> imageNames;
+    // Fills in `source` of each record item: the file of the stored record it stands for.
+    std::function<void(std::vector<QueueItem>& items)> locateRecords;
     Account account;
     std::wstring stateUserId;
     std::map<std::wstring, QueueItem> pending;   // by item key
@@ -136,6 +172,9 @@ public:
     bool SignedIn() const { return account.SignedIn(); }
     // The queued changes a round may send: every pending item but those set aside.
     size_t WaitingChanges() const;
+    // The items set aside, each with its own reason ("La imagen «x.png»: …"), in key order; shown
+    // for as long as they stay aside.
+    std::vector<std::wstring> SetAsideReasons() const;
 
     // Once per process, after the application state installed its callbacks: the account and the
     // sync state, a state that belongs to another user dropped, and the sync timers armed.
@@ -150,7 +189,8 @@ public:
     // Both write nothing while signed out, so a file that could not be read stays for the next
     // sign-in to replace.
     void SaveAccount() const;
-    void SaveState() const;
+    // Also takes the place of an armed state save.
+    void SaveState();
     // Clears everything that belongs to one user's sync state.
     void ResetState();
 
@@ -164,7 +204,8 @@ public:
     // Full path of the account's avatar in the images folder; empty without one.
     std::wstring AvatarPath() const;
     // The one-line sync status the title bar and the account dialog show: signed out, a running
-    // round, no connection, the last round's error, the changes waiting, or when the last round ended.
+    // round, no connection, the last round's error, the changes the cloud refused, the changes
+    // waiting, or when the last round ended.
     std::wstring StatusText() const;
 
     static std::wstring ItemKey(const std::wstring& kind, const std::wstring& id);
@@ -193,9 +234,27 @@ public:
     void OnChatDeleted(const Character& owner, const Chat& chat);
     void OnPersonaDeleted(const std::wstring& personaId);
     void OnImageDeleted(const std::wstring& fileName);
+    // The picture took a new name: an upload of the old name waiting in the queue is dropped (its
+    // file is gone; the new name is queued with the record that uses it).
+    void OnImageRenamed(const std::wstring& oldName);
+    // The record was deleted elsewhere and stays here: its pictures are queued whatever the
+    // bucket was known to hold, since the deletion there may have taken them.
+    void QueuePicturesAgain(const std::vector<std::wstring>& paths);
 
     void QueueImageFile(const std::wstring& path);
-    void MarkChanged(QueueItem item);
+    // Queues a change. A record's item is hashed from `record`, its JSON as its writer gives it;
+    // without one (and not a deletion) the item waits for its round to read and hash the stored
+    // record. The tree is not kept.
+    void MarkChanged(QueueItem item, const Json::Value& record = Json::Value());
+    // The merge after a sign-in: every local record, unread, unless a change of it is queued
+    // already. Arms nothing: the caller writes the state and starts the round.
+    void QueueForMerge(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {});
+    // Whether a change of one of the character's chats, not a deletion, is queued.
+    bool HoldsLiveChatOf(const std::wstring& characterId) const;
+    // Whether the remote change (at remoteAt) is later than the local one (at localAt); a time
+    // that is not known never wins.
+    static bool RemoteIsLater(const std::wstring& localAt, const std::wstring& remoteAt);
+    static bool StampBefore(const std::wstring& a, const std::wstring& b);
 
     // ---- Session and round state read by the status display and the rounds ----
 
@@ -236,6 +295,9 @@ public:
     // A name from the server may become a file name in the images folder only when this holds:
     // a plain file name with no separator, ':', "..", device name, or trailing dot or space.
     static bool IsSafePictureName(std::wstring_view name);
+    // Whether the bucket takes the name as part of an object's key: ASCII letters and digits and
+    // a few plain marks only (storage refuses every other character, accented letters among them).
+    static bool IsStorageSafeName(std::wstring_view name);
 
     // ---- Applying a round's result (UI thread) ----
 
@@ -262,9 +324,10 @@ private:
     // The parts of ApplyResult: a renewed pair taken unless a newer one is held, the confirmed
     // items out of the queue by seq, and the pulled rows applied with the cursor moved after them.
     void TakeRenewedSession(const Account& renewed, const std::string& renewedFrom);
-    void ConfirmDone(const std::vector<int64_t>& done);
-    // Sets the refused items aside; returns the status line's report of them, empty for none.
-    std::wstring SetAside(const std::vector<Refusal>& refused);
+    void ConfirmDone(const std::vector<int64_t>& done, const std::map<int64_t, std::string>& sent);
+    // Sets the refused items aside, each with its reason.
+    void SetAside(const std::vector<Refusal>& refused);
+    // pulledTo empty: the cursor stays (a failed round hands over only the rows it resolved).
     void ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo);
     // Deletes the local file of an avatar that another one replaced. The old name came from the
     // backend: only a plain file name is a path, and a name that differs from the new one only in

@@ -357,6 +357,10 @@ std::wstring CloudSync::StatusText() const {
     if (!lastError.empty()) {
         return lastError;
     }
+    if (const size_t refused = pending.size() - WaitingChanges(); refused != 0) {
+        return refused == 1 ? L"No se puede subir 1 cambio"
+                            : L"No se pueden subir " + std::to_wstring(refused) + L" cambios";
+    }
     if (const size_t count = WaitingChanges(); count != 0) {
         return std::to_wstring(count) + (count == 1 ? L" cambio pendiente" : L" cambios pendientes");
     }

@@ -81,6 +81,10 @@ void CloudSync::Start(bool full) {
     // Pictures go up before the records that name them.
     std::stable_partition(job.items.begin(), job.items.end(),
                           [](const QueueItem& item) { return item.kind == L"image"; });
+    if (locateRecords) {
+        locateRecords(job.items);
+    }
+    job.synced = synced;
 
     syncing = true;
     if (onStatusChanged) {
@@ -122,33 +126,52 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
         return;
     }
 
-    ConfirmDone(result.done);
-    const std::wstring refusals = SetAside(result.refused);
+    ConfirmDone(result.done, result.sent);
+    for (const auto& [key, hash] : result.restored) {
+        if (pending.count(key) == 0) {
+            synced[key] = hash;
+        }
+    }
+    for (const std::wstring& name : result.downloaded) {
+        uploaded.insert(name);  // fetched from the cloud, so no upload of it is needed
+    }
+    SetAside(result.refused);
     offline = result.offline;
     lastError = offline ? std::wstring() : result.error;
-    // Said once, by the round that met them: the items stay out of later rounds until they change.
-    if (!offline && lastError.empty()) {
-        lastError = refusals;
-    }
     if (result.pulled) {
         Images::ForgetFailedImages();  // pictures this round downloaded are read when next drawn
     }
+    bool startNow = false;
     if (result.error.empty()) {
         if (result.pulled) {
             // Rows first, so that the merge finds what the cloud holds already in `synced`, and
             // the orphan cleaning sees the records that use the pulled pictures.
             ApplyPulledRows(result.items, result.cursor);
-            if (mergePending) {
+            if (mergePending && full) {
                 mergePending = false;
                 if (onMergeNeeded) {
                     onMergeNeeded();
                 }
+                // The merge is no burst of edits to wait out: its upload starts at once.
+                startNow = WaitingChanges() != 0;
             }
             if (result.listed) {
                 CleanOrphanImages(result.images);
             }
         }
         lastSync = Time::NowIso();
+    } else {
+        // What the round already merged and sent must reach this PC too, even though the round
+        // failed later; the cursor stays, so the rest comes again.
+        std::vector<RemoteItem> resolved;
+        for (RemoteItem& row : result.items) {
+            if (row.resolved) {
+                resolved.push_back(std::move(row));
+            }
+        }
+        if (!resolved.empty()) {
+            ApplyPulledRows(resolved, {});
+        }
     }
     SaveState();
     if (onStatusChanged) {
@@ -161,9 +184,13 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
         againFull = false;
         if (nextFull) {
             Start(true);
+        } else if (startNow) {
+            Start(false);
         } else {
             ScheduleFlush();
         }
+    } else if (startNow) {
+        Start(false);
     } else if (WaitingChanges() != 0 && !full && result.error.empty()) {
         ScheduleFlush();
     }
@@ -193,7 +220,7 @@ void CloudSync::DeleteReplacedAvatarFile(const std::wstring& old, const std::wst
     }
 }
 
-void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {
+void CloudSync::ConfirmDone(const std::vector<int64_t>& done, const std::map<int64_t, std::string>& sent) {
     // A record changed again during the round carries a newer seq and stays queued.
     std::unordered_map<int64_t, std::wstring> keyOfSeq;
     for (const auto& [key, item] : pending) {
@@ -211,7 +238,12 @@ void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {
         }
         const QueueItem& item = entry->second;
         if (item.kind != L"image") {
-            synced[entry->first] = item.deleted ? std::string("deleted") : item.hash;
+            const auto actual = sent.find(seq);
+            if (actual == sent.end()) {
+                synced[entry->first] = item.deleted ? std::string("deleted") : item.hash;
+            } else if (!actual->second.empty()) {
+                synced[entry->first] = actual->second;
+            }
         } else if (item.deleted) {
             uploaded.erase(item.id);
         } else {
@@ -221,53 +253,81 @@ void CloudSync::ConfirmDone(const std::vector<int64_t>& done) {
     }
 }
 
-std::wstring CloudSync::SetAside(const std::vector<Refusal>& refused) {
-    std::vector<const QueueItem*> items;
-    std::wstring reason;
+void CloudSync::SetAside(const std::vector<Refusal>& refused) {
     for (const Refusal& refusal : refused) {
         // An item changed during the round carries a newer seq: its new form is tried next.
         const auto entry = std::find_if(pending.begin(), pending.end(),
                                         [&](const auto& queued) { return queued.second.seq == refusal.seq; });
-        if (entry == pending.end()) {
+        if (entry != pending.end()) {
+            entry->second.refusal = refusal.error;
+        }
+    }
+}
+
+std::vector<std::wstring> CloudSync::SetAsideReasons() const {
+    std::vector<std::wstring> reasons;
+    for (const auto& [key, item] : pending) {
+        if (item.refusal.empty()) {
             continue;
         }
-        entry->second.refusal = refusal.error;
-        items.push_back(&entry->second);
-        if (reason.empty()) {
-            reason = refusal.error;
+        std::wstring what = L"Un cambio";
+        if (item.kind == L"image") {
+            what = L"La imagen «" + item.id + L"»";
+        } else if (item.kind == L"character") {
+            what = L"Un personaje";
+        } else if (item.kind == L"chat") {
+            what = L"Un chat";
+        } else if (item.kind == L"persona") {
+            what = L"Una persona";
         }
+        reasons.push_back(what + L": " + item.refusal);
     }
-    if (items.empty()) {
-        return {};
-    }
-    if (items.size() > 1) {
-        return L"No se pudieron subir " + std::to_wstring(items.size()) + L" cambios: " + reason;
-    }
-    const QueueItem& item = *items.front();
-    std::wstring what = L"un cambio";
-    if (item.kind == L"image") {
-        what = L"la imagen «" + item.id + L"»";
-    } else if (item.kind == L"character") {
-        what = L"un personaje";
-    } else if (item.kind == L"chat") {
-        what = L"un chat";
-    } else if (item.kind == L"persona") {
-        what = L"una persona";
-    }
-    return L"No se pudo subir " + what + L": " + reason;
+    return reasons;
 }
 
 void CloudSync::ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo) {
-    // A local change still queued wins over the cloud's row; it is uploaded next.
     std::vector<RemoteItem> toApply;
     for (const RemoteItem& row : rows) {
-        if (pending.find(ItemKey(row)) == pending.end()) {
-            toApply.push_back(row);
+        const std::wstring key = ItemKey(row);
+        const auto queued = pending.find(key);
+        if (queued != pending.end()) {
+            // Changed here again since the round began (or set aside): nothing written here is lost.
+            const QueueItem& local = queued->second;
+            if (local.deleted) {
+                continue;  // a deletion here stands
+            }
+            if (row.deleted) {
+                RemoteItem undone = row;  // a change here undoes the deletion there
+                undone.undone = true;
+                toApply.push_back(std::move(undone));
+                continue;
+            }
+            const bool remoteLater = RemoteIsLater(local.changedAt, row.changedAt);
+            if (row.kind == L"chat") {
+                RemoteItem merge = row;
+                merge.mergeIntoLocal = true;
+                merge.remoteLater = remoteLater;
+                toApply.push_back(std::move(merge));
+            } else if (remoteLater) {
+                pending.erase(queued);  // the later edit wins whole
+                toApply.push_back(row);
+            }
+            continue;
         }
+        if (!row.resolved && !row.hash.empty()) {
+            const auto known = synced.find(key);
+            if (known != synced.end() && known->second == row.hash) {
+                continue;  // the cloud holds what this PC holds
+            }
+        }
+        toApply.push_back(row);
     }
     std::vector<std::wstring> left;
     if (!toApply.empty() && onPulled) {
         left = onPulled(toApply);
+    }
+    if (pulledTo.empty()) {
+        return;
     }
 
     // Rows the application state left for later must come again: the cursor stops at the oldest

@@ -3,10 +3,12 @@
 
 #include "services/CloudSync.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
@@ -121,9 +123,19 @@ void CloudSync::LoadState() {
             item.kind = element.Find("kind").AsWString();
             item.id = element.Find("id").AsWString();
             item.parentId = element.Find("parentId").AsWString();
-            item.data = element.Find("data");
             item.deleted = ReadFlag(element.Find("deleted"));
             item.hash = element.Find("hash").AsString();
+            item.changedAt = element.Find("changedAt").AsWString();
+            item.size = static_cast<uint64_t>(std::max<int64_t>(element.Find("size").AsInt64(0), 0));
+            // Older versions kept the upload form in the queue: it goes up as it was queued.
+            const Json::Value& data = element.Find("data");
+            if (!item.deleted && item.kind != L"image" && data.kind == Json::Type::Object) {
+                item.form = data.Dump(false);
+                if (item.hash.empty()) {
+                    item.hash = Text::Sha256Hex(item.form);
+                }
+                item.size = item.form.size();
+            }
             item.refusal = element.Find("refused").AsWString();  // absent in files of older versions
             // Numbers go on from the last one given, so an item queued after the load never shares
             // one with a loaded item: a round confirms an item by its number.
@@ -136,10 +148,13 @@ void CloudSync::LoadState() {
     }
 }
 
-void CloudSync::SaveState() const {
+void CloudSync::SaveState() {
     if (!SignedIn()) {
         return;
     }
+    // This write holds every change so far: a save armed for them has nothing left to do.
+    Async::CancelTimer(saveTimer);
+    saveTimer = 0;
     Json::Object syncedMembers;
     syncedMembers.reserve(synced.size());
     for (const auto& [key, hash] : synced) {
@@ -153,17 +168,25 @@ void CloudSync::SaveState() const {
     Json::Array queue;
     queue.reserve(pending.size());
     for (const auto& [key, item] : pending) {
-        queue.emplace_back(Json::Object{
+        // No upload forms: the round reads each record from its file when it sends it.
+        Json::Value entry(Json::Object{
             {"kind", Json::Value(item.kind)},
             {"id", Json::Value(item.id)},
             {"parentId", Json::Value(item.parentId)},
-            {"data", item.data},
-            {"deleted", Json::Value(item.deleted)},
-            {"hash", Json::Value(item.hash)},
         });
-        if (!item.refusal.empty()) {
-            queue.back()["refused"] = Json::Value(item.refusal);
+        if (!item.form.empty()) {
+            entry["data"] = Json::Value::Parse(item.form);  // an older file's, not sent yet
         }
+        entry["deleted"] = Json::Value(item.deleted);
+        entry["hash"] = Json::Value(item.hash);
+        entry["size"] = Json::Value(static_cast<unsigned long long>(item.size));
+        if (!item.changedAt.empty()) {
+            entry["changedAt"] = Json::Value(item.changedAt);
+        }
+        if (!item.refusal.empty()) {
+            entry["refused"] = Json::Value(item.refusal);
+        }
+        queue.push_back(std::move(entry));
     }
     const Json::Value root(Json::Object{
         {"userId", Json::Value(stateUserId.empty() ? account.userId : stateUserId)},

@@ -77,6 +77,14 @@ bool CloudSync::IsSafePictureName(std::wstring_view name) {
     });
 }
 
+bool CloudSync::IsStorageSafeName(std::wstring_view name) {
+    static constexpr std::wstring_view kMarks = L"!-.*'() &$@=;:+,?_";
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+               kMarks.find(c) != std::wstring_view::npos;
+    });
+}
+
 namespace CloudSyncRound {
 
 bool IsSafeRow(const CloudSync::RemoteItem& row) {

@@ -9,6 +9,8 @@
 #include "domain/Storage.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
+#include "foundation/Text.h"
+#include "foundation/Time.h"
 
 namespace Lorvex::Services {
 
@@ -21,13 +23,11 @@ constexpr uint32_t kFlushDelayMs = 2500;
 // "cloud.json" is written this long after the first change not yet written.
 constexpr uint32_t kSaveDelayMs = 400;
 
-CloudSync::QueueItem Change(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {},
-                            Json::Value data = {}) {
+CloudSync::QueueItem Change(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {}) {
     CloudSync::QueueItem item;
     item.kind = kind;
     item.id = id;
     item.parentId = parentId;
-    item.data = std::move(data);
     return item;
 }
 
@@ -43,24 +43,34 @@ void CloudSync::MarkSynced(const std::wstring& kind, const std::wstring& id, con
     synced[ItemKey(kind, id)] = ChangeHash(StripPhotoPaths(data));
 }
 
-void CloudSync::MarkChanged(QueueItem item) {
+void CloudSync::MarkChanged(QueueItem item, const Json::Value& record) {
     if (!SignedIn()) {
         return;
     }
     const std::wstring key = ItemKey(item.kind, item.id);
+    const bool unread = item.kind != L"image" && !item.deleted && record.kind == Json::Type::Null;
     if (item.kind != L"image") {
-        if (!item.deleted) {
-            item.data = StripPhotoPaths(item.data);
+        if (item.deleted) {
+            item.hash = kDeletedHash;
+        } else if (!unread) {
+            // Hashed now and dropped: kept alive in the queue, the trees of a whole data folder
+            // fragment the heap until every allocation crawls.
+            const std::string form = StripPhotoPaths(record).Dump(false);
+            item.hash = Text::Sha256Hex(form);
+            item.size = form.size();
         }
-        item.hash = item.deleted ? kDeletedHash : ChangeHash(item.data);
+        item.changedAt = unread ? std::wstring() : Time::NowIso();
     }
     const auto queued = pending.find(key);
     if (queued != pending.end()) {
         const QueueItem& waiting = queued->second;
+        if (unread) {
+            return;  // the change queued already is at least as new
+        }
         if (!waiting.refusal.empty() && waiting.deleted == item.deleted && waiting.hash == item.hash) {
             return;  // the cloud refused this very form; it stays aside until it changes
         }
-    } else if (item.kind != L"image") {
+    } else if (item.kind != L"image" && !unread) {
         const auto known = synced.find(key);
         if (known != synced.end() && known->second == item.hash) {
             return;  // the cloud already holds this form
@@ -70,6 +80,30 @@ void CloudSync::MarkChanged(QueueItem item) {
     pending[key] = std::move(item);
     ScheduleFlush();
     SaveStateSoon();
+}
+
+void CloudSync::QueueForMerge(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId) {
+    if (!SignedIn() || id.empty()) {
+        return;
+    }
+    const std::wstring key = ItemKey(kind, id);
+    if (pending.count(key) != 0) {
+        return;
+    }
+    QueueItem item = Change(kind, id, parentId);
+    item.seq = ++lastSeq;
+    pending.emplace(key, std::move(item));
+}
+
+bool CloudSync::HoldsLiveChatOf(const std::wstring& characterId) const {
+    const std::wstring prefix = ItemKey(L"chat", characterId + L":");
+    for (auto it = pending.lower_bound(prefix); it != pending.end() && it->first.compare(0, prefix.size(), prefix) == 0;
+         ++it) {
+        if (!it->second.deleted) {
+            return true;
+        }
+    }
+    return false;
 }
 
 size_t CloudSync::WaitingChanges() const {
@@ -127,7 +161,7 @@ void CloudSync::OnCharacterSaved(const Character& character) {
     for (const std::wstring& path : ImagePaths(character)) {
         QueueImageFile(path);
     }
-    MarkChanged(Change(L"character", character.id, {}, Character::ToJson(character)));
+    MarkChanged(Change(L"character", character.id), Character::ToJson(character));
     if (character.chats) {
         for (const std::shared_ptr<Chat>& chat : *character.chats) {
             if (chat) {
@@ -141,7 +175,7 @@ void CloudSync::OnChatSaved(const Character& owner, const Chat& chat) {
     if (!SignedIn() || chat.id.empty()) {
         return;
     }
-    MarkChanged(Change(L"chat", ChatItemId(owner.id, chat.id), owner.id, Chat::ToJson(chat)));
+    MarkChanged(Change(L"chat", ChatItemId(owner.id, chat.id), owner.id), Chat::ToJson(chat));
 }
 
 void CloudSync::OnPersonaSaved(const Persona& persona) {
@@ -151,7 +185,7 @@ void CloudSync::OnPersonaSaved(const Persona& persona) {
     for (const std::wstring& path : ImagePaths(persona)) {
         QueueImageFile(path);
     }
-    MarkChanged(Change(L"persona", persona.id, {}, Persona::ToJson(persona)));
+    MarkChanged(Change(L"persona", persona.id), Persona::ToJson(persona));
 }
 
 void CloudSync::OnCharacterDeleted(const Character& character) {
@@ -191,6 +225,20 @@ void CloudSync::OnImageDeleted(const std::wstring& fileName) {
         return;
     }
     MarkChanged(Deletion(L"image", fileName));
+}
+
+void CloudSync::QueuePicturesAgain(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+        uploaded.erase(Files::FileName(path));
+        QueueImageFile(path);
+    }
+}
+
+void CloudSync::OnImageRenamed(const std::wstring& oldName) {
+    const auto waiting = pending.find(ItemKey(L"image", oldName));
+    if (waiting != pending.end() && !waiting->second.deleted) {
+        pending.erase(waiting);
+    }
 }
 
 }  // namespace Lorvex::Services

@@ -4,10 +4,16 @@
 
 #include <windows.h>
 
+#include <map>
+#include <memory>
 #include <set>
+#include <vector>
 
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
+#include "foundation/Text.h"
+#include "foundation/Time.h"
+#include "services/ChatMerge.h"
 #include "services/Supabase.h"
 
 namespace Lorvex::Services {
@@ -93,61 +99,158 @@ bool SendPictures(const CloudSync::Job& job, CloudSync::Result& result) {
     return true;
 }
 
-// Sends each record of a batch the table refused on its own, so that only the rows it refuses
-// are set aside; false when the round ends.
-bool SendOneByOne(const std::vector<const CloudSync::QueueItem*>& batch, CloudSync::Result& result) {
-    for (const CloudSync::QueueItem* item : batch) {
-        const Http::Response response =
-            AuthorizedSend(result, UpsertRequest(Json::Value(Json::Array{TableRow(result.account.userId, *item)})));
-        if (!RenewalFailed(result) && RowsRefused(response)) {
-            result.refused.push_back({item->seq, Supabase::ErrorText(response)});
-            continue;
-        }
-        if (Ends(result, response, Http::IsSuccess(response.status))) {
-            return false;
-        }
-        result.done.push_back(item->seq);
+// One record on its way to the table: a queue item (or a character sent again to restore it) with
+// the form it goes up in.
+struct Outgoing {
+    const CloudSync::QueueItem* item = nullptr;  // null for a restored character
+    std::wstring key;
+    std::string row;   // the table row's text
+    std::string hash;  // of the form the row carries; "deleted" for a deletion
+};
+
+// What the pull decided about the records queued for this round.
+struct Plan {
+    std::map<int64_t, std::string> merged;  // seq -> compact form of a chat merged with the cloud's
+    std::set<int64_t> superseded;           // items the cloud's later edit replaces: not sent
+    std::vector<std::wstring> restore;      // characters to send again, by the file of their record
+    std::vector<std::wstring> restoreIds;
+};
+
+void Confirm(CloudSync::Result& result, const Outgoing& out) {
+    if (out.item == nullptr) {
+        result.restored.emplace_back(out.key, out.hash);
+        return;
     }
-    return true;
+    result.done.push_back(out.item->seq);
+    if (!out.item->deleted && out.hash != out.item->hash) {
+        result.sent[out.item->seq] = out.hash;
+    }
 }
 
-// Record items in batches; false when the round ends.
-bool SendRecords(const CloudSync::Job& job, CloudSync::Result& result) {
-    std::vector<const CloudSync::QueueItem*> records;
-    for (const CloudSync::QueueItem& item : job.items) {
-        if (item.kind != L"image") {
-            records.push_back(&item);
-        }
-    }
-    size_t next = 0;
-    while (next < records.size()) {
-        Json::Value rows = Json::Value::EmptyArray();
-        std::vector<const CloudSync::QueueItem*> batch;
-        size_t estimate = 0;
-        do {
-            const CloudSync::QueueItem& item = *records[next++];
-            rows.Push(TableRow(result.account.userId, item));
-            batch.push_back(&item);
-            estimate += BatchEstimate(item);
-        } while (next < records.size() && estimate < kBatchEstimate);
-        const Http::Response response = AuthorizedSend(result, UpsertRequest(rows));
+// Sends each record of a batch the table refused on its own, so that only the rows it refuses
+// are set aside; false when the round ends.
+bool SendOneByOne(const std::vector<Outgoing>& batch, CloudSync::Result& result) {
+    for (const Outgoing& out : batch) {
+        const Http::Response response = AuthorizedSend(result, UpsertRequest({out.row}));
         if (!RenewalFailed(result) && RowsRefused(response)) {
-            // One statement fails whole: which rows the table refuses shows only row by row.
-            if (batch.size() == 1) {
-                result.refused.push_back({batch.front()->seq, Supabase::ErrorText(response)});
-            } else if (!SendOneByOne(batch, result)) {
-                return false;
+            if (out.item != nullptr) {
+                result.refused.push_back({out.item->seq, Supabase::ErrorText(response)});
             }
             continue;
         }
         if (Ends(result, response, Http::IsSuccess(response.status))) {
             return false;
         }
-        for (const CloudSync::QueueItem* item : batch) {
-            result.done.push_back(item->seq);
-        }
+        Confirm(result, out);
     }
     return true;
+}
+
+// Sends a full batch; false when the round ends.
+bool SendBatch(std::vector<Outgoing>& batch, CloudSync::Result& result) {
+    if (batch.empty()) {
+        return true;
+    }
+    std::vector<std::string> rows;
+    rows.reserve(batch.size());
+    for (const Outgoing& out : batch) {
+        rows.push_back(out.row);
+    }
+    const Http::Response response = AuthorizedSend(result, UpsertRequest(rows));
+    bool going = true;
+    if (!RenewalFailed(result) && RowsRefused(response)) {
+        // One statement fails whole: which rows the table refuses shows only row by row.
+        if (batch.size() == 1) {
+            if (batch.front().item != nullptr) {
+                result.refused.push_back({batch.front().item->seq, Supabase::ErrorText(response)});
+            }
+        } else {
+            going = SendOneByOne(batch, result);
+        }
+    } else if (Ends(result, response, Http::IsSuccess(response.status))) {
+        going = false;
+    } else {
+        for (const Outgoing& out : batch) {
+            Confirm(result, out);
+        }
+    }
+    batch.clear();
+    return going;
+}
+
+// The record items in batches, each form read from its file as its turn comes, so that no more
+// than a batch is held at once; false when the round ends.
+bool SendRecords(const CloudSync::Job& job, const Plan& plan, CloudSync::Result& result) {
+    const std::wstring& user = result.account.userId;
+    std::vector<Outgoing> batch;
+    size_t estimate = 0;
+    auto add = [&](Outgoing out) {
+        estimate += out.row.size();
+        batch.push_back(std::move(out));
+        if (estimate >= kBatchEstimate) {
+            estimate = 0;
+            return SendBatch(batch, result);
+        }
+        return true;
+    };
+    // A character restored goes with (and, by kind, before) the chats that stand under it.
+    for (size_t i = 0; i < plan.restore.size(); ++i) {
+        CloudSync::QueueItem character;
+        character.kind = L"character";
+        character.id = plan.restoreIds[i];
+        character.source = plan.restore[i];
+        StoredForm form;
+        if (ReadStoredForm(character, form) != StoredRead::Ok) {
+            continue;
+        }
+        if (!add({nullptr, CloudSync::ItemKey(character.kind, character.id),
+                  TableRow(user, character.kind, character.id, {}, false, WithChangedAt(form.text, form.changedAt)),
+                  form.hash})) {
+            return false;
+        }
+    }
+    for (const CloudSync::QueueItem& item : job.items) {
+        if (item.kind == L"image" || plan.superseded.count(item.seq) != 0) {
+            continue;
+        }
+        const std::wstring key = CloudSync::ItemKey(item.kind, item.id);
+        if (item.deleted) {
+            if (!add({&item, key, TableRow(user, item.kind, item.id, item.parentId, true, {}), "deleted"})) {
+                return false;
+            }
+            continue;
+        }
+        StoredForm form;
+        if (const auto merged = plan.merged.find(item.seq); merged != plan.merged.end()) {
+            form.text = merged->second;
+            form.hash = Text::Sha256Hex(form.text);
+            form.changedAt = Time::NowIso();
+        } else {
+            const StoredRead read = ReadStoredForm(item, form);
+            if (read == StoredRead::Unreadable) {
+                continue;  // stays queued for a later round
+            }
+            if (read == StoredRead::Gone) {
+                result.done.push_back(item.seq);
+                result.sent[item.seq] = std::string();
+                continue;
+            }
+        }
+        // The cloud holds this very form already (the merge finds most records so): nothing to send.
+        if (const auto known = job.synced.find(key); known != job.synced.end() && known->second == form.hash) {
+            result.done.push_back(item.seq);
+            if (form.hash != item.hash) {
+                result.sent[item.seq] = form.hash;
+            }
+            continue;
+        }
+        if (!add({&item, key,
+                  TableRow(user, item.kind, item.id, item.parentId, false, WithChangedAt(form.text, form.changedAt)),
+                  form.hash})) {
+            return false;
+        }
+    }
+    return SendBatch(batch, result);
 }
 
 CloudSync::RemoteItem ReadRow(const Json::Value& element) {
@@ -186,6 +289,8 @@ bool Pull(const CloudSync::Job& job, CloudSync::Result& result) {
             // The next page starts after the last row read, whether or not this one is handed on.
             after = RowKey{row.updatedAt, element.Find("kind").AsString(), element.Find("id").AsString()};
             if (IsSafeRow(row)) {
+                row.hash = RowHash(row);
+                row.changedAt = RemoteChangedAt(row);
                 result.items.push_back(std::move(row));
             }
         }
@@ -200,10 +305,10 @@ bool Pull(const CloudSync::Job& job, CloudSync::Result& result) {
     }
 }
 
-// The pictures the pulled records name and this PC lacks; false when the round ends.
-bool FetchPhotos(CloudSync::Result& result) {
+// The pictures the pulled records name and this PC lacks.
+std::set<std::wstring> MissingPhotos(const std::vector<CloudSync::RemoteItem>& rows) {
     std::set<std::wstring> names;
-    for (const CloudSync::RemoteItem& row : result.items) {
+    for (const CloudSync::RemoteItem& row : rows) {
         if (row.deleted || row.kind == L"chat") {
             continue;
         }
@@ -214,6 +319,11 @@ bool FetchPhotos(CloudSync::Result& result) {
             }
         }
     }
+    return names;
+}
+
+// Fetches them; false when the round ends.
+bool FetchPhotos(const std::set<std::wstring>& names, CloudSync::Result& result) {
     if (names.empty()) {
         return true;
     }
@@ -222,9 +332,102 @@ bool FetchPhotos(CloudSync::Result& result) {
         if (Supabase::NeedsRefresh(result.account) && !RefreshSession(result)) {
             return false;
         }
-        DownloadPicture(result.account, name);
+        if (DownloadPicture(result.account, name)) {
+            result.downloaded.push_back(name);
+        }
     }
     return true;
+}
+
+// The queued record's stored form as a chat; null when it cannot be read.
+std::shared_ptr<Chat> StoredChat(const CloudSync::QueueItem& item) {
+    StoredForm form;
+    if (ReadStoredForm(item, form) != StoredRead::Ok) {
+        return nullptr;
+    }
+    return Chat::FromJson(Json::Value::Parse(form.text));
+}
+
+// The pulled rows against the changes this round is to send. A row the cloud held already when
+// the round began is nothing new. A row of a record queued here changed on both sides: a chat
+// goes up merged with it (and comes back merged), a character or persona keeps the later edit
+// whole, and a deletion on either side gives way to a change on the other (this PC's deletion
+// stands; a record written here comes back). A character another PC deleted while a chat of it
+// was written here is sent again, so that no chat stands under a deleted character.
+Plan Resolve(const CloudSync::Job& job, CloudSync::Result& result) {
+    Plan plan;
+    std::map<std::wstring, const CloudSync::QueueItem*> queued;
+    std::map<std::wstring, std::wstring> liveChatFolders;  // owner id -> its folder, from a chat's file
+    for (const CloudSync::QueueItem& item : job.items) {
+        if (item.kind == L"image") {
+            continue;
+        }
+        queued[CloudSync::ItemKey(item.kind, item.id)] = &item;
+        if (item.kind == L"chat" && !item.deleted && !item.parentId.empty()) {
+            liveChatFolders[item.parentId] = Files::ParentPath(Files::ParentPath(item.source));
+        }
+    }
+    std::vector<CloudSync::RemoteItem> kept;
+    for (CloudSync::RemoteItem& row : result.items) {
+        const std::wstring key = CloudSync::ItemKey(row);
+        const auto known = job.synced.find(key);
+        if (!row.hash.empty() && known != job.synced.end() && known->second == row.hash) {
+            continue;  // what this PC last sent or stored; a change queued since simply goes up
+        }
+        const auto local = queued.find(key);
+        if (local == queued.end()) {
+            const auto chats = liveChatFolders.find(row.id);
+            if (row.deleted && row.kind == L"character" && chats != liveChatFolders.end()) {
+                if (!chats->second.empty()) {
+                    plan.restore.push_back(Files::JoinPath(chats->second, L"character.json"));
+                    plan.restoreIds.push_back(row.id);
+                }
+                row.undone = true;
+                row.resolved = true;
+                kept.push_back(std::move(row));
+                continue;
+            }
+            kept.push_back(std::move(row));
+            continue;
+        }
+        const CloudSync::QueueItem& item = *local->second;
+        if (item.deleted) {
+            continue;
+        }
+        if (row.deleted) {
+            row.undone = true;  // the record goes up again
+            row.resolved = true;
+            kept.push_back(std::move(row));
+            continue;
+        }
+        const std::wstring localAt = item.changedAt.empty() ? FileChangedAt(item.source) : item.changedAt;
+        const bool remoteLater = CloudSync::RemoteIsLater(localAt, row.changedAt);
+        if (item.kind == L"chat") {
+            const std::shared_ptr<Chat> mine = StoredChat(item);
+            const Json::Value theirs = PulledForm(row);
+            if (!mine || theirs.kind != Json::Type::Object) {
+                continue;  // this PC's change goes up as it is
+            }
+            const std::shared_ptr<Chat> merged = MergeChats(*mine, *Chat::FromJson(theirs), remoteLater);
+            merged->id = mine->id;
+            const Json::Value form = Chat::ToJson(*merged);
+            plan.merged[item.seq] = form.Dump(false);
+            row.data = form;
+            row.hash = CloudSync::ChangeHash(form);
+            row.resolved = true;
+            kept.push_back(std::move(row));
+            continue;
+        }
+        if (remoteLater) {
+            plan.superseded.insert(item.seq);
+            result.done.push_back(item.seq);
+            result.sent[item.seq] = row.hash;
+            row.resolved = true;
+            kept.push_back(std::move(row));
+        }
+    }
+    result.items = std::move(kept);
+    return plan;
 }
 
 // The user's pictures in the bucket. A listing that fails leaves no error (only a refused session
@@ -275,21 +478,28 @@ CloudSync::Result CloudSync::RunRound(const Job& job) {
     if (Supabase::NeedsRefresh(result.account) && !RefreshSession(result)) {
         return result;
     }
-    if (!SendPictures(job, result) || !SendRecords(job, result) || !job.full) {
+    // What other PCs changed comes first: a change queued here is then sent knowing it, and two
+    // edits of one chat are merged instead of the later upload replacing the other.
+    if (!Pull(job, result)) {
+        return result;
+    }
+    const std::set<std::wstring> photos = MissingPhotos(result.items);
+    const Plan plan = Resolve(job, result);
+    if (!SendPictures(job, result) || !SendRecords(job, plan, result) || !FetchPhotos(photos, result)) {
+        return result;
+    }
+    result.pulled = true;
+    if (!job.full) {
         return result;
     }
 
     const std::wstring& avatar = result.account.avatarFile;
     if (const std::optional<std::wstring> path = PicturePath(avatar); path && !Files::IsFile(*path)) {
         Files::EnsureDir(Paths::ImagesDir());
-        DownloadPicture(result.account, avatar);
+        if (DownloadPicture(result.account, avatar)) {
+            result.downloaded.push_back(avatar);
+        }
     }
-
-    if (!Pull(job, result) || !FetchPhotos(result)) {
-        return result;
-    }
-    result.pulled = true;
-
     if (job.listStorage) {
         ListBucket(result);
     }

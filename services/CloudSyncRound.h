@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/json/Value.h"
 #include "foundation/net/Http.h"
@@ -31,18 +32,48 @@ struct RowKey {
 
 Http::Request DeleteObjectRequest(const std::wstring& userId, const std::wstring& name);
 Http::Request UploadObjectRequest(const std::wstring& userId, const std::wstring& name, std::string bytes);
-// One POST of the rows as a JSON array, merged on (user_id, kind, id).
-Http::Request UpsertRequest(const Json::Value& rows);
+// One POST of the rows (compact JSON texts of TableRow) as a JSON array, merged on (user_id, kind, id).
+Http::Request UpsertRequest(const std::vector<std::string>& rows);
 // The first page reads from the cursor ("gte", empty for everything); every later page reads the
 // rows sorted after the last one read, so rows that change between two requests move behind the
 // key instead of shifting the pages under it.
 Http::Request PullRequest(const std::string& cursor, const std::optional<RowKey>& after);
 Http::Request ListRequest(const std::wstring& userId, size_t offset);
 
-// The row the table is sent for a queue item.
-Json::Value TableRow(const std::wstring& userId, const CloudSync::QueueItem& item);
-// What an item adds to its batch's size estimate.
-size_t BatchEstimate(const CloudSync::QueueItem& item);
+// The compact text of the row the table is sent for a record: its upload form as text (with the
+// time of the change added to it), null data for a deletion.
+std::string TableRow(const std::wstring& userId, const std::wstring& kind, const std::wstring& id,
+                     const std::wstring& parentId, bool deleted, const std::string& form);
+
+// ---- Upload forms ----
+
+// The member of the uploaded data that carries when the change was made on its PC, so that
+// another PC can tell the later edit whatever the order of the uploads. Readers ignore it.
+inline constexpr const char* kChangedAtKey = "changed_at";
+
+// A record's upload form, read from its file when the round sends it.
+struct StoredForm {
+    std::string text;  // compact upload form
+    std::string hash;
+    std::wstring changedAt;  // the item's, else the time its file was last written
+};
+enum class StoredRead {
+    Ok,
+    Gone,        // no file: nothing to send
+    Unreadable,  // the file is there but cannot be read now
+};
+StoredRead ReadStoredForm(const CloudSync::QueueItem& item, StoredForm& out);
+// The record a pulled row holds, in the form this PC writes and hashes it; null when the row holds
+// no record of a known kind.
+Json::Value PulledForm(const CloudSync::RemoteItem& row);
+// "deleted", the change hash of PulledForm, or empty.
+std::string RowHash(const CloudSync::RemoteItem& row);
+// When the pulled change was made: its PC's time, else the backend's stamp.
+std::wstring RemoteChangedAt(const CloudSync::RemoteItem& row);
+// The time the file was last written, as a stamp in UTC; empty when there is no such file.
+std::wstring FileChangedAt(const std::wstring& path);
+// The form's text with the change's time added as its last member; unchanged without a time.
+std::string WithChangedAt(std::string text, const std::wstring& changedAt);
 
 // Sends with the authentication headers of the result's account in front of the request's own.
 // A 401 (or the bucket's refusal of an expired token) renews the session once and repeats the

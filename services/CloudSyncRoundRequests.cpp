@@ -50,13 +50,21 @@ Http::Request UploadObjectRequest(const std::wstring& userId, const std::wstring
     return request;
 }
 
-Http::Request UpsertRequest(const Json::Value& rows) {
+Http::Request UpsertRequest(const std::vector<std::string>& rows) {
+    std::string body = "[";
+    for (const std::string& row : rows) {
+        if (body.size() > 1) {
+            body += ',';
+        }
+        body += row;
+    }
+    body += ']';
     Http::Request request;
     request.method = L"POST";
     request.url = Supabase::Url(L"/rest/v1/" + std::wstring(kTable) + L"?on_conflict=user_id,kind,id");
     request.headers = {{L"Prefer", L"resolution=merge-duplicates,return=minimal"}};
     request.contentType = L"application/json";
-    request.body = rows.Dump(false);
+    request.body = std::move(body);
     request.timeout = kTableTimeout;
     return request;
 }
@@ -98,19 +106,15 @@ Http::Request ListRequest(const std::wstring& userId, size_t offset) {
     return request;
 }
 
-Json::Value TableRow(const std::wstring& userId, const CloudSync::QueueItem& item) {
-    Json::Value row;
-    row["user_id"] = Json::Value(userId);
-    row["kind"] = Json::Value(item.kind);
-    row["id"] = Json::Value(item.id);
-    row["parent_id"] = item.parentId.empty() ? Json::Value() : Json::Value(item.parentId);
-    row["data"] = item.deleted ? Json::Value() : item.data;
-    row["deleted"] = Json::Value(item.deleted);
+std::string TableRow(const std::wstring& userId, const std::wstring& kind, const std::wstring& id,
+                     const std::wstring& parentId, bool deleted, const std::string& form) {
+    // Written as text around the form's own text, which is never parsed again on its way out.
+    std::string row = "{\"user_id\":" + Json::Value(userId).Dump(false) + ",\"kind\":" + Json::Value(kind).Dump(false) +
+                      ",\"id\":" + Json::Value(id).Dump(false) +
+                      ",\"parent_id\":" + (parentId.empty() ? std::string("null") : Json::Value(parentId).Dump(false)) +
+                      ",\"data\":" + (deleted ? std::string("null") : form) +
+                      ",\"deleted\":" + (deleted ? "true" : "false") + "}";
     return row;
-}
-
-size_t BatchEstimate(const CloudSync::QueueItem& item) {
-    return item.deleted ? kDeletionEstimate : item.data.Dump(false).size();
 }
 
 Http::Response AuthorizedSend(CloudSync::Result& result, Http::Request request) {
@@ -162,7 +166,13 @@ bool DeletionDone(const Http::Response& response) {
     }
     // Storage reports a missing object as HTTP 400 with the real status in the body; any other
     // 400 (a refused token, a refused policy) is a failure.
-    return response.status == 400 && Json::Value::Parse(response.body).Find("statusCode").AsWString() == L"404";
+    // A name storage refuses could never have been stored either.
+    if (response.status != 400) {
+        return false;
+    }
+    const Json::Value reply = Json::Value::Parse(response.body);
+    return reply.Find("statusCode").AsString() == "404" ||
+           (reply.Find("statusCode").AsString() == "400" && reply.Find("error").AsString() == "InvalidKey");
 }
 
 bool ObjectRefused(const Http::Response& response) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "foundation/Text.h"
 #include "services/CloudSync.h"
 
 namespace Lorvex::Services {
@@ -125,6 +126,16 @@ bool CloudSync::StampBefore(const std::string& a, const std::string& b) {
         return *x < *y;
     }
     return a < b;
+}
+
+bool CloudSync::StampBefore(const std::wstring& a, const std::wstring& b) {
+    return StampBefore(Text::ToUtf8(a), Text::ToUtf8(b));
+}
+
+bool CloudSync::RemoteIsLater(const std::wstring& localAt, const std::wstring& remoteAt) {
+    // Without the local time this PC's change wins, as it always did; without the remote one the
+    // cloud's change cannot be shown to be the later.
+    return !localAt.empty() && !remoteAt.empty() && StampBefore(localAt, remoteAt);
 }
 
 }  // namespace Lorvex::Services

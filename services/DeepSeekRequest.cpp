@@ -57,10 +57,10 @@ std::wstring WholeReplyText(const Json::Value& root) {
 }
 
 // A stream that ended without "[DONE]" after the answer had begun.
-std::wstring CutStreamText(const std::wstring& transferError) {
+std::wstring CutStreamText(Http::Failure failure) {
     std::wstring text = L"La conexión con DeepSeek se cortó antes del final de la respuesta";
-    if (!transferError.empty()) {
-        text += L" (" + transferError + L")";
+    if (failure == Http::Failure::Timeout) {
+        text += L" (dejó de llegar texto)";
     }
     return text + L".";
 }
@@ -105,9 +105,9 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
             // The provider always ends a stream with a finish reason and "[DONE]": without either
             // the reply was cut, by a connection that closed cleanly or broke, and what arrived is
             // only its start.
-            reply.error = CutStreamText(response.error);
+            reply.error = CutStreamText(response.failure);
         } else {
-            reply.error = ErrorText(response.body, static_cast<int>(response.status), response.error);
+            reply.error = ErrorText(response);
         }
         return reply;
     }
@@ -118,7 +118,7 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
         return reply;
     }
     if (!Http::IsSuccess(response.status)) {
-        reply.error = ErrorText(response.body, static_cast<int>(response.status), response.error);
+        reply.error = ErrorText(response);
         return reply;
     }
     bool ok = false;
@@ -131,14 +131,14 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
     return reply;
 }
 
-std::wstring DeepSeekService::ErrorText(const std::string& body, int status, const std::wstring& transferError) {
-    if (status == 0) {
-        std::wstring text = L"No se pudo conectar con DeepSeek";
-        if (!transferError.empty()) {
-            text += L" (" + transferError + L")";
-        }
-        return text + L".";
+std::wstring DeepSeekService::ErrorText(const Http::Response& response) {
+    if (response.status == 0) {
+        return L"No se pudo hablar con DeepSeek. " + Http::ErrorSentence(response) + L".";
     }
+    return ErrorText(response.body, response.status);
+}
+
+std::wstring DeepSeekService::ErrorText(const std::string& body, uint32_t status) {
     std::wstring detail = Json::Value::Parse(body).Find("error").Find("message").AsWString();
     if (detail.empty()) {
         detail = Text::ToWide(std::string_view(body).substr(0, kErrorDetailBytes));

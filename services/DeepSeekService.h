@@ -10,6 +10,7 @@
 
 #include "domain/Records.h"
 #include "foundation/Cancel.h"
+#include "foundation/net/Http.h"
 #include "services/AiReply.h"
 
 namespace Lorvex::Services {
@@ -75,9 +76,11 @@ public:
 
     // ---- Errors (DeepSeekRequest.cpp, with the exchange itself) ----
 
-    // The Spanish text for a failed exchange: status 0 names the transfer's own error, any other
-    // status the provider's message (or the start of the body).
-    static std::wstring ErrorText(const std::string& body, int status, const std::wstring& transferError);
+    // The Spanish text for a failed exchange: without an answer the sentence for the kind of
+    // network failure, for any other status the provider's message (or the start of the body).
+    static std::wstring ErrorText(const Http::Response& response);
+    // The same for a complete answer with a status outside 200..299.
+    static std::wstring ErrorText(const std::string& body, uint32_t status);
 
 private:
     // One chat-completions exchange. Streamed only when stream is asked for and progress is set;

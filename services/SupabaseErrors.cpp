@@ -2,6 +2,7 @@
 // because the session itself is over.
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,11 +15,13 @@ namespace {
 
 // The machine-readable code and the human message of an error body. The authentication API puts
 // them in "error_code" and "msg" (older versions: "error" and "error_description"), the table API
-// and storage in "code" and "message"; the authentication API's own "code" is the HTTP status as a
-// number, which is why only a string counts.
+// in "code" and "message"; the authentication API's own "code" is the HTTP status as a number,
+// which is why only a string counts. Storage answers {"statusCode", "error", "message"}, its code
+// in "error" ("InvalidKey"), and newer versions add "code" too.
 struct ErrorFields {
     std::string code;
     std::wstring message;
+    std::string storageStatus;  // storage's real status, as text; empty for the other services
 };
 
 ErrorFields ReadErrorFields(const Json::Value& reply) {
@@ -26,6 +29,10 @@ ErrorFields ReadErrorFields(const Json::Value& reply) {
     fields.code = reply.Find("error_code").AsString();
     if (fields.code.empty()) {
         fields.code = reply.Find("code").AsString();
+    }
+    fields.storageStatus = reply.Find("statusCode").AsString();
+    if (fields.code.empty() && !fields.storageStatus.empty()) {
+        fields.code = reply.Find("error").AsString();
     }
     for (const char* key : {"msg", "error_description", "message", "error"}) {
         const std::string& text = reply.Find(key).AsString();
@@ -45,7 +52,7 @@ bool Contains(const std::wstring& text, std::wstring_view part) {
 
 std::wstring ErrorText(const Http::Response& response) {
     if (response.status == 0) {
-        return L"Sin conexión con el servidor";
+        return Http::ErrorSentence(response);
     }
     const ErrorFields fields = ReadErrorFields(Json::Value::Parse(response.body));
     const std::string& code = fields.code;
@@ -96,10 +103,21 @@ std::wstring ErrorText(const Http::Response& response) {
     if (code == "22P05") {
         return L"El texto contiene un carácter nulo, que la nube no admite";
     }
-    if (!fields.message.empty()) {
-        return fields.message;
+    if (fields.storageStatus == "413" || code == "EntityTooLarge") {
+        return L"La imagen es demasiado grande para la nube";
     }
-    return L"Error del servidor (" + std::to_wstring(response.status) + L")";
+    if (fields.storageStatus == "415" || code == "InvalidMimeType") {
+        return L"La nube no admite ese tipo de archivo";
+    }
+    // Storage says its real status inside an HTTP 400.
+    uint32_t status = response.status;
+    if (const std::optional<uint64_t> inner = Text::TryParseUInt(Text::ToWide(fields.storageStatus));
+        inner && *inner >= 400 && *inner <= 599) {
+        status = static_cast<uint32_t>(*inner);
+    }
+    // The server's own words, in English, only as the detail of a sentence the user can read.
+    const std::wstring sentence = Http::StatusSentence(status);
+    return fields.message.empty() ? sentence : sentence + L": " + fields.message;
 }
 
 bool TokenRefused(const Http::Response& response) {

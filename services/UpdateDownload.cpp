@@ -26,6 +26,11 @@ constexpr double kShortestElapsed = 0.2;
 constexpr size_t kSmallestProgram = 1024;
 
 const wchar_t kNoNewerText[] = L"Ya no hay ninguna versión nueva en el canal";
+// The shown version left the channel and another newer one took its place.
+std::wstring ReplacedText(const std::wstring& shown, const std::wstring& newer) {
+    return L"La versión " + shown + L" ya no está en el canal; ahora hay la " + newer +
+           L": pulsa «Buscar de nuevo» para verla antes de instalarla";
+}
 const wchar_t kGapText[] = L"Faltan partes de esta versión en el canal; no se puede instalar.";
 const wchar_t kFolderText[] =
     L"No se puede escribir en la carpeta de Lorvex (muévela fuera de Archivos de programa o ábrela como "
@@ -107,7 +112,7 @@ private:
 
 }  // namespace
 
-Downloaded DownloadLatest(const Async::Cancel& cancel) {
+Downloaded DownloadLatest(const Async::Cancel& cancel, const std::wstring& version) {
     Downloaded result;
     auto fail = [&result](std::wstring text) {
         result.error = std::move(text);
@@ -118,11 +123,18 @@ Downloaded DownloadLatest(const Async::Cancel& cancel) {
     if (!fetched.error.empty()) {
         return fail(std::move(fetched.error));
     }
-    const int32_t index = Detail::FirstWithParts(fetched.releases);
-    if (index < 0 || !VersionLess(Detail::RunningVersion(), fetched.releases[static_cast<size_t>(index)].version)) {
+    // The user agreed to the version the dialog named: that one, or none.
+    const auto shown = std::find_if(fetched.releases.begin(), fetched.releases.end(), [&](const Release& release) {
+        return release.version == version && !release.parts.empty();
+    });
+    if (shown == fetched.releases.end()) {
+        const int32_t index = Detail::FirstWithParts(fetched.releases);
+        if (index >= 0 && VersionLess(Detail::RunningVersion(), fetched.releases[static_cast<size_t>(index)].version)) {
+            return fail(ReplacedText(version, fetched.releases[static_cast<size_t>(index)].version));
+        }
         return fail(kNoNewerText);
     }
-    const Release& release = fetched.releases[static_cast<size_t>(index)];
+    const Release& release = *shown;
     result.version = release.version;
     if (release.sha256.empty()) {
         return fail(std::wstring(kNoHashText));

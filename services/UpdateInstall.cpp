@@ -154,7 +154,7 @@ void Install(std::function<void()> quit) {
     NotifyChanged();
 
     const Async::Cancel cancel = state.cancel;
-    const bool started = Async::Run([cancel] { return DownloadLatest(cancel); },
+    const bool started = Async::Run([cancel, version = newest.version] { return DownloadLatest(cancel, version); },
                                     [quit](Downloaded downloaded) { FinishInstall(quit, std::move(downloaded)); });
     if (!started) {
         FinishInstall(std::move(quit), Downloaded{{}, L"No se pudo iniciar la descarga", newest.version});

@@ -117,9 +117,11 @@ bool HasNewerVersion();
 // Starts downloading the newest release when it is newer and nothing is downloading; quit runs on
 // the UI thread 600 ms after the install script has started.
 void Install(std::function<void()> quit);
-// The worker half of Install: a fresh channel read, the write test, the parts downloaded into the
-// work folder, joined, checked and saved as "Lorvex.new.exe". Blocks; worker thread only.
-Downloaded DownloadLatest(const Async::Cancel& cancel);
+// The worker half of Install: a fresh channel read (attachment links do not last), the release of
+// the version the dialog showed taken from it, the write test, the parts downloaded into the work
+// folder, joined, checked and saved as "Lorvex.new.exe". A release that was replaced meanwhile is
+// never installed in its place. Blocks; worker thread only.
+Downloaded DownloadLatest(const Async::Cancel& cancel, const std::wstring& version);
 // Whether a file can be written into the program's folder. Blocks on the disk; any thread.
 bool CanWriteProgramFolder();
 // Writes "update.bat" into the work folder and starts it hidden. False when either fails.

@@ -3,7 +3,8 @@
 // calling thread, always a worker thread, never the UI thread. Perform does the work; Send, Get,
 // Stream and Download differ only in where the received bytes go. Nothing throws: every failure
 // ends as an English error text in the response (callers embed it in their own messages) and a
-// status of 0.
+// status of 0; its kind says what went wrong, and ErrorSentence turns it into the one Spanish
+// sentence the user is shown for it.
 
 #include <cstdint>
 #include <functional>
@@ -32,11 +33,25 @@ struct Request {
     bool followRedirects = true;
 };
 
+// How a transfer failed; None for a complete exchange, whatever its status.
+enum class Failure {
+    None,
+    InvalidUrl,
+    NoConnection,     // no answer: the connection was refused or closed before one came
+    NameNotResolved,  // the server's name is unknown (often: no internet at all)
+    Timeout,          // the server stopped answering
+    Secure,           // the secure channel could not be made (certificate, protocol)
+    Cut,              // the answer began and broke off before its end
+    WriteFailed,      // the received bytes could not be kept
+    Cancelled,
+};
+
 struct Response {
     uint32_t status = 0;  // 0 when no status arrived or the transfer failed after it
     std::string body;     // filled by Send and Stream only
     ResponseHeaders headers;
-    std::wstring error;  // empty on success
+    std::wstring error;  // empty on success; English, for diagnosis, never shown as it is
+    Failure failure = Failure::None;
 };
 
 // (received, total): total is the Content-Length, 0 when absent. False cancels the transfer.
@@ -45,6 +60,16 @@ using Progress = std::function<bool(uint64_t received, uint64_t total)>;
 using Sink = std::function<bool(const char* data, uint64_t size)>;
 
 bool IsSuccess(uint32_t status);
+
+// The one Spanish sentence for an exchange that did not succeed: its kind of failure, or for a
+// complete exchange what its status means. Callers may add the server's own words after it as
+// detail. Any thread.
+std::wstring ErrorSentence(const Response& response);
+// What a status outside 200..299 means, with its number: "El servidor tuvo un fallo (error 500)".
+std::wstring StatusSentence(uint32_t status);
+// The kind of failure a platform error code stands for, met while opening the exchange (sending
+// and waiting for the answer's headers) or while reading its body.
+Failure FailureOfCode(uint32_t code, bool readingBody);
 
 // The core transfer: status, headers and error of the response; its body goes to the sink only.
 // With a cancel flag the transfer also ends, with "Cancelled", within a few tens of milliseconds
@@ -69,7 +94,7 @@ Response Stream(const Request& request, const Sink& sink, const Async::Cancel& c
 
 // GET into path + ".part", moved over path on a successful status. On failure the part file is
 // removed, an existing file at path stays as it was and the error (when error is not null) is the
-// transfer's error text or "HTTP " and the status.
+// Spanish sentence for it (ErrorSentence, or why the file could not be made or kept).
 bool Download(const std::wstring& url, const std::wstring& path, const Progress& progress,
               std::wstring* error = nullptr, const Headers& headers = {});
 // The same, ending with "Cancelled" soon after the flag is set, even while the server sends nothing.

@@ -55,7 +55,7 @@ bool DownloadTo(const std::wstring& url, const std::wstring& path, const Progres
     {
         PartFile part(partPath);
         if (!part.IsOpen()) {
-            SetError(error, L"Cannot create " + partPath);
+            SetError(error, L"No se pudo crear el archivo de la descarga");
             return false;
         }
         Request request;
@@ -70,13 +70,13 @@ bool DownloadTo(const std::wstring& url, const std::wstring& path, const Progres
 
     if (!IsSuccess(response.status)) {
         Files::RemoveFile(partPath);
-        SetError(error, !response.error.empty() ? response.error : L"HTTP " + std::to_wstring(response.status));
+        SetError(error, ErrorSentence(response));
         return false;
     }
     // Move creates the parent again (it may have gone meanwhile) and replaces even a read-only target.
     if (!Files::Move(partPath, path, true)) {
         Files::RemoveFile(partPath);
-        SetError(error, L"Cannot write " + path);
+        SetError(error, L"No se pudo guardar la descarga");
         return false;
     }
     return true;

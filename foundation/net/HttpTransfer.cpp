@@ -145,18 +145,19 @@ Response Transfer(const Request& request, const Progress& progress, const Sink& 
     Response response;
     const auto job = std::make_shared<Job>(request);
     Runner runner(job, cancel);
-    auto fail = [&response](std::wstring error) {
+    auto fail = [&response](std::wstring error, Failure failure) {
         response.status = 0;
         response.error = std::move(error);
+        response.failure = failure;
         return response;
     };
 
     if (!runner.Next()) {
-        return fail(L"Cancelled");
+        return fail(L"Cancelled", Failure::Cancelled);
     }
     WinHttpExchange& exchange = job->exchange;
     if (!job->openOk) {
-        return fail(exchange.error);
+        return fail(exchange.error, exchange.failure);
     }
     response.status = exchange.status;
     response.headers = exchange.headers;
@@ -165,30 +166,30 @@ Response Transfer(const Request& request, const Progress& progress, const Sink& 
     uint64_t received = 0;
     for (;;) {
         if (!runner.Next()) {
-            return fail(L"Cancelled");
+            return fail(L"Cancelled", Failure::Cancelled);
         }
         const WinHttpExchange::Block& block = job->block;
         if (block.outcome == WinHttpExchange::Outcome::Failed) {
-            return fail(exchange.error);
+            return fail(exchange.error, exchange.failure);
         }
         if (block.outcome == WinHttpExchange::Outcome::End) {
             break;
         }
         if (runner.Cancelled()) {
-            return fail(L"Cancelled");
+            return fail(L"Cancelled", Failure::Cancelled);
         }
         // An empty sink would throw when called; its bytes simply go nowhere.
         if (sink && !sink(block.data, block.size)) {
-            return fail(L"Write failed");
+            return fail(L"Write failed", Failure::WriteFailed);
         }
         received += block.size;
         if (progress && !progress(received, total)) {
-            return fail(L"Cancelled");
+            return fail(L"Cancelled", Failure::Cancelled);
         }
     }
     // The platform reports a connection closed before the announced length as a clean end.
     if (IsBodyShort(request.method, response.status, response.headers, received)) {
-        return fail(IncompleteText(received, total));
+        return fail(IncompleteText(received, total), Failure::Cut);
     }
     return response;
 }

@@ -53,11 +53,13 @@ const Session& TheSession() {
     return session;
 }
 
-std::wstring Failure(std::wstring_view name) {
-    return FailureText(name, GetLastError());
-}
-
 }  // namespace
+
+void WinHttpExchange::Fail(std::wstring_view name, bool readingBody) {
+    const DWORD code = GetLastError();
+    error = FailureText(name, code);
+    failure = FailureOfCode(code, readingBody);
+}
 
 WinHttpExchange::WinHttpExchange() : buffer_(new char[kBufferBytes]) {
 }
@@ -76,6 +78,7 @@ bool WinHttpExchange::Open(const Request& request) {
     parts.dwExtraInfoLength = kPathChars;
     if (request.url.empty() || !WinHttpCrackUrl(request.url.c_str(), 0, 0, &parts)) {
         error = L"Invalid URL";
+        failure = Failure::InvalidUrl;
         return false;
     }
     std::wstring target = std::wstring(path, parts.dwUrlPathLength) + std::wstring(query, parts.dwExtraInfoLength);
@@ -90,19 +93,20 @@ bool WinHttpExchange::Open(const Request& request) {
     const Session& session = TheSession();
     if (session.handle == nullptr) {
         error = FailureText(L"WinHttpOpen", session.openError);
+        failure = Failure::NoConnection;
         return false;
     }
 
     connection_.Reset(WinHttpConnect(session.handle, host, parts.nPort, 0));
     if (!connection_) {
-        error = Failure(L"WinHttpConnect");
+        Fail(L"WinHttpConnect", false);
         return false;
     }
     const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
     request_.Reset(WinHttpOpenRequest(connection_.Get(), request.method.c_str(), target.c_str(), nullptr,
                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, secure));
     if (!request_) {
-        error = Failure(L"WinHttpOpenRequest");
+        Fail(L"WinHttpOpenRequest", false);
         return false;
     }
 
@@ -118,6 +122,7 @@ bool WinHttpExchange::Open(const Request& request) {
     const std::wstring block = BuildHeaderBlock(request);
     if (request.body.size() > MAXDWORD) {
         error = FailureText(L"Request", ERROR_INVALID_PARAMETER);
+        failure = Failure::NoConnection;
         return false;
     }
     const DWORD bodyBytes = static_cast<DWORD>(request.body.size());
@@ -125,7 +130,7 @@ bool WinHttpExchange::Open(const Request& request) {
     if (!WinHttpSendRequest(request_.Get(), block.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : block.c_str(),
                             static_cast<DWORD>(block.size()), body, bodyBytes, bodyBytes, 0) ||
         !WinHttpReceiveResponse(request_.Get(), nullptr)) {
-        error = Failure(L"Request");
+        Fail(L"Request", false);
         return false;
     }
 
@@ -159,7 +164,7 @@ WinHttpExchange::Block WinHttpExchange::Read() {
         if (waiting_ == 0) {
             if (!WinHttpQueryDataAvailable(request_.Get(), &waiting_)) {
                 waiting_ = 0;
-                error = Failure(L"Read");
+                Fail(L"Read", true);
                 return {Outcome::Failed};
             }
             if (waiting_ == 0) {
@@ -168,7 +173,7 @@ WinHttpExchange::Block WinHttpExchange::Read() {
         }
         DWORD got = 0;
         if (!WinHttpReadData(request_.Get(), buffer_.get(), std::min(waiting_, kBufferBytes), &got)) {
-            error = Failure(L"Read");
+            Fail(L"Read", true);
             return {Outcome::Failed};
         }
         if (got > 0) {

@@ -45,8 +45,12 @@ public:
     uint32_t status = 0;
     ResponseHeaders headers;
     std::wstring error;
+    Failure failure = Failure::None;  // set with error
 
 private:
+    // Sets the error text and kind from the platform's last error.
+    void Fail(std::wstring_view name, bool readingBody);
+
     // Declared so that the request is closed before its connection.
     WinHttpHandle connection_;
     WinHttpHandle request_;

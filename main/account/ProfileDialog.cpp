@@ -35,6 +35,7 @@ constexpr float kChangeButtonHeight = 38;
 constexpr float kSmallLabelSize = 13;
 constexpr float kSpinnerRadius = 9;
 constexpr float kSpinnerStroke = 2.5f;
+constexpr float kRefusedGap = 12;
 
 const wchar_t* const kCreateNote =
     L"Elige cómo se verá tu cuenta. El nombre y la foto se sincronizan en todos tus PCs.";
@@ -51,6 +52,21 @@ float ProfileRowHeight(float fieldHeight) {
 
 Services::CloudSync& Cloud() {
     return Services::CloudSync::Instance();
+}
+
+// The changes the cloud refused, one line each with its own reason, for as long as they wait.
+std::wstring RefusedText() {
+    std::wstring text;
+    for (const std::wstring& reason : Cloud().SetAsideReasons()) {
+        text += (text.empty() ? L"" : L"\n") + reason;
+    }
+    return text;
+}
+
+// The notice under the status card; 0 when the cloud refused nothing.
+float RefusedHeight(UI::Ui& ui, float width) {
+    const std::wstring text = RefusedText();
+    return text.empty() ? 0 : kRefusedGap + AccountNotice::Height(ui, text, width) - AccountNotice::kGapBelow;
 }
 
 }  // namespace
@@ -86,9 +102,14 @@ float ProfileDialog::NoticeHeight(UI::Ui& ui, float width) const {
 }
 
 float ProfileDialog::ContentHeight(UI::Ui& ui, float bodyWidth) {
+    // A round that found the session over, or an update that could not renew it, signed the
+    // account out: nothing here applies any more.
+    if (open && !Cloud().SignedIn()) {
+        Close();
+    }
     const float fh = Kit::FieldHeight(ui, false, 1);
-    return NoticeHeight(ui, bodyWidth) + ProfileRowHeight(fh) + kRowGap + kSectionAdvance + kCardHeight + kRowGap +
-           kSectionAdvance + fh + 8;
+    return NoticeHeight(ui, bodyWidth) + ProfileRowHeight(fh) + kRowGap + kSectionAdvance + kCardHeight +
+           RefusedHeight(ui, bodyWidth) + kRowGap + kSectionAdvance + fh + 8;
 }
 
 void ProfileDialog::Body(UI::Ui& ui, const Rect& body) {
@@ -104,7 +125,12 @@ void ProfileDialog::Body(UI::Ui& ui, const Rect& body) {
     ProfileRow(ui, x, ay, w, fh, busy);
     const float sy = ay + ProfileRowHeight(fh) + kRowGap;
     SyncSection(ui, x, sy, w);
-    PasswordSection(ui, x, sy + kSectionAdvance + kCardHeight + kRowGap, w, fh, busy);
+    const float refused = RefusedHeight(ui, w);
+    if (refused > 0) {
+        AccountNotice::Draw(ui, x, sy + kSectionAdvance + kCardHeight + kRefusedGap, w, RefusedText(),
+                            Icon::AlertCircle, Kit::KitPalette().danger);
+    }
+    PasswordSection(ui, x, sy + kSectionAdvance + kCardHeight + refused + kRowGap, w, fh, busy);
 }
 
 void ProfileDialog::Notice(UI::Ui& ui, float x, float y, float w) {
@@ -180,7 +206,7 @@ void ProfileDialog::SyncSection(UI::Ui& ui, float x, float top, float w) {
             icon = Icon::CloudSync;
         } else if (cloud.offline) {
             icon = Icon::CloudOff;
-        } else if (!cloud.lastError.empty()) {
+        } else if (!cloud.lastError.empty() || cloud.WaitingChanges() != cloud.pending.size()) {
             icon = Icon::CloudAlert;
             iconColor = palette.danger;
         }
@@ -244,7 +270,7 @@ void ProfileDialog::ChangePassword() {
                 dialog.owner->toasts.Push(L"Contraseña cambiada", Kit::ToastKind::Success);
             }
         } else {
-            dialog.error = failure;
+            dialog.ShowFailure(failure);
         }
         if (dialog.owner) {
             dialog.owner->dirty = true;
@@ -327,12 +353,26 @@ void ProfileDialog::OnSubmit() {
                 dialog.owner->toasts.Push(created ? L"Perfil creado" : L"Perfil guardado", Kit::ToastKind::Success);
             }
         } else {
-            dialog.error = failure;
+            dialog.ShowFailure(failure);
         }
         if (dialog.owner) {
             dialog.owner->dirty = true;
         }
     });
+}
+
+void ProfileDialog::ShowFailure(const std::wstring& failure) {
+    error = failure;
+    // The update found the session over and signed out: the dialog closes with it, so the reason
+    // goes where the user still sees it.
+    if (!Cloud().SignedIn()) {
+        if (open) {
+            Close();
+        }
+        if (owner) {
+            owner->toasts.Push(failure, Kit::ToastKind::Error);
+        }
+    }
 }
 
 }  // namespace Lorvex::Main

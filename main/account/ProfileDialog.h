@@ -4,8 +4,11 @@
 // bar's account button, and in create mode after a sign-up or a sign-in of an account without a
 // name. It keeps its own copies of what the user types and hands them to CloudSync only on a
 // save or a password change; the sync status is read anew every frame.
+// The changes the cloud refused are listed under the status, each with its reason, while they wait.
+// The dialog closes when the account signs out, whatever signed it out.
 // UI thread only. A failed update leaves the service's Spanish text in the error notice and the
-// dialog open; a picked file that is no picture is refused with an error toast and changes nothing.
+// dialog open, or in an error toast when it ended the session; a picked file that is no picture is
+// refused with an error toast and changes nothing.
 
 #include <cstdint>
 #include <memory>
@@ -67,6 +70,8 @@ private:
     void ChoosePhoto();
     void ChangePassword();
     void AskSignOut();
+    // A failed update's text: in the notice, or in a toast when the session is over.
+    void ShowFailure(const std::wstring& failure);
 
     // Completions of the service reach the dialog only while it lives.
     std::shared_ptr<ProfileDialog*> self_;

@@ -114,6 +114,10 @@ void UpdateDialog::Footer(UI::Ui& ui, const Rect& footer) {
         if (FooterButton(ui, x, footer, L"Más tarde", Icon::Close, palette.onBackgroundMuted, false, true) && open) {
             Close();
         }
+        // What is shown may be hours old; the download installs exactly the version named here.
+        if (FooterButton(ui, x, footer, L"Buscar de nuevo", Icon::Refresh, palette.secondary, false, true)) {
+            Updates::Check(false);
+        }
     } else if (status == Status::Downloading) {
         if (FooterButton(ui, x, footer, L"Cancelar", Icon::Close, palette.onBackgroundMuted, false, true)) {
             Updates::CancelDownload();

@@ -367,7 +367,7 @@ TEST_F(ChatComposerTest, AFailedJobLeavesTheDraftAndSaysWhy) {
         std::wstring toast;
     };
     const Case cases[] = {
-        {true, L"No se pudo mejorar el texto: " + Services::DeepSeekService::ErrorText(body, 401, L"")},
+        {true, L"No se pudo mejorar el texto: " + Services::DeepSeekService::ErrorText(body, 401)},
         {false, L"No se pudo escribir el mensaje: respuesta vac\u00EDa"},
     };
     for (const Case& c : cases) {

@@ -290,7 +290,7 @@ TEST(ChatWalk, SendStreamStopRegenerateRetryAndADuoInAutoAndManualReachTheFiles)
     const std::string refusal =
         "{\"error\":{\"message\":\"Rate limit reached for requests\",\"type\":\"rate_limit_error\",\"param\":null,"
         "\"code\":\"rate_limit_exceeded\"}}";
-    const std::wstring why = Services::DeepSeekService::ErrorText(refusal, 429, L"");
+    const std::wstring why = Services::DeepSeekService::ErrorText(refusal, 429);
     server.Enqueue(FakeReply::Json(429, refusal));
     walk.Send(L"¿Lo encontraste?");
     const std::shared_ptr<Message> failed = walk.Last();

@@ -363,7 +363,7 @@ TEST_F(ProfileWindow, FailuresStayInTheNoticeUntilTheFieldIsEdited) {
         std::wstring error;
     };
     const Case cases[] = {
-        {false, false, L"Error del servidor (500)"},
+        {false, false, L"El servidor tuvo un fallo (error 500)"},
         {false, true, L"La sesión ha caducado; vuelve a iniciar sesión"},
         {true, true, L"La sesión ha caducado; vuelve a iniciar sesión"},
     };
@@ -385,10 +385,18 @@ TEST_F(ProfileWindow, FailuresStayInTheNoticeUntilTheFieldIsEdited) {
         } else {
             ClickLabel(L"Guardar");
         }
+        driver().Window().toasts = Main::Kit::Toasts{};
         FinishUpdate();
         EXPECT_EQ(dialog().error, c.error);
-        EXPECT_TRUE(dialog().IsOpen());
         EXPECT_EQ(cloud().SignedIn(), !c.sessionExpired);
+        if (c.sessionExpired) {
+            // Signed out: the dialog has nothing left to edit, and the reason stays in sight.
+            driver().Frame(0.05);
+            EXPECT_FALSE(dialog().IsOpen());
+            EXPECT_EQ(driver().Toasts(), std::vector<std::wstring>{c.error});
+            continue;
+        }
+        EXPECT_TRUE(dialog().IsOpen());
         TypeInto(field, L"x");
         EXPECT_EQ(dialog().error, L"");
     }
@@ -488,6 +496,62 @@ TEST_F(ProfileWindow, SigningOutDuringARunningRoundDropsTheRoundsResult) {
     EXPECT_EQ(cloud().lastSync, L"");
     EXPECT_EQ(cloud().StatusText(), L"Sin iniciar sesión");
     EXPECT_EQ(driver().Toasts(), std::vector<std::wstring>{L"Sesión cerrada"});
+}
+
+TEST_F(ProfileWindow, ARoundThatFindsTheSessionOverClosesTheDialog) {
+    SignIn(L"Ana");
+    Open(false);
+    cloud().roundWorker = [](const CloudSync::Job& job) {
+        CloudSync::Result result;
+        result.account = job.account;
+        result.unauthorized = true;
+        return result;
+    };
+    ClickControl(ProfileDialog::kSyncSalt);
+    ASSERT_TRUE(RunUntil([&] { return !cloud().SignedIn(); }));
+    driver().RunFor(0.6, 0.05);
+    EXPECT_FALSE(dialog().IsOpen());
+    // Nothing of the signed-in dialog is offered any more.
+    EXPECT_FALSE(driver().WidgetRect(dialog().LabelId(L"Guardar")).has_value());
+    EXPECT_FALSE(driver().WidgetRect(dialog().WidgetId(ProfileDialog::kSignOutSalt)).has_value());
+    EXPECT_EQ(driver().Toasts(),
+              std::vector<std::wstring>{L"La sesión de la nube ha caducado; vuelve a iniciar sesión en Ajustes"});
+}
+
+TEST_F(ProfileWindow, ChangesTheCloudRefusedAreListedWithTheirReasonsWhileTheyWait) {
+    SignIn(L"Ana");
+    Open(false);
+    // Measured from the sync button: the panel stays centred in the window as it grows.
+    const auto passwordTop = [&] {
+        return driver().WidgetRect(dialog().WidgetId(ProfileDialog::kPasswordSalt))->y -
+               driver().WidgetRect(dialog().WidgetId(ProfileDialog::kSyncSalt))->y;
+    };
+    const float plain = passwordTop();
+
+    CloudSync::QueueItem picture;
+    picture.kind = L"image";
+    picture.id = L"niña.png";
+    picture.refusal = L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)";
+    CloudSync::QueueItem chat;
+    chat.kind = L"chat";
+    chat.id = L"c1:h1";
+    chat.deleted = false;
+    chat.refusal = L"El texto contiene un carácter nulo, que la nube no admite";
+    cloud().pending[CloudSync::ItemKey(picture.kind, picture.id)] = picture;
+    cloud().pending[CloudSync::ItemKey(chat.kind, chat.id)] = chat;
+    driver().RunFor(0.3, 0.05);
+    EXPECT_EQ(cloud().StatusText(), L"No se pueden subir 2 cambios");
+    EXPECT_EQ(cloud().SetAsideReasons(),
+              (std::vector<std::wstring>{L"Un chat: " + chat.refusal, L"La imagen «niña.png»: " + picture.refusal}));
+    // Both reasons stand between the status and the password, as long as the items wait.
+    EXPECT_GT(passwordTop(), plain + 40);
+    if (const wchar_t* folder = _wgetenv(L"LORVEX_SCREENS_OUT")) {
+        driver().SavePng(std::wstring(folder) + L"\\profile-refused.png");
+    }
+
+    cloud().pending.clear();
+    driver().RunFor(0.3, 0.05);
+    EXPECT_EQ(passwordTop(), plain);
 }
 
 }  // namespace

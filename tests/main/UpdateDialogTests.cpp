@@ -235,7 +235,7 @@ TEST_F(UpdateDialogTest, ADownloadCannotBeDismissedGlidesOverJumpsAndCancelsBack
     OpenAndWait();
     ASSERT_EQ(CurrentStatus(), Status::Available);
     EXPECT_EQ(dialog().subtitle, L"Lorvex 3.0.2  →  3.0.3  ·  58.6 KB");
-    EXPECT_EQ(Buttons(), (std::vector<std::wstring>{L"Actualizar ahora", L"Más tarde"}));
+    EXPECT_EQ(Buttons(), (std::vector<std::wstring>{L"Actualizar ahora", L"Más tarde", L"Buscar de nuevo"}));
 
     ClickButton(L"Actualizar ahora");
     driver->Frame(kStep);
@@ -273,7 +273,7 @@ TEST_F(UpdateDialogTest, ADownloadCannotBeDismissedGlidesOverJumpsAndCancelsBack
     EXPECT_EQ(CurrentStatus(), Status::Available);
     EXPECT_EQ(Updates::Current().error, L"");
     EXPECT_TRUE(dialog().dismissable);
-    EXPECT_EQ(Buttons(), (std::vector<std::wstring>{L"Actualizar ahora", L"Más tarde"}));
+    EXPECT_EQ(Buttons(), (std::vector<std::wstring>{L"Actualizar ahora", L"Más tarde", L"Buscar de nuevo"}));
     EXPECT_EQ(scriptStarts, 0);
 
     ClickButton(L"Más tarde");
@@ -299,9 +299,9 @@ TEST_F(UpdateDialogTest, AFailedDownloadIsOfferedAgainAndASecondTryInstallsAndCl
     ASSERT_TRUE(RunUntil([] { return CurrentStatus() != Status::Downloading; }));
     driver->Frame(kStep);
     EXPECT_EQ(CurrentStatus(), Status::Available);
-    EXPECT_EQ(Updates::Current().error, L"La descarga falló (HTTP 403)");
+    EXPECT_EQ(Updates::Current().error, L"La descarga falló (El servidor no permitió el acceso (error 403))");
     EXPECT_TRUE(dialog().dismissable);
-    EXPECT_EQ(Buttons(), (std::vector<std::wstring>{L"Actualizar ahora", L"Más tarde"}));
+    EXPECT_EQ(Buttons(), (std::vector<std::wstring>{L"Actualizar ahora", L"Más tarde", L"Buscar de nuevo"}));
 
     ClickButton(L"Actualizar ahora");
     float shownWhileDownloading = 0;
@@ -324,6 +324,42 @@ TEST_F(UpdateDialogTest, AFailedDownloadIsOfferedAgainAndASecondTryInstallsAndCl
         EXPECT_TRUE(dialog().IsOpen());
     }
     EXPECT_TRUE(RunUntil([this] { return !driver->Opened(); }));
+}
+
+// A newer release posted after the dialog showed one does not sneak in: the version named is the
+// version installed, and "Buscar de nuevo" is how the newer one gets shown.
+TEST_F(UpdateDialogTest, TheVersionShownIsTheOneInstalledAndSearchingAgainShowsANewerOne) {
+    const std::string shownProgram = Program(4096);
+    channel.Post(Release("3.0.3", {FakeFile("Lorvex.exe", shownProgram, 4096)}));
+    OpenAndWait();
+    ASSERT_EQ(CurrentStatus(), Status::Available);
+    ASSERT_EQ(Updates::NewestRelease()->version, L"3.0.3");
+
+    channel.Post(Release("3.0.4", {FakeFile("Lorvex.exe", Program(5000), 5000)}));
+    std::string installed;
+    Updates::SetScriptStarterForTesting([&](const std::wstring&, const Updates::Environment& environment) {
+        for (const auto& [name, value] : environment) {
+            if (name == L"LORVEX_UPDATE_NEW") {
+                installed = Files::ReadBytes(value).value_or("");
+            }
+        }
+        ++scriptStarts;
+        return false;  // the test's program stays; the dialog goes back to the offer
+    });
+    ClickButton(L"Actualizar ahora");
+    ASSERT_TRUE(RunUntil([] { return CurrentStatus() != Status::Downloading; }));
+    EXPECT_EQ(scriptStarts, 1);
+    EXPECT_EQ(installed, shownProgram);
+
+    // Still offered as 3.0.3 until the user looks again.
+    driver->Frame(kStep);
+    EXPECT_EQ(CurrentStatus(), Status::Available);
+    EXPECT_EQ(dialog().subtitle, L"Lorvex 3.0.2  →  3.0.3  ·  4.0 KB");
+    ClickButton(L"Buscar de nuevo");
+    ASSERT_TRUE(RunUntil([] { return !Busy(); }));
+    driver->Frame(kStep);
+    EXPECT_EQ(CurrentStatus(), Status::Available);
+    EXPECT_EQ(dialog().subtitle, L"Lorvex 3.0.2  →  3.0.4  ·  4.9 KB");
 }
 
 TEST(UpdateTexts, TheDownloadLineNamesTheSpeedAndThePartOnlyWhenKnown) {
@@ -373,7 +409,7 @@ TEST(UpdateTexts, AnAvailableReleaseTellsItsSizeAndAgeUnlessAFailureOrAMissingHa
     EXPECT_EQ(Texts::CardFor(Status::Available, state, true, kNow).subtitle, L"Tienes la 3.0.2");
     EXPECT_EQ(Texts::HeaderFor(Status::Downloading, state, true).subtitle, L"Lorvex 3.0.2  →  3.0.3");
 
-    state.error = L"La descarga falló (HTTP 403)";
+    state.error = L"La descarga falló (El servidor no permitió el acceso (error 403))";
     card = Texts::CardFor(Status::Available, state, true, kNow);
     EXPECT_EQ(card.subtitle, state.error);
     EXPECT_TRUE(card.warning);

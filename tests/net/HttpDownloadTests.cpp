@@ -61,11 +61,11 @@ TEST(HttpDownload, FailuresLeaveNoPartFileAndTheTargetAsItWas) {
         std::wstring error;
     };
     Case cases[] = {
-        {"not found", FakeReply::Json(404, "{}"), false, L"HTTP 404"},
+        {"not found", FakeReply::Json(404, "{}"), false, L"El servidor no encontró lo pedido (error 404)"},
         {"cut short", FakeReply().AnnounceLength(100).Body("0123456789").Cut(), false,
-         L"Incomplete body (10 of 100 bytes)"},
-        {"stopped", FakeReply().Body("0123456789").AwaitRelease().Body("more"), true, L"Cancelled"},
-        {"refused", std::nullopt, false, L"Request failed (12029)"},
+         L"La conexión se cortó antes de recibir toda la respuesta"},
+        {"stopped", FakeReply().Body("0123456789").AwaitRelease().Body("more"), true, L"Se canceló la transferencia"},
+        {"refused", std::nullopt, false, L"Sin conexión con el servidor"},
     };
     for (Case& c : cases) {
         const std::wstring root = Testing::MakeTempFolder(L"http-download");
@@ -105,7 +105,7 @@ TEST(HttpDownload, AFinalMoveThatFailsIsAFailureAndRemovesThePartFile) {
             ASSERT_TRUE(held.IsOpen());
             EXPECT_FALSE(Download(server.Url(L"/"), target, {}, &error));
         }
-        EXPECT_EQ(error, L"Cannot write " + target);
+        EXPECT_EQ(error, L"No se pudo guardar la descarga");
         EXPECT_FALSE(Testing::Exists(target + L".part"));
         EXPECT_EQ(Testing::Content(kept), "old program");
         EXPECT_EQ(server.Requests().size(), 1u);
@@ -122,7 +122,7 @@ TEST(HttpDownload, PartFileThatCannotBeCreated) {
     FakeHttpServer server(FakeReply().Body("data"));
     std::wstring error;
     EXPECT_FALSE(Download(server.Url(L"/"), target, {}, &error));
-    EXPECT_EQ(error, L"Cannot create " + target + L".part");
+    EXPECT_EQ(error, L"No se pudo crear el archivo de la descarga");
     EXPECT_TRUE(server.Requests().empty());
     Files::RemoveTree(root);
 }

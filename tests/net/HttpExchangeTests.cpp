@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "foundation/net/Http.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/FakeHttpServer.h"
@@ -216,6 +218,65 @@ TEST(HttpFailure, BodyShorterThanItsLengthIsAFailure) {
     EXPECT_EQ(response.error, L"Incomplete body (5 of 10 bytes)");
     EXPECT_EQ(response.body, "hello");
     EXPECT_EQ(response.headers.at(L"x-kind"), L"short");
+}
+
+// Every way an exchange can fail that a user may meet, met for real, and the one Spanish sentence
+// each gives. A secure request to a plain server stands for a failed secure channel; a name under
+// ".invalid" never resolves.
+TEST(HttpFailure, EachKindOfFailureHasItsSpanishSentence) {
+    struct Case {
+        const char* name;
+        std::optional<FakeReply> reply;  // none: nothing listens
+        const wchar_t* scheme;
+        Failure failure;
+        const wchar_t* sentence;
+    };
+    Case cases[] = {
+        {"time-out", FakeReply::Silent(), L"http", Failure::Timeout, L"El servidor tardó demasiado en responder"},
+        {"stalled body", FakeReply().AnnounceLength(100).Body("first").Stall(), L"http", Failure::Timeout,
+         L"El servidor tardó demasiado en responder"},
+        {"cut body", FakeReply().AnnounceLength(10).Body("hello").Cut(), L"http", Failure::Cut,
+         L"La conexión se cortó antes de recibir toda la respuesta"},
+        {"refused connection", std::nullopt, L"http", Failure::NoConnection, L"Sin conexión con el servidor"},
+        {"secure channel", FakeReply().Body("plain"), L"https", Failure::Secure,
+         L"No se pudo establecer una conexión segura con el servidor"},
+        {"status", FakeReply::Json(503, "{}"), L"http", Failure::None, L"El servidor tuvo un fallo (error 503)"},
+    };
+    for (Case& c : cases) {
+        std::optional<FakeHttpServer> server;
+        uint16_t port = Testing::UnusedLocalPort();
+        if (c.reply) {
+            server.emplace(std::move(*c.reply));
+            port = server->Port();
+        }
+        Request request;
+        request.url = std::wstring(c.scheme) + L"://127.0.0.1:" + std::to_wstring(port) + L"/";
+        request.timeout = 500;
+        const Response response = Send(request);
+        EXPECT_EQ(response.failure, c.failure) << c.name << ": " << Testing::Narrow(response.error);
+        EXPECT_EQ(ErrorSentence(response), c.sentence) << c.name;
+    }
+
+    Request unknown;
+    unknown.url = L"http://lorvex-no-such-host.invalid/";
+    unknown.timeout = 5000;
+    const Response unresolved = Send(unknown);
+    EXPECT_EQ(unresolved.failure, Failure::NameNotResolved) << Testing::Narrow(unresolved.error);
+    EXPECT_EQ(ErrorSentence(unresolved), L"No se encontró el servidor; revisa la conexión a internet");
+
+    // Statuses by what they mean, each with its number.
+    const std::pair<uint32_t, const wchar_t*> statuses[] = {
+        {400, L"El servidor rechazó la petición (error 400)"},
+        {401, L"El servidor no permitió el acceso (error 401)"},
+        {404, L"El servidor no encontró lo pedido (error 404)"},
+        {413, L"Lo enviado es demasiado grande para el servidor (error 413)"},
+        {429, L"El servidor pide esperar un momento (error 429)"},
+        {504, L"El servidor tardó demasiado en responder (error 504)"},
+        {302, L"Respuesta inesperada del servidor (error 302)"},
+    };
+    for (const auto& [status, sentence] : statuses) {
+        EXPECT_EQ(StatusSentence(status), sentence) << status;
+    }
 }
 
 }  // namespace

@@ -207,8 +207,11 @@ TEST_F(AppStateReplies, AFailedReplyKeepsItsErrorOnTheLineButNotInTheFile) {
     EXPECT_EQ(FileLines(*ana, *chat), std::vector<std::wstring>{L"user:Hola"});
     ASSERT_EQ(finished_.size(), 1u);
     EXPECT_EQ(finished_[0].second, error);
+    // Queued as stored: without the failed line.
     const auto& queued = cloud().pending.at(L"chat:" + ana->id + L":" + chat->id);
-    EXPECT_EQ(queued.data.Find("messages").Size(), 1u);
+    Chat stored = *chat;
+    stored.messages.resize(1);
+    EXPECT_EQ(queued.hash, Services::CloudSync::ChangeHash(Chat::ToJson(stored)));
 }
 
 TEST_F(AppStateReplies, ALineDeletedWhileItsReplyRunsStopsItAndOnlyRedraws) {
@@ -403,7 +406,9 @@ TEST_F(AppStateReplies, AReplyCutAfterSomeTextIsSavedAndReportedAsCut) {
     EXPECT_EQ(reply->error, L"");
     EXPECT_EQ(FileLines(*ana, *chat), (std::vector<std::wstring>{L"user:Hola", L"assistant:Te cuento que"}));
     const auto& queued = cloud().pending.at(L"chat:" + ana->id + L":" + chat->id);
-    EXPECT_EQ(queued.data.Find("messages").Size(), 2u);
+    Chat settled = *chat;
+    settled.messages.resize(2);
+    EXPECT_EQ(queued.hash, Services::CloudSync::ChangeHash(Chat::ToJson(settled)));
     ASSERT_EQ(finished_.size(), 1u);
     EXPECT_EQ(finished_[0].first, reply);
     const std::wstring& error = finished_[0].second;

@@ -153,6 +153,8 @@ TEST(ChangeLog, HeadingWordsPickTheToneInTestOrder) {
         {L"Mejoras", HeadingTone::Changes},
         {L"Cambios", HeadingTone::Changes},
         {L"rediseño", HeadingTone::Changes},
+        {L"REDISEÑO", HeadingTone::Changes},
+        {L"## Rediseño de las FOTOS", HeadingTone::Changes},
         {L"Quitado el modo X", HeadingTone::Removals},
         {L"ELIMINADO", HeadingTone::Removals},
         {L"Cambios quitados", HeadingTone::Changes},

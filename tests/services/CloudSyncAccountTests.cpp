@@ -228,8 +228,7 @@ TEST_F(CloudSyncAccount, TheSameUserKeepsTheSyncStateAndAnotherUserStartsAfresh)
         CloudSync::QueueItem change;
         change.kind = L"persona";
         change.id = L"p1";
-        change.data = Json::Value(Json::Object{{"name", Json::Value("Eva")}});
-        change.hash = CloudSync::ChangeHash(change.data);
+        change.hash = CloudSync::ChangeHash(Json::Value(Json::Object{{"name", Json::Value("Eva")}}));
         change.seq = 1;
         cloud().pending[L"persona:p1"] = change;
         cloud().cursor = "2025-03-01T10:00:00.5+00:00";
@@ -446,10 +445,10 @@ TEST_F(CloudSyncAccount, AFailedUpdateKeepsTheProfileAndDropsTheStoredPicture) {
     };
     const Case cases[] = {
         {"upload refused",
-         FakeFault::Answer(500, R"({"statusCode":"500","error":"x","message":"boom"})").OnTarget("/storage/"), L"boom",
-         false},
-        {"user update refused", FakeFault::Answer(500, "").OnTarget("/auth/v1/user"), L"Error del servidor (500)",
-         true},
+         FakeFault::Answer(500, R"({"statusCode":"500","error":"x","message":"boom"})").OnTarget("/storage/"),
+         L"El servidor tuvo un fallo (error 500): boom", false},
+        {"user update refused", FakeFault::Answer(500, "").OnTarget("/auth/v1/user"),
+         L"El servidor tuvo un fallo (error 500)", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -517,8 +516,8 @@ TEST_F(CloudSyncAccount, OnlyARefusedRenewalEndsTheSessionDuringAnUpdate) {
     };
     const Case cases[] = {
         {"refused", false, std::nullopt, L"La sesión ha caducado; vuelve a iniciar sesión", true},
-        {"server fault", true, FakeFault::Answer(503, "").OnTarget("/auth/v1/token"), L"Error del servidor (503)",
-         false},
+        {"server fault", true, FakeFault::Answer(503, "").OnTarget("/auth/v1/token"),
+         L"El servidor tuvo un fallo (error 503)", false},
         {"no connection", true, FakeFault::Reset().OnTarget("/auth/v1/token"), L"Sin conexión con el servidor", false},
         {"renewed", true, std::nullopt, L"", false},
     };

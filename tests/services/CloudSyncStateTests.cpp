@@ -42,12 +42,10 @@ std::string FileBytes(const std::wstring& path) {
     return Files::ReadBytes(path).value_or("<none>");
 }
 
-CloudSync::QueueItem Item(const std::wstring& kind, const std::wstring& id, Json::Value data = Json::Value(),
-                          bool deleted = false) {
+CloudSync::QueueItem Item(const std::wstring& kind, const std::wstring& id, bool deleted = false) {
     CloudSync::QueueItem item;
     item.kind = kind;
     item.id = id;
-    item.data = std::move(data);
     item.deleted = deleted;
     return item;
 }
@@ -74,21 +72,26 @@ TEST_F(CloudSyncFiles, TheStateIsWrittenCompactInItsOrderAndReadBackWhole) {
     cloud().synced[L"persona:p2"] = "deleted";
     cloud().synced[L"chat:c1:x"] = CloudSync::ChangeHash(Named(L"x"));
     cloud().uploaded = {L"B.png", L"a.png"};
-    cloud().MarkChanged(Item(L"persona", L"p1", Named(L"Ana")));
+    cloud().MarkChanged(Item(L"persona", L"p1"), Named(L"Ana"));
     cloud().MarkChanged(Item(L"image", L"a.png"));
-    cloud().MarkChanged(Item(L"chat", L"c1:x", Json::Value(), true));
+    cloud().MarkChanged(Item(L"chat", L"c1:x", true));
     cloud().pending.at(L"chat:c1:x").parentId = L"c1";
+    // Stamped with the time of the change; fixed here so the text can be compared.
+    cloud().pending.at(L"chat:c1:x").changedAt = L"2025-03-01T11:00:00.0000000+01:00";
+    cloud().pending.at(L"persona:p1").changedAt = L"2025-03-01T11:00:01.0000000+01:00";
     cloud().SaveState();
 
+    // The queue holds keys, hashes, sizes and times, never the records themselves.
     const std::string expected =
         R"({"userId":"user-1","cursor":"2025-03-01T10:00:00.5+00:00","lastSync":"2025-03-01T10:00:01Z",)"
         R"("mergePending":true,"synced":{"chat:c1:x":")" +
         CloudSync::ChangeHash(Named(L"x")) +
         R"(","persona:p2":"deleted"},"uploaded":["B.png","a.png"],)"
-        R"("queue":[{"kind":"chat","id":"c1:x","parentId":"c1","data":null,"deleted":true,"hash":"deleted"},)"
-        R"({"kind":"image","id":"a.png","parentId":"","data":null,"deleted":false,"hash":""},)"
-        R"({"kind":"persona","id":"p1","parentId":"","data":{"name":"Ana"},"deleted":false,"hash":")" +
-        CloudSync::ChangeHash(Named(L"Ana")) + R"("}]})";
+        R"("queue":[{"kind":"chat","id":"c1:x","parentId":"c1","deleted":true,"hash":"deleted","size":0,)"
+        R"("changedAt":"2025-03-01T11:00:00.0000000+01:00"},)"
+        R"({"kind":"image","id":"a.png","parentId":"","deleted":false,"hash":"","size":0},)"
+        R"({"kind":"persona","id":"p1","parentId":"","deleted":false,"hash":")" +
+        CloudSync::ChangeHash(Named(L"Ana")) + R"(","size":14,"changedAt":"2025-03-01T11:00:01.0000000+01:00"}]})";
     EXPECT_EQ(FileBytes(CloudSync::StatePath()), expected);
     EXPECT_FALSE(Files::IsFile(CloudSync::StatePath() + L".tmp"));
 
@@ -107,7 +110,9 @@ TEST_F(CloudSyncFiles, TheStateIsWrittenCompactInItsOrderAndReadBackWhole) {
     const CloudSync::QueueItem& chat = cloud().pending.at(L"chat:c1:x");
     EXPECT_EQ(chat.parentId, L"c1");
     EXPECT_TRUE(chat.deleted);
-    EXPECT_EQ(cloud().pending.at(L"persona:p1").data.Find("name").AsWString(), L"Ana");
+    EXPECT_EQ(cloud().pending.at(L"persona:p1").hash, CloudSync::ChangeHash(Named(L"Ana")));
+    EXPECT_EQ(cloud().pending.at(L"persona:p1").size, 14u);
+    EXPECT_EQ(chat.changedAt, L"2025-03-01T11:00:00.0000000+01:00");
     cloud().SaveState();
     EXPECT_EQ(FileBytes(CloudSync::StatePath()), expected);
 }
@@ -124,13 +129,15 @@ TEST_F(CloudSyncFiles, LoadedItemsAreNumberedSoThatNoTwoShareANumber) {
 
     // Elements without kind or id are dropped; of two with one key the later one stays.
     EXPECT_EQ(QueueOrder(), (std::vector<std::wstring>{L"-persona:b", L"persona:a"}));
-    EXPECT_EQ(cloud().pending.at(L"persona:a").data.Find("v").AsInt64(), 2);
+    // An older file's queue carried the forms: kept as text, to go up as they were queued.
+    EXPECT_EQ(cloud().pending.at(L"persona:a").form, R"({"v":2})");
+    EXPECT_EQ(cloud().pending.at(L"persona:a").hash, Text::Sha256Hex(R"({"v":2})"));
     EXPECT_EQ(cloud().pending.at(L"persona:b").hash, "");
     EXPECT_EQ(cloud().lastSeq, 5);
 
     // A change queued now must not take a number a loaded item holds: a round that confirmed it
     // would confirm the wrong item.
-    cloud().MarkChanged(Item(L"persona", L"c", Named(L"C")));
+    cloud().MarkChanged(Item(L"persona", L"c"), Named(L"C"));
     std::set<int64_t> numbers;
     for (const auto& [key, item] : cloud().pending) {
         numbers.insert(item.seq);

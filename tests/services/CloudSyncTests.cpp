@@ -64,14 +64,20 @@ TEST_F(CloudSyncQueue, ASavedCharacterQueuesItsPicturesThenItselfThenEachChatUnd
     EXPECT_EQ(QueueOrder(),
               (std::vector<std::wstring>{L"image:face.png", L"character:c1", L"chat:c1:b", L"chat:c1:a"}));
     const CloudSync::QueueItem& record = cloud().pending.at(L"character:c1");
-    // Only file names leave the machine.
-    EXPECT_EQ(record.data.Find("photoPath").AsWString(), L"face.png");
-    EXPECT_EQ(record.data.Find("known_characters").Items()[0].Find("photoPath").AsWString(), L"outside.png");
-    EXPECT_EQ(record.hash.size(), 64u);
+    // Only file names leave the machine: the hash is that of the form with names for paths.
+    Character named = character;
+    named.photoPath = L"face.png";
+    named.known_characters[0].photoPath = L"outside.png";
+    named.known_characters[1].photoPath = L"missing.png";
+    named.known_characters[2].photoPath = L"face.png";
+    EXPECT_EQ(record.hash, CloudSync::ChangeHash(Character::ToJson(named)));
+    EXPECT_EQ(record.size, Character::ToJson(named).Dump(false).size());
+    EXPECT_FALSE(record.changedAt.empty());
+    EXPECT_TRUE(record.form.empty());  // the queue keeps no forms
     const CloudSync::QueueItem& chat = cloud().pending.at(L"chat:c1:b");
     EXPECT_EQ(chat.parentId, L"c1");
-    EXPECT_EQ(chat.data.Find("id").AsWString(), L"b");
-    EXPECT_TRUE(cloud().pending.at(L"image:face.png").data.kind == Json::Type::Null);
+    EXPECT_EQ(chat.hash, CloudSync::ChangeHash(Chat::ToJson(*character.chats->front())));
+    EXPECT_EQ(cloud().pending.at(L"image:face.png").hash, "");
 }
 
 TEST_F(CloudSyncQueue, AFormTheCloudHoldsIsNotQueuedAgainButAPendingOneIsReplaced) {
@@ -99,7 +105,7 @@ TEST_F(CloudSyncQueue, AFormTheCloudHoldsIsNotQueuedAgainButAPendingOneIsReplace
     // be the one that goes up.
     persona.name = L"Ana";
     cloud().OnPersonaSaved(persona);
-    EXPECT_EQ(cloud().pending.at(L"persona:p1").data.Find("name").AsWString(), L"Ana");
+    EXPECT_EQ(cloud().pending.at(L"persona:p1").hash, CloudSync::ChangeHash(Persona::ToJson(persona)));
 
     // A deletion the cloud already holds is not queued either.
     cloud().pending.clear();
@@ -137,7 +143,7 @@ TEST_F(CloudSyncQueue, DeletionsExpandToTheChatsAndCarryNoData) {
     const CloudSync::QueueItem& chat = cloud().pending.at(L"chat:c1:a");
     EXPECT_EQ(chat.parentId, L"c1");
     EXPECT_EQ(chat.hash, "deleted");
-    EXPECT_TRUE(chat.data.kind == Json::Type::Null);
+    EXPECT_TRUE(chat.form.empty());
 }
 
 TEST_F(CloudSyncQueue, PictureUploadsAndDeletionsFollowWhatTheCloudHasOrWillHave) {

@@ -140,7 +140,7 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
     const AuthResult gateway = Refresh(session.refreshToken);
     EXPECT_FALSE(gateway.ok);
     EXPECT_FALSE(gateway.sessionRefused);
-    EXPECT_EQ(gateway.error, L"Error del servidor (502)");
+    EXPECT_EQ(gateway.error, L"El servidor tuvo un fallo (error 502)");
 
     // None of that spent the token.
     EXPECT_TRUE(Refresh(session.refreshToken).ok);
@@ -154,7 +154,8 @@ TEST(SupabaseAgainstBackend, RefusalsBecomeTheirSpanishTextAndOnlyARefusedTokenE
     longPassword["password"] = Json::Value(std::string(73, 'x'));
     const AuthResult tooLong = UpdateUser(live, longPassword);
     EXPECT_FALSE(tooLong.ok);
-    EXPECT_EQ(tooLong.error, L"Password cannot be longer than 72 characters");
+    EXPECT_EQ(tooLong.error,
+              L"El servidor rechazó la petición (error 400): Password cannot be longer than 72 characters");
 
     // A user update with an expired access token is refused by the server, not dropped.
     fake.ExpireAccessTokens();

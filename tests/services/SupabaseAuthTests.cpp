@@ -291,7 +291,7 @@ TEST(SupabaseAuth, FailedCallsTellAMissingConnectionFromARefusal) {
          [] {
              return FakeReply(200).Header("Content-Type", "application/json").AnnounceLength(400).Body("{\"acc").Cut();
          },
-         true, offline},
+         true, L"La conexión se cortó antes de recibir toda la respuesta"},
         {"wrong password", false,
          [] {
              return FakeReply::Json(400,
@@ -300,7 +300,7 @@ TEST(SupabaseAuth, FailedCallsTellAMissingConnectionFromARefusal) {
          },
          false, L"Email o contraseña incorrectos"},
         {"gateway page", false, [] { return FakeReply(503, "Service Unavailable").Body("<html>503</html>"); }, false,
-         L"Error del servidor (503)"},
+         L"El servidor tuvo un fallo (error 503)"},
         {"update, refused connection", true, nullptr, true, offline},
         {"update, expired token", true,
          [] {
@@ -308,7 +308,9 @@ TEST(SupabaseAuth, FailedCallsTellAMissingConnectionFromARefusal) {
                                     "{\"code\":401,\"error_code\":\"bad_jwt\",\"msg\":\"invalid JWT: unable to "
                                     "parse or verify signature, token has invalid claims: token is expired\"}");
          },
-         false, L"invalid JWT: unable to parse or verify signature, token has invalid claims: token is expired"},
+         false,
+         L"El servidor no permitió el acceso (error 401): invalid JWT: unable to parse or verify signature, token has "
+         L"invalid claims: token is expired"},
     };
     for (const Case& c : cases) {
         FakeHttpServer server;
@@ -368,9 +370,9 @@ TEST(SupabaseAuth, ErrorTextOfTheBackendsErrorBodies) {
         {400, R"({"code":400,"error_code":"validation_failed","msg":"missing email or phone"})", badEmail},
         // The same code refuses a password the user typed; the e-mail is not what is wrong then.
         {400, R"({"code":400,"error_code":"validation_failed","msg":"Password cannot be longer than 72 characters"})",
-         L"Password cannot be longer than 72 characters"},
+         L"El servidor rechazó la petición (error 400): Password cannot be longer than 72 characters"},
         {400, R"({"code":400,"error_code":"validation_failed","msg":"Signup requires a valid password"})",
-         L"Signup requires a valid password"},
+         L"El servidor rechazó la petición (error 400): Signup requires a valid password"},
         {422,
          R"({"code":422,"error_code":"same_password","msg":"New password should be different from the old password."})",
          L"La nueva contraseña es igual a la actual"},
@@ -384,9 +386,10 @@ TEST(SupabaseAuth, ErrorTextOfTheBackendsErrorBodies) {
          L"El registro de cuentas está desactivado"},
         {400,
          R"({"code":400,"error_code":"refresh_token_not_found","msg":"Invalid Refresh Token: Refresh Token Not Found"})",
-         L"Invalid Refresh Token: Refresh Token Not Found"},
+         L"El servidor rechazó la petición (error 400): Invalid Refresh Token: Refresh Token Not Found"},
         // Codes compare exactly.
-        {400, R"({"code":400,"error_code":"INVALID_CREDENTIALS","msg":"Otra cosa"})", L"Otra cosa"},
+        {400, R"({"code":400,"error_code":"INVALID_CREDENTIALS","msg":"Otra cosa"})",
+         L"El servidor rechazó la petición (error 400): Otra cosa"},
         // Table API.
         {404,
          R"({"code":"PGRST205","details":null,"hint":"Perhaps you meant the table 'public.items'","message":"Could not find the table 'public.velmorin_items' in the schema cache"})",
@@ -395,29 +398,44 @@ TEST(SupabaseAuth, ErrorTextOfTheBackendsErrorBodies) {
          R"({"code":"42P01","details":null,"hint":null,"message":"relation \"public.velmorin_items\" does not exist"})",
          setUp},
         {404, "", setUp},
-        {401, R"({"code":"PGRST301","details":null,"hint":null,"message":"JWT expired"})", L"JWT expired"},
+        {401, R"({"code":"PGRST301","details":null,"hint":null,"message":"JWT expired"})",
+         L"El servidor no permitió el acceso (error 401): JWT expired"},
         // Storage answers 400 with the real status inside; the gateway rejects a wrong key.
         {400, R"({"statusCode":"403","error":"Unauthorized","message":"new row violates row-level security policy"})",
-         L"new row violates row-level security policy"},
-        {400, R"({"statusCode":"404","error":"not_found","message":"Object not found"})", L"Object not found"},
+         L"El servidor no permitió el acceso (error 403): new row violates row-level security policy"},
+        {400, R"({"statusCode":"404","error":"not_found","message":"Object not found"})",
+         L"El servidor no encontró lo pedido (error 404): Object not found"},
         // A missing bucket is the set-up's as a missing table is, in both of storage's forms.
         {400, R"({"statusCode":"404","code":"NoSuchBucket","error":"NoSuchBucket","message":"Bucket not found"})",
          setUp},
         {400, R"({"statusCode":"404","error":"Bucket not found","message":"Bucket not found"})", setUp},
-        // What sets an item aside: a name storage does not take, a NUL the table cannot store.
+        // What sets an item aside: a name storage does not take (its code only in "error" in the
+        // form the hosted service answers with, also in "code" in newer versions), a picture over
+        // the bucket's limits, a NUL the table cannot store.
+        {400, R"({"statusCode":"400","error":"InvalidKey","message":"Invalid key: u/niña.png"})",
+         L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)"},
         {400, R"({"statusCode":"400","code":"InvalidKey","error":"InvalidKey","message":"Invalid key: u/foto~1.png"})",
          L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)"},
+        {400,
+         R"({"statusCode":"413","error":"Payload too large","message":"The object exceeded the maximum allowed size"})",
+         L"La imagen es demasiado grande para la nube"},
+        {400, R"({"statusCode":"415","error":"invalid_mime_type","message":"mime type text/plain is not supported"})",
+         L"La nube no admite ese tipo de archivo"},
         {400,
          R"({"code":"22P05","details":"\\u0000 cannot be converted to text.","hint":null,"message":"unsupported Unicode escape sequence"})",
          L"El texto contiene un carácter nulo, que la nube no admite"},
         {401, R"({"message":"Invalid API key","hint":"Double check your Supabase `anon` or `service_role` API key."})",
-         L"Invalid API key"},
-        // The first non-empty string among msg, error_description, message, error, as received.
-        {400, R"({"msg":"","error_description":7,"message":"Fallo RARO Ü","error":"otro"})", L"Fallo RARO Ü"},
-        {400, R"({"error":"not_found"})", L"not_found"},
-        {500, "", L"Error del servidor (500)"},
-        {502, "<html><body>Bad gateway</body></html>", L"Error del servidor (502)"},
-        {500, R"({"code":500,"error_code":"unexpected_failure"})", L"Error del servidor (500)"},
+         L"El servidor no permitió el acceso (error 401): Invalid API key"},
+        // Otherwise what the status means, in Spanish, followed by the first non-empty string among
+        // msg, error_description, message, error, as received.
+        {400, R"({"msg":"","error_description":7,"message":"Fallo RARO Ü","error":"otro"})",
+         L"El servidor rechazó la petición (error 400): Fallo RARO Ü"},
+        {400, R"({"error":"not_found"})", L"El servidor rechazó la petición (error 400): not_found"},
+        {500, "", L"El servidor tuvo un fallo (error 500)"},
+        {500, R"({"code":"XX000","details":null,"hint":null,"message":"internal error"})",
+         L"El servidor tuvo un fallo (error 500): internal error"},
+        {502, "<html><body>Bad gateway</body></html>", L"El servidor tuvo un fallo (error 502)"},
+        {500, R"({"code":500,"error_code":"unexpected_failure"})", L"El servidor tuvo un fallo (error 500)"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ErrorText(Answer(c.status, c.body)), c.text) << c.status << " " << c.body;

@@ -19,6 +19,7 @@
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
+#include "domain/Storage.h"
 #include "services/CloudSync.h"
 #include "services/Supabase.h"
 #include "tests/services/AppStateTestSupport.h"
@@ -91,10 +92,7 @@ protected:
         item.kind = kind;
         item.id = id;
         item.deleted = deleted;
-        if (kind != L"image" && !deleted) {
-            item.data = Named(name);
-        }
-        cloud().MarkChanged(item);
+        cloud().MarkChanged(item, kind != L"image" && !deleted ? Named(name) : Json::Value());
         return cloud().pending.at(CloudSync::ItemKey(kind, id)).seq;
     }
 
@@ -199,7 +197,7 @@ TEST_F(SyncApply, AnItemChangedDuringTheRoundStaysWithItsNewerContentAndGoesInTh
     ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
 
     EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"persona:p1"});
-    EXPECT_EQ(cloud().pending.at(L"persona:p1").data.Find("name").AsWString(), L"Ana María");
+    EXPECT_EQ(cloud().pending.at(L"persona:p1").hash, CloudSync::ChangeHash(Named(L"Ana María")));
     EXPECT_EQ(cloud().synced.count(L"persona:p1"), 0u);
     EXPECT_EQ(cloud().synced.at(L"persona:p2"), CloudSync::ChangeHash(Named(L"x")));
     EXPECT_EQ(cloud().synced.at(L"chat:c1:x"), "deleted");
@@ -213,7 +211,7 @@ TEST_F(SyncApply, AnItemChangedDuringTheRoundStaysWithItsNewerContentAndGoesInTh
     }));
     ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
     ASSERT_EQ(jobs[1].items.size(), 1u);
-    EXPECT_EQ(jobs[1].items[0].data.Find("name").AsWString(), L"Ana María");
+    EXPECT_EQ(jobs[1].items[0].hash, CloudSync::ChangeHash(Named(L"Ana María")));
     EXPECT_TRUE(cloud().pending.empty());
     EXPECT_EQ(cloud().synced.at(L"persona:p1"), CloudSync::ChangeHash(Named(L"Ana María")));
 }
@@ -376,7 +374,7 @@ TEST_F(SyncApply, PulledRowsOfQueuedRecordsWaitAndTheRestGoInOrderBeforeTheMerge
 
     EXPECT_EQ(Keys(applied_), (std::vector<std::wstring>{L"persona:b", L"character:a"}));
     EXPECT_EQ(events_, (std::vector<std::wstring>{L"pulled", L"merge", L"names"}));
-    EXPECT_EQ(cloud().pending.at(L"persona:mine").data.Find("name").AsWString(), L"x");
+    EXPECT_EQ(cloud().pending.at(L"persona:mine").hash, CloudSync::ChangeHash(Named(L"x")));
     EXPECT_EQ(cloud().cursor, "2025-03-02T00:00:03+00:00");
     EXPECT_FALSE(cloud().mergePending);
     EXPECT_TRUE(cloud().storageListed);
@@ -562,6 +560,47 @@ protected:
         cloud().account.userId = Text::ToWide(userId_);
         cloud().account.email = L"ana@example.com";
         cloud().stateUserId = cloud().account.userId;
+        // Rounds read each record from its file, as they do from the application state's.
+        cloud().locateRecords = [](std::vector<CloudSync::QueueItem>& items) {
+            for (CloudSync::QueueItem& item : items) {
+                if (item.kind != L"image") {
+                    item.source = RecordFile(item.kind, item.id);
+                }
+            }
+        };
+    }
+
+    static std::wstring RecordFile(const std::wstring& kind, const std::wstring& id) {
+        std::wstring name = kind + L"-" + id + L".json";
+        std::replace(name.begin(), name.end(), L':', L'_');
+        return Files::JoinPath(Paths::DataDir(), name);
+    }
+
+    // A record stored in its file and queued as its notifier queues it; its upload form. A chat's
+    // text is its memory, anything else's its name.
+    static Json::Value Store(const std::wstring& kind, const std::wstring& id, const std::wstring& text) {
+        Json::Value record;
+        if (kind == L"chat") {
+            Chat chat;
+            chat.id = id.substr(id.find(L':') + 1);
+            chat.timestamp = L"2025-03-01T10:00:00.0000000+01:00";
+            chat.memory = text;
+            record = Chat::ToJson(chat);
+        } else {
+            Persona persona;
+            persona.id = id;
+            persona.name = text;
+            record = Persona::ToJson(persona);
+        }
+        EXPECT_TRUE(Storage::WriteFileAtomic(RecordFile(kind, id), record));
+        CloudSync::QueueItem item;
+        item.kind = kind;
+        item.id = id;
+        if (kind == L"chat") {
+            item.parentId = id.substr(0, id.find(L':'));
+        }
+        cloud().MarkChanged(item, record);
+        return record;
     }
 
     void TearDown() override {
@@ -577,34 +616,70 @@ protected:
     std::wstring savedKey_;
 };
 
-TEST_F(SyncApplyAgainstBackend, AFullRoundUploadsPullsAndMovesTheCursor) {
+TEST_F(SyncApplyAgainstBackend, AFullRoundPullsUploadsAndMovesTheCursor) {
     fake_.PutRow(userId_, "persona", "other-pc", Json::Value(Json::Object{{"name", Json::Value("Bea")}}));
-    Queue(L"persona", L"mine", false, L"Ana");
+    const Json::Value mine = Store(L"persona", L"mine", L"Ana");
     cloud().Start(true);
     ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
 
     EXPECT_TRUE(cloud().lastError.empty()) << Text::ToUtf8(cloud().lastError);
     EXPECT_TRUE(cloud().pending.empty());
-    EXPECT_EQ(cloud().synced.at(L"persona:mine"), CloudSync::ChangeHash(Named(L"Ana")));
+    EXPECT_EQ(cloud().synced.at(L"persona:mine"), CloudSync::ChangeHash(mine));
     const std::vector<FakeRow> rows = fake_.Rows(userId_);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].id, "mine");
-    // The pull reads our own row back too; the other PC's row reaches the application state.
-    std::vector<std::wstring> keys = Keys(applied_);
-    EXPECT_NE(std::find(keys.begin(), keys.end(), L"persona:other-pc"), keys.end());
+    EXPECT_EQ(rows[0].data.Find("name").AsString(), "Ana");
+    // The record goes up with the time it was changed, which other PCs weigh edits by.
+    EXPECT_FALSE(rows[0].data.Find("changed_at").AsString().empty());
+    // The other PC's row reaches the application state.
+    EXPECT_EQ(Keys(applied_), std::vector<std::wstring>{L"persona:other-pc"});
     EXPECT_FALSE(cloud().cursor.empty());
     EXPECT_FALSE(cloud().lastSync.empty());
     EXPECT_TRUE(notices_.empty());
+
+    // The next round reads our own row back: the cloud holds what this PC holds, so it does not
+    // reach the application state again. (The other PC's row, at the cursor's stamp, does: this
+    // stand-in for the application state never marks what it gets as synced.)
+    applied_.clear();
+    cloud().Start(true);
+    ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
+    EXPECT_EQ(Keys(applied_), std::vector<std::wstring>{L"persona:other-pc"});
 }
 
-TEST_F(SyncApplyAgainstBackend, WhatTheCloudRefusesIsSetAsideReportedOnceAndSentAgainOnlyWhenItChanges) {
+TEST_F(SyncApplyAgainstBackend, AnOlderStateFileWithFormsInItsQueueLoadsAndUploadsThem) {
+    // What an earlier version wrote: the upload forms inside the queue, and no record files.
+    const Json::Value form(Json::Object{{"id", Json::Value("p-old")}, {"name", Json::Value("De antes")}});
+    const std::string text = R"({"userId":")" + userId_ +
+                             R"(","cursor":"","lastSync":"","mergePending":false,)"
+                             R"("synced":{},"uploaded":[],"queue":[{"kind":"persona","id":"p-old","parentId":"",)"
+                             R"("data":)" +
+                             form.Dump(false) + R"(,"deleted":false,"hash":")" + CloudSync::ChangeHash(form) +
+                             R"("}]})";
+    ASSERT_TRUE(Files::WriteBytes(CloudSync::StatePath(), text));
+    cloud().pending.clear();
+    cloud().LoadState();
+    ASSERT_EQ(cloud().pending.size(), 1u);
+    EXPECT_FALSE(Files::IsFile(RecordFile(L"persona", L"p-old")));
+
+    cloud().Start(false);
+    ASSERT_TRUE(PumpUntil([] { return !cloud().syncing; }));
+    EXPECT_TRUE(cloud().pending.empty());
+    EXPECT_EQ(cloud().synced.at(L"persona:p-old"), CloudSync::ChangeHash(form));
+    const std::vector<FakeRow> rows = fake_.Rows(userId_);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].data.Find("name").AsString(), "De antes");
+    // Written back in the new form, without the record.
+    EXPECT_EQ(Files::ReadBytes(CloudSync::StatePath()).value_or("").find("De antes"), std::string::npos);
+}
+
+TEST_F(SyncApplyAgainstBackend, WhatTheCloudRefusesIsSetAsideListedWithItsReasonAndSentAgainOnlyWhenItChanges) {
     // A picture named in a migrated folder and a chat holding a NUL character, beside a persona.
     ASSERT_TRUE(Files::EnsureDir(Paths::ImagesDir()));
     ASSERT_TRUE(Files::WriteBytes(Files::JoinPath(Paths::ImagesDir(), L"foto_ñ.png"), "PNG"));
     Queue(L"image", L"foto_ñ.png");
     const std::wstring nul(L"Hola\0", 5);
-    Queue(L"chat", L"c1:h1", false, nul);
-    Queue(L"persona", L"mine", false, L"Ana");
+    Store(L"chat", L"c1:h1", nul);
+    Store(L"persona", L"mine", L"Ana");
     const auto uploads = [this] {
         size_t count = 0;
         for (const std::string& target : fake_.Targets()) {
@@ -619,40 +694,45 @@ TEST_F(SyncApplyAgainstBackend, WhatTheCloudRefusesIsSetAsideReportedOnceAndSent
     };
 
     ASSERT_TRUE(round(false));
-    const std::wstring report =
-        L"No se pudieron subir 2 cambios: La nube no admite ese nombre de archivo (solo letras sin tilde, números y "
-        L"signos sencillos)";
-    EXPECT_EQ(cloud().lastError, report);
-    EXPECT_EQ(cloud().StatusText(), report);
+    // The storage's refusal read from its "error" member, as the service sends it.
+    const std::wstring badName =
+        L"La nube no admite ese nombre de archivo (solo letras sin tilde, números y signos sencillos)";
+    const std::wstring nulText = L"El texto contiene un carácter nulo, que la nube no admite";
+    EXPECT_EQ(cloud().lastError, L"");
+    EXPECT_EQ(cloud().StatusText(), L"No se pueden subir 2 cambios");
+    EXPECT_EQ(cloud().SetAsideReasons(),
+              (std::vector<std::wstring>{L"Un chat: " + nulText, L"La imagen «foto_ñ.png»: " + badName}));
     EXPECT_EQ(cloud().pending.size(), 2u);
     EXPECT_EQ(cloud().WaitingChanges(), 0u);
     EXPECT_FALSE(cloud().lastSync.empty());
     ASSERT_EQ(fake_.Rows(userId_).size(), 1u);
     EXPECT_EQ(fake_.Rows(userId_)[0].id, "mine");
 
-    // Set aside across a restart, and out of every later round: nothing of them is sent again
-    // and the report is not repeated.
+    // Set aside across a restart, and out of every later round: nothing of them is sent again,
+    // and the status keeps saying so for as long as they wait.
     cloud().SaveState();
     CloudSync restarted;
     restarted.LoadState();
     EXPECT_EQ(restarted.pending.size(), 2u);
     EXPECT_EQ(restarted.WaitingChanges(), 0u);
+    EXPECT_EQ(restarted.SetAsideReasons(), cloud().SetAsideReasons());
     const size_t sent = uploads();
     ASSERT_TRUE(round(true));
     cloud().Start(false);
     EXPECT_FALSE(cloud().syncing);
     EXPECT_EQ(uploads(), sent);
     EXPECT_EQ(cloud().lastError, L"");
-    EXPECT_EQ(cloud().StatusText().rfind(L"Sincronizado", 0), 0u);
+    EXPECT_EQ(cloud().StatusText(), L"No se pueden subir 2 cambios");
 
     // The same form queued again stays aside; a changed one goes up.
-    Queue(L"chat", L"c1:h1", false, nul);
+    Store(L"chat", L"c1:h1", nul);
     EXPECT_EQ(cloud().WaitingChanges(), 0u);
-    Queue(L"chat", L"c1:h1", false, L"Hola");
+    Store(L"chat", L"c1:h1", L"Hola");
     EXPECT_EQ(cloud().WaitingChanges(), 1u);
     ASSERT_TRUE(round(false));
     EXPECT_EQ(cloud().lastError, L"");
     EXPECT_EQ(cloud().pending.size(), 1u);
+    EXPECT_EQ(cloud().StatusText(), L"No se puede subir 1 cambio");
     EXPECT_EQ(fake_.Rows(userId_).size(), 2u);
 }
 

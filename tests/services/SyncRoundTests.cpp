@@ -31,16 +31,24 @@ using Services::CloudSync;
 const std::string kListTarget = "/storage/v1/object/list/velmorin-images";
 const std::string kPullTarget = "/rest/v1/velmorin_items?select=";
 const std::string kUpsertTarget = "/rest/v1/velmorin_items?on_conflict=user_id,kind,id";
+// The pull every round begins with, from an empty cursor.
+const std::string kFirstPull =
+    "/rest/v1/velmorin_items?select=kind,id,parent_id,data,deleted,updated_at&order=updated_at.asc,kind.asc,id.asc"
+    "&limit=500&offset=0";
 
 std::string Png(uint32_t side = 8) {
     return Images::Encode(side, side, std::vector<uint32_t>(size_t(side) * side, 0xFF3366CCu), true, 0.85f);
 }
 
-CloudSync::QueueItem Record(const std::wstring& kind, const std::wstring& id, Json::Value data, int64_t seq) {
+// A queued record whose form the test gives as its text, as an item of an older "cloud.json" carries it.
+CloudSync::QueueItem Record(const std::wstring& kind, const std::wstring& id, const Json::Value& data, int64_t seq) {
     CloudSync::QueueItem item;
     item.kind = kind;
     item.id = id;
-    item.data = std::move(data);
+    if (data.kind != Json::Type::Null) {
+        item.form = data.Dump(false);
+        item.hash = Text::Sha256Hex(item.form);
+    }
     item.seq = seq;
     return item;
 }
@@ -212,7 +220,7 @@ TEST_F(SyncRound, ShrinkForUploadReencodesOnlyLargePngAndJpegWhenThatIsSmaller) 
 
 // ---- Requests and their order ----
 
-TEST_F(SyncRound, AFullRoundUploadsThenPullsThenFetchesPhotosThenListsInTheShapesTheServiceTakes) {
+TEST_F(SyncRound, AFullRoundPullsThenUploadsThenFetchesPhotosThenListsInTheShapesTheServiceTakes) {
     ASSERT_TRUE(Files::WriteBytes(Image(L"new.png"), Png()));
     fake.PutObject(ObjectPath("old.png"), Png());
     fake.PutObject(ObjectPath("remote.png"), Png());
@@ -231,9 +239,12 @@ TEST_F(SyncRound, AFullRoundUploadsThenPullsThenFetchesPhotosThenListsInTheShape
 
     EXPECT_EQ(result.error, L"");
     EXPECT_EQ(result.done, (std::vector<int64_t>{1, 2, 3, 4, 5}));
+    EXPECT_TRUE(result.sent.empty());  // each went up in the form it was queued in
     EXPECT_TRUE(result.pulled);
     EXPECT_TRUE(result.listed);
     EXPECT_FALSE(result.accountChanged);
+    // The pictures fetched are in the cloud: nothing uploads them again.
+    EXPECT_EQ(result.downloaded, (std::vector<std::wstring>{L"remote.png", L"me.png"}));
 
     const std::vector<RecordedRequest> requests = fake.Requests();
     std::vector<std::string> calls;
@@ -242,12 +253,12 @@ TEST_F(SyncRound, AFullRoundUploadsThenPullsThenFetchesPhotosThenListsInTheShape
     }
     const std::string object = "/storage/v1/object/velmorin-images/" + userId;
     EXPECT_EQ(calls, (std::vector<std::string>{
+                         "GET /rest/v1/velmorin_items",
                          "DELETE " + object + "/old.png",
                          "POST " + object + "/new.png",
                          "POST /rest/v1/velmorin_items",
-                         "GET /storage/v1/object/authenticated/velmorin-images/" + userId + "/me.png",
-                         "GET /rest/v1/velmorin_items",
                          "GET /storage/v1/object/authenticated/velmorin-images/" + userId + "/remote.png",
+                         "GET /storage/v1/object/authenticated/velmorin-images/" + userId + "/me.png",
                          "POST " + kListTarget,
                      }));
     // The key, the bearer token, then the request's own headers.
@@ -259,15 +270,18 @@ TEST_F(SyncRound, AFullRoundUploadsThenPullsThenFetchesPhotosThenListsInTheShape
         EXPECT_EQ(position(request, "apikey") + 1, position(request, "Authorization")) << request.target;
         EXPECT_EQ(request.Header("Authorization").value_or(""), "Bearer " + account.accessToken);
     }
-    EXPECT_LT(position(requests[1], "Authorization"), position(requests[1], "x-upsert"));
-    EXPECT_LT(position(requests[2], "Authorization"), position(requests[2], "Prefer"));
-    EXPECT_EQ(requests[1].Header("x-upsert").value_or(""), "true");
-    EXPECT_EQ(requests[1].Header("Content-Type").value_or(""), "image/png");
-    EXPECT_EQ(requests[1].body, Png());
-    EXPECT_EQ(requests[2].target, kUpsertTarget);
-    EXPECT_EQ(requests[2].Header("Prefer").value_or(""), "resolution=merge-duplicates,return=minimal");
-    EXPECT_EQ(requests[2].Header("Content-Type").value_or(""), "application/json");
-    EXPECT_EQ(requests[2].body,
+    EXPECT_EQ(requests[0].target,
+              "/rest/v1/velmorin_items?select=kind,id,parent_id,data,deleted,updated_at"
+              "&order=updated_at.asc,kind.asc,id.asc&limit=500&offset=0");
+    EXPECT_LT(position(requests[2], "Authorization"), position(requests[2], "x-upsert"));
+    EXPECT_LT(position(requests[3], "Authorization"), position(requests[3], "Prefer"));
+    EXPECT_EQ(requests[2].Header("x-upsert").value_or(""), "true");
+    EXPECT_EQ(requests[2].Header("Content-Type").value_or(""), "image/png");
+    EXPECT_EQ(requests[2].body, Png());
+    EXPECT_EQ(requests[3].target, kUpsertTarget);
+    EXPECT_EQ(requests[3].Header("Prefer").value_or(""), "resolution=merge-duplicates,return=minimal");
+    EXPECT_EQ(requests[3].Header("Content-Type").value_or(""), "application/json");
+    EXPECT_EQ(requests[3].body,
               R"([{"user_id":")" + userId +
                   R"(","kind":"character","id":"c-1","parent_id":null,"data":{"name":"Ana","photoPath":"new.png"},)"
                   R"("deleted":false},{"user_id":")" +
@@ -276,20 +290,15 @@ TEST_F(SyncRound, AFullRoundUploadsThenPullsThenFetchesPhotosThenListsInTheShape
                   R"({"user_id":")" +
                   userId + R"(","kind":"persona","id":"p-gone","parent_id":null,"data":null,"deleted":true}])");
     EXPECT_EQ(Content(Image(L"me.png")), Png(4));
-    EXPECT_EQ(requests[4].target,
-              "/rest/v1/velmorin_items?select=kind,id,parent_id,data,deleted,updated_at"
-              "&order=updated_at.asc,kind.asc,id.asc&limit=500&offset=0");
     EXPECT_EQ(requests[6].body, R"({"prefix":")" + userId + R"(","limit":1000,"offset":0})");
 
-    // What the cloud holds now, and what came back.
+    // What the cloud holds now, and what came back: what was there before the uploads.
     EXPECT_FALSE(fake.Object(ObjectPath("old.png")).has_value());
     EXPECT_EQ(fake.Object(ObjectPath("new.png")).value_or(FakeObject{}).bytes, Png());
     EXPECT_EQ(Content(Image(L"remote.png")), Png());
-    EXPECT_EQ(Ids(result), (std::vector<std::wstring>{L"persona/p-remote", L"character/c-1", L"chat/c-1:chat-1",
-                                                      L"persona/p-gone"}));
+    EXPECT_EQ(Ids(result), std::vector<std::wstring>{L"persona/p-remote"});
     EXPECT_EQ(result.items.back().updatedAt, result.cursor);
-    EXPECT_TRUE(result.items.back().deleted);
-    EXPECT_EQ(result.items[2].parentId, L"c-1");
+    EXPECT_EQ(result.items.back().changedAt, Text::ToWide(result.cursor));  // sent without a time of its own
     std::vector<std::wstring> listed;
     for (const CloudSync::ImageRow& row : result.images) {
         listed.push_back(row.name);
@@ -297,18 +306,25 @@ TEST_F(SyncRound, AFullRoundUploadsThenPullsThenFetchesPhotosThenListsInTheShape
     }
     EXPECT_EQ(listed, (std::vector<std::wstring>{L"me.png", L"new.png", L"remote.png"}));
 
-    // Rows at the cursor's own stamp come again; a round that is not full stops after uploading.
+    // Rows at the cursor's own stamp come again; a round that is not full pulls too, and ends
+    // after its uploads.
     const size_t before = fake.Requests().size();
     job.cursor = result.cursor;
     job.items.clear();
     job.listStorage = false;
     const CloudSync::Result again = CloudSync::RunRound(job);
-    EXPECT_EQ(Ids(again), (std::vector<std::wstring>{L"character/c-1", L"chat/c-1:chat-1", L"persona/p-gone"}));
-    EXPECT_EQ(fake.Targets().back(), requests[4].target.substr(0, requests[4].target.size() - 9) + "&updated_at=gte." +
+    EXPECT_EQ(Ids(again), (std::vector<std::wstring>{L"persona/p-remote", L"character/c-1", L"chat/c-1:chat-1",
+                                                     L"persona/p-gone"}));
+    EXPECT_TRUE(again.items.back().deleted);
+    EXPECT_EQ(again.items[2].parentId, L"c-1");
+    EXPECT_EQ(again.items.back().updatedAt, again.cursor);
+    EXPECT_EQ(fake.Targets().back(), requests[0].target.substr(0, requests[0].target.size() - 9) + "&updated_at=gte." +
                                          Text::UrlEncode(result.cursor) + "&offset=0");
     EXPECT_EQ(fake.Requests().size(), before + 1);
-    EXPECT_TRUE(CloudSync::RunRound(Job({}, false)).done.empty());
-    EXPECT_EQ(fake.Requests().size(), before + 1);
+    job.cursor = again.cursor;
+    job.full = false;
+    EXPECT_TRUE(CloudSync::RunRound(job).done.empty());
+    EXPECT_EQ(fake.Requests().size(), before + 2);
 }
 
 TEST_F(SyncRound, RecordsTravelInBatchesOfAnEstimatedOneAndAHalfMegabytes) {
@@ -332,7 +348,9 @@ TEST_F(SyncRound, RecordsTravelInBatchesOfAnEstimatedOneAndAHalfMegabytes) {
     // (64 each in the estimate) join.
     std::vector<size_t> batchSizes;
     for (const RecordedRequest& request : fake.Requests()) {
-        batchSizes.push_back(Json::Value::Parse(request.body).Size());
+        if (request.target == kUpsertTarget) {
+            batchSizes.push_back(Json::Value::Parse(request.body).Size());
+        }
     }
     EXPECT_EQ(batchSizes, (std::vector<size_t>{1, 2, 41}));
     EXPECT_EQ(fake.Rows(userId).size(), items.size());
@@ -351,7 +369,7 @@ TEST_F(SyncRound, AQueuedPictureThatIsGoneIsDoneButOneThatCannotBeReadNowStaysQu
     // Nothing to send for the first and third, the second waits for a later round, the rest goes on.
     EXPECT_EQ(result.error, L"");
     EXPECT_EQ(result.done, (std::vector<int64_t>{1, 3, 4}));
-    EXPECT_EQ(fake.Targets(), (std::vector<std::string>{kUpsertTarget}));
+    EXPECT_EQ(fake.Targets(), (std::vector<std::string>{kFirstPull, kUpsertTarget}));
 
     held.Close();
     EXPECT_EQ(CloudSync::RunRound(Job({Record(L"image", L"held.png", Json::Value(), 2)})).done,
@@ -508,7 +526,7 @@ TEST_F(SyncRound, WhatTheCloudRefusesAsInvalidIsSetAsideAndEverythingElseGoesUp)
         objects.push_back(object.path);
     }
     EXPECT_EQ(objects, std::vector<std::string>{ObjectPath("ok.png")});
-    EXPECT_EQ(Ids(result), (std::vector<std::wstring>{L"character/c-1", L"persona/p-1"}));
+    EXPECT_TRUE(Ids(result).empty());  // pulled before anything went up
     // The refused batch, then its rows one by one.
     EXPECT_EQ(Count(kUpsertTarget), 4u);
 
@@ -608,10 +626,11 @@ TEST_F(SyncRound, StampsWithAShortFractionOrNoneAndAPlusPageWithoutALoss) {
     ASSERT_EQ(rows.front().updatedAt.substr(19), ".5+00:00");
     ASSERT_EQ(rows.back().updatedAt.substr(19), "+00:00");
 
+    const size_t pulls = Count(kPullTarget);
     const CloudSync::Result all = CloudSync::RunRound(Job({}, true));
     EXPECT_EQ(all.error, L"");
     EXPECT_EQ(all.items.size(), 1002u);
-    EXPECT_EQ(Count(kPullTarget), 3u);
+    EXPECT_EQ(Count(kPullTarget), pulls + 3);
     EXPECT_EQ(all.cursor, rows.back().updatedAt);
 
     // From a cursor at the half second, as a later round reads.
@@ -643,9 +662,17 @@ TEST_F(SyncRound, ARefusedTokenIsRenewedOnceAndTheRequestRepeated) {
         const FakeSession session = *fake.IssueSession("ana@example.com");
         account.accessToken = session.accessToken;
         account.refreshToken = session.refreshToken;
-        fake.ExpireAccessTokens();  // the client still believes it has an hour
+        // The token expires between the pull and the upload; the client still believes it has an hour.
+        bool expired = false;
+        fake.SetRequestHook([&](const RecordedRequest& request) {
+            if (!expired && request.target.rfind(c.target, 0) == 0) {
+                expired = true;
+                fake.ExpireAccessTokens();
+            }
+        });
 
         const CloudSync::Result result = CloudSync::RunRound(Job({c.item}));
+        fake.SetRequestHook({});
         EXPECT_EQ(result.error, L"") << c.what;
         EXPECT_EQ(result.done, (std::vector<int64_t>{1})) << c.what;
         EXPECT_TRUE(result.accountChanged) << c.what;
@@ -656,10 +683,11 @@ TEST_F(SyncRound, ARefusedTokenIsRenewedOnceAndTheRequestRepeated) {
 
         std::vector<std::string> targets = fake.Targets();
         targets.erase(targets.begin(), targets.begin() + before);
-        ASSERT_EQ(targets.size(), 3u) << c.what;
-        EXPECT_EQ(targets[0].rfind(c.target, 0), 0u) << c.what;
-        EXPECT_EQ(targets[1], "/auth/v1/token?grant_type=refresh_token") << c.what;
-        EXPECT_EQ(targets[2], targets[0]) << c.what;
+        ASSERT_EQ(targets.size(), 4u) << c.what;
+        EXPECT_EQ(targets[0], kFirstPull) << c.what;
+        EXPECT_EQ(targets[1].rfind(c.target, 0), 0u) << c.what;
+        EXPECT_EQ(targets[2], "/auth/v1/token?grant_type=refresh_token") << c.what;
+        EXPECT_EQ(targets[3], targets[1]) << c.what;
     }
 }
 
@@ -680,7 +708,7 @@ TEST_F(SyncRound, HowAFailedRenewalEndsTheRound) {
          false,
          false,
          false,
-         L"Error del servidor (503)"},
+         L"El servidor tuvo un fallo (error 503)"},
         {"rate limited",
          {FakeFault::Answer(429, R"({"code":429,"error_code":"over_request_rate_limit","msg":"slow"})")
               .OnTarget(token)},
@@ -695,7 +723,7 @@ TEST_F(SyncRound, HowAFailedRenewalEndsTheRound) {
          false,
          false,
          false,
-         L"JWT expired"},
+         L"El servidor no permitió el acceso (error 401): JWT expired"},
     };
     for (const Case& c : cases) {
         const FakeSession session = *fake.IssueSession("ana@example.com");
@@ -753,7 +781,9 @@ TEST_F(SyncRound, APullPageThatIsNoArrayIsAnUnexpectedAnswer) {
     EXPECT_EQ(result.error, L"Respuesta inesperada del servidor");
     EXPECT_FALSE(result.offline);
     EXPECT_FALSE(result.pulled);
-    EXPECT_EQ(result.done, (std::vector<int64_t>{1}));
+    // Nothing goes up before the pull has been read.
+    EXPECT_TRUE(result.done.empty());
+    EXPECT_EQ(Count(kUpsertTarget), 0u);
 }
 
 }  // namespace

@@ -344,7 +344,7 @@ TEST_F(UpdateDownload, EveryRefusalLeavesTheProgramFolderAsItWasAndTheWorkFolder
                  return reply;
              }));
          },
-         L"La descarga falló (", true},
+         L"La descarga falló (La conexión se cortó antes de recibir toda la respuesta)", true},
         {"expired link",
          [&](FakeReleaseChannel& c) {
              c.Post(Message(Sha(bytes), two));
@@ -354,7 +354,7 @@ TEST_F(UpdateDownload, EveryRefusalLeavesTheProgramFolderAsItWasAndTheWorkFolder
                  return reply;
              }));
          },
-         L"La descarga falló (HTTP 403)", true},
+         L"La descarga falló (El servidor no permitió el acceso (error 403))", true},
         {"not a program",
          [&](FakeReleaseChannel& c) {
              c.Post(Message(Sha(text), {FakeFile{"Lorvex.exe", text, std::nullopt}}));

@@ -10,7 +10,7 @@
 // Its answers are the service's own, kinder in nothing that a client could rely on: the error
 // bodies and statuses it sends are those the service sends (GoTrue's {"code","error_code","msg"},
 // PostgREST's {"code","details","hint","message"}, Storage's HTTP 400 with the real status as text
-// in "statusCode"), an expired token is refused (by storage with a 400), a reused refresh token is
+// in "statusCode" and its code in "error", without a "code"), an expired token is refused (by storage with a 400), a reused refresh token is
 // refused, a row of another user is neither seen nor written, a text holding a NUL character is
 // refused by the table, an object name outside storage's set of characters is refused, rows come
 // back in jsonb's key order and spacing, and one write stamps its rows with one "updated_at"

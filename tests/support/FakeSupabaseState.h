@@ -43,9 +43,8 @@ FakeAnswer AuthError(int status, const std::string& code, const std::string& mes
 // PostgREST's error: {"code", "details", "hint", "message"}; an empty details or hint is null.
 FakeAnswer RestError(int status, const std::string& code, const std::string& message, const std::string& details = {},
                      const std::string& hint = {});
-// Storage's error: HTTP 400, the real status as text in the body.
-FakeAnswer StorageError(const std::string& statusCode, const std::string& error, const std::string& message,
-                        const std::string& code = {});
+// Storage's error: HTTP 400, {"statusCode": the real status as text, "error": its code, "message"}.
+FakeAnswer StorageError(const std::string& statusCode, const std::string& error, const std::string& message);
 
 // The request as the services read it.
 struct Incoming {

@@ -2,7 +2,9 @@
 // set-up script: upload (replacing only with "x-upsert"), delete, authenticated download and the
 // folder listing. The bucket's policies let a user read and write only objects under the folder
 // named by their own id; another user's objects look as if they did not exist. Errors come as
-// HTTP 400 with the real status as text in "statusCode". Object names are held to the service's
+// HTTP 400 with the real status as text in "statusCode", its code in "error" (the form the hosted
+// service answers with: {"statusCode":"400","error":"InvalidKey","message":"Invalid key: …"}, no
+// "code"). Object names are held to the service's
 // set of characters on upload and download; only an upload asks whether the bucket exists, so
 // the other requests find no object in a missing bucket.
 
@@ -18,11 +20,11 @@ namespace Lorvex::Testing {
 namespace {
 
 FakeAnswer NotFound() {
-    return StorageError("404", "not_found", "Object not found", "NoSuchKey");
+    return StorageError("404", "not_found", "Object not found");
 }
 
 FakeAnswer RlsRefusal() {
-    return StorageError("403", "Unauthorized", "new row violates row-level security policy", "AccessDenied");
+    return StorageError("403", "Unauthorized", "new row violates row-level security policy");
 }
 
 // The service's rule for object names: ASCII letters, digits, "_", "/" and a few punctuation
@@ -36,7 +38,7 @@ bool ValidKey(const std::string& path) {
 }
 
 FakeAnswer InvalidKey(const std::string& path) {
-    return StorageError("400", "InvalidKey", "Invalid key: " + path, "InvalidKey");
+    return StorageError("400", "InvalidKey", "Invalid key: " + path);
 }
 
 bool InOwnFolder(const std::string& path, const Caller& caller) {
@@ -108,10 +110,10 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
     // The route's token check refuses with the JWT library's own words, as an access refusal.
     const Caller caller = Identify(request.raw);
     if (caller.kind == Caller::Kind::Expired) {
-        return StorageError("403", "Unauthorized", "jwt expired", "AccessDenied");
+        return StorageError("403", "Unauthorized", "jwt expired");
     }
     if (caller.kind == Caller::Kind::Unknown) {
-        return StorageError("403", "Unauthorized", "invalid signature", "AccessDenied");
+        return StorageError("403", "Unauthorized", "invalid signature");
     }
     const bool bucketExists = !bucketDropped && bucket == kFakeBucket;
 
@@ -187,7 +189,7 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
         return InvalidKey(path);
     }
     if (!bucketExists) {
-        return StorageError("404", "Bucket not found", "Bucket not found", "NoSuchBucket");
+        return StorageError("404", "Bucket not found", "Bucket not found");
     }
     if (!InOwnFolder(path, caller)) {
         return RlsRefusal();
@@ -195,7 +197,7 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
     const auto existing = objects.find(path);
     const bool upsert = LowerAscii(request.raw.Header("x-upsert").value_or("false")) == "true";
     if (existing != objects.end() && !upsert) {
-        return StorageError("409", "Duplicate", "The resource already exists", "Duplicate");
+        return StorageError("409", "Duplicate", "The resource already exists");
     }
     FakeObjectRecord object;
     object.bytes = request.raw.body;

@@ -217,15 +217,11 @@ FakeAnswer RestError(int status, const std::string& code, const std::string& mes
     return answer;
 }
 
-FakeAnswer StorageError(const std::string& statusCode, const std::string& error, const std::string& message,
-                        const std::string& code) {
+FakeAnswer StorageError(const std::string& statusCode, const std::string& error, const std::string& message) {
     Json::Value body;
     body["statusCode"] = Json::Value(statusCode);
     body["error"] = Json::Value(error);
     body["message"] = Json::Value(message);
-    if (!code.empty()) {
-        body["code"] = Json::Value(code);
-    }
     return JsonAnswer(400, body);
 }
 
