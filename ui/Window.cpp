@@ -178,6 +178,18 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (OnMessage(message, wParam, lParam, &result)) {
         return result;
     }
+    if (IsButtonMessage(message)) {
+        // The capture follows the buttons as they arrive, whether or not the record waits.
+        const bool press = IsPressMessage(message);
+        Arrive({message, wParam, lParam});
+        if (press) {
+            Capture();
+        } else {
+            Uncapture();
+        }
+        const bool xButton = message == WM_XBUTTONDOWN || message == WM_XBUTTONDBLCLK || message == WM_XBUTTONUP;
+        return xButton ? TRUE : 0;
+    }
     switch (message) {
     case WM_MOUSEMOVE:
         if (!trackingLeave) {
@@ -194,24 +206,6 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         Arrive(leave);
         return 0;
     }
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-    case WM_XBUTTONDOWN:
-    case WM_XBUTTONDBLCLK:
-        Arrive({message, wParam, lParam});
-        Capture();
-        return message == WM_XBUTTONDOWN || message == WM_XBUTTONDBLCLK ? TRUE : 0;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-    case WM_XBUTTONUP:
-        Arrive({message, wParam, lParam});
-        Uncapture();
-        return message == WM_XBUTTONUP ? TRUE : 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != hwnd) {
             captureCount = 0;

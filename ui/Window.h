@@ -56,6 +56,9 @@ public:
     // destroyed again).
     bool Create(const Options& options);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // Messages of a mouse button going down (double clicks too), and going down or up.
+    static bool IsPressMessage(UINT message);
+    static bool IsButtonMessage(UINT message);
 
     // ---- Frames (ui/WindowFrame.cpp) ----
 

@@ -20,22 +20,6 @@
 namespace Lorvex::UI {
 namespace {
 
-bool IsPress(UINT message) {
-    switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-    case WM_XBUTTONDOWN:
-    case WM_XBUTTONDBLCLK:
-        return true;
-    default:
-        return false;
-    }
-}
-
 size_t ButtonOf(UINT message, WPARAM wParam) {
     switch (message) {
     case WM_RBUTTONDOWN:
@@ -56,8 +40,7 @@ size_t ButtonOf(UINT message, WPARAM wParam) {
 }
 
 bool HasPosition(UINT message) {
-    return message == WM_MOUSEMOVE || IsPress(message) || message == WM_LBUTTONUP || message == WM_RBUTTONUP ||
-           message == WM_MBUTTONUP || message == WM_XBUTTONUP;
+    return message == WM_MOUSEMOVE || Window::IsButtonMessage(message);
 }
 
 // Whether a button went down or up in this frame's record.
@@ -69,6 +52,27 @@ bool ButtonsChanged(const Input& input) {
 }
 
 }  // namespace
+
+bool Window::IsPressMessage(UINT message) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONDBLCLK:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Window::IsButtonMessage(UINT message) {
+    return IsPressMessage(message) || message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP ||
+           message == WM_XBUTTONUP;
+}
 
 Window::InputMessage Window::WithModifiers(InputMessage message) {
     message.ctrl = KeyHeld(VK_CONTROL);
@@ -103,7 +107,7 @@ bool Window::HoverDecidedAt(LPARAM lParam) const {
 }
 
 bool Window::MustWait(const InputMessage& message) const {
-    if (IsPress(message.message) && !HoverDecidedAt(message.lParam)) {
+    if (IsPressMessage(message.message) && !HoverDecidedAt(message.lParam)) {
         return true;
     }
     // A button already went down or up in this frame, judged where the pointer is: the pointer
@@ -119,7 +123,7 @@ bool Window::MustWait(const InputMessage& message) const {
 void Window::MoveToWaitingPress(const InputMessage& message) {
     // Nothing of the buttons is judged in this frame yet: the pointer can go to the press now, so
     // that this frame decides the hover there.
-    if (IsPress(message.message) && !ButtonsChanged(input)) {
+    if (IsPressMessage(message.message) && !ButtonsChanged(input)) {
         SetPosition(message.lParam);
         input.moved = true;
     }
@@ -154,6 +158,21 @@ void Window::ReplayHeldInput() {
 }
 
 void Window::Record(const InputMessage& m) {
+    if (IsButtonMessage(m.message)) {
+        const size_t button = ButtonOf(m.message, m.wParam);
+        SetPosition(m.lParam);
+        if (IsPressMessage(m.message)) {
+            input.down[button] = true;
+            input.pressed[button] = true;
+            input.doubleClicked = input.doubleClicked || m.message == WM_LBUTTONDBLCLK;
+        } else {
+            if (input.down[button]) {
+                input.released[button] = true;
+            }
+            input.down[button] = false;
+        }
+        return;
+    }
     switch (m.message) {
     case WM_MOUSEMOVE:
         SetPosition(m.lParam);
@@ -164,35 +183,6 @@ void Window::Record(const InputMessage& m) {
             input.inside = false;
         }
         return;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-    case WM_XBUTTONDOWN:
-    case WM_XBUTTONDBLCLK: {
-        const size_t button = ButtonOf(m.message, m.wParam);
-        SetPosition(m.lParam);
-        input.down[button] = true;
-        input.pressed[button] = true;
-        if (m.message == WM_LBUTTONDBLCLK) {
-            input.doubleClicked = true;
-        }
-        return;
-    }
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-    case WM_XBUTTONUP: {
-        const size_t button = ButtonOf(m.message, m.wParam);
-        SetPosition(m.lParam);
-        if (input.down[button]) {
-            input.released[button] = true;
-        }
-        input.down[button] = false;
-        return;
-    }
     case WM_CAPTURECHANGED:
         // Another window took the mouse: every button held counts as let go.
         for (size_t b = 0; b < Button::Count; ++b) {

@@ -431,21 +431,22 @@ void FrameDriver::QuickKey(int vk, uint32_t modifiers) {
     Frame();
 }
 
-void FrameDriver::MoveAndPress(float x, float y, size_t button) {
+void FrameDriver::SendMoveAndPress(float x, float y, size_t button) {
     x_ = x;
     y_ = y;
     Send(WM_MOUSEMOVE, 0, PointerParam());
     const ButtonMessages messages = MessagesOf(button);
     Send(messages.down, messages.extra, PointerParam());
+}
+
+void FrameDriver::MoveAndPress(float x, float y, size_t button) {
+    SendMoveAndPress(x, y, button);
     Frame();
 }
 
 void FrameDriver::Tap(float x, float y, size_t button) {
-    x_ = x;
-    y_ = y;
-    Send(WM_MOUSEMOVE, 0, PointerParam());
+    SendMoveAndPress(x, y, button);
     const ButtonMessages messages = MessagesOf(button);
-    Send(messages.down, messages.extra, PointerParam());
     Send(messages.up, messages.extra, PointerParam());
     Frame();
 }

@@ -167,6 +167,8 @@ private:
     // them going up again.
     void SendKeyDown(int vk, uint32_t modifiers);
     void SendKeyUp(int vk, uint32_t modifiers);
+    // The pointer's jump and the button going down, with no frame.
+    void SendMoveAndPress(float x, float y, size_t button);
     LPARAM PointerParam() const;
     void PumpMessages();
 
