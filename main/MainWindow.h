@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "domain/Records.h"
@@ -35,6 +36,12 @@ class AccountDialog;
 class ProfileDialog;
 class UpdateDialog;
 class ContextMenu;
+
+// What the top-most open overlay makes of the title band, for the window's hit test.
+struct BandCover {
+    std::optional<Rect> panel;  // its panel (window DIPs): client area, never a drag
+    bool takesBand = false;     // a click on the rest of the band is its outside click
+};
 
 class MainWindow : public UI::Window {
 public:
@@ -83,10 +90,13 @@ public:
     static constexpr int kMinWidth = 980;
     static constexpr int kMinHeight = 640;
 
-    // The hit code for a point in DIPs from the window's top-left corner, in a window of the
-    // given size in DIPs; points in a header rectangle belong to the client.
+    // The hit code for a point in DIPs from the client area's top-left corner, in a client area
+    // of the given size in DIPs; points in a header rectangle belong to the client, and so do
+    // those the cover of an open overlay takes.
     static LRESULT HitTest(float x, float y, float width, float height, bool maximized,
-                           const std::vector<Rect>& headerHits);
+                           const std::vector<Rect>& headerHits, const BandCover& cover = {});
+    // The cover of the top-most open overlay; empty while none is open.
+    BandCover TopOverlayCover() const;
     // The slide direction of a switch from one screen to another: +1 from the right, -1 from the left.
     static float SlideDirection(int32_t from, int32_t to);
     // Seconds after the splash began before a new version's notice may open the update dialog.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <dwmapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <string>
@@ -165,8 +166,19 @@ void MainWindow::Detach() {
     connected_ = false;
 }
 
+BandCover MainWindow::TopOverlayCover() const {
+    BandCover cover;
+    const int top = TopOpenOverlay();
+    if (top >= 0) {
+        cover.panel = overlays[top]->PanelRect();
+        cover.takesBand = overlays[top]->ClosesOnOutsideClick();
+    }
+    return cover;
+}
+
 LRESULT MainWindow::HitTest(float x, float y, float width, float height, bool maximized,
-                            const std::vector<Rect>& hits) {
+                            const std::vector<Rect>& hits, const BandCover& cover) {
+    const auto inside = [x, y](const Rect& r) { return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h; };
     if (!maximized) {
         const bool left = x < kResizeBorder;
         const bool right = x >= width - kResizeBorder;
@@ -194,8 +206,13 @@ LRESULT MainWindow::HitTest(float x, float y, float width, float height, bool ma
     if (y >= kTitleBarHeight) {
         return HTCLIENT;
     }
+    // An open overlay's panel is the overlay's, and so is the band around it when a click there
+    // closes it: pressing the dialog's title, or beside it, never drags the window.
+    if ((cover.panel && inside(*cover.panel)) || cover.takesBand) {
+        return HTCLIENT;
+    }
     for (const Rect& hit : hits) {
-        if (x >= hit.x && y >= hit.y && x < hit.x + hit.w && y < hit.y + hit.h) {
+        if (inside(hit)) {
             return HTCLIENT;
         }
     }
@@ -236,13 +253,15 @@ bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
         if (!hwnd) {
             return false;
         }
-        RECT frame = {};
-        GetWindowRect(hwnd, &frame);
+        // From the client area's corner, where the header's rectangles are: maximised, the window
+        // reaches past the screen by the frame that WM_NCCALCSIZE cut off; otherwise the two agree.
+        POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(hwnd, &point);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
         const float perDip = graphics.Dpi() / 96.0f;
-        const float x = (static_cast<short>(LOWORD(lParam)) - frame.left) / perDip;
-        const float y = (static_cast<short>(HIWORD(lParam)) - frame.top) / perDip;
-        *result = HitTest(x, y, (frame.right - frame.left) / perDip, (frame.bottom - frame.top) / perDip,
-                          IsZoomed(hwnd) != FALSE, headerHits);
+        *result = HitTest(point.x / perDip, point.y / perDip, client.right / perDip, client.bottom / perDip,
+                          IsZoomed(hwnd) != FALSE, headerHits, TopOverlayCover());
         return true;
     }
     case WM_NCACTIVATE:

@@ -15,6 +15,7 @@ namespace {
 
 constexpr uint32_t kTimeoutMs = 120000;
 constexpr size_t kErrorDetailBytes = 300;
+constexpr const wchar_t* kUnreadableAnswer = L"Respuesta de DeepSeek no válida.";
 
 std::string RequestBody(const std::vector<DeepSeekService::ApiMessage>& messages, int maxTokens, double temperature,
                         bool stream) {
@@ -54,6 +55,16 @@ std::wstring WholeReplyText(const Json::Value& root) {
         return {};
     }
     return message.Find("content").AsWString();
+}
+
+// Whether the answer says it is a server-sent event stream (the media type, whatever follows it).
+bool IsEventStream(const Http::Response& response) {
+    const auto found = response.headers.find(L"content-type");
+    if (found == response.headers.end()) {
+        return false;
+    }
+    const std::wstring type = Text::ToLowerAscii(found->second);
+    return type.rfind(L"text/event-stream", 0) == 0;
 }
 
 // A stream that ended without "[DONE]" after the answer had begun.
@@ -101,7 +112,11 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
         if (reply.cancelled || events.Done() || events.Finished()) {
             return reply;
         }
-        if (Http::IsSuccess(response.status) || (response.status == 0 && answered)) {
+        if (Http::IsSuccess(response.status) && !IsEventStream(response) && events.Reply().empty()) {
+            // A page of a proxy or a portal answering in the provider's place: nothing was cut,
+            // the answer was never one the reply could be read from.
+            reply.error = kUnreadableAnswer;
+        } else if (Http::IsSuccess(response.status) || (response.status == 0 && answered)) {
             // The provider always ends a stream with a finish reason and "[DONE]": without either
             // the reply was cut, by a connection that closed cleanly or broke, and what arrived is
             // only its start.
@@ -124,7 +139,7 @@ AiReply DeepSeekService::Request(const std::vector<ApiMessage>& messages, int ma
     bool ok = false;
     const Json::Value root = Json::Value::Parse(response.body, &ok);
     if (!ok) {
-        reply.error = L"Respuesta de DeepSeek no válida.";
+        reply.error = kUnreadableAnswer;
         return reply;
     }
     reply.text = WholeReplyText(root);

@@ -21,6 +21,8 @@ constexpr float kThumbInset = 8;  // thumb's left edge from the viewport's right
 constexpr float kThumbHitWidth = 12;
 constexpr float kThumbRadius = 3;
 constexpr float kActiveThumbAlpha = 0.85f;
+// Air left above or below an editor scrolled into view.
+constexpr float kRevealMargin = 16;
 
 }  // namespace
 
@@ -65,8 +67,32 @@ ScrollArea::ScrollArea(Ui& ui, uint64_t id, const Rect& viewport, float step) : 
     }
     s.current = std::clamp(s.current, 0.0f, max);
     offset = s.current;
+    windowViewport_ = ui.ToWindow(viewport);
+    revealedBefore_ = ui.HasRevealed();
     ui.PushClip(viewport);
     ui.PushTranslate(0, -offset);
+}
+
+void ScrollArea::Reveal(ScrollState& s) {
+    const std::optional<Rect> shown = ui.TakeRevealed();
+    if (!shown || ui.scale <= 0) {
+        return;
+    }
+    // Window coordinates: the editor as drawn at this frame's offset, and the viewport.
+    const Rect& v = windowViewport_;
+    float delta = 0;
+    if (shown->y < v.y) {
+        delta = shown->y - v.y - kRevealMargin * ui.scale;
+    } else if (shown->y + shown->h > v.y + v.h) {
+        // A field taller than the viewport shows its top.
+        delta = std::min(shown->y + shown->h - (v.y + v.h) + kRevealMargin * ui.scale, shown->y - v.y);
+    }
+    if (delta == 0) {
+        return;
+    }
+    const float max = content > viewport.h + kFitSlack ? content - viewport.h : 0.0f;
+    s.target = std::clamp(offset + delta / ui.scale, 0.0f, max);
+    ui.redraw = true;
 }
 
 ScrollArea::~ScrollArea() {
@@ -74,6 +100,9 @@ ScrollArea::~ScrollArea() {
     ui.PopClip();
     ScrollState& s = ui.State<ScrollState>(id);
     s.content = content;
+    if (!revealedBefore_ && ui.HasRevealed()) {
+        Reveal(s);
+    }
     const std::optional<ScrollThumb> thumb = ThumbFor(viewport, offset, content);
     if (!thumb) {
         s.dragging = false;

@@ -53,6 +53,13 @@ public:
     uint64_t id;
     float offset = 0;   // the offset used in this frame (to skip rows outside the viewport)
     float content = 0;  // set by the caller before the area ends: the height drawn inside
+
+private:
+    // Scrolls so that an editor the Tab key focused inside the area comes into view.
+    void Reveal(ScrollState& state);
+
+    Rect windowViewport_;         // the viewport in window coordinates
+    bool revealedBefore_ = false;  // an editor outside the area had already asked to be shown
 };
 
 }  // namespace Lorvex::UI

@@ -42,6 +42,10 @@ std::wstring_view Measurable(const std::wstring& display) {
 
 }  // namespace
 
+float TextEditing::WrapWidth(float width, const Material::TextFieldStyle& style) {
+    return std::max(width - 2 - (style.paddingLeft + style.paddingRight) - 8, 10.0f);
+}
+
 bool Ui::TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Material::TextFieldStyle& style) {
     EditState& state = State<EditState>(id);
     const Interaction interaction = Interact(id, rect, true, false);
@@ -50,12 +54,19 @@ bool Ui::TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Mater
     }
     state.caret = static_cast<int32_t>(TextEditing::ClampStop(text, state.caret));
     state.anchor = static_cast<int32_t>(TextEditing::ClampStop(text, state.anchor));
+    JoinFocusOrder(id);
+    if (TakeTabbedInto(id)) {
+        // Reached by Tab: what is typed next replaces the whole text, as in every desktop form.
+        state.anchor = 0;
+        state.caret = static_cast<int32_t>(text.size());
+    }
+    ReportRevealed(id, ToWindow(rect));
 
     const bool multi = style.multiLine;
     const Rect inner{rect.x + 1 + style.paddingLeft, rect.y + 1 + style.paddingTop,
                      rect.w - 2 - (style.paddingLeft + style.paddingRight),
                      rect.h - 2 - (style.paddingTop + style.paddingBottom)};
-    const float wrapWidth = multi ? std::max(inner.w - 8, 10.0f) : kSingleLineWidth;
+    const float wrapWidth = multi ? TextEditing::WrapWidth(rect.w, style) : kSingleLineWidth;
     TextStyle textStyle = style.textStyle;
     textStyle.align = TextAlign::Leading;
     textStyle.valign = VerticalAlign::Top;

@@ -89,12 +89,14 @@ struct KeyContext {
     EditKeysResult& result;
 };
 
-// One key-down; false when the editor leaves the key to others.
-bool ApplyKey(KeyContext& k, int32_t vk) {
+// One key-down, with the modifiers held as it went down; false when the editor leaves the key to
+// others.
+bool ApplyKey(KeyContext& k, const KeyEvent& key) {
     EditState& state = k.state;
     std::wstring& text = k.text;
-    const bool ctrl = k.input.ctrl;
-    const bool shift = k.input.shift;
+    const int32_t vk = key.vk;
+    const bool ctrl = key.ctrl;
+    const bool shift = key.shift;
     const bool multi = k.style.multiLine;
     const size_t caret = static_cast<size_t>(state.caret);
     const bool hasSelection = state.caret != state.anchor;
@@ -270,7 +272,7 @@ EditKeysResult ApplyKeyboard(EditState& state, std::wstring& text, const Materia
         if (!key.down || key.handled || key.vk < 8 || key.vk > 88) {
             continue;
         }
-        if (ApplyKey(context, key.vk)) {
+        if (ApplyKey(context, key)) {
             key.handled = true;
             result.caretChanged = true;
         }
@@ -284,7 +286,7 @@ EditKeysResult ApplyKeyboard(EditState& state, std::wstring& text, const Materia
     for (size_t i = 0; i < typed.size(); ++i) {
         const wchar_t unit = typed[i];
         // AltGr arrives as Ctrl+Alt and still types.
-        if (unit == 8 || unit == 9 || (input.ctrl && !input.alt)) {
+        if (unit == 8 || unit == 9 || input.TypedUnderCtrl(i)) {
             continue;
         }
         if (unit == L'\r') {
@@ -302,7 +304,7 @@ EditKeysResult ApplyKeyboard(EditState& state, std::wstring& text, const Materia
         result.edited = true;
         result.caretChanged = true;
     }
-    input.text.clear();
+    input.ClearTyped();
     return result;
 }
 

@@ -76,6 +76,10 @@ size_t PreviousStop(std::wstring_view text, size_t position);
 size_t NextStop(std::wstring_view text, size_t position);
 // position clamped to 0..length and moved off the middle of a surrogate pair.
 size_t ClampStop(std::wstring_view text, int64_t position);
+// The width a multi-line editor as wide as width wraps its text at, with the style's paddings
+// (8 DIPs narrower than its inner width, at least 10). Callers that size an editor to its text
+// measure at this width.
+float WrapWidth(float width, const Material::TextFieldStyle& style);
 // What the field shows: bullets in password mode, else the text.
 std::wstring DisplayText(const std::wstring& text, bool password);
 

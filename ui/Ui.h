@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -173,6 +174,24 @@ public:
     // editor stays unhandled for the caller.
     bool TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Material::TextFieldStyle& style);
 
+    // ---- Keyboard focus order ----
+
+    // Text editors that take input this frame (hit testing not suspended) join the order as they
+    // are drawn, which is reading order. At the frame's end every Tab no widget took moves the
+    // focus to the next editor of the order, Shift+Tab to the one before, round the ends; with no
+    // editor of the order focused, to the first (Shift+Tab: the last). The editor it reaches
+    // selects its whole text, and the scroll area it lies in scrolls it into view.
+    void JoinFocusOrder(uint64_t id);
+    const std::vector<uint64_t>& FocusOrder() const { return focusOrder_; }
+    // Reported by the editor that Tab focused, where it was drawn this frame (window
+    // coordinates), for the scroll area around it; taken by that area, dropped at the frame's end.
+    void ReportRevealed(uint64_t id, const Rect& windowRect);
+    std::optional<Rect> TakeRevealed();
+    bool HasRevealed() const { return revealed_.has_value(); }
+    // Whether id was focused by Tab and has not yet taken its text's selection (the editor asks
+    // once, then it is done).
+    bool TakeTabbedInto(uint64_t id);
+
     // ---- Deferred work and tooltips ----
 
     // Runs callback at the end of the frame, with hit testing suspended when it is suspended now.
@@ -255,6 +274,13 @@ private:
     std::unordered_map<uint64_t, float> floats_;
     std::unordered_map<uint64_t, std::shared_ptr<HolderBase>> holders_;
     std::vector<Deferred> deferred_;
+    std::vector<uint64_t> focusOrder_;
+    uint64_t tabbedInto_ = 0;   // focused by Tab, its text not yet selected
+    uint64_t revealFocus_ = 0;  // focused by Tab, not yet scrolled into view
+    std::optional<Rect> revealed_;
+
+    // The frame's unhandled Tabs, applied to the focus order.
+    void FollowTabs();
 };
 
 template <class T>

@@ -1,5 +1,8 @@
 // Frame start and end of the widget context, and the deferred work run between them.
 
+#include <windows.h>
+
+#include <algorithm>
 #include <utility>
 
 #include "ui/Ui.h"
@@ -24,6 +27,8 @@ void Ui::BeginFrame(Input& frameInput, double frameTime, float frameDt) {
     offsetY = 0;
     // Work deferred by a frame that never reached its end is dropped, not run late.
     deferred_.clear();
+    focusOrder_.clear();
+    revealed_.reset();
     hitSuspended = false;
     // The press landed where nothing was hovered: a click on empty space lets go of the keyboard.
     if (frameInput.pressed[Button::Left] && hover == 0) {
@@ -47,6 +52,16 @@ void Ui::EndFrame() {
     }
     deferred_.clear();
     hitSuspended = false;
+    FollowTabs();
+    // An editor scrolled into view (or in no scroll area at all) is shown now, and one that lost
+    // the focus meanwhile has nothing more to ask.
+    if (revealed_ || revealFocus_ != focus) {
+        revealFocus_ = 0;
+        revealed_.reset();
+    }
+    if (tabbedInto_ != focus) {
+        tabbedInto_ = 0;
+    }
 
     const bool pointerInside = input && input->inside;
     hover = pointerInside ? nextHover : 0;
@@ -58,6 +73,65 @@ void Ui::EndFrame() {
         active = 0;
     }
     cursor = nextCursor;
+}
+
+void Ui::JoinFocusOrder(uint64_t id) {
+    if (!hitSuspended) {
+        focusOrder_.push_back(id);
+    }
+}
+
+void Ui::ReportRevealed(uint64_t id, const Rect& windowRect) {
+    if (id == revealFocus_) {
+        revealed_ = windowRect;
+    }
+}
+
+std::optional<Rect> Ui::TakeRevealed() {
+    std::optional<Rect> taken = revealed_;
+    if (taken) {
+        revealed_.reset();
+        revealFocus_ = 0;
+    }
+    return taken;
+}
+
+bool Ui::TakeTabbedInto(uint64_t id) {
+    if (id != tabbedInto_ || id == 0) {
+        return false;
+    }
+    tabbedInto_ = 0;
+    return true;
+}
+
+void Ui::FollowTabs() {
+    if (!input) {
+        return;
+    }
+    for (KeyEvent& key : input->keys) {
+        // Ctrl+Tab and Alt+Tab belong to others (tabs of a document, the system's switcher).
+        if (key.vk != VK_TAB || !key.down || key.handled || key.ctrl || key.alt) {
+            continue;
+        }
+        if (focusOrder_.empty()) {
+            continue;
+        }
+        key.handled = true;
+        const auto at = std::find(focusOrder_.begin(), focusOrder_.end(), focus);
+        const size_t count = focusOrder_.size();
+        size_t next = 0;
+        if (at == focusOrder_.end()) {
+            next = key.shift ? count - 1 : 0;
+        } else {
+            const size_t index = static_cast<size_t>(at - focusOrder_.begin());
+            next = key.shift ? (index + count - 1) % count : (index + 1) % count;
+        }
+        focus = focusOrder_[next];
+        caretTime = time;
+        tabbedInto_ = focus;
+        revealFocus_ = focus;
+        redraw = true;
+    }
 }
 
 void Ui::PopId() {

@@ -173,126 +173,51 @@ LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LP
     return self->Handle(message, wParam, lParam);
 }
 
-void Window::SetPosition(LPARAM lParam) {
-    const float perDip = graphics.Dpi() / 96.0f;
-    input.x = static_cast<float>(GET_X_LPARAM(lParam)) / perDip;
-    input.y = static_cast<float>(GET_Y_LPARAM(lParam)) / perDip;
-    input.inside = true;
-}
-
-void Window::Capture() {
-    if (captureCount++ == 0) {
-        SetCapture(hwnd);
-    }
-}
-
-void Window::Uncapture() {
-    if (captureCount > 0 && --captureCount == 0) {
-        ReleaseCapture();
-    }
-}
-
-void Window::ButtonDown(size_t button, LPARAM lParam) {
-    SetPosition(lParam);
-    input.down[button] = true;
-    input.pressed[button] = true;
-    Capture();
-    dirty = true;
-}
-
-void Window::ButtonUp(size_t button, LPARAM lParam) {
-    SetPosition(lParam);
-    if (input.down[button]) {
-        input.released[button] = true;
-    }
-    input.down[button] = false;
-    Uncapture();
-    dirty = true;
-}
-
-void Window::AddKey(WPARAM vk, LPARAM lParam, bool down, bool system) {
-    KeyEvent key;
-    key.vk = static_cast<int32_t>(vk);
-    key.down = down;
-    key.repeat = down && (lParam & (1 << 30)) != 0;
-    key.system = system;
-    input.keys.push_back(key);
-    dirty = true;
-}
-
 LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (OnMessage(message, wParam, lParam, &result)) {
         return result;
     }
-    const auto xButton = [wParam] { return HIWORD(wParam) == XBUTTON1 ? Button::X1 : Button::X2; };
+    if (IsButtonMessage(message)) {
+        // The capture follows the buttons as they arrive, whether or not the record waits.
+        const bool press = IsPressMessage(message);
+        Arrive({message, wParam, lParam});
+        if (press) {
+            Capture();
+        } else {
+            Uncapture();
+        }
+        const bool xButton = message == WM_XBUTTONDOWN || message == WM_XBUTTONDBLCLK || message == WM_XBUTTONUP;
+        return xButton ? TRUE : 0;
+    }
     switch (message) {
     case WM_MOUSEMOVE:
-        SetPosition(lParam);
-        input.moved = true;
         if (!trackingLeave) {
             TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, hwnd, 0};
             TrackMouseEvent(&track);
             trackingLeave = true;
         }
-        dirty = true;
+        Arrive({message, wParam, lParam});
         return 0;
-    case WM_MOUSELEAVE:
+    case WM_MOUSELEAVE: {
         trackingLeave = false;
-        if (captureCount == 0) {
-            input.inside = false;
-        }
-        dirty = true;
+        InputMessage leave{message, wParam, lParam};
+        leave.leavesWindow = captureCount == 0;
+        Arrive(leave);
         return 0;
-    case WM_LBUTTONDOWN:
-        ButtonDown(Button::Left, lParam);
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        ButtonDown(Button::Left, lParam);
-        input.doubleClicked = true;
-        return 0;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-        ButtonDown(Button::Right, lParam);
-        return 0;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-        ButtonDown(Button::Middle, lParam);
-        return 0;
-    case WM_XBUTTONDOWN:
-    case WM_XBUTTONDBLCLK:
-        ButtonDown(xButton(), lParam);
-        return TRUE;
-    case WM_LBUTTONUP:
-        ButtonUp(Button::Left, lParam);
-        return 0;
-    case WM_RBUTTONUP:
-        ButtonUp(Button::Right, lParam);
-        return 0;
-    case WM_MBUTTONUP:
-        ButtonUp(Button::Middle, lParam);
-        return 0;
-    case WM_XBUTTONUP:
-        ButtonUp(xButton(), lParam);
-        return TRUE;
+    }
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != hwnd) {
             captureCount = 0;
-            for (size_t b = 0; b < Button::Count; ++b) {
-                if (input.down[b]) {
-                    input.released[b] = true;
-                    input.down[b] = false;
-                }
-            }
+            Arrive({message, wParam, lParam}, false);
         }
         return 0;
     case WM_MOUSEWHEEL:
-        input.wheel += static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam));
-        dirty = true;
+        Arrive({message, wParam, lParam});
         return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        AddKey(wParam, lParam, true, message == WM_SYSKEYDOWN);
+        Arrive(WithModifiers({message, wParam, lParam}));
         // Alt+F4 goes on to the system, which turns it into WM_CLOSE; other Alt keys stop here so
         // they do not open the system menu.
         if (message == WM_SYSKEYDOWN && wParam != VK_F4) {
@@ -301,15 +226,10 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_KEYUP:
     case WM_SYSKEYUP:
-        AddKey(wParam, lParam, false, message == WM_SYSKEYUP);
+        Arrive(WithModifiers({message, wParam, lParam}));
         return message == WM_SYSKEYUP ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_CHAR:
-        // Ctrl+letter combinations arrive as control characters (Ctrl+A is 1): they are commands,
-        // not text. Surrogate halves arrive one message each and are kept in order.
-        if (wParam >= 32 || wParam == 8 || wParam == 9 || wParam == 13) {
-            input.text.push_back(static_cast<wchar_t>(wParam));
-        }
-        dirty = true;
+        Arrive(WithModifiers({message, wParam, lParam}));
         return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT) {

@@ -56,6 +56,9 @@ public:
     // destroyed again).
     bool Create(const Options& options);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // Messages of a mouse button going down (double clicks too), and going down or up.
+    static bool IsPressMessage(UINT message);
+    static bool IsButtonMessage(UINT message);
 
     // ---- Frames (ui/WindowFrame.cpp) ----
 
@@ -68,8 +71,9 @@ public:
     // The clock frames are timed with: Async::Now unless a test replaced it.
     static double Clock();
     static void SetPacingSeamsForTesting(PacingSeams seams);
-    // Test seam of the modifier keys a frame samples when it starts (Ctrl, Shift, Alt): whether
-    // the virtual key is held. An empty function restores the system's keyboard state.
+    // Test seam of the modifier keys (Ctrl, Shift, Alt) read with each key message and when a
+    // frame starts: whether the virtual key is held. An empty function restores the system's
+    // keyboard state.
     static void SetKeyStateForTesting(std::function<bool(int vk)> held);
     // Frames drawn by every window of the process since it started (benchmarks read it).
     static uint64_t FramesDrawn();
@@ -94,6 +98,19 @@ public:
 
     // ---- State ----
 
+    // One input message's share of the input record (ui/WindowInput.cpp), kept while it waits
+    // for a later frame.
+    struct InputMessage {
+        UINT message = 0;
+        WPARAM wParam = 0;
+        LPARAM lParam = 0;
+        // The modifier keys as the message arrived (keys and typed characters).
+        bool ctrl = false;
+        bool shift = false;
+        bool alt = false;
+        bool leavesWindow = false;  // WM_MOUSELEAVE while no button holds the capture
+    };
+
     std::function<void()> onDestroyed;  // posted to the dispatcher when the window is destroyed
     // Tests: called when a frame's drawing has ended well and before it is presented, while the
     // surface's target still holds exactly what the frame drew.
@@ -117,15 +134,36 @@ public:
     int captureCount = 0;
     // While the surface cannot be made: seconds to wait before the next attempt (0 when it can).
     double surfaceRetryDelay = 0;
+    // Input messages waiting for a later frame, oldest first (see Arrive).
+    std::vector<InputMessage> heldInput;
+    // Where the pointer was (DIPs) when the last drawn frame decided the hover, and whether it
+    // was over the window then.
+    float hoverDecidedX = -1;
+    float hoverDecidedY = -1;
+    bool hoverDecidedInside = false;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Whether the virtual key is held now (the test seam's answer when one is set). Inside the
+    // window procedure that is the state as of the message being handled.
+    static bool KeyHeld(int vk);
+    static InputMessage WithModifiers(InputMessage message);
     void SetPosition(LPARAM lParam);
     void Capture();
     void Uncapture();
-    void ButtonDown(size_t button, LPARAM lParam);
-    void ButtonUp(size_t button, LPARAM lParam);
-    void AddKey(WPARAM vk, LPARAM lParam, bool down, bool system);
+    // Records the message, or holds it back (MustWait); everything that arrives after a held
+    // message waits behind it, in order. Marks the window dirty unless told not to.
+    void Arrive(const InputMessage& message, bool markDirty = true);
+    void Record(const InputMessage& message);
+    // Whether the last drawn frame decided the hover with the pointer where lParam puts it.
+    bool HoverDecidedAt(LPARAM lParam) const;
+    // Whether the message may not go into this frame's record: a press where no frame decided the
+    // hover, or a pointer move after a press or release the frame has yet to judge.
+    bool MustWait(const InputMessage& message) const;
+    // The pointer goes to a waiting press when this frame has no press or release to judge.
+    void MoveToWaitingPress(const InputMessage& message);
+    // At frame start: records the held messages in order, up to a press that must wait again.
+    void ReplayHeldInput();
     // Makes the surface ready, rebuilding it (and the device) when it was lost; false backs off.
     bool ReadySurface();
     void SurfaceFailed();

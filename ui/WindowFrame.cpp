@@ -33,10 +33,6 @@ std::function<bool(int)>& KeyStateSeam() {
     return held;
 }
 
-bool KeyHeld(int vk) {
-    return KeyStateSeam() ? KeyStateSeam()(vk) : GetKeyState(vk) < 0;
-}
-
 bool ProcessInForeground() {
     if (Seams().foreground) {
         return Seams().foreground();
@@ -66,6 +62,10 @@ void Window::SetPacingSeamsForTesting(PacingSeams seams) {
 
 void Window::SetKeyStateForTesting(std::function<bool(int vk)> held) {
     KeyStateSeam() = std::move(held);
+}
+
+bool Window::KeyHeld(int vk) {
+    return KeyStateSeam() ? KeyStateSeam()(vk) : GetKeyState(vk) < 0;
 }
 
 uint64_t Window::FramesDrawn() {
@@ -136,6 +136,7 @@ void Window::Frame() {
     surfaceRetryDelay = 0;
 
     graphics.BeginFrame();
+    ReplayHeldInput();
     const bool sawInput = input.SawInput();
     const uint64_t hoverBefore = ui.hover;
     const Color background = BackgroundColor();
@@ -144,10 +145,16 @@ void Window::Frame() {
     input.shift = KeyHeld(VK_SHIFT);
     input.alt = KeyHeld(VK_MENU);
     ui.BeginFrame(input, now, dt);
+    const float pointerX = input.x;
+    const float pointerY = input.y;
+    const bool pointerInside = input.inside;
 
     inFrame = true;
     Draw();
     ui.EndFrame();
+    hoverDecidedX = pointerX;
+    hoverDecidedY = pointerY;
+    hoverDecidedInside = pointerInside;
     if (!graphics.Context()) {
         // Destroyed while drawing (a modal loop inside the frame delivered its close): the surface
         // is gone and there is nothing to present.
@@ -175,7 +182,8 @@ void Window::Frame() {
         graphics.Resize();
         dirty = true;
     }
-    if (sawInput || ui.hover != hoverBefore) {
+    // A held press goes into the next frame, now that this one decided the hover where it landed.
+    if (sawInput || ui.hover != hoverBefore || !heldInput.empty()) {
         dirty = true;
     }
     if (lost) {

@@ -1,5 +1,6 @@
 #include "foundation/json/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -102,9 +103,16 @@ void AppendNumber(std::string& out, double value) {
     std::to_chars_result result;
     if (std::floor(value) == value && std::fabs(value) < 1e15) {
         result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value));
-    } else {
-        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
+        out.append(buffer, result.ptr);
+        return;
     }
+    // As few significant digits as read back to the same value (0.7, not 0.69999999999999996),
+    // in the plain or exponent form that printf's %g picks for that many digits.
+    result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const char* first = buffer;
+    const char* exponent = std::find(first, static_cast<const char*>(result.ptr), 'e');
+    const int digits = static_cast<int>(std::count_if(first, exponent, IsDigit));
+    result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
     out.append(buffer, result.ptr);
 }
 

@@ -12,7 +12,8 @@ namespace Lorvex::Json::Detail {
 // what was read, or first when nothing could be read.
 const char* ReadNumber(const char* first, const char* last, double& out);
 
-// The writer's form: whole numbers below 1e15 as integers, others with 17 significant digits,
+// The writer's form: whole numbers below 1e15 as integers, others with the fewest significant
+// digits that read back to the same value (plain or with an exponent as printf's %g has it),
 // "null" for infinities and NaN so the text stays JSON.
 void AppendNumber(std::string& out, double value);
 

@@ -24,6 +24,7 @@
 #include "services/AppState.h"
 #include "ui/Material.h"
 #include "ui/Motion.h"
+#include "ui/TextEditor.h"
 
 namespace Lorvex::Main {
 
@@ -35,8 +36,6 @@ constexpr float kFontSize = 14.5f;
 constexpr float kMaxLines = 7;
 constexpr float kSideMargin = 48;
 constexpr float kMaxColumn = 900;
-constexpr float kButtonsRoom = 128;  // the AI and send buttons and their gaps beside the text
-constexpr float kMinTextWidth = 40;
 constexpr float kAboveBox = 58;
 constexpr float kBelowBox = 30;
 constexpr float kBoxPadding = 28;
@@ -55,23 +54,46 @@ TextStyle DraftStyle() {
     return Kit::KitStyle(kFontSize, 400);
 }
 
-// The send keys of this frame: Enter alone with the setting on, Ctrl+Enter with it off. They are
-// consumed, and the typed carriage returns go with them, so the editor breaks no line for them.
+// The send keys of this frame: Enter alone with the setting on, Ctrl+Enter with it off, each by
+// the modifiers held as that Enter went down. They are consumed, and the typed carriage returns go
+// with them, so the editor breaks no line for them.
 bool TakeSendKeys(UI::Input& input, bool enterToSend) {
     bool send = false;
     for (UI::KeyEvent& key : input.keys) {
         if (key.vk != VK_RETURN || !key.down || key.handled) {
             continue;
         }
-        if (enterToSend ? (!input.shift && !input.ctrl) : input.ctrl) {
+        if (enterToSend ? (!key.shift && !key.ctrl) : key.ctrl) {
             key.handled = true;
             send = true;
         }
     }
     if (send) {
-        std::erase(input.text, L'\r');
+        input.EraseTyped(L'\r');
     }
     return send;
+}
+
+// The draft's editor inside the box.
+UI::Material::TextFieldStyle EditorStyle() {
+    const UI::Material::Theme& palette = Kit::KitPalette();
+    UI::Material::TextFieldStyle style;
+    style.textStyle = DraftStyle();
+    style.multiLine = true;
+    style.textColor = palette.onBackground;
+    style.backgroundColor = {};
+    style.borderColor = {};
+    // Barely visible, so the editor draws no outline of its own inside the box.
+    style.focusBorderColor = {0, 0, 0, 1 / 255.0f};
+    style.caretColor = palette.primary;
+    style.selectionColor = Kit::Faded(palette.accent, 0.3f);
+    // The text starts where the placeholder stands, 9 DIPs under the editor's top; the bottom keeps
+    // the box's single line whole.
+    style.paddingLeft = 4;
+    style.paddingRight = 4;
+    style.paddingTop = 8;
+    style.paddingBottom = 6;
+    return style;
 }
 
 ContextMenu::Item MenuItem(std::wstring label, Icon icon, std::wstring hint, bool enabled,
@@ -92,9 +114,20 @@ float ChatScreen::ComposerHeight(UI::Ui& ui, float width) {
     TextStyle style = DraftStyle();
     const float line = std::ceil(graphics.MeasureText(L"Ag", style, 100000).height);
     style.wrap = true;
-    const float wrapWidth = std::max(std::min(width - kSideMargin, kMaxColumn) - kButtonsRoom, kMinTextWidth);
-    const float measured = graphics.MeasureText(composerText + L" ", style, wrapWidth).height;
-    const float textHeight = std::clamp(std::ceil(measured), line, kMaxLines * line);
+    // Measured at the width the editor wraps at, so that no line breaks under the box's edge. That
+    // width follows the box's height (the button slots grow with it up to two lines' worth), so
+    // the draft is measured for a one-line box first and, when it needs more, for the box it needs.
+    float textHeight = line;
+    for (int pass = 0; pass < 2; ++pass) {
+        const ComposerLayout layout = LayOutComposer({0, 0, width, textHeight + kAboveBox + kBoxPadding + kBelowBox});
+        const float wrapWidth = UI::TextEditing::WrapWidth(layout.editor.w, EditorStyle());
+        const float measured = graphics.MeasureText(composerText + L" ", style, wrapWidth).height;
+        const float needed = std::clamp(std::ceil(measured), line, kMaxLines * line);
+        if (needed == textHeight) {
+            break;
+        }
+        textHeight = needed;
+    }
     return textHeight + kAboveBox + kBoxPadding + kBelowBox;
 }
 
@@ -163,22 +196,7 @@ void ChatScreen::DrawComposer(UI::Ui& ui, const Rect& rect) {
     if (ui.input && ui.focus == inputId && !aiBusy) {
         send = TakeSendKeys(*ui.input, settings.enter_to_send);
     }
-    UI::Material::TextFieldStyle style;
-    style.textStyle = DraftStyle();
-    style.multiLine = true;
-    style.textColor = palette.onBackground;
-    style.backgroundColor = {};
-    style.borderColor = {};
-    // Barely visible, so the editor draws no outline of its own inside the box.
-    style.focusBorderColor = {0, 0, 0, 1 / 255.0f};
-    style.caretColor = palette.primary;
-    style.selectionColor = Kit::Faded(palette.accent, 0.3f);
-    // The text starts where the placeholder stands, 9 DIPs under the editor's top; the bottom keeps
-    // the box's single line whole.
-    style.paddingLeft = 4;
-    style.paddingRight = 4;
-    style.paddingTop = 8;
-    style.paddingBottom = 6;
+    const UI::Material::TextFieldStyle style = EditorStyle();
     if (aiBusy) {
         // The text the AI is writing is not the user's to change meanwhile.
         std::wstring shown = composerText;

@@ -33,6 +33,7 @@ constexpr float kParticipantsLabel = 80;
 constexpr float kSpeakersLabel = 100;
 constexpr float kSpeakersStart = 98;
 constexpr float kGap = 8;
+constexpr float kCompactChip = 34;  // a chip with the avatar alone
 
 TextStyle CentredStyle(float size, int32_t weight) {
     TextStyle style = Kit::KitStyle(size, weight);
@@ -90,25 +91,53 @@ void DrawModeSwitch(UI::Ui& ui, const Rect& rect) {
     }
 }
 
+// How the duo's participant chips are shown. They give way to the speaker buttons, which must
+// always fit: first to chips that show only the avatar (the name in the tooltip), then to none.
+enum class ChipsForm { Full, Compact, None };
+
+float FullChipWidth(Graphics& graphics, const std::wstring& name) {
+    return std::ceil(graphics.MeasureText(name, LabelStyle(13, 500), 100000).width + 28) + 26;
+}
+
+std::vector<std::shared_ptr<Character>> DuoMembers() {
+    const Services::AppState& state = Services::AppState::Instance();
+    return {state.currentCharacter, state.dualPartner};
+}
+
+// The room the participant section takes in this form, up to where the next section starts.
+float ParticipantsWidth(Graphics& graphics, ChipsForm form) {
+    if (form == ChipsForm::None) {
+        return 0;
+    }
+    float width = form == ChipsForm::Full ? kParticipantsLabel : 0.0f;
+    for (const std::shared_ptr<Character>& member : DuoMembers()) {
+        width += (form == ChipsForm::Full ? FullChipWidth(graphics, member->name) : kCompactChip) + kGap;
+    }
+    return width + kGap;
+}
+
 // The duo's participant chips from x; returns where the next section starts.
-float DrawParticipants(UI::Ui& ui, const Rect& rect, float x) {
+float DrawParticipants(UI::Ui& ui, const Rect& rect, float x, ChipsForm form) {
     Services::AppState& state = Services::AppState::Instance();
     const UI::Material::Theme& palette = Kit::KitPalette();
     Graphics& graphics = *ui.graphics;
-    graphics.DrawText(L"Participan:", {x, rect.y, kParticipantsLabel, rect.h}, palette.onBackgroundMuted,
-                      LabelStyle(12.5f, 400));
+    const bool full = form == ChipsForm::Full;
+    float chipX = x;
+    if (full) {
+        graphics.DrawText(L"Participan:", {x, rect.y, kParticipantsLabel, rect.h}, palette.onBackgroundMuted,
+                          LabelStyle(12.5f, 400));
+        chipX += kParticipantsLabel;
+    }
     const TextStyle nameStyle = LabelStyle(13, 500);
-    float chipX = x + kParticipantsLabel;
-    const std::shared_ptr<Character> members[] = {state.currentCharacter, state.dualPartner};
-    for (const std::shared_ptr<Character>& member : members) {
+    for (const std::shared_ptr<Character>& member : DuoMembers()) {
         const bool open = member == state.currentCharacter;
         std::vector<std::wstring>& ids = state.participantIds;
         const auto found = std::find(ids.begin(), ids.end(), member->id);
         const bool takesPart = found != ids.end();
-        const float width = std::ceil(graphics.MeasureText(member->name, nameStyle, 100000).width + 28) + 26;
+        const float width = full ? FullChipWidth(graphics, member->name) : kCompactChip;
         const Rect chip = {chipX, rect.y, width, rect.h};
-        if (Kit::ChoiceChip(ui, KeyedId(ui, "dual-chip", member->id), chip, L"", takesPart,
-                            open ? palette.accent : palette.secondary, true)) {
+        const uint64_t chipId = KeyedId(ui, "dual-chip", member->id);
+        if (Kit::ChoiceChip(ui, chipId, chip, L"", takesPart, open ? palette.accent : palette.secondary, true)) {
             if (takesPart) {
                 ids.erase(found);
             } else {
@@ -116,30 +145,57 @@ float DrawParticipants(UI::Ui& ui, const Rect& rect, float x) {
             }
             ChatScreen::StateChanged();
         }
-        Kit::Avatar(ui, {chipX + 5, rect.y + rect.h / 2 - 12, 24, 24}, member->photoPath, member->name, 0, {});
-        graphics.DrawText(member->name, {chipX + 36, rect.y, width - 40, rect.h},
-                          takesPart ? palette.onBackground : palette.onBackgroundMuted, nameStyle);
+        const float avatarX = full ? chipX + 5 : chipX + (width - 24) / 2;
+        Kit::Avatar(ui, {avatarX, rect.y + rect.h / 2 - 12, 24, 24}, member->photoPath, member->name, 0, {});
+        if (full) {
+            graphics.DrawText(member->name, {chipX + 36, rect.y, width - 40, rect.h},
+                              takesPart ? palette.onBackground : palette.onBackgroundMuted, nameStyle);
+        } else {
+            ui.Tooltip(chipId, member->name);
+        }
         chipX += width + kGap;
     }
     return chipX + kGap;
 }
 
-// "Que responda:" and one button per character from x, as many as fit whole before the rect's end.
-void DrawSpeakers(UI::Ui& ui, const Rect& rect, float x) {
-    Services::AppState& state = Services::AppState::Instance();
-    const UI::Material::Theme& palette = Kit::KitPalette();
-    ui.graphics->DrawText(L"Que responda:", {x, rect.y, kSpeakersLabel, rect.h}, palette.onBackgroundMuted,
-                          LabelStyle(12.5f, 400));
+std::vector<std::shared_ptr<Character>> Speakers() {
+    const Services::AppState& state = Services::AppState::Instance();
     std::vector<std::shared_ptr<Character>> speakers = {state.currentCharacter};
     if (state.dualMode && state.dualPartner) {
         speakers.push_back(state.dualPartner);
     }
-    float buttonX = x + kSpeakersStart;
+    return speakers;
+}
+
+// The speaker buttons side by side, whole, with their gaps.
+float SpeakerButtonsWidth(UI::Ui& ui) {
+    float width = 0;
+    for (const std::shared_ptr<Character>& speaker : Speakers()) {
+        width += Kit::ButtonWidth(ui, speaker->name, Kit::kButtonFontSize) + kGap;
+    }
+    return width - kGap;
+}
+
+// "Que responda:" and one button per character from x to the rect's end. Where they do not fit
+// whole, the label goes first, then the buttons share the room (their names shortened).
+void DrawSpeakers(UI::Ui& ui, const Rect& rect, float x) {
+    Services::AppState& state = Services::AppState::Instance();
+    const UI::Material::Theme& palette = Kit::KitPalette();
+    const std::vector<std::shared_ptr<Character>> speakers = Speakers();
+    const float end = rect.x + rect.w;
+    const float buttons = SpeakerButtonsWidth(ui);
+    float buttonX = x;
+    if (x + kSpeakersStart + buttons <= end) {
+        ui.graphics->DrawText(L"Que responda:", {x, rect.y, kSpeakersLabel, rect.h}, palette.onBackgroundMuted,
+                              LabelStyle(12.5f, 400));
+        buttonX += kSpeakersStart;
+    }
+    const float gaps = kGap * static_cast<float>(speakers.size() - 1);
+    const float share = std::max((end - buttonX - gaps) / static_cast<float>(speakers.size()), 0.0f);
+    const bool shrink = buttonX + buttons > end;
     for (const std::shared_ptr<Character>& speaker : speakers) {
-        const float width = Kit::ButtonWidth(ui, speaker->name, Kit::kButtonFontSize);
-        if (buttonX + width > rect.x + rect.w) {
-            break;
-        }
+        const float whole = Kit::ButtonWidth(ui, speaker->name, Kit::kButtonFontSize);
+        const float width = shrink ? std::min(whole, share) : whole;
         const Color color = speaker == state.currentCharacter ? palette.accent : palette.secondary;
         // The speaker replies whether or not its chip is on: the chips choose who answers by itself.
         if (Kit::Button(ui, KeyedId(ui, "manual-reply", speaker->name), {buttonX, rect.y, width, rect.h}, Icon::Message,
@@ -160,7 +216,19 @@ void ChatScreen::DrawModeBar(UI::Ui& ui, const Rect& rect) {
     DrawModeSwitch(ui, rect);
     float next = rect.x + kAfterSwitch;
     if (state.dualMode && state.dualPartner) {
-        next = DrawParticipants(ui, rect, next);
+        // The speakers' room, whole with their label, decides how much the chips may take.
+        const float speakers = state.manualReplies ? kSpeakersStart + SpeakerButtonsWidth(ui) : 0.0f;
+        const float room = rect.x + rect.w - next;
+        ChipsForm form = ChipsForm::None;
+        for (const ChipsForm candidate : {ChipsForm::Full, ChipsForm::Compact}) {
+            if (ParticipantsWidth(*ui.graphics, candidate) + speakers <= room) {
+                form = candidate;
+                break;
+            }
+        }
+        if (form != ChipsForm::None) {
+            next = DrawParticipants(ui, rect, next, form);
+        }
     }
     if (state.manualReplies) {
         DrawSpeakers(ui, rect, next);

@@ -78,10 +78,12 @@ void ContextMenu::Draw(UI::Ui& ui, const Rect& window) {
     }
     visible = ui.Approach(UI::SaltedId(kMenuId, kVisibleSalt), open ? 1.0f : 0.0f, open ? 0.2f : 0.12f, 0.0f);
     if (!IsVisible()) {
+        shownMenu_.reset();
         return;
     }
     bool opensAbove = false;
     const Rect menu = Placement(window, &opensAbove);
+    shownMenu_ = ui.ToWindow(menu);
 
     if (open && !ui.hitSuspended) {
         if (ClickedOutside(ui, UI::SaltedId(kMenuId, kOutsideSalt), window, menu, true) || TakeKey(ui, kEscapeKey)) {

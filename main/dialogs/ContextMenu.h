@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ public:
     bool IsVisible() const override { return open || visible > 0; }
     bool IsOpen() const override { return open; }
     void Draw(UI::Ui& ui, const Rect& window) override;
+    std::optional<Rect> PanelRect() const override { return shownMenu_; }
+    bool ClosesOnOutsideClick() const override { return true; }
 
     // The menu's rectangle for the current items, anchor and options inside the window; above,
     // when given, tells whether it opens above the anchor.
@@ -61,6 +64,8 @@ public:
 private:
     // One row, entering in its turn; true when it was chosen.
     bool DrawItem(UI::Ui& ui, const Item& item, size_t index, const Rect& row);
+
+    std::optional<Rect> shownMenu_;  // where the last frame put the menu, window DIPs
 };
 
 }  // namespace Lorvex::Main

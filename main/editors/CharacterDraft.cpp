@@ -35,6 +35,10 @@ bool IsBlank(const std::wstring& text) {
     return Text::Trim(text).empty();
 }
 
+std::wstring ReadyToChatText(const Character& character) {
+    return character.name + (character.gender == L"Mujer" ? L" está lista para chatear" : L" está listo para chatear");
+}
+
 bool HasRequiredFields(const CharacterDraft& draft) {
     for (const std::wstring* field :
          {&draft.name, &draft.age, &draft.gender, &draft.orientation, &draft.personality, &draft.background}) {

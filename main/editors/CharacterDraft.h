@@ -39,6 +39,10 @@ bool HasRequiredFields(const CharacterDraft& draft);
 // The blanks a required field may not consist of alone, and that are cut from saved texts.
 bool IsBlank(const std::wstring& text);
 
+// The success toast of a new character: its name and that it is ready to chat, the adjective
+// agreeing with its gender ("lista" for "Mujer", "listo" otherwise).
+std::wstring ReadyToChatText(const Character& character);
+
 struct BuiltCharacter {
     std::shared_ptr<Character> character;
     bool photoFailed = false;  // the picked photo could not be copied; the record kept its old one

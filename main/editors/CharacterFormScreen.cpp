@@ -199,7 +199,7 @@ void CharacterFormScreen::SaveNew() {
     if (!written) {
         TakeBack(character, draft);
     }
-    Saved(written, character->name + L" está listo para chatear", kHomeScreen);
+    Saved(written, ReadyToChatText(*character), kHomeScreen);
 }
 
 void CharacterFormScreen::SaveDuo() {

@@ -30,27 +30,17 @@ constexpr float kFieldGap = 16;
 constexpr float kAvatarSide = 104;
 constexpr float kPhotoBlock = 132;  // the avatar row with its air below
 constexpr float kCaptionAdvance = 28;
-constexpr float kOutlineRadius = 4;  // the text field's own outline
 
 Icon IconAt(int32_t value) {
     return static_cast<Icon>(value);
 }
 
-// A text field bound to a draft member; a missing required one shows in the danger colour.
+// A text field bound to a draft member; a missing required one shows the error state.
 void DraftField(UI::Ui& ui, const char* id, const Rect& rect, std::wstring& text, const wchar_t* label, bool multiLine,
                 bool missing) {
     Kit::FieldOptions options(label, multiLine);
-    const Color danger = Kit::KitPalette().danger;
-    if (missing) {
-        options.textColor = danger;
-    }
-    const uint64_t fieldId = ui.MakeIdFromText(id);
-    Kit::Field(ui, fieldId, rect, text, options);
-    // A blank field has no text to colour: its outline carries the mark, until the field is focused
-    // and its own outline (with the gap for the floated label) shows again.
-    if (missing && ui.focus != fieldId) {
-        ui.graphics->StrokeRoundRect({rect.x + 0.5f, rect.y + 0.5f, rect.w - 1, rect.h - 1}, kOutlineRadius, danger, 1);
-    }
+    options.error = missing;
+    Kit::Field(ui, ui.MakeIdFromText(id), rect, text, options);
 }
 
 void Caption(UI::Ui& ui, const Rect& rect, const wchar_t* text, float size, int32_t weight, const Color& color) {

@@ -85,6 +85,10 @@ void KnownCharacterEditor::Open(const std::optional<KnownCharacter>& existing,
     Dialog::Open();
 }
 
+uint64_t KnownCharacterEditor::NameFieldId() const {
+    return ControlId(kNameSalt);
+}
+
 float KnownCharacterEditor::ContentHeight(UI::Ui& ui, float bodyWidth) {
     const float a = Kit::FieldHeight(ui, false, 1);
     const float m = Kit::FieldHeight(ui, true, 3);
@@ -101,9 +105,7 @@ void KnownCharacterEditor::Body(UI::Ui& ui, const Rect& body) {
 
     const float half = (w - kFieldGap) / 2;
     Kit::FieldOptions name(L"Nombre *", false);
-    if (nameError && IsBlank(record.name)) {
-        name.textColor = palette.danger;
-    }
+    name.error = nameError && IsBlank(record.name);
     float y = body.y + 106;
     Kit::Field(ui, ControlId(kNameSalt), {x, y, half, a}, record.name, name);
     Kit::Field(ui, ControlId(kAgeSalt), {x + half + kFieldGap, y, half, a}, record.age,

@@ -32,6 +32,8 @@ public:
 
     // "Pegar lista": the clipboard's traits after the lines that are not blank.
     void PasteList();
+    // The id of the name field.
+    uint64_t NameFieldId() const;
     // The record as it is handed on: texts and traits trimmed, blank traits dropped; none when
     // the name is blank.
     static std::optional<KnownCharacter> Finished(const KnownCharacter& person);

@@ -229,9 +229,7 @@ float PersonaFormScreen::DrawFields(UI::Ui& ui, float ix, float top, float iw, f
     const auto field = [&](const char* id, const Rect& rect, std::wstring& text, const wchar_t* label, bool multiLine,
                            bool required) {
         Kit::FieldOptions options(label, multiLine);
-        if (required && showErrors && IsMissing(text)) {
-            options.textColor = palette.danger;
-        }
+        options.error = required && showErrors && IsMissing(text);
         Kit::Field(ui, Id(ui, id), rect, text, options);
     };
 

@@ -23,6 +23,7 @@ namespace {
 constexpr float kRadius = 18;
 constexpr uint64_t kMenuSalt = 0xCA4D;
 constexpr uint64_t kChatSalt = 0xC4A7;
+constexpr float kPreviewLines = 2;
 
 // "card" from the enclosing seed, continued over the record id, so the card's hover and entrance
 // follow the character wherever the order puts it.
@@ -102,8 +103,12 @@ void HomeScreen::DrawCard(UI::Ui& ui, const Rect& card, const std::shared_ptr<Ch
     previewStyle.ellipsis = true;
     previewStyle.lineHeight = 19;
     previewStyle.italic = preview.italic;
+    // Two lines: cut where the second ends too, for a text engine that draws the lines its box
+    // has no room for instead of dropping them (the third would run over the divider).
+    graphics.PushAxisClip({x + 18, y + 104, w - 36, kPreviewLines * previewStyle.lineHeight});
     graphics.DrawText(preview.text, {x + 18, y + 104, w - 36, 40}, Kit::Faded(palette.onBackground, 0.72f),
                       previewStyle);
+    graphics.PopAxisClip();
 
     const float fy = y + h - 50;
     graphics.FillRect({x + 18, fy - 8, w - 36, 1}, palette.outlineSubtle);

@@ -76,7 +76,11 @@ bool Button(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon icon, 
     }
     UI::Material::Ripple(ui, id, interaction, rect, radius, rippleColor);
 
-    const float labelWidth = LabelWidth(graphics, label, kButtonFontSize);
+    // A button given less than its label needs shortens the label with an ellipsis.
+    const float labelRoom = rect.w - (ButtonWidthFor(0, !label.empty()) - 1);
+    const float measured = LabelWidth(graphics, label, kButtonFontSize);
+    const bool shortened = measured > labelRoom;
+    const float labelWidth = shortened ? std::max(labelRoom, 0.0f) : measured;
     const float cy = rect.y + rect.h / 2;
     const float x0 = rect.x + rect.w / 2 - ((label.empty() ? 0.0f : kLabelGap) + kIconSide + labelWidth) / 2;
     const Rect iconRect = {x0, cy - kIconSide / 2, kIconSide, kIconSide};
@@ -87,9 +91,19 @@ bool Button(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon icon, 
     if (iconRotation != 0) {
         graphics.PopTransform();
     }
-    if (!label.empty() && content.a > 0) {
+    if (!label.empty() && content.a > 0 && labelWidth > 0) {
         TextStyle style = LabelStyle(kButtonFontSize);
-        graphics.DrawText(label, {x0 + kIconSide + kLabelGap, rect.y, labelWidth + 4, rect.h}, content, style);
+        const Rect box = {x0 + kIconSide + kLabelGap, rect.y, labelWidth + (shortened ? 0 : 4), rect.h};
+        if (shortened) {
+            // Cut at the box too, where the text engine draws what its trimming should drop.
+            style.ellipsis = true;
+            style.wrap = false;
+            graphics.PushAxisClip(box);
+        }
+        graphics.DrawText(label, box, content, style);
+        if (shortened) {
+            graphics.PopAxisClip();
+        }
     }
 
     ui.PopTransform();

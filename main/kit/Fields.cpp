@@ -10,6 +10,12 @@
 
 namespace Lorvex::Main::Kit {
 
+namespace {
+
+constexpr float kErrorOutlineRadius = 4;  // the outlined field's own corner
+
+}  // namespace
+
 FieldOptions::FieldOptions(std::wstring labelText, bool multi) : label(std::move(labelText)), multiLine(multi) {
     // The forms' inner margins; a caller sets paddingLeft below 0 again for the automatic ones.
     paddingLeft = 14;
@@ -40,7 +46,18 @@ UI::Material::TextFieldOptions ToTextFieldOptions(const FieldOptions& options) {
 }
 
 bool Field(UI::Ui& ui, uint64_t id, const Rect& rect, std::wstring& text, const FieldOptions& options, bool enabled) {
-    return UI::Material::TextField(ui, id, rect, text, ToTextFieldOptions(options), enabled);
+    UI::Material::TextFieldOptions material = ToTextFieldOptions(options);
+    const Color danger = KitPalette().danger;
+    if (options.error) {
+        material.textColor = danger;
+    }
+    const bool edited = UI::Material::TextField(ui, id, rect, text, material, enabled);
+    // Focused, the field's own outline (with the gap for the floated label) shows again.
+    if (options.error && ui.focus != id) {
+        ui.graphics->StrokeRoundRect({rect.x + 0.5f, rect.y + 0.5f, rect.w - 1, rect.h - 1}, kErrorOutlineRadius,
+                                     danger, 1);
+    }
+    return edited;
 }
 
 float FieldHeightFor(float lineHeight, bool multiLine, float lineCount) {

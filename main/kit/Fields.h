@@ -35,6 +35,10 @@ struct FieldOptions {
     Color textColor;   // replaces the theme's text colour when its alpha is above 0
     bool noDecoration = false;
     bool password = false;  // honoured only on a single line
+    // The error state of a required field a refused save found blank: its text in the danger
+    // colour and, while the field is not focused (a blank field has no text to colour), a danger
+    // outline over its own.
+    bool error = false;
 };
 
 // The material options the field is drawn with: every option copied, the background rounded as

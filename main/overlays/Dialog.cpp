@@ -98,6 +98,7 @@ void Dialog::Draw(UI::Ui& ui, const Rect& window) {
     }
     visible = ui.Approach(ControlId(kVisibleSalt), open ? 1.0f : 0.0f, open ? kOpenSeconds : kCloseSeconds, 0.0f);
     if (!IsVisible()) {
+        shownPanel_.reset();
         return;
     }
     const float v = std::clamp(visible, 0.0f, 1.0f);
@@ -111,6 +112,7 @@ void Dialog::Draw(UI::Ui& ui, const Rect& window) {
 
     const float width = Width(window);
     const Geometry g = Layout(window, width, ContentHeight(ui, width - 2 * kInset), scrollable);
+    shownPanel_ = ui.ToWindow(g.panel);
 
     // Keys and the outside click come before anything in the panel, so that a field in the body
     // never sees the Escape or Ctrl+Enter meant for the dialog.
@@ -120,7 +122,7 @@ void Dialog::Draw(UI::Ui& ui, const Rect& window) {
     if (open && dismissable && TakeKey(ui, kEscapeKey)) {
         Close();
     }
-    if (open && ui.input && ui.input->ctrl && TakeKey(ui, kEnterKey)) {
+    if (open && TakeKey(ui, kEnterKey, true)) {
         OnSubmit();
     }
 

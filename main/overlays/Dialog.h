@@ -8,6 +8,7 @@
 // UI thread only; nothing here fails.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "graphics/Types.h"
@@ -38,6 +39,9 @@ public:
     bool IsVisible() const override { return open || visible > 0; }
     bool IsOpen() const override { return open; }
     void Draw(UI::Ui& ui, const Rect& window) override;
+    std::optional<Rect> PanelRect() const override { return shownPanel_; }
+    // While it is dismissable.
+    bool ClosesOnOutsideClick() const override { return dismissable; }
 
     // min(window width - 48, the class's panel width).
     virtual float Width(const Rect& window) const;
@@ -91,6 +95,7 @@ private:
     void DrawBody(UI::Ui& ui, const Geometry& g);
 
     float panelWidth_;
+    std::optional<Rect> shownPanel_;  // where the last frame put the panel, window DIPs
 };
 
 }  // namespace Lorvex::Main

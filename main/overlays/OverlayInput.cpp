@@ -12,12 +12,12 @@ bool ClickedOutside(UI::Ui& ui, uint64_t id, const Rect& window, const Rect& pan
     return x < panel.x || y < panel.y || x >= panel.x + panel.w || y >= panel.y + panel.h;
 }
 
-bool TakeKey(UI::Ui& ui, int32_t vk) {
+bool TakeKey(UI::Ui& ui, int32_t vk, bool withCtrl) {
     if (!ui.input || ui.hitSuspended) {
         return false;
     }
     for (UI::KeyEvent& key : ui.input->keys) {
-        if (key.vk == vk && key.down && !key.handled) {
+        if (key.vk == vk && key.down && !key.handled && (key.ctrl || !withCtrl)) {
             key.handled = true;
             return true;
         }

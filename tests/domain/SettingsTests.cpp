@@ -50,7 +50,7 @@ Settings Customised() {
 const char kDefaultText[] =
     "{\n"
     "  \"dark_theme\": true,\n"
-    "  \"temperature\": 0.69999999999999996,\n"
+    "  \"temperature\": 0.7,\n"
     "  \"max_tokens\": 1000,\n"
     "  \"stream_replies\": true,\n"
     "  \"enter_to_send\": true,\n"

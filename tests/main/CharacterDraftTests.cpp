@@ -19,6 +19,7 @@ namespace {
 
 using Main::BuildCharacter;
 using Main::CharacterDraft;
+using Main::ReadyToChatText;
 
 CharacterDraft Complete() {
     CharacterDraft draft;
@@ -51,6 +52,25 @@ TEST(CharacterDraft, EveryRequiredFieldMustHoldMoreThanBlanks) {
     optional.scenario.clear();
     optional.speechStyle.clear();
     EXPECT_TRUE(Main::HasRequiredFields(optional));
+}
+
+TEST(CharacterDraft, TheReadyToastAgreesWithTheGender) {
+    struct Case {
+        const wchar_t* gender;
+        const wchar_t* toast;
+    };
+    const Case cases[] = {
+        {L"Mujer", L"Ana está lista para chatear"},
+        {L"Hombre", L"Ana está listo para chatear"},
+        {L"Otro", L"Ana está listo para chatear"},
+        {L"", L"Ana está listo para chatear"},
+    };
+    for (const Case& c : cases) {
+        Character character;
+        character.name = L"Ana";
+        character.gender = c.gender;
+        EXPECT_EQ(ReadyToChatText(character), c.toast) << c.gender;
+    }
 }
 
 TEST(CharacterDraft, EditingStartsFromTheCharacterWithDefaultsForEmptyChoices) {

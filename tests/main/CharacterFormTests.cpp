@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -112,7 +116,7 @@ TEST(CharacterForm, CreatesACharacterFromWhatWasTypedWithThePickedPhoto) {
     ClickFooter(driver, footer);
 
     EXPECT_EQ(driver.CurrentScreen(), Main::kHomeScreen);
-    EXPECT_EQ(LastToast(driver), L"Ana García está listo para chatear");
+    EXPECT_EQ(LastToast(driver), L"Ana García está lista para chatear");
     ASSERT_EQ(driver.State().characters.size(), 1u);
     const Character& ana = *driver.State().characters.front();
     const Json::Value stored = StoredJson(ana);
@@ -223,6 +227,55 @@ TEST(CharacterForm, AFailedWriteKeepsTheFormAndARemovedCharacterIsNotWritten) {
     EXPECT_EQ(ana->name, L"Ana María");
 }
 
+TEST(CharacterForm, TabWalksTheTextFieldsInReadingOrderShowingEachAndShiftTabWalksBack) {
+    FrameDriver driver(WindowWithPersona(false, 980, 640));
+    ShowNew(driver);
+    UI::Ui& ui = driver.Ui();
+    const char* const order[] = {"cf-name",       "cf-age",      "cf-traits", "cf-personality",
+                                 "cf-background", "cf-scenario", "cf-initial"};
+    const Rect content = driver.Window().contentRect;
+    // The form scrolls between its header and its footer.
+    const float viewTop = content.y + 70;
+    const float viewBottom = content.y + content.h - 76;
+    const auto focusedIs = [&](const char* name) {
+        if (ui.focus != UI::MakeIdFromText(name)) {
+            return false;
+        }
+        driver.RunFor(0.6, kStep);
+        const std::optional<Rect> shown = driver.WidgetRect(name);
+        EXPECT_TRUE(shown.has_value()) << name;
+        // The scroll area brought it into view.
+        return shown && shown->y >= viewTop && shown->y + std::min(shown->h, viewBottom - viewTop) <= viewBottom + 0.5f;
+    };
+
+    // With nothing focused, Tab starts at the first field; it ends round at the first again.
+    for (const char* name : order) {
+        driver.Key(VK_TAB);
+        EXPECT_TRUE(focusedIs(name)) << name;
+    }
+    driver.Key(VK_TAB);
+    EXPECT_TRUE(focusedIs("cf-name"));
+    // Shift+Tab goes back round the start, also a quick one.
+    driver.QuickKey(VK_TAB, FrameDriver::kShift);
+    driver.Frame();
+    EXPECT_TRUE(focusedIs("cf-initial"));
+    driver.Key(VK_TAB, FrameDriver::kShift);
+    EXPECT_TRUE(focusedIs("cf-scenario"));
+
+    // A field reached by Tab has its text selected: typing replaces it. No tab is typed anywhere.
+    Form(driver).draft.age = L"27";
+    driver.Key(VK_TAB);
+    driver.Key(VK_TAB);
+    ASSERT_TRUE(focusedIs("cf-name"));
+    driver.Key(VK_TAB);
+    driver.Type(L"31");
+    EXPECT_EQ(Form(driver).draft.age, L"31");
+    EXPECT_EQ(Form(driver).draft.name, L"");
+    // Ctrl+Tab is not the form's.
+    driver.Key(VK_TAB, FrameDriver::kCtrl);
+    EXPECT_TRUE(focusedIs("cf-age"));
+}
+
 TEST(CharacterForm, ANewCharacterWhoseWriteFailedIsSavedOnceOnTheNextTry) {
     FrameDriver driver(WindowWithPersona(false, 980, 640));
     ShowNew(driver);
@@ -239,7 +292,7 @@ TEST(CharacterForm, ANewCharacterWhoseWriteFailedIsSavedOnceOnTheNextTry) {
 
     ASSERT_TRUE(DeleteFileW(folder.c_str()));
     ClickFooter(driver, footer);
-    EXPECT_EQ(LastToast(driver), L"Ana está listo para chatear");
+    EXPECT_EQ(LastToast(driver), L"Ana está lista para chatear");
     ASSERT_EQ(driver.State().characters.size(), 1u);
     EXPECT_EQ(Files::ListDirs(folder).size(), 1u);
 }
@@ -324,7 +377,7 @@ TEST(CharacterForm, NewCharactersWhoseWriteFailedLeaveNothingBehindWhateverStepC
     ASSERT_EQ(form.step, CharacterFormScreen::NewCharacter);
     ASSERT_TRUE(DeleteFileW(folder.c_str()));
     ClickFooter(driver, {L"Crear personaje"});
-    EXPECT_EQ(LastToast(driver), L"Carla está listo para chatear");
+    EXPECT_EQ(LastToast(driver), L"Carla está lista para chatear");
     const auto& characters = driver.State().characters;
     ASSERT_EQ(characters.size(), 2u);
     EXPECT_EQ(characters[0]->name, L"Carla");

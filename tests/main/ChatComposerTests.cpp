@@ -26,6 +26,7 @@
 #include "main/kit/KitColor.h"
 #include "services/AppState.h"
 #include "ui/Ids.h"
+#include "ui/TextEditor.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/services/DeepSeekTestSupport.h"
 #include "tests/support/FakeHttpServer.h"
@@ -167,21 +168,49 @@ TEST_F(ChatComposerTest, TheEnterRuleFollowsTheSettingAndABlankDraftSendsNothing
         {true, FrameDriver::kNone, L" \n\u00A0 ", false, L" \n\u00A0 "},
         {false, FrameDriver::kCtrl, L"\t\n", false, L"\t\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "enter_to_send " << c.enterToSend << ", modifiers " << c.modifiers);
-        Settings::Instance().enter_to_send = c.enterToSend;
-        screen().composerText = c.draft;
-        FocusInput();
-        // The caret goes to the end, where typing continues.
-        driver_->Key(VK_END, FrameDriver::kCtrl);
-        const size_t before = MessageCount();
-        driver_->Key(VK_RETURN, c.modifiers);
-        EXPECT_EQ(MessageCount(), before + (c.sends ? 1 : 0));
-        EXPECT_EQ(screen().composerText, c.left);
-        if (c.sends) {
-            EXPECT_EQ(state().currentChat->messages.back()->content, L"Hola");
+    // Held over a frame, and quick: a chord whose modifier is let go before the frame that reads it
+    // (injected keys, a slow frame, a remote desktop) does the same.
+    for (const bool quick : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "enter_to_send " << c.enterToSend << ", modifiers " << c.modifiers
+                                            << (quick ? ", quick" : ""));
+            Settings::Instance().enter_to_send = c.enterToSend;
+            screen().composerText = c.draft;
+            FocusInput();
+            // The caret goes to the end, where typing continues.
+            driver_->Key(VK_END, FrameDriver::kCtrl);
+            const size_t before = MessageCount();
+            if (quick) {
+                driver_->QuickKey(VK_RETURN, c.modifiers);
+                driver_->Frame();
+            } else {
+                driver_->Key(VK_RETURN, c.modifiers);
+            }
+            EXPECT_EQ(MessageCount(), before + (c.sends ? 1 : 0));
+            EXPECT_EQ(screen().composerText, c.left);
+            if (c.sends) {
+                EXPECT_EQ(state().currentChat->messages.back()->content, L"Hola");
+            }
         }
     }
+}
+
+TEST_F(ChatComposerTest, QuickEditingChordsKeepTheirCtrl) {
+    Open({MakeCharacter(L"Ana")});
+    state().manualReplies = true;
+    screen().composerText = L"primera idea";
+    FocusInput();
+    // Select all, then what is typed replaces it.
+    driver_->QuickKey('A', FrameDriver::kCtrl);
+    driver_->Type(L"otra");
+    EXPECT_EQ(screen().composerText, L"otra");
+    // A password manager's paste: Ctrl held for no frame at all.
+    driver_->clipboard = L" y pegado";
+    driver_->QuickKey('V', FrameDriver::kCtrl);
+    EXPECT_EQ(screen().composerText, L"otra y pegado");
+    // Ctrl+Backspace deletes the word and types nothing (its character 127 is a command).
+    driver_->QuickKey(VK_BACK, FrameDriver::kCtrl);
+    EXPECT_EQ(screen().composerText, L"otra y ");
 }
 
 TEST_F(ChatComposerTest, SendReturnsToTheNewestMessagesOnlyFromAWindowThatNoLongerReachesThem) {
@@ -231,6 +260,38 @@ TEST_F(ChatComposerTest, TheBandGrowsWithTheDraftUpToSevenLines) {
     EXPECT_LT(heightWith(lines(6)), 7 * line + 116);
     EXPECT_EQ(heightWith(lines(9)), 7 * line + 116);
     EXPECT_EQ(heightWith(lines(30)), 7 * line + 116);
+}
+
+TEST_F(ChatComposerTest, TheBoxHoldsEveryLineTheEditorBreaksTheDraftInto) {
+    Open({MakeCharacter(L"Ana")});
+    UI::Ui& ui = driver_->Ui();
+    const uint64_t input = ui.MakeIdFromText("chat-input");
+    const HWND hwnd = driver_->Surface().hwnd;
+    RECT frame = {};
+    GetWindowRect(hwnd, &frame);
+    const auto resize = [&](int width) {
+        SetWindowPos(hwnd, nullptr, 0, 0, width, frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
+        driver_->Frames(2);
+    };
+    // A second line that ends a few DIPs short of where the box's text ends in a window of about
+    // 995 DIPs. Widening the window from 980 in steps of a pixel moves that end past the line's
+    // in steps under a DIP, so every way the line can meet it comes by, the one where the line
+    // only just wraps included.
+    resize(995);
+    TextStyle style = Main::Kit::KitStyle(14.5f, 400);
+    style.wrap = false;
+    const float target = Layout().box.w - 129;
+    std::wstring line;
+    for (int i = 0; ui.graphics->MeasureText(line, style, 100000).width < target; ++i) {
+        line += i % 6 == 5 ? L' ' : static_cast<wchar_t>(L'a' + i % 7);
+    }
+    screen().composerText = L"Hola\n" + line;
+    for (int width = 980; width <= 1010; ++width) {
+        resize(width);
+        ui.State<UI::EditState>(input).caret = static_cast<int32_t>(screen().composerText.size());
+        driver_->Frames(2);
+        EXPECT_EQ(ui.State<UI::EditState>(input).scroll, 0.0f) << width << " pixels wide";
+    }
 }
 
 TEST_F(ChatComposerTest, TheSendButtonStopsBothRepliesOfADuoEvenWithAnEmptyDraft) {
@@ -460,35 +521,65 @@ TEST_F(ChatComposerTest, TheModeBarSwitchesToManualAndItsSpeakersReplyWhateverTh
     EXPECT_FALSE(state().manualReplies);
 }
 
-TEST_F(ChatComposerTest, ASpeakerButtonThatDoesNotFitWholeIsLeftOut) {
-    auto uno = MakeCharacter(L"Uno");
-    auto partner = MakeCharacter(L"Maximiliano Cienfuegos");
-    MakeDuo(uno, partner);
-    Open({uno, partner}, 1400, 800);
-    state().manualReplies = true;
-    driver_->RunFor(0.3, kStep);
+TEST_F(ChatComposerTest, BothSpeakerButtonsAlwaysFitWholeInTheBarAndTheChipsGiveWayFirst) {
+    struct Case {
+        int width;
+        const wchar_t* first;
+        const wchar_t* partner;
+        bool fullChips;  // the chips keep their names
+    };
+    const Case cases[] = {
+        {1400, L"Uno", L"Dos", true},
+        {1400, L"Uno", L"Maximiliano Cienfuegos", false},
+        {980, L"Kai", L"Lola", false},  // the smallest window
+        {980, L"Maximiliano Cienfuegos", L"Carla Domínguez de la Fuente", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " " << c.partner);
+        driver_.reset();
+        auto first = MakeCharacter(c.first);
+        auto partner = MakeCharacter(c.partner);
+        MakeDuo(first, partner);
+        Open({first, partner}, c.width, 640);
+        state().manualReplies = true;
+        driver_->RunFor(0.3, kStep);
 
-    UI::Ui& ui = driver_->Ui();
-    const auto buttonId = [&](const std::wstring& name) {
-        return UI::NonZeroId(UI::Fnv1a64(ui.MakeIdFromText("manual-reply"), std::wstring_view(name)));
-    };
-    const auto chipWidth = [&](const std::wstring& name) {
-        return std::ceil(ui.graphics->MeasureText(name, Main::Kit::KitStyle(13, 500), 100000).width + 28) + 26;
-    };
-    const auto buttonWidth = [&](const std::wstring& name) {
-        return Main::Kit::ButtonWidth(ui, name, Main::Kit::kButtonFontSize);
-    };
-    const Rect bar = Layout().modeBar;
-    const float first = bar.x + 196 + 80 + chipWidth(uno->name) + 8 + chipWidth(partner->name) + 8 + 8 + 98;
-    const float firstEnd = first + buttonWidth(uno->name);
-    // The fixture: the open character's button fits, the partner's would run past the bar's end.
-    ASSERT_LE(firstEnd, bar.x + bar.w);
-    ASSERT_GT(firstEnd + 8 + buttonWidth(partner->name), bar.x + bar.w);
+        UI::Ui& ui = driver_->Ui();
+        const auto keyed = [&](const char* literal, const std::wstring& key) {
+            return UI::NonZeroId(UI::Fnv1a64(ui.MakeIdFromText(literal), std::wstring_view(key)));
+        };
+        const Rect bar = Layout().modeBar;
+        float taken = bar.x + 180;  // the Auto/Manual switch
+        for (const auto& member : {first, partner}) {
+            if (const std::optional<Rect> chip = driver_->WidgetRect(keyed("dual-chip", member->id))) {
+                EXPECT_GE(chip->x, taken);
+                taken = chip->x + chip->w;
+                const float named =
+                    std::ceil(ui.graphics->MeasureText(member->name, Main::Kit::KitStyle(13, 500), 100000).width + 28) +
+                    26;
+                EXPECT_EQ(chip->w == named, c.fullChips);
+            } else {
+                EXPECT_FALSE(c.fullChips);
+            }
+        }
+        for (const auto& member : {first, partner}) {
+            const std::optional<Rect> button = driver_->WidgetRect(keyed("manual-reply", member->name));
+            ASSERT_TRUE(button.has_value()) << "no button for the speaker";
+            EXPECT_GE(button->x, taken);
+            EXPECT_LE(button->x + button->w, bar.x + bar.w);
+            EXPECT_GE(button->w, 34.0f);
+            taken = button->x + button->w;
+        }
+    }
 
-    const std::optional<Rect> shown = driver_->WidgetRect(buttonId(uno->name));
-    ASSERT_TRUE(shown.has_value());
-    EXPECT_FLOAT_EQ(shown->x, first);
-    EXPECT_FALSE(driver_->WidgetRect(buttonId(partner->name)).has_value());
+    // The partner's button, shortened or not, makes the partner reply.
+    server_.Enqueue(WholeStream("Hola"));
+    const std::shared_ptr<Character> partner = state().dualPartner;
+    driver_->ClickWidget(
+        UI::NonZeroId(UI::Fnv1a64(driver_->Ui().MakeIdFromText("manual-reply"), std::wstring_view(partner->name))));
+    ASSERT_EQ(state().runningReplies.size(), 1u);
+    EXPECT_EQ(state().currentChat->messages.back()->character_id, partner->id);
+    ASSERT_TRUE(RunUntil([] { return state().runningReplies.empty(); }));
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ FrameDriver::Options Recording(Seen& seen) {
         seen.clicks += button.clicked ? 1 : 0;
         for (const UI::KeyEvent& key : ui.input->keys) {
             seen.keys.push_back(key);
-            if (key.vk == VK_RETURN && key.down && ui.input->ctrl) {
+            if (key.vk == VK_RETURN && key.down && key.ctrl) {
                 seen.ctrlWithReturn = true;
             }
         }

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,80 @@ TEST(HeaderTest, EveryButtonIsLeftToTheClientAndTheBandBetweenDragsTheWindow) {
     EXPECT_EQ(hitTest(theme.x - 60, theme.y), HTCAPTION);
     EXPECT_EQ(hitTest((theme.x + settings.x) / 2, theme.y), HTCAPTION);
     EXPECT_EQ(hitTest(30, 30), HTCAPTION);
+}
+
+// The window's answer to WM_NCHITTEST for a point in client DIPs, handed over in screen pixels as
+// the system does.
+LRESULT HitTestAt(MainWindow& window, float x, float y) {
+    const float perDip = window.graphics.Dpi() / 96.0f;
+    POINT point = {static_cast<LONG>(std::floor(x * perDip)), static_cast<LONG>(std::floor(y * perDip))};
+    ClientToScreen(window.hwnd, &point);
+    return window.Handle(WM_NCHITTEST, 0,
+                         MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)),
+                                    static_cast<WORD>(static_cast<short>(point.y))));
+}
+
+TEST(HeaderTest, MaximisedEveryButtonAnswersToItsWholeRectangle) {
+    FrameDriver driver(WithPersonaAndCharacter());
+    MainWindow& window = driver.Window();
+    ShowWindow(window.hwnd, SW_MAXIMIZE);
+    driver.Frames(3);
+    ASSERT_TRUE(IsZoomed(window.hwnd));
+    ASSERT_EQ(window.headerHits.size(), static_cast<size_t>(kHeaderButtons));
+    // Maximised, the window reaches past the client area by the frame cut off round it.
+    RECT frame = {};
+    GetWindowRect(window.hwnd, &frame);
+    POINT origin = {0, 0};
+    ClientToScreen(window.hwnd, &origin);
+    EXPECT_GT(origin.x - frame.left, 0) << "no inset";
+    for (int button = 0; button < kHeaderButtons; ++button) {
+        SCOPED_TRACE(button);
+        const Rect hit = window.headerHits[static_cast<size_t>(button)];
+        // The last pixel inside, right and bottom: where a flung pointer ends up on the close button.
+        EXPECT_EQ(HitTestAt(window, hit.x + hit.w - 0.5f, hit.y + hit.h - 0.5f), HTCLIENT);
+        EXPECT_EQ(HitTestAt(window, hit.x, hit.y), HTCLIENT);
+    }
+}
+
+TEST(HeaderTest, UnderAnOpenDialogItsPanelAndTheBandAroundItAreTheDialogs) {
+    FrameDriver::Options options = WithPersonaAndCharacter();
+    options.settings.window_width = 1320;
+    options.settings.window_height = 860;  // the default: a tall dialog's top lies under the band
+    FrameDriver driver(options);
+    MainWindow& window = driver.Window();
+    ASSERT_TRUE(driver.Settle(10, kLongestFrame));
+    Main::SettingsDialog& dialog = *window.settingsDialog;
+    dialog.Open();
+    driver.RunFor(0.6, kLongestFrame);
+    const std::optional<Rect> panel = dialog.PanelRect();
+    ASSERT_TRUE(panel.has_value());
+    ASSERT_LT(panel->y + 23, MainWindow::kTitleBarHeight);
+    const float bandY = 30;
+    const float beside = panel->x - 40;
+
+    // The dialog's title and the top of its close button take the press; so does the band beside
+    // the panel, where a click closes the dialog; nothing of it drags the window.
+    EXPECT_EQ(HitTestAt(window, panel->x + 120, panel->y + 20), HTCLIENT);
+    const Rect close = {panel->x + panel->w - 24 - 34, panel->y + 23, 34, 34};
+    EXPECT_EQ(HitTestAt(window, close.x + close.w / 2, close.y + 1), HTCLIENT);
+    EXPECT_EQ(HitTestAt(window, beside, bandY), HTCLIENT);
+    driver.Click(close.x + close.w / 2, close.y + 1);
+    EXPECT_FALSE(dialog.IsOpen());
+    driver.RunFor(0.5, kLongestFrame);
+    EXPECT_EQ(HitTestAt(window, beside, bandY), HTCAPTION);
+
+    dialog.Open();
+    driver.RunFor(0.6, kLongestFrame);
+    driver.Click(beside, bandY);
+    EXPECT_FALSE(dialog.IsOpen());
+
+    // A dialog that cannot be dismissed (the update dialog while it downloads) leaves the band
+    // beside it to drag the window; its panel still never does.
+    dialog.Open();
+    driver.RunFor(0.6, kLongestFrame);
+    dialog.dismissable = false;
+    EXPECT_EQ(HitTestAt(window, beside, bandY), HTCAPTION);
+    EXPECT_EQ(HitTestAt(window, panel->x + 120, panel->y + 20), HTCLIENT);
 }
 
 TEST(HeaderTest, MaximiseOffersRestoreWhileTheWindowIsMaximised) {

@@ -191,6 +191,44 @@ TEST(HomeScreen, ACardOpensItsChatFromItsBodyOrItsButtonAndItsMenuFromTheOtherBu
     EXPECT_EQ(driver.State().currentCharacter, Find(L"Bruno"));
 }
 
+TEST(HomeScreen, ACardsPreviewDrawsTwoLinesAtMostWhateverTheTextEngineDoes) {
+    auto ana = MakeCharacter(L"Ana", 1, L"2025-03-05T10:00:00");
+    std::wstring line;
+    for (int i = 0; i < 40; ++i) {
+        line += L"Una frase larga que no cabe en dos líneas. ";
+    }
+    ana->chats->front()->messages.front()->content = line;
+    FrameDriver driver(WithPersona({ana}));
+    ASSERT_TRUE(Rest(driver));
+    const Rect card = HomeGeometry(driver).Card(0);
+    const std::vector<uint32_t> pixels = driver.Pixels();
+    const int width = driver.Surface().graphics.PixelWidth();
+    ASSERT_EQ(driver.Surface().graphics.Dpi(), 96.0f);
+
+    // From the second line's end down to the divider, the preview's column is the card's plain
+    // surface, as in its left margin.
+    const int previewBottom = static_cast<int>(card.y + 104 + 2 * 19);
+    const int divider = static_cast<int>(card.y + card.h - 58);
+    ASSERT_LT(previewBottom + 2, divider);
+    int inked = 0;
+    for (int y = previewBottom + 1; y < divider; ++y) {
+        const uint32_t surface = pixels[static_cast<size_t>(y) * width + static_cast<size_t>(card.x + 10)];
+        for (int x = static_cast<int>(card.x + 18); x < static_cast<int>(card.x + card.w - 18); ++x) {
+            inked += pixels[static_cast<size_t>(y) * width + x] != surface ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(inked, 0);
+    // The two lines themselves are there.
+    int text = 0;
+    for (int y = static_cast<int>(card.y + 106); y < previewBottom; ++y) {
+        const uint32_t surface = pixels[static_cast<size_t>(y) * width + static_cast<size_t>(card.x + 10)];
+        for (int x = static_cast<int>(card.x + 18); x < static_cast<int>(card.x + card.w - 18); ++x) {
+            text += pixels[static_cast<size_t>(y) * width + x] != surface ? 1 : 0;
+        }
+    }
+    EXPECT_GT(text, 100);
+}
+
 TEST(HomeScreen, TheCardMenuOffersItsEntriesBelowTheButtonOrAtTheRightClick) {
     FrameDriver driver(ThreeCharacters());
     MainWindow& window = driver.Window();

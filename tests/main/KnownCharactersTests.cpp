@@ -28,6 +28,7 @@
 #include "services/AppState.h"
 #include "tests/main/MainWindowTestSupport.h"
 #include "tests/main/WindowWithPersona.h"
+#include "tests/main/FieldMarks.h"
 #include "tests/support/FrameDriver.h"
 
 namespace Lorvex::Testing {
@@ -351,6 +352,32 @@ TEST(KnownCharactersWindow, EachTabShowsItsOwnListAndItsRowsActOnThatList) {
     driver.Key(VK_RETURN, FrameDriver::kCtrl);
     EXPECT_FALSE(dialog.IsOpen());
     EXPECT_EQ(saved, (std::vector<Lines>{{L"Bruno", L"Clara"}, {}}));
+}
+
+TEST(KnownCharactersWindow, TheEditorMarksABlankNameAfterARefusedSave) {
+    FrameDriver driver(WindowWithPersona(false, 980, 900));
+    Main::KnownCharacterEditor& editor = *driver.Window().knownCharacterEditor;
+    ASSERT_TRUE(driver.Settle(10, kStep));
+    int handed = 0;
+    editor.Open(
+        std::nullopt, [&](const KnownCharacter&) { ++handed; }, L"Ana");
+    driver.RunFor(0.6, kStep);
+    const std::optional<Rect> name = driver.WidgetRect(editor.NameFieldId());
+    ASSERT_TRUE(name.has_value());
+    EXPECT_FALSE(ShowsErrorOutline(driver, *name));
+
+    driver.ClickWidget(editor.LabelId(L"Agregar"));
+    EXPECT_TRUE(editor.IsOpen());
+    EXPECT_EQ(handed, 0);
+    EXPECT_EQ(driver.Toasts().back(), L"El nombre es obligatorio.");
+    EXPECT_TRUE(ShowsErrorOutline(driver, *name));
+
+    // Typed into, the name loses the mark and the person is added.
+    ClickIn(driver, *name);
+    driver.Type(L"Marta");
+    driver.QuickKey(VK_RETURN, FrameDriver::kCtrl);
+    EXPECT_FALSE(editor.IsOpen());
+    EXPECT_EQ(handed, 1);
 }
 
 TEST(KnownCharactersWindow, APersonFromAPastedListIsSavedIntoTheCharactersFileByItsOpener) {

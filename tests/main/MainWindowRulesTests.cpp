@@ -43,6 +43,29 @@ TEST(MainWindowRules, HitTestSizesAtTheEdgesDragsByTheTitleBandAndLeavesItsButto
     }
 }
 
+TEST(MainWindowRules, AnOpenOverlaysPanelIsNeverADragAndABandItClosesOnIsItsToo) {
+    const std::vector<Rect> buttons = {{900, 12, 34, 34}};
+    const Rect panel = {200, 32, 600, 500};
+    struct Case {
+        float x, y;
+        bool takesBand;
+        LRESULT code;
+    };
+    const Case cases[] = {
+        {300, 40, false, HTCLIENT},   // the panel's title, under the band
+        {799, 32, false, HTCLIENT},   // its top-right corner
+        {800, 40, false, HTCAPTION},  // just right of it, not dismissable: the band drags
+        {100, 20, true, HTCLIENT},    // beside it, where a click closes it
+        {910, 20, false, HTCLIENT},   // the window's own buttons stay the client's
+        {300, 2, true, HTTOP},        // the sizing edge still sizes
+        {300, 300, false, HTCLIENT},
+    };
+    for (const Case& c : cases) {
+        const BandCover cover{panel, c.takesBand};
+        EXPECT_EQ(MainWindow::HitTest(c.x, c.y, 1000, 700, false, buttons, cover), c.code) << c.x << "," << c.y;
+    }
+}
+
 TEST(MainWindowRules, ScreensSlideInFromTheRightGoingForwardOrFromHomeAndFromTheLeftGoingBack) {
     struct Case {
         int32_t from, to;

@@ -155,7 +155,7 @@ TEST(NewUser, WelcomeFirstCharacterWithPhotoAndKnownPersonDuoAndSecondPersonaAll
     AddKnownPersonFromAPastedList(driver, knownPhoto);
     driver.ClickWidget("cf-save");
     ASSERT_EQ(driver.CurrentScreen(), Main::kHomeScreen);
-    EXPECT_EQ(LastToast(driver), L"Ana está listo para chatear");
+    EXPECT_EQ(LastToast(driver), L"Ana está lista para chatear");
     Arrive(driver);
 
     // A duo, in two steps.

@@ -69,10 +69,8 @@ public:
     void ClickIn(const Rect& r, size_t button = UI::Button::Left) { Click(r.x + r.w / 2, r.y + r.h / 2, button); }
     // One frame with a key press (and Ctrl held for it when asked).
     void Key(int32_t vk, bool ctrl = false) {
-        h.input.keys.push_back({vk, true});
-        h.input.ctrl = ctrl;
+        h.input.keys.push_back({vk, true, false, false, false, ctrl});
         Frame();
-        h.input.ctrl = false;
     }
 
     UiHarness h;

@@ -23,6 +23,7 @@
 #include "main/editors/PersonaFormScreen.h"
 #include "main/editors/PersonasScreen.h"
 #include "services/AppState.h"
+#include "tests/main/FieldMarks.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"
@@ -126,6 +127,68 @@ TEST(PersonaForm, TheFirstRunWelcomesRefusesAnIncompleteFormAndLeadsHomeOnceSave
     EXPECT_FALSE(stored[0]->photoPath.has_value());
     ASSERT_EQ(driver.State().personas.size(), 1u);
     EXPECT_EQ(driver.State().personas[0]->id, stored[0]->id);
+}
+
+// A spot of the form where the window shows it now.
+Rect Shown(FrameDriver& driver, const Rect& spot) {
+    const float offset = driver.Ui().State<UI::ScrollState>(UI::MakeIdFromText("pf-scroll")).current;
+    return {spot.x, spot.y - offset, spot.w, spot.h};
+}
+
+TEST(PersonaForm, APointerThatJumpsAndPressesInOneFrameLandsOnTheFieldAndTheButtonItHits) {
+    FrameDriver driver(SmallWindow());
+    PersonaFormScreen& form = *driver.Window().personaFormScreen;
+    Arrive(driver);
+    ASSERT_TRUE(form.welcome);
+
+    // A pen or touch tap on the name field: no frame saw the pointer there before the press.
+    driver.Move(40, 400);
+    const Rect name = Shown(driver, form.spots.name);
+    driver.MoveAndPress(name.x + name.w / 2, name.y + name.h / 2);
+    driver.Frame();
+    driver.Release();
+    EXPECT_EQ(driver.Ui().focus, UI::MakeIdFromText("pf-name"));
+    driver.Type(L"Lucía");
+    EXPECT_EQ(form.draft.name, L"Lucía");
+
+    // A whole tap on "Empezar", press and release before one frame: the button takes it.
+    ScrollFormToEnd(driver);
+    driver.Move(40, 400);
+    const Rect save = Shown(driver, form.spots.save);
+    driver.Tap(save.x + save.w / 2, save.y + save.h / 2);
+    driver.Frames(2);
+    EXPECT_TRUE(form.showErrors);
+    EXPECT_EQ(LastToast(driver), L"Completa los campos obligatorios (marcados con *)");
+}
+
+TEST(PersonaForm, ARefusedSaveMarksEveryRequiredFieldLeftBlank) {
+    // Tall enough to show the whole form.
+    FrameDriver::Options options = SmallWindow();
+    options.settings.window_height = 960;
+    FrameDriver driver(options);
+    PersonaFormScreen& form = *driver.Window().personaFormScreen;
+    Arrive(driver);
+    form.draft.name = L"Lucía";
+    form.draft.personality = L"  \n ";
+    driver.Frame();
+    const auto marked = [&](const Rect& spot) { return ShowsErrorOutline(driver, Shown(driver, spot)); };
+    EXPECT_FALSE(marked(form.spots.age));
+
+    form.Save();
+    driver.RunFor(0.3, kStep);
+    EXPECT_FALSE(marked(form.spots.name));
+    EXPECT_TRUE(marked(form.spots.age));
+    EXPECT_FALSE(marked(form.spots.traits));  // not required
+    EXPECT_TRUE(marked(form.spots.personality));
+
+    // Focused, a marked field shows its own outline while it is typed in; filled, it is unmarked.
+    ClickFormSpot(driver, form.spots.age);
+    EXPECT_FALSE(marked(form.spots.age));
+    driver.Type(L"29");
+    ClickFormSpot(driver, form.spots.traits);
+    driver.RunFor(0.3, kStep);
+    EXPECT_FALSE(marked(form.spots.age));
+    EXPECT_TRUE(marked(form.spots.personality));
 }
 
 TEST(PersonaForm, AFailedWriteKeepsTheFormAndTheNextSaveWritesTheSameRecord) {

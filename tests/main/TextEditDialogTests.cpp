@@ -138,6 +138,12 @@ TEST_F(TextEditWindow, ABlankTextCannotBeSavedAndCancelCallsNothing) {
     driver->Key(VK_RETURN, FrameDriver::kCtrl);
     EXPECT_FALSE(dialog->IsOpen());
     EXPECT_EQ(handed, (std::vector<std::wstring>{L"Dos"}));
+    // Also a quick one, its Ctrl let go before the frame that reads it, and no line is broken.
+    driver->RunFor(0.5, kStep);
+    OpenOn(L"Tres", L"");
+    driver->QuickKey(VK_RETURN, FrameDriver::kCtrl);
+    EXPECT_FALSE(dialog->IsOpen());
+    EXPECT_EQ(handed, (std::vector<std::wstring>{L"Dos", L"Tres"}));
 }
 
 }  // namespace

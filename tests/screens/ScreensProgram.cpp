@@ -241,6 +241,16 @@ const std::vector<View>& Views() {
              w.Navigate(Main::kPersonaFormScreen);
          },
          true},
+        // The welcome refused with only the name typed: the blank required fields marked, the toast.
+        {L"persona-welcome-refused",
+         [](MainWindow& w) {
+             Main::PersonaFormScreen& form = *w.personaFormScreen;
+             form.Reset(true);
+             form.draft.name = L"Lucía";
+             w.Navigate(Main::kPersonaFormScreen);
+             form.Save();
+         },
+         true},
         {L"settings", [](MainWindow& w) { w.settingsDialog->Open(); }},
         {L"update", [](MainWindow& w) { w.updateDialog->Open(); }},
         {L"update-up-to-date",
@@ -291,6 +301,14 @@ const std::vector<View>& Views() {
              w.knownCharacterEditor->Open(known.size() > 1 ? std::optional(known[1]) : std::nullopt, nullptr,
                                           L"Ana García");
          }},
+        // A new person refused without a name: the name field marked, the toast.
+        {L"known-character-editor-refused",
+         [](MainWindow& w) {
+             OpenKnownCharacters(w);
+             w.knownCharacterEditor->Open(std::nullopt, nullptr, L"Ana García");
+             w.knownCharacterEditor->OnSubmit();
+         },
+         true},
         // The editor has the keyboard: its caret blinks on.
         {L"text-edit", EditMessage, true},
         {L"confirm",
@@ -692,6 +710,14 @@ const std::vector<View>& ChatDuoViews() {
                  L"*Me siento junto a la ventana y dejo la mochila en el suelo*\nGracias por esperarme.\n¿Qué "
                  L"estáis leyendo?";
          }},
+        // The AI button's menu over a draft: both items offered, the hint saying the draft is used.
+        {L"chat-ai-menu",
+         [](MainWindow& w) {
+             OpenDuo(w);
+             Services::AppState::Instance().manualReplies = false;
+             w.chatScreen->composerText = L"saludar y preguntar por el libro";
+         },
+         false, [](FrameDriver& driver) { driver.ClickWidget("ai-btn"); }},
         // The AI writing into the composer: the spinner and the stop control, the locked text, the
         // hint. Set as a running job leaves it, without the job (the picture waits for no provider).
         {L"chat-composer-ai-writing",
@@ -706,6 +732,26 @@ const std::vector<View>& ChatDuoViews() {
              screen.aiChatId = state.currentChat ? state.currentChat->id : L"";
          },
          true},
+    };
+    return views;
+}
+
+// The duo's chat in the smallest window the user can make.
+FrameDriver::Options ChatDuoNarrow(bool dark) {
+    FrameDriver::Options options = ChatDuo(dark);
+    options.settings.window_width = MainWindow::kMinWidth;
+    options.settings.window_height = 700;
+    return options;
+}
+
+const std::vector<View>& ChatDuoNarrowViews() {
+    static const std::vector<View> views = {
+        // Manual mode at 980 DIPs: the chips give way so that both speaker buttons stay whole.
+        {L"chat-manual-duo-980",
+         [](MainWindow& w) {
+             OpenDuo(w);
+             Services::AppState::Instance().manualReplies = true;
+         }},
     };
     return views;
 }
@@ -892,6 +938,7 @@ int RenderTheme(const std::wstring& folder, bool dark) {
     failures += RenderViews(folder, dark, NewUser(dark), NewUserViews(), index);
     failures += RenderViews(folder, dark, ManyCharacters(dark), ManyCharacterViews(), index);
     failures += RenderViews(folder, dark, ChatDuo(dark), ChatDuoViews(), index);
+    failures += RenderViews(folder, dark, ChatDuoNarrow(dark), ChatDuoNarrowViews(), index);
     failures += RenderViews(folder, dark, LongChat(dark), LongChatViews(), index);
     failures += RenderViews(folder, dark, Fixture(dark), ProfileViews(), index);
     // After the views' windows are gone: one driver at a time.

@@ -264,6 +264,12 @@ TEST(DeepSeekErrors, AnswersWithoutAUsableReply) {
         {"nothing left after cleaning", FakeReply::Json(200, WholeAnswer("Marco:")), false, none},
         {"stream with [DONE] only", FakeReply::EventStream().Body(": ping\n\n").Body(kDone), true, none},
         {"stream closed before any text", FakeReply::EventStream().Body(": ping\n\n").Cut(), true, cut},
+        // A portal's or a proxy's page in the provider's place: nothing was cut, it is no answer.
+        {"streamed, a page instead of events",
+         FakeReply(200, "OK").Header("Content-Type", "text/html; charset=utf-8").Body("<html>Acceso</html>"), true,
+         L"Respuesta de DeepSeek no válida."},
+        {"streamed, a page with no type", FakeReply(200, "OK").Body("<html>Acceso</html>"), true,
+         L"Respuesta de DeepSeek no válida."},
     };
     for (Case& c : cases) {
         FakeHttpServer server(std::move(c.reply));

@@ -400,33 +400,73 @@ void FrameDriver::Scroll(float x, float y, int notches) {
     Frame();
 }
 
-void FrameDriver::Key(int vk, uint32_t modifiers) {
-    // Alt turns every key into a system key, as Windows sends it.
-    const bool system = (modifiers & kAlt) != 0;
-    const UINT down = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
-    const UINT up = system ? WM_SYSKEYUP : WM_KEYUP;
-    constexpr LPARAM kFirstDown = 1;
-    constexpr LPARAM kRelease = 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31);
+namespace {
 
+// Alt turns every key into a system key, as Windows sends it.
+UINT DownMessage(uint32_t modifiers) {
+    return (modifiers & FrameDriver::kAlt) != 0 ? WM_SYSKEYDOWN : WM_KEYDOWN;
+}
+UINT UpMessage(uint32_t modifiers) {
+    return (modifiers & FrameDriver::kAlt) != 0 ? WM_SYSKEYUP : WM_KEYUP;
+}
+constexpr LPARAM kFirstDown = 1;
+constexpr LPARAM kRelease = 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31);
+
+}  // namespace
+
+void FrameDriver::SendKeyDown(int vk, uint32_t modifiers) {
     for (const auto& [modifier, key] : kModifierKeys) {
         if ((modifiers & modifier) != 0) {
             held_ |= modifier;
-            Send(key == VK_MENU ? WM_SYSKEYDOWN : down, static_cast<WPARAM>(key), kFirstDown);
+            Send(key == VK_MENU ? WM_SYSKEYDOWN : DownMessage(modifiers), static_cast<WPARAM>(key), kFirstDown);
         }
     }
-    Send(down, static_cast<WPARAM>(vk), kFirstDown);
+    Send(DownMessage(modifiers), static_cast<WPARAM>(vk), kFirstDown);
     if (const std::optional<wchar_t> typed = TypedCharacter(vk, modifiers)) {
         Send(WM_CHAR, *typed, kFirstDown);
     }
-    Frame();
+}
 
-    Send(up, static_cast<WPARAM>(vk), kRelease);
+void FrameDriver::SendKeyUp(int vk, uint32_t modifiers) {
+    Send(UpMessage(modifiers), static_cast<WPARAM>(vk), kRelease);
     for (const auto& [modifier, key] : kModifierKeys) {
         if ((modifiers & modifier) != 0) {
             held_ &= ~modifier;
-            Send(up, static_cast<WPARAM>(key), kRelease);
+            Send(UpMessage(modifiers), static_cast<WPARAM>(key), kRelease);
         }
     }
+}
+
+void FrameDriver::Key(int vk, uint32_t modifiers) {
+    SendKeyDown(vk, modifiers);
+    Frame();
+    SendKeyUp(vk, modifiers);
+    Frame();
+}
+
+void FrameDriver::QuickKey(int vk, uint32_t modifiers) {
+    SendKeyDown(vk, modifiers);
+    SendKeyUp(vk, modifiers);
+    Frame();
+}
+
+void FrameDriver::SendMoveAndPress(float x, float y, size_t button) {
+    x_ = x;
+    y_ = y;
+    Send(WM_MOUSEMOVE, 0, PointerParam());
+    const ButtonMessages messages = MessagesOf(button);
+    Send(messages.down, messages.extra, PointerParam());
+}
+
+void FrameDriver::MoveAndPress(float x, float y, size_t button) {
+    SendMoveAndPress(x, y, button);
+    Frame();
+}
+
+void FrameDriver::Tap(float x, float y, size_t button) {
+    SendMoveAndPress(x, y, button);
+    const ButtonMessages messages = MessagesOf(button);
+    Send(messages.up, messages.extra, PointerParam());
     Frame();
 }
 

@@ -110,8 +110,18 @@ public:
     // A frame with the key (and the modifiers) going down and the character it types, if any,
     // then a frame with them going up: Key(VK_RETURN, kCtrl), Key('A', kCtrl), Key(VK_ESCAPE).
     void Key(int vk, uint32_t modifiers = kNone);
+    // A quick chord, all before one frame: the modifiers go down, the key goes down (typing its
+    // character, if any) and up, the modifiers go up again; then that one frame. So an injected
+    // key, a slow frame or a remote desktop delivers it: no frame sees the modifier held.
+    void QuickKey(int vk, uint32_t modifiers = kNone);
     // One frame with the text typed.
     void Type(const std::wstring& text);
+    // The pointer jumps and the button goes down before one frame, as a pen or a touch screen
+    // (or a loaded machine) delivers it; then that one frame.
+    void MoveAndPress(float x, float y, size_t button = UI::Button::Left);
+    // A tap: the pointer jumps, the button goes down and up, all before one frame; then that one
+    // frame.
+    void Tap(float x, float y, size_t button = UI::Button::Left);
     // Clicks the middle of the widget with this id where the last frame placed it; a fault when
     // the last frame had no such widget.
     void ClickWidget(uint64_t id);
@@ -166,6 +176,12 @@ public:
 private:
     void Fault(const std::string& text);
     void Send(UINT message, WPARAM wParam, LPARAM lParam);
+    // The messages of a key (and its modifiers) going down, with the character it types, and of
+    // them going up again.
+    void SendKeyDown(int vk, uint32_t modifiers);
+    void SendKeyUp(int vk, uint32_t modifiers);
+    // The pointer's jump and the button going down, with no frame.
+    void SendMoveAndPress(float x, float y, size_t button);
     LPARAM PointerParam() const;
     void PumpMessages();
 

@@ -133,10 +133,8 @@ TEST(TextEditDraw, ScrollingFollowsTheCaretAndTheWheel) {
     line.assign(80, L'm');
     bench.h.ui.State<EditState>(kEditor) = {80, 80};
     bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
-    bench.h.input.keys.push_back({'A', true, false, false, false});
-    bench.h.input.ctrl = true;
+    bench.h.input.keys.push_back({'A', true, false, false, false, true});
     bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
-    bench.h.input.ctrl = false;
     bench.h.input.text = L"ab";
     bench.Frame([&] { bench.h.ui.TextEdit(kEditor, lineRect, line, style); });
     EXPECT_EQ(line, L"ab");

@@ -60,7 +60,7 @@ struct Editor {
                          bool alt = false) {
         input.keys.clear();
         for (const int32_t vk : keys) {
-            input.keys.push_back({vk, true, false, false, false});
+            input.keys.push_back({vk, true, false, false, false, ctrl, shift, alt});
         }
         input.text = typed;
         input.ctrl = ctrl;

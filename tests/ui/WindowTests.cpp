@@ -78,6 +78,9 @@ protected:
 };
 
 TEST_F(WindowTest, ButtonsCountTheCaptureAndReportWhereTheyHappened) {
+    // A frame decides the hover at the point first, so the presses there are recorded at once.
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(10, 20));
+    window.Frame();
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
     EXPECT_EQ(window.captureCount, 1);
     EXPECT_EQ(GetCapture(), hwnd);
@@ -85,17 +88,19 @@ TEST_F(WindowTest, ButtonsCountTheCaptureAndReportWhereTheyHappened) {
     EXPECT_TRUE(window.input.down[Button::Left]);
     EXPECT_FLOAT_EQ(window.input.x, 10);
     EXPECT_FLOAT_EQ(window.input.y, 20);
-    Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(11, 21));
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 20));
     EXPECT_EQ(window.captureCount, 2);
 
-    // Released outside the window: still delivered while the capture holds.
+    // Released outside the window, once a frame has judged the presses: still delivered while
+    // the capture holds.
+    window.Frame();
     Send(WM_LBUTTONUP, 0, MAKELPARAM(-50, 500));
     EXPECT_EQ(window.captureCount, 1);
     EXPECT_EQ(GetCapture(), hwnd);
     EXPECT_TRUE(window.input.released[Button::Left]);
     EXPECT_FALSE(window.input.down[Button::Left]);
     EXPECT_FLOAT_EQ(window.input.x, -50);
-    Send(WM_RBUTTONUP, 0, MAKELPARAM(12, 22));
+    Send(WM_RBUTTONUP, 0, MAKELPARAM(-50, 500));
     EXPECT_EQ(window.captureCount, 0);
     EXPECT_NE(GetCapture(), hwnd);
     EXPECT_TRUE(window.input.released[Button::Right]);
@@ -110,13 +115,97 @@ TEST_F(WindowTest, ButtonsCountTheCaptureAndReportWhereTheyHappened) {
     EXPECT_FALSE(window.input.down[Button::Left]);
 
     // A double-click yields press, down and the double-click flag in one frame; X buttons answer TRUE.
-    Send(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    Send(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 20));
     EXPECT_TRUE(window.input.pressed[Button::Left] && window.input.down[Button::Left] && window.input.doubleClicked);
-    EXPECT_EQ(Send(WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON2), MAKELPARAM(5, 5)), TRUE);
+    EXPECT_EQ(Send(WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON2), MAKELPARAM(10, 20)), TRUE);
     EXPECT_TRUE(window.input.pressed[Button::X2]);
-    EXPECT_EQ(Send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), MAKELPARAM(5, 5)), TRUE);
-    Send(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(Send(WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), MAKELPARAM(10, 20)), TRUE);
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(10, 20));
     EXPECT_EQ(window.captureCount, 0);
+    EXPECT_TRUE(window.heldInput.empty());
+}
+
+TEST_F(WindowTest, APressWhereNoFrameDecidedTheHoverWaitsForTheFrameThatDoes) {
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(10, 20));
+    window.Frame();
+    window.input.ClearFrame();
+
+    // A tap somewhere else: the pointer goes there at once, the press and all that follows wait,
+    // while the capture answers the system as the messages arrive.
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 150));
+    EXPECT_EQ(window.captureCount, 1);
+    Send(WM_LBUTTONUP, 0, MAKELPARAM(200, 150));
+    EXPECT_EQ(window.captureCount, 0);
+    Send(WM_CHAR, L'a', 1);
+    EXPECT_FLOAT_EQ(window.input.x, 200);
+    EXPECT_FLOAT_EQ(window.input.y, 150);
+    EXPECT_TRUE(window.input.moved);
+    EXPECT_FALSE(window.input.pressed[Button::Left]);
+    EXPECT_TRUE(window.input.text.empty());
+    EXPECT_TRUE(window.dirty);
+
+    // This frame decides the hover there; the next one gets the tap, and what came after it.
+    std::vector<bool> pressedSeen;
+    std::vector<std::wstring> typedSeen;
+    window.onDraw = [&] {
+        pressedSeen.push_back(window.input.pressed[Button::Left] && window.input.released[Button::Left]);
+        typedSeen.push_back(window.input.text);
+    };
+    window.Frame();
+    EXPECT_TRUE(window.dirty);
+    window.Frame();
+    EXPECT_EQ(pressedSeen, (std::vector<bool>{false, true}));
+    EXPECT_EQ(typedSeen, (std::vector<std::wstring>{L"", L"a"}));
+    EXPECT_TRUE(window.heldInput.empty());
+
+    // Two taps at two places between frames: each waits for a frame at its own place.
+    pressedSeen.clear();
+    typedSeen.clear();
+    for (const LPARAM at : {MAKELPARAM(30, 40), MAKELPARAM(60, 70)}) {
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, at);
+        Send(WM_LBUTTONUP, 0, at);
+    }
+    std::vector<float> xs;
+    window.onDraw = [&] {
+        pressedSeen.push_back(window.input.pressed[Button::Left]);
+        xs.push_back(window.input.x);
+    };
+    for (int i = 0; i < 4; ++i) {
+        window.Frame();
+    }
+    EXPECT_EQ(pressedSeen, (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(xs, (std::vector<float>{30, 30, 60, 60}));
+}
+
+TEST_F(WindowTest, KeysAndTypedUnitsCarryTheModifiersOfTheirOwnMessage) {
+    bool ctrl = false;
+    bool shift = false;
+    bool alt = false;
+    Window::SetKeyStateForTesting([&](int vk) { return vk == VK_CONTROL ? ctrl : vk == VK_SHIFT ? shift : vk == VK_MENU && alt; });
+    // Shift+Enter and Ctrl+V, both let go before the frame that reads them; then AltGr+2 (@).
+    shift = true;
+    Send(WM_KEYDOWN, VK_RETURN, 1);
+    Send(WM_CHAR, L'\r', 1);
+    shift = false;
+    ctrl = true;
+    Send(WM_KEYDOWN, 'V', 1);
+    Send(WM_CHAR, 127, 1);
+    alt = true;
+    Send(WM_CHAR, L'@', 1);
+    ctrl = alt = false;
+    Send(WM_KEYUP, 'V', 1);
+    Window::SetKeyStateForTesting(nullptr);
+
+    ASSERT_EQ(window.input.keys.size(), 3u);
+    const KeyEvent& enter = window.input.keys[0];
+    EXPECT_TRUE(enter.shift && !enter.ctrl && !enter.alt);
+    const KeyEvent& paste = window.input.keys[1];
+    EXPECT_TRUE(paste.ctrl && !paste.shift);
+    EXPECT_FALSE(window.input.keys[2].ctrl);
+    EXPECT_EQ(window.input.text, std::wstring(L"\r\x7f@"));
+    EXPECT_FALSE(window.input.TypedUnderCtrl(0));
+    EXPECT_TRUE(window.input.TypedUnderCtrl(1));
+    EXPECT_FALSE(window.input.TypedUnderCtrl(2));
 }
 
 TEST_F(WindowTest, WheelAndKeysAreRecorded) {
