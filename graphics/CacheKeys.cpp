@@ -131,4 +131,10 @@ std::wstring Glow(float width, float height, float radius, float blur) {
     return key;
 }
 
+std::wstring GlowTint(const Color& color) {
+    std::wstring key;
+    Append32(key, Color{color.r, color.g, color.b, 1}.ToArgb());
+    return key;
+}
+
 }  // namespace Lorvex::CacheKeys

@@ -39,5 +39,7 @@ std::wstring RichTextLayout(std::wstring_view text, const TextStyle& style,
 
 // "r", then width, height, radius and blur in tenths.
 std::wstring Glow(float width, float height, float radius, float blur);
+// The colour's opaque ARGB as low and high 16-bit units: its alpha is applied when drawn.
+std::wstring GlowTint(const Color& color);
 
 }  // namespace Lorvex::CacheKeys

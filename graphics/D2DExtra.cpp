@@ -14,6 +14,16 @@ FARPROC D2DExport(const char* name) {
 
 }  // namespace
 
+bool ConfigureShadow(ID2D1Effect* effect, ID2D1Bitmap1* source, const D2D1_VECTOR_4F& color, float deviation) {
+    constexpr UINT32 blur = 0;    // D2D1_SHADOW_PROP_BLUR_STANDARD_DEVIATION
+    constexpr UINT32 colour = 1;  // D2D1_SHADOW_PROP_COLOR
+    effect->SetInput(0, source, TRUE);
+    return SUCCEEDED(effect->SetValue(colour, D2D1_PROPERTY_TYPE_VECTOR4, reinterpret_cast<const BYTE*>(&color),
+                                      sizeof(color))) &&
+           SUCCEEDED(effect->SetValue(blur, D2D1_PROPERTY_TYPE_FLOAT, reinterpret_cast<const BYTE*>(&deviation),
+                                      sizeof(deviation)));
+}
+
 float ComputeMaximumScaleFactor(const D2D1_MATRIX_3X2_F& matrix) {
     using Compute = FLOAT(WINAPI*)(const D2D1_MATRIX_3X2_F*);
     static const auto compute =

@@ -35,6 +35,15 @@ inline constexpr IID IID_Device2 = {0xa44472e1, 0x8dfb, 0x4e60, {0x84, 0x92, 0x6
 inline constexpr IID IID_DeviceContext2 = {
     0x394ea6a3, 0x0c34, 0x4321, {0x95, 0x0b, 0x6c, 0xa2, 0x0f, 0x0b, 0xe6, 0xc7}};
 
+// CLSID_D2D1Shadow {c67ea361-1863-4e69-89db-695d3e9a5b6b}, named here so that no GUID library is
+// linked.
+inline constexpr CLSID CLSID_Shadow = {0xc67ea361, 0x1863, 0x4e69, {0x89, 0xdb, 0x69, 0x5d, 0x3e, 0x9a, 0x5b, 0x6b}};
+
+// Sets a shadow effect's input, colour (straight RGBA) and blur standard deviation (DIPs); false
+// when the effect does not take them (Wine's has no properties), in which case it must not be
+// drawn. The input stays set: a null input crashes some implementations.
+bool ConfigureShadow(ID2D1Effect* effect, ID2D1Bitmap1* source, const D2D1_VECTOR_4F& color, float deviation);
+
 // D2D1ComputeMaximumScaleFactor, imported by name; for the uniform scales used here it equals the
 // scale, which is what is returned where the export is missing (Wine 8).
 float ComputeMaximumScaleFactor(const D2D1_MATRIX_3X2_F& matrix);

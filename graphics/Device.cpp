@@ -38,6 +38,11 @@ HRESULT CreateCompositionDevice(IDXGIDevice* dxgiDevice, IDCompositionDevice** r
     return create(dxgiDevice, __uuidof(IDCompositionDevice), reinterpret_cast<void**>(result));
 }
 
+std::optional<DrawingQuirks>& QuirksForTesting() {
+    static std::optional<DrawingQuirks> quirks;
+    return quirks;
+}
+
 }  // namespace
 
 Graphics::Device& Graphics::Device::Instance() {
@@ -63,6 +68,7 @@ void Graphics::Device::ReleaseDevice() {
     device.d3dContext.Reset();
     device.d3dDevice.Reset();
     device.deviceLevel2 = device.contextLevel2 = false;
+    device.quirks_.reset();
 }
 
 void Graphics::Device::ReleaseMembers() {
@@ -77,6 +83,27 @@ void Graphics::Device::ReleaseMembers() {
     d3dContext.Reset();
     d3dDevice.Reset();
     factoryLevel3 = deviceLevel2 = contextLevel2 = false;
+    quirks_.reset();
+}
+
+const DrawingQuirks& Graphics::Device::Quirks() {
+    if (QuirksForTesting()) {
+        return *QuirksForTesting();
+    }
+    Device& device = Instance();
+    if (!device.resourceContext) {
+        static const DrawingQuirks none;
+        return none;
+    }
+    if (!device.quirks_) {
+        device.quirks_ = ProbeDrawingQuirks(device.d2dFactory.Get(), device.resourceContext.Get(),
+                                            device.dwriteFactory.Get());
+    }
+    return *device.quirks_;
+}
+
+void Graphics::Device::SetQuirksForTesting(std::optional<DrawingQuirks> quirks) {
+    QuirksForTesting() = quirks;
 }
 
 bool Graphics::Device::Initialize() {

@@ -12,11 +12,13 @@
 #include <wincodec.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/ComPtr.h"
 #include "graphics/D2DExtra.h"
+#include "graphics/DrawingQuirks.h"
 #include "graphics/Graphics.h"
 
 namespace Lorvex {
@@ -39,6 +41,14 @@ public:
     static ComPtr<ID2D1PathGeometry> MakePathGeometry(const std::function<void(ID2D1GeometrySink*)>& filler,
                                                       D2D1_FILL_MODE fillMode);
 
+    // What this device's Direct2D and DirectWrite get wrong (graphics/DrawingQuirks.h), found by
+    // read-backs on the resource context at the first call after Initialize and kept until the
+    // device is released; nothing is set while the device does not exist.
+    static const DrawingQuirks& Quirks();
+    // Tests only: the answer Quirks gives instead of the read-backs (surfaces read it when they
+    // are initialised); nullopt goes back to the read-backs.
+    static void SetQuirksForTesting(std::optional<DrawingQuirks> quirks);
+
     ~Device();
 
     // Members in order of creation.
@@ -59,6 +69,8 @@ public:
     bool contextLevel2 = false;
 
 private:
+    std::optional<DrawingQuirks> quirks_;
+
     Device() = default;
     void ReleaseMembers();
     // A device context made on the Direct2D device; the level-2 interface when the device has it.
@@ -77,6 +89,12 @@ public:
     static const std::wstring& Family(FontSlot slot);
     static const std::wstring& Family(int32_t slot);
     static const std::vector<std::wstring>& Preferences(FontSlot slot);
+    // Where the system's font fallback leaves symbols without a font (DrawingQuirks): a fallback
+    // that maps arrows, punctuation and the common symbol blocks to the first installed family of
+    // SymbolFamilies that has "→", followed by the system's own mappings where the platform can
+    // append them. Built on the first call; null where no such family is installed.
+    static IDWriteFontFallback* SymbolFallback();
+    static const std::vector<std::wstring>& SymbolFamilies();
 };
 
 }  // namespace Lorvex

@@ -1,5 +1,7 @@
 #include "graphics/Geometry.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -10,9 +12,103 @@ namespace Lorvex::Geometry {
 
 namespace {
 
-void AddCorner(ID2D1GeometrySink* sink, D2D1_POINT_2F end, float radius) {
-    sink->AddArc(
-        D2D1::ArcSegment(end, D2D1::SizeF(radius, radius), 0, D2D1_SWEEP_DIRECTION_CLOCKWISE, D2D1_ARC_SIZE_SMALL));
+constexpr double kPi = 3.14159265358979323846;
+// The largest distance of a cubic Bézier quarter circle from the unit circle (with the usual
+// control length 4/3 tan(angle / 4)); for smaller angles it shrinks with the sixth power.
+constexpr double kQuarterError = 2.73e-4;
+constexpr double kArcTolerance = 0.001;
+constexpr int kMaxArcSegments = 64;
+
+void AddCorner(ID2D1GeometrySink* sink, D2D1_POINT_2F from, D2D1_POINT_2F end, float radius) {
+    AddArc(sink, from,
+           D2D1::ArcSegment(end, D2D1::SizeF(radius, radius), 0, D2D1_SWEEP_DIRECTION_CLOCKWISE, D2D1_ARC_SIZE_SMALL));
+}
+
+// The signed angle from (ux, uy) to (vx, vy).
+double AngleBetween(double ux, double uy, double vx, double vy) {
+    return std::atan2(ux * vy - uy * vx, ux * vx + uy * vy);
+}
+
+// Hands each Bézier segment of the arc to emit, in order; at most kMaxArcSegments of them.
+template <typename Emit>
+void ForEachArcBezier(D2D1_POINT_2F from, const D2D1_ARC_SEGMENT& arc, Emit&& emit) {
+    const D2D1_POINT_2F to = arc.point;
+    if (from.x == to.x && from.y == to.y) {
+        return;
+    }
+    double rx = std::fabs(arc.size.width);
+    double ry = std::fabs(arc.size.height);
+    if (!(rx > 0) || !(ry > 0)) {
+        const D2D1_POINT_2F third = {from.x + (to.x - from.x) / 3, from.y + (to.y - from.y) / 3};
+        const D2D1_POINT_2F twoThirds = {from.x + 2 * (to.x - from.x) / 3, from.y + 2 * (to.y - from.y) / 3};
+        emit(D2D1_BEZIER_SEGMENT{third, twoThirds, to});
+        return;
+    }
+
+    // The centre form of the arc (the SVG specification's appendix on elliptical arcs).
+    const double phi = arc.rotationAngle * kPi / 180;
+    const double cosPhi = std::cos(phi);
+    const double sinPhi = std::sin(phi);
+    const double dx = (from.x - to.x) / 2.0;
+    const double dy = (from.y - to.y) / 2.0;
+    const double x1 = cosPhi * dx + sinPhi * dy;
+    const double y1 = -sinPhi * dx + cosPhi * dy;
+    const double reach = (x1 * x1) / (rx * rx) + (y1 * y1) / (ry * ry);
+    if (reach > 1) {
+        rx *= std::sqrt(reach);
+        ry *= std::sqrt(reach);
+    }
+    const double numerator = rx * rx * ry * ry - rx * rx * y1 * y1 - ry * ry * x1 * x1;
+    const double denominator = rx * rx * y1 * y1 + ry * ry * x1 * x1;
+    double factor = denominator > 0 ? std::sqrt(std::max(0.0, numerator / denominator)) : 0;
+    const bool large = arc.arcSize == D2D1_ARC_SIZE_LARGE;
+    const bool clockwise = arc.sweepDirection == D2D1_SWEEP_DIRECTION_CLOCKWISE;
+    if (large == clockwise) {
+        factor = -factor;
+    }
+    const double cx1 = factor * rx * y1 / ry;
+    const double cy1 = -factor * ry * x1 / rx;
+    const double cx = cosPhi * cx1 - sinPhi * cy1 + (from.x + to.x) / 2.0;
+    const double cy = sinPhi * cx1 + cosPhi * cy1 + (from.y + to.y) / 2.0;
+    const double ux = (x1 - cx1) / rx;
+    const double uy = (y1 - cy1) / ry;
+    const double start = AngleBetween(1, 0, ux, uy);
+    double sweep = AngleBetween(ux, uy, (-x1 - cx1) / rx, (-y1 - cy1) / ry);
+    if (!clockwise && sweep > 0) {
+        sweep -= 2 * kPi;
+    } else if (clockwise && sweep < 0) {
+        sweep += 2 * kPi;
+    }
+    if (!std::isfinite(sweep) || !std::isfinite(start)) {
+        return;  // coordinates that are not numbers
+    }
+
+    // At most a quarter turn each, and as many more as keep the largest radius within tolerance.
+    int count = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 2) - 1e-9)));
+    const double radius = std::max(rx, ry);
+    while (count < kMaxArcSegments &&
+           radius * kQuarterError * std::pow(std::fabs(sweep) / count / (kPi / 2), 6) > kArcTolerance) {
+        ++count;
+    }
+    const double step = sweep / count;
+    const double control = 4.0 / 3.0 * std::tan(step / 4);
+    // A point (or control point) of the unit circle's arc, carried onto the ellipse.
+    const auto place = [&](double x, double y) {
+        return D2D1::Point2F(static_cast<float>(cx + cosPhi * rx * x - sinPhi * ry * y),
+                             static_cast<float>(cy + sinPhi * rx * x + cosPhi * ry * y));
+    };
+    for (int i = 0; i < count; ++i) {
+        const double a0 = start + step * i;
+        const double a1 = a0 + step;
+        const double c0 = std::cos(a0), s0 = std::sin(a0);
+        const double c1 = std::cos(a1), s1 = std::sin(a1);
+        D2D1_BEZIER_SEGMENT segment = {place(c0 - control * s0, s0 + control * c0),
+                                       place(c1 + control * s1, s1 - control * c1), place(c1, s1)};
+        if (i == count - 1) {
+            segment.point3 = to;
+        }
+        emit(segment);
+    }
 }
 
 bool IsSeparator(char c) {
@@ -273,10 +369,10 @@ private:
             }
             const auto end = Point(v[3], v[4], relative);
             EnsureFigure();
-            sink_->AddArc(
-                D2D1::ArcSegment(end, D2D1::SizeF(std::fabs(v[0]), std::fabs(v[1])), v[2],
-                                 sweep ? D2D1_SWEEP_DIRECTION_CLOCKWISE : D2D1_SWEEP_DIRECTION_COUNTER_CLOCKWISE,
-                                 large ? D2D1_ARC_SIZE_LARGE : D2D1_ARC_SIZE_SMALL));
+            AddArc(sink_, current_,
+                   D2D1::ArcSegment(end, D2D1::SizeF(std::fabs(v[0]), std::fabs(v[1])), v[2],
+                                    sweep ? D2D1_SWEEP_DIRECTION_CLOCKWISE : D2D1_SWEEP_DIRECTION_COUNTER_CLOCKWISE,
+                                    large ? D2D1_ARC_SIZE_LARGE : D2D1_ARC_SIZE_SMALL));
             current_ = end;
             lastWasCurve_ = false;
             return true;
@@ -312,6 +408,22 @@ private:
 
 }  // namespace
 
+std::vector<D2D1_BEZIER_SEGMENT> ArcBeziers(D2D1_POINT_2F from, const D2D1_ARC_SEGMENT& arc) {
+    std::vector<D2D1_BEZIER_SEGMENT> segments;
+    ForEachArcBezier(from, arc, [&](const D2D1_BEZIER_SEGMENT& segment) { segments.push_back(segment); });
+    return segments;
+}
+
+void AddArc(ID2D1GeometrySink* sink, D2D1_POINT_2F from, const D2D1_ARC_SEGMENT& arc) {
+    // On the stack: rounded rects are built anew every frame.
+    std::array<D2D1_BEZIER_SEGMENT, kMaxArcSegments> segments;
+    UINT32 count = 0;
+    ForEachArcBezier(from, arc, [&](const D2D1_BEZIER_SEGMENT& segment) { segments[count++] = segment; });
+    if (sink && count > 0) {
+        sink->AddBeziers(segments.data(), count);
+    }
+}
+
 void AddRoundedRect(ID2D1GeometrySink* sink, const D2D1_RECT_F& rect, float topLeft, float topRight, float bottomRight,
                     float bottomLeft) {
     if (!sink) {
@@ -321,19 +433,19 @@ void AddRoundedRect(ID2D1GeometrySink* sink, const D2D1_RECT_F& rect, float topL
     sink->BeginFigure(D2D1::Point2F(l + topLeft, t), D2D1_FIGURE_BEGIN_FILLED);
     sink->AddLine(D2D1::Point2F(r - topRight, t));
     if (topRight > 0) {
-        AddCorner(sink, D2D1::Point2F(r, t + topRight), topRight);
+        AddCorner(sink, D2D1::Point2F(r - topRight, t), D2D1::Point2F(r, t + topRight), topRight);
     }
     sink->AddLine(D2D1::Point2F(r, b - bottomRight));
     if (bottomRight > 0) {
-        AddCorner(sink, D2D1::Point2F(r - bottomRight, b), bottomRight);
+        AddCorner(sink, D2D1::Point2F(r, b - bottomRight), D2D1::Point2F(r - bottomRight, b), bottomRight);
     }
     sink->AddLine(D2D1::Point2F(l + bottomLeft, b));
     if (bottomLeft > 0) {
-        AddCorner(sink, D2D1::Point2F(l, b - bottomLeft), bottomLeft);
+        AddCorner(sink, D2D1::Point2F(l + bottomLeft, b), D2D1::Point2F(l, b - bottomLeft), bottomLeft);
     }
     sink->AddLine(D2D1::Point2F(l, t + topLeft));
     if (topLeft > 0) {
-        AddCorner(sink, D2D1::Point2F(l + topLeft, t), topLeft);
+        AddCorner(sink, D2D1::Point2F(l, t + topLeft), D2D1::Point2F(l + topLeft, t), topLeft);
     }
     sink->EndFigure(D2D1_FIGURE_END_CLOSED);
 }

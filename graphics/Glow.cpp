@@ -1,7 +1,9 @@
 #include <algorithm>
 
+#include "graphics/BitmapPixels.h"
 #include "graphics/CacheKeys.h"
 #include "graphics/Device.h"
+#include "graphics/GlowBlur.h"
 #include "graphics/Graphics.h"
 #include "graphics/GraphicsState.h"
 
@@ -9,21 +11,9 @@ namespace Lorvex {
 
 namespace {
 
-// CLSID_D2D1Shadow {c67ea361-1863-4e69-89db-695d3e9a5b6b} and its two properties used here.
-constexpr CLSID kShadowEffect = {0xc67ea361, 0x1863, 0x4e69, {0x89, 0xdb, 0x69, 0x5d, 0x3e, 0x9a, 0x5b, 0x6b}};
-constexpr UINT32 kShadowBlur = 0;   // D2D1_SHADOW_PROP_BLUR_STANDARD_DEVIATION
-constexpr UINT32 kShadowColor = 1;  // D2D1_SHADOW_PROP_COLOR
-
-// Sets the input, colour and blur of a shadow effect; false when the effect does not take them
-// (Wine's shadow effect has no properties), in which case it must not be drawn.
+// The shadow's colour and blur as the effect takes them.
 bool ConfigureShadow(ID2D1Effect* effect, ID2D1Bitmap1* source, const Color& color, float blur) {
-    effect->SetInput(0, source, TRUE);
-    const D2D1_VECTOR_4F rgba = {color.r, color.g, color.b, color.a};
-    const float deviation = std::max(blur / 3.0f, 0.1f);
-    return SUCCEEDED(effect->SetValue(kShadowColor, D2D1_PROPERTY_TYPE_VECTOR4, reinterpret_cast<const BYTE*>(&rgba),
-                                      sizeof(rgba))) &&
-           SUCCEEDED(effect->SetValue(kShadowBlur, D2D1_PROPERTY_TYPE_FLOAT, reinterpret_cast<const BYTE*>(&deviation),
-                                      sizeof(deviation)));
+    return D2DExtra::ConfigureShadow(effect, source, {color.r, color.g, color.b, color.a}, std::max(blur / 3.0f, 0.1f));
 }
 
 }  // namespace
@@ -32,7 +22,11 @@ void Graphics::GlowRound(const Rect& rect, float radius, const Color& color, flo
     if (!context_ || !solidBrush_ || rect.w <= 0 || rect.h <= 0 || opacity <= 0) {
         return;
     }
-    const std::wstring key = CacheKeys::Glow(rect.w, rect.h, radius, blur);
+    std::wstring key = CacheKeys::Glow(rect.w, rect.h, radius, blur);
+    if (quirks_.shadowUnavailable) {
+        // Blurred on the processor in its colour: the colour is part of what was baked.
+        key += CacheKeys::GlowTint(color);
+    }
     const float pad = blur * 1.5f + 2.0f;
     const float w = rect.w;
     const float h = rect.h;
@@ -86,7 +80,7 @@ void Graphics::BakeGlow(GlowEntry& entry, float blur) {
     if (!resources || !entry.source) {
         return;
     }
-    if (!bakingShadow_ && FAILED(resources->CreateEffect(kShadowEffect, bakingShadow_.Put()))) {
+    if (!bakingShadow_ && FAILED(resources->CreateEffect(D2DExtra::CLSID_Shadow, bakingShadow_.Put()))) {
         bakingShadow_.Reset();
         return;
     }
@@ -127,9 +121,38 @@ void Graphics::BakeGlow(GlowEntry& entry, float blur) {
     }
 }
 
+void Graphics::BakeGlowOnProcessor(GlowEntry& entry, float blur, const Color& color) {
+    entry.prepared = true;
+    ID2D1DeviceContext* resources = Device::Instance().resourceContext.Get();
+    if (!resources || !entry.source) {
+        return;
+    }
+    const D2D1_SIZE_U size = entry.source->GetPixelSize();
+    float dpiX = 96, dpiY = 96;
+    entry.source->GetDpi(&dpiX, &dpiY);
+    const std::vector<uint32_t> shape = ReadBitmapPixels(resources, entry.source.Get());
+    const int width = static_cast<int>(size.width);
+    const int height = static_cast<int>(size.height);
+    // The shadow effect's deviation is in DIPs.
+    const float deviation = std::max(blur / 3.0f, 0.1f) * dpiX / 96.0f;
+    const std::vector<uint32_t> pixels =
+        GlowBlur::TintedBlur(shape, width, height, deviation, color.r, color.g, color.b);
+    entry.blurred = MakeBitmapFromPixels(resources, size.width, size.height, pixels, dpiX);
+}
+
 void Graphics::DrawGlow(GlowEntry& entry, float x, float y, const Color& color, float blur, float opacity) {
     Color tinted = color;
     tinted.a *= opacity;
+    if (quirks_.shadowUnavailable) {
+        if (!entry.prepared) {
+            BakeGlowOnProcessor(entry, blur, color);
+        }
+        if (entry.blurred) {
+            const D2D1_SIZE_F size = entry.blurred->GetSize();
+            DrawBitmap(entry.blurred.Get(), {x - entry.pad, y - entry.pad, size.width, size.height}, tinted.a);
+        }
+        return;
+    }
     if (!entry.prepared) {
         BakeGlow(entry, blur);
     }
@@ -147,10 +170,11 @@ void Graphics::DrawGlow(GlowEntry& entry, float x, float y, const Color& color, 
         return;
     }
 
-    if (!liveShadow_ && FAILED(context_->CreateEffect(kShadowEffect, liveShadow_.Put()))) {
+    if (!liveShadow_ && FAILED(context_->CreateEffect(D2DExtra::CLSID_Shadow, liveShadow_.Put()))) {
         liveShadow_.Reset();
         return;
     }
+    tinted.a *= GroupOpacity();
     if (!ConfigureShadow(liveShadow_.Get(), entry.source.Get(), tinted, blur)) {
         return;
     }

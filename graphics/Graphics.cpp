@@ -65,6 +65,7 @@ bool Graphics::Initialize(HWND window, bool composition) {
     if (!context_) {
         return false;
     }
+    quirks_ = Device::Quirks();
     context_->SetTextAntialiasMode(composition_ ? D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE
                                                 : D2D1_TEXT_ANTIALIAS_MODE_CLEARTYPE);
     context1_ = context_.Query<D2DExtra::ID2D1DeviceContext1>(D2DExtra::IID_DeviceContext1);
@@ -254,6 +255,8 @@ void Graphics::BeginFrame() {
     state_->openStack.clear();
     state_->stackFault.clear();
     state_->layerBrushes.clear();
+    state_->layers.clear();
+    state_->groupOpacity = 1;
     if (!context_) {
         return;
     }
@@ -342,6 +345,10 @@ void Graphics::PushLayer(float opacity, ID2D1Geometry* mask) {
     OpenLayer(nullptr, mask, opacity, nullptr);
 }
 
+float Graphics::GroupOpacity() const {
+    return quirks_.layersIgnoreOpacity ? state_->groupOpacity : 1.0f;
+}
+
 void Graphics::OpenLayer(const Rect* bounds, ID2D1Geometry* mask, float opacity, ID2D1Brush* opacityBrush) {
     // Layers are composed with grayscale text: ClearType needs an opaque background to blend on.
     state_->antialiasStack.push_back(context_->GetTextAntialiasMode());
@@ -356,6 +363,8 @@ void Graphics::OpenLayer(const Rect* bounds, ID2D1Geometry* mask, float opacity,
         D2D1_LAYER_OPTIONS1_NONE};
     context_->PushLayer(&parameters, nullptr);
     state_->Opened(State::Open::Layer);
+    state_->layers.push_back({opacity, false});
+    state_->groupOpacity *= opacity;
 }
 
 void Graphics::PushRoundClip(const Rect& rect, float radius) {
@@ -369,14 +378,30 @@ void Graphics::PushRoundClip(const Rect& rect, float radius) {
                                                                       entry.geometry.Put());
     }
     OpenLayer(&rect, entry.geometry.Get(), 1.0f, nullptr);
+    if (quirks_.layersIgnoreMasks) {
+        // The next best cut where the mask and bounds cut nothing: the rect, without its corners.
+        context_->PushAxisAlignedClip(ToRect(rect), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
+        state_->layers.back().axisClip = true;
+    }
 }
 
 void Graphics::PopLayer() {
     if (!context_) {
         return;
     }
+    if (!state_->layers.empty() && state_->layers.back().axisClip) {
+        context_->PopAxisAlignedClip();
+    }
     context_->PopLayer();
     state_->Closed(State::Open::Layer);
+    if (!state_->layers.empty()) {
+        state_->layers.pop_back();
+        // Multiplied anew rather than divided: a layer of opacity 0 must not poison the rest.
+        state_->groupOpacity = 1;
+        for (const State::LayerState& layer : state_->layers) {
+            state_->groupOpacity *= layer.opacity;
+        }
+    }
     if (!state_->antialiasStack.empty()) {
         context_->SetTextAntialiasMode(state_->antialiasStack.back());
         state_->antialiasStack.pop_back();
@@ -386,7 +411,13 @@ void Graphics::PopLayer() {
 // ---- Shapes ----
 
 void Graphics::SetSolidColor(const Color& color) {
-    solidBrush_->SetColor(ToColor(color));
+    if (quirks_.layersIgnoreOpacity) {
+        Color faded = color;
+        faded.a *= state_->groupOpacity;
+        solidBrush_->SetColor(ToColor(faded));
+    } else {
+        solidBrush_->SetColor(ToColor(color));
+    }
     solidBrush_->SetOpacity(1.0f);
 }
 
@@ -451,6 +482,22 @@ void Graphics::StrokeEllipse(float cx, float cy, float rx, float ry, const Color
     }
     SetSolidColor(color);
     context_->DrawEllipse(D2D1::Ellipse(D2D1::Point2F(cx, cy), rx, ry), solidBrush_.Get(), width, nullptr);
+}
+
+void Graphics::FillRadialGradient(const Rect& rect, float radius, const std::vector<GradientStop>& stops,
+                                  D2D1_POINT_2F center, float radiusX, float radiusY) {
+    if (!context_ || rect.w <= 0 || rect.h <= 0) {
+        return;
+    }
+    ID2D1RadialGradientBrush* brush = RadialBrush(stops, center, radiusX, radiusY, 1.0f, D2D1::Point2F(0, 0));
+    if (!brush) {
+        return;
+    }
+    if (radius <= 0) {
+        context_->FillRectangle(ToRect(rect), brush);
+    } else {
+        context_->FillRoundedRectangle(D2D1::RoundedRect(ToRect(rect), radius, radius), brush);
+    }
 }
 
 void Graphics::FillEllipseRadial(float cx, float cy, float rx, float ry, const std::vector<GradientStop>& stops,
@@ -525,7 +572,7 @@ ID2D1LinearGradientBrush* Graphics::LinearBrush(const std::vector<GradientStop>&
     const std::string key = CacheKeys::Gradient(stops);
     auto found = state_->linearBrushes.find(key);
     if (found == state_->linearBrushes.end()) {
-        const auto converted = ToStops(stops);
+        const auto converted = ToStops(stops, quirks_.linearStopsPremultiplied);
         const auto properties = D2D1::LinearGradientBrushProperties(start, end);
         ComPtr<ID2D1GradientStopCollection> collection;
         ComPtr<ID2D1LinearGradientBrush> brush;
@@ -540,7 +587,7 @@ ID2D1LinearGradientBrush* Graphics::LinearBrush(const std::vector<GradientStop>&
     ID2D1LinearGradientBrush* brush = found->second.Get();
     brush->SetStartPoint(start);
     brush->SetEndPoint(end);
-    brush->SetOpacity(opacity);
+    brush->SetOpacity(opacity * GroupOpacity());
     return brush;
 }
 
@@ -553,7 +600,7 @@ ID2D1RadialGradientBrush* Graphics::RadialBrush(const std::vector<GradientStop>&
     const std::string key = CacheKeys::Gradient(stops);
     auto found = state_->radialBrushes.find(key);
     if (found == state_->radialBrushes.end()) {
-        const auto converted = ToStops(stops);
+        const auto converted = ToStops(stops, quirks_.radialStopsPremultiplied);
         const auto properties = D2D1::RadialGradientBrushProperties(center, originOffset, radiusX, radiusY);
         ComPtr<ID2D1GradientStopCollection> collection;
         ComPtr<ID2D1RadialGradientBrush> brush;
@@ -570,7 +617,7 @@ ID2D1RadialGradientBrush* Graphics::RadialBrush(const std::vector<GradientStop>&
     brush->SetGradientOriginOffset(originOffset);
     brush->SetRadiusX(radiusX);
     brush->SetRadiusY(radiusY);
-    brush->SetOpacity(opacity);
+    brush->SetOpacity(opacity * GroupOpacity());
     return brush;
 }
 

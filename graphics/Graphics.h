@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "foundation/ComPtr.h"
+#include "graphics/DrawingQuirks.h"
 #include "graphics/Forward.h"
 #include "graphics/TextStyle.h"
 #include "graphics/Types.h"
@@ -108,6 +109,12 @@ public:
     ID2D1DeviceContext* Context() const { return context_.Get(); }
     IDXGISwapChain1* SwapChain() const { return swapChain_.Get(); }
     ID2D1Bitmap1* TargetBitmap() const { return targetBitmap_.Get(); }
+    // What this surface draws in place of what the platform gets wrong; taken from the device
+    // when the surface is initialised.
+    const DrawingQuirks& Quirks() const { return quirks_; }
+    // The product of the open layers' opacities where the platform's layers do not fade (what a
+    // caller drawing with its own brush multiplies in); 1 where they do.
+    float GroupOpacity() const;
     uint64_t FrameNumber() const { return frameNumber_; }
     void SetFrameNumber(uint64_t frame) { frameNumber_ = frame; }
     CacheCounts Counts() const;
@@ -177,6 +184,10 @@ public:
     void StrokeRoundRect(const Rect& rect, float radius, const Color& color, float width);
     void FillEllipse(float cx, float cy, float rx, float ry, const Color& color);
     void StrokeEllipse(float cx, float cy, float rx, float ry, const Color& color, float width);
+    // Fills the rounded rect with a radial gradient from the centre (first stop) out to the radii
+    // (last stop, which continues beyond them).
+    void FillRadialGradient(const Rect& rect, float radius, const std::vector<GradientStop>& stops,
+                            D2D1_POINT_2F center, float radiusX, float radiusY);
     // Fills the ellipse with a radial gradient from its centre (first stop) to its edge (last).
     void FillEllipseRadial(float cx, float cy, float rx, float ry, const std::vector<GradientStop>& stops,
                            float opacity);
@@ -233,6 +244,7 @@ private:
     // A bitmap of the surface's pixel size and DPI that can be drawn into; null on failure.
     ComPtr<ID2D1Bitmap1> MakeTargetBitmap();
     bool CreateSwapChain();
+    // The shared brush in the colour, with the group opacity carried in where layers do not fade.
     void SetSolidColor(const Color& color);
     ComPtr<IDWriteTextLayout> CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
                                                 float maxHeight);
@@ -243,6 +255,9 @@ private:
     GlowEntry* GlowSource(const std::wstring& key, float width, float height, float pad,
                           const std::function<void(ID2D1DeviceContext*, ID2D1Brush*)>& draw);
     void BakeGlow(GlowEntry& entry, float blur);
+    // The blur where the shadow effect cannot make it: the shape read back, blurred and painted in
+    // the colour (opaque) on the processor.
+    void BakeGlowOnProcessor(GlowEntry& entry, float blur, const Color& color);
     void DrawGlow(GlowEntry& entry, float x, float y, const Color& color, float blur, float opacity);
 
     HWND window_ = nullptr;
@@ -266,6 +281,7 @@ private:
     bool redirectedUndrawn_ = false;  // the clip was taken off for drawing into a bitmap
     void PushUndrawnClip();
     void PopUndrawnClip();
+    DrawingQuirks quirks_;
     // The caches and stacks; made by the constructor, never null.
     std::unique_ptr<State> state_;
     ComPtr<ID2D1Effect> liveShadow_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "graphics/BitmapPixels.h"
 #include "graphics/Graphics.h"
 #include "graphics/GraphicsState.h"
 
@@ -101,33 +102,10 @@ HRESULT Graphics::EndDraw() {
 }
 
 std::vector<uint32_t> Graphics::ReadPixels() const {
-    std::vector<uint32_t> pixels;
     ID2D1Bitmap1* target = targetBitmap_.Get();
-    if (!context_ || !target) {
-        return pixels;
-    }
-    // A copy the processor can map, in the target's own format (a copy cannot convert).
-    const D2D1_SIZE_U size = target->GetPixelSize();
-    const D2D1_PIXEL_FORMAT format = target->GetPixelFormat();
-    const D2D1_BITMAP_PROPERTIES1 properties =
-        D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW, format);
-    ComPtr<ID2D1Bitmap1> copy;
-    if (FAILED(context_->CreateBitmap(size, nullptr, 0, &properties, copy.Put())) ||
-        FAILED(copy->CopyFromBitmap(nullptr, target, nullptr))) {
-        return pixels;
-    }
-    D2D1_MAPPED_RECT mapped = {};
-    if (FAILED(copy->Map(D2D1_MAP_OPTIONS_READ, &mapped))) {
-        return pixels;
-    }
-    pixels.resize(static_cast<size_t>(size.width) * size.height);
-    for (UINT32 y = 0; y < size.height; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(mapped.bits + static_cast<size_t>(y) * mapped.pitch);
-        std::copy(row, row + size.width, pixels.begin() + static_cast<size_t>(y) * size.width);
-    }
-    copy->Unmap();
+    std::vector<uint32_t> pixels = ReadBitmapPixels(context_.Get(), target);
     // A window's target ignores alpha: whatever its fourth byte holds, the screen shows it opaque.
-    if (format.alphaMode == D2D1_ALPHA_MODE_IGNORE) {
+    if (target && target->GetPixelFormat().alphaMode == D2D1_ALPHA_MODE_IGNORE) {
         for (uint32_t& pixel : pixels) {
             pixel |= 0xFF000000u;
         }

@@ -25,11 +25,16 @@ inline D2D1_COLOR_F ToColor(const Color& color) {
     return D2D1::ColorF(color.r, color.g, color.b, color.a);
 }
 
-inline std::vector<D2D1_GRADIENT_STOP> ToStops(const std::vector<Graphics::GradientStop>& stops) {
+// premultiply: for a platform that composes stop colours as if premultiplied already
+// (DrawingQuirks), which then gives the documented picture of the straight colours.
+inline std::vector<D2D1_GRADIENT_STOP> ToStops(const std::vector<Graphics::GradientStop>& stops,
+                                               bool premultiply = false) {
     std::vector<D2D1_GRADIENT_STOP> result;
     result.reserve(stops.size());
     for (const auto& stop : stops) {
-        result.push_back({stop.position, ToColor(stop.color)});
+        const Color& c = stop.color;
+        result.push_back(
+            {stop.position, premultiply ? D2D1::ColorF(c.r * c.a, c.g * c.a, c.b * c.a, c.a) : ToColor(c)});
     }
     return result;
 }
@@ -69,6 +74,17 @@ struct Graphics::State {
     bool redirected = false;
     // Opacity brushes of this frame's layers, kept until the frame's end.
     std::vector<ComPtr<ID2D1Brush>> layerBrushes;
+    // Each open layer, innermost last: its opacity, and whether an axis-aligned clip to its bounds
+    // was pushed inside it (a round clip where masks cut nothing, DrawingQuirks), to be popped
+    // with it.
+    struct LayerState {
+        float opacity = 1;
+        bool axisClip = false;
+    };
+    std::vector<LayerState> layers;
+    // The product of the open layers' opacities: what a platform whose layers do not fade has
+    // carried into every colour, brush and bitmap instead.
+    float groupOpacity = 1;
 
     static const char* Name(Open kind) { return kind == Open::Layer ? "layer" : "clip"; }
     void Opened(Open kind) { openStack.push_back(kind); }

@@ -79,8 +79,8 @@ void Graphics::DrawBitmap(ID2D1Bitmap1* bitmap, const Rect& rect, float opacity)
     if (!context_ || !bitmap) {
         return;
     }
-    context_->DrawBitmap(bitmap, D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h), opacity,
-                         D2D1_INTERPOLATION_MODE_LINEAR, nullptr);
+    context_->DrawBitmap(bitmap, D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h),
+                         opacity * GroupOpacity(), D2D1_INTERPOLATION_MODE_LINEAR, nullptr);
 }
 
 bool Graphics::PushRadialMaskLayer(const std::vector<GradientStop>& stops, D2D1_POINT_2F center, float radiusX,

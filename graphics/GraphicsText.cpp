@@ -1,6 +1,6 @@
 // Platform headers first: winuser.h defines DrawText, which graphics/Graphics.h takes back.
 #include <d2d1_1.h>
-#include <dwrite.h>
+#include <dwrite_2.h>
 
 #include <algorithm>
 
@@ -63,6 +63,13 @@ IDWriteTextFormat* Graphics::TextFormat(const TextStyle& style) {
     }
     if (CacheKeys::HasFixedLineHeight(style)) {
         format->SetLineSpacing(DWRITE_LINE_SPACING_METHOD_UNIFORM, style.lineHeight, style.lineHeight * 0.8f);
+    }
+    if (quirks_.symbolsLackFallback) {
+        IDWriteFontFallback* fallback = Fonts::SymbolFallback();
+        const auto format1 = format.Query<IDWriteTextFormat1>(__uuidof(IDWriteTextFormat1));
+        if (fallback && format1) {
+            format1->SetFontFallback(fallback);
+        }
     }
     return state_->textFormats.emplace(key, format).first->second.Get();
 }

@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "graphics/BitmapPixels.h"
 #include "graphics/Device.h"
 #include "graphics/Images.h"
 
@@ -13,12 +14,9 @@ std::shared_ptr<Image> Image::Create(uint32_t width, uint32_t height, const std:
         pixels.size() != uint64_t(width) * height) {
         return nullptr;
     }
-    const D2D1_BITMAP_PROPERTIES1 properties = D2D1::BitmapProperties1(
-        D2D1_BITMAP_OPTIONS_NONE, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f,
-        96.0f);
     auto image = std::make_shared<Image>();
-    if (FAILED(context->CreateBitmap(D2D1::SizeU(width, height), pixels.data(), width * 4, &properties,
-                                     image->bitmap.Put()))) {
+    image->bitmap = MakeBitmapFromPixels(context, width, height, pixels, 96.0f);
+    if (!image->bitmap) {
         return nullptr;
     }
     image->width = static_cast<float>(width);

@@ -17,10 +17,6 @@ void Graphics::DrawImage(const std::shared_ptr<Image>& image, const Rect& rect, 
 
     const float r = std::max(0.0f, std::min(radius, std::min(rect.w, rect.h) / 2));
     const D2D1_RECT_F bounds = D2D1::RectF(rect.x, rect.y, rect.x + rect.w, rect.y + rect.h);
-    ComPtr<ID2D1RoundedRectangleGeometry> mask;
-    if (FAILED(factory->CreateRoundedRectangleGeometry(D2D1::RoundedRect(bounds, r, r), mask.Put()))) {
-        return;
-    }
 
     // Cover fit: the picture fills the rect, centred; its overflow is cut by the mask.
     D2D1_RECT_F box = bounds;
@@ -33,8 +29,35 @@ void Graphics::DrawImage(const std::shared_ptr<Image>& image, const Rect& rect, 
         box = D2D1::RectF(left, top, left + w, top + h);
     }
 
+    if (quirks_.layersIgnoreMasks) {
+        // The mask would cut nothing: the rounded rect is filled with the picture as a brush
+        // instead, placed on the box, which cuts the overflow and the corners alike.
+        const D2D1_SIZE_F size = image->bitmap->GetSize();
+        if (size.width <= 0 || size.height <= 0) {
+            return;
+        }
+        const D2D1_BRUSH_PROPERTIES placed =
+            D2D1::BrushProperties(opacity * GroupOpacity(),
+                                  D2D1::Matrix3x2F::Scale((box.right - box.left) / size.width,
+                                                          (box.bottom - box.top) / size.height) *
+                                      D2D1::Matrix3x2F::Translation(box.left, box.top));
+        const D2D1_BITMAP_BRUSH_PROPERTIES1 sampling = D2D1::BitmapBrushProperties1(
+            D2D1_EXTEND_MODE_CLAMP, D2D1_EXTEND_MODE_CLAMP, D2D1_INTERPOLATION_MODE_HIGH_QUALITY_CUBIC);
+        ComPtr<ID2D1BitmapBrush1> brush;
+        if (SUCCEEDED(context_->CreateBitmapBrush(image->bitmap.Get(), &sampling, &placed, brush.Put())) && brush) {
+            context_->FillRoundedRectangle(D2D1::RoundedRect(bounds, r, r), brush.Get());
+        }
+        return;
+    }
+
+    ComPtr<ID2D1RoundedRectangleGeometry> mask;
+    if (FAILED(factory->CreateRoundedRectangleGeometry(D2D1::RoundedRect(bounds, r, r), mask.Put()))) {
+        return;
+    }
     PushLayer(opacity, mask.Get());
-    context_->DrawBitmap(image->bitmap.Get(), &box, 1.0f, D2D1_INTERPOLATION_MODE_HIGH_QUALITY_CUBIC, nullptr, nullptr);
+    // Where layers do not fade, the group's opacity (this layer's included) goes to the bitmap.
+    context_->DrawBitmap(image->bitmap.Get(), &box, GroupOpacity(), D2D1_INTERPOLATION_MODE_HIGH_QUALITY_CUBIC,
+                         nullptr, nullptr);
     PopLayer();
 }
 

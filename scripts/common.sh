@@ -53,6 +53,29 @@ lorvex_wine_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.lorvex-ready"
   fi
+  # Text in "Segoe UI" and in the code font would fall back to Tahoma, whose bitmap strikes at
+  # 11-13 and 16 px draw the window's commonest sizes unsmoothed and which lacks arrows. DejaVu
+  # Sans and DejaVu Sans Mono (fonts-dejavu-core) stand in for "Segoe UI" and "Consolas"; they are
+  # copied into the prefix and registered, so the names hold whatever fonts the host has.
+  if [ ! -f "$WINEPREFIX/.lorvex-font-substitutes" ]; then
+    lorvex_require_packages fonts-dejavu-core || return 1
+    local dejavu=/usr/share/fonts/truetype/dejavu
+    local files="DejaVuSans.ttf DejaVuSans-Bold.ttf DejaVuSansMono.ttf DejaVuSansMono-Bold.ttf"
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" file
+    mkdir -p "$fonts"
+    for file in $files; do cp "$dejavu/$file" "$fonts/" || return 1; done
+    local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+    wine reg add "$key" /v 'DejaVu Sans (TrueType)' /t REG_SZ /d DejaVuSans.ttf /f >/dev/null 2>&1 || return 1
+    wine reg add "$key" /v 'DejaVu Sans Bold (TrueType)' /t REG_SZ /d DejaVuSans-Bold.ttf /f >/dev/null 2>&1 || return 1
+    wine reg add "$key" /v 'DejaVu Sans Mono (TrueType)' /t REG_SZ /d DejaVuSansMono.ttf /f >/dev/null 2>&1 || return 1
+    wine reg add "$key" /v 'DejaVu Sans Mono Bold (TrueType)' /t REG_SZ /d DejaVuSansMono-Bold.ttf /f \
+      >/dev/null 2>&1 || return 1
+    local replacements='HKCU\Software\Wine\Fonts\Replacements'
+    wine reg add "$replacements" /v 'Segoe UI' /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1 || return 1
+    wine reg add "$replacements" /v 'Consolas' /t REG_SZ /d 'DejaVu Sans Mono' /f >/dev/null 2>&1 || return 1
+    wineserver -w
+    touch "$WINEPREFIX/.lorvex-font-substitutes"
+  fi
   # A crashing program would otherwise leave Wine's crash dialog open and never exit, and the run
   # would hang. Checked on its own so that prefixes made before it get it too.
   if [ ! -f "$WINEPREFIX/.lorvex-no-crash-dialog" ]; then

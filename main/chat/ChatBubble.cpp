@@ -115,8 +115,8 @@ ComPtr<IDWriteTextLayout> DrawRichText(Graphics& graphics, const Kit::RichText& 
     const ComPtr<IDWriteTextLayout> layout =
         graphics.RichTextLayout(text.text, ChatRows::MessageTextStyle(), text.spans, wrap, height + kLineHeight, true);
     ComPtr<ID2D1SolidColorBrush> brush;
-    if (!layout ||
-        FAILED(context->CreateSolidColorBrush(D2D1::ColorF(color.r, color.g, color.b, color.a), brush.Put()))) {
+    if (!layout || FAILED(context->CreateSolidColorBrush(
+                       D2D1::ColorF(color.r, color.g, color.b, color.a * graphics.GroupOpacity()), brush.Put()))) {
         return {};
     }
     context->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush.Get(), D2D1_DRAW_TEXT_OPTIONS_ENABLE_COLOR_FONT);

@@ -2,6 +2,8 @@
 
 #include "main/kit/Backdrop.h"
 
+#include <d2d1.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,7 +34,6 @@ constexpr Disc kDiscs[] = {
 void Backdrop(UI::Ui& ui, const Rect& rect, float cornerRadius, float strength) {
     const UI::Material::Theme& palette = KitPalette();
     Graphics& graphics = *ui.graphics;
-    graphics.PushRoundClip(rect, cornerRadius);
     ui.RequestAmbientFrames();
     const float k = strength * (palette.dark ? 0.22f : 0.16f);
     const double t = ui.AmbientTime();
@@ -43,9 +44,14 @@ void Backdrop(UI::Ui& ui, const Rect& rect, float cornerRadius, float strength) 
             rect.y + rect.h * (disc.cy + 0.12f * static_cast<float>(std::cos(1.3 * t * disc.speed + disc.phase)));
         const float r = 0.5f * disc.size * longer;
         const Color color = disc.second ? palette.backdropB : palette.backdropA;
-        graphics.FillEllipseRadial(x, y, r, r, {{0, Faded(color, k)}, {1, Faded(color, 0)}}, 1);
+        // The rounded rect itself is filled with the disc's gradient, which is transparent beyond
+        // the disc: the rect's corners cut the disc without a clip layer. The axis clip only
+        // spares the pixels outside the disc's square.
+        graphics.PushAxisClip({x - r, y - r, 2 * r, 2 * r});
+        graphics.FillRadialGradient(rect, cornerRadius, {{0, Faded(color, k)}, {1, Faded(color, 0)}},
+                                    D2D1::Point2F(x, y), r, r);
+        graphics.PopAxisClip();
     }
-    graphics.PopLayer();
 }
 
 }  // namespace Lorvex::Main::Kit

@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "graphics/Device.h"
+#include "graphics/Geometry.h"
 #include "graphics/Graphics.h"
 #include "main/kit/KitColor.h"
 
@@ -46,8 +47,9 @@ void Spinner(UI::Ui& ui, float cx, float cy, float radius, const Color& color, f
     const ComPtr<ID2D1PathGeometry> geometry = Graphics::Device::MakePathGeometry(
         [&](ID2D1GeometrySink* sink) {
             sink->BeginFigure(from, D2D1_FIGURE_BEGIN_HOLLOW);
-            sink->AddArc(D2D1::ArcSegment(to, D2D1::SizeF(radius, radius), 0, D2D1_SWEEP_DIRECTION_CLOCKWISE,
-                                          large ? D2D1_ARC_SIZE_LARGE : D2D1_ARC_SIZE_SMALL));
+            Geometry::AddArc(sink, from,
+                             D2D1::ArcSegment(to, D2D1::SizeF(radius, radius), 0, D2D1_SWEEP_DIRECTION_CLOCKWISE,
+                                              large ? D2D1_ARC_SIZE_LARGE : D2D1_ARC_SIZE_SMALL));
             sink->EndFigure(D2D1_FIGURE_END_OPEN);
         },
         D2D1_FILL_MODE_ALTERNATE);

@@ -35,6 +35,7 @@ constexpr float kInset = 24;
 constexpr float kMinBody = 80;
 constexpr float kWindowMargin = 32;  // above and below the tallest panel
 constexpr float kRadius = 20;
+constexpr float kBandHeight = 106;  // the header's tinted band, fading out downwards
 constexpr float kOpenSeconds = 0.28f;
 constexpr float kCloseSeconds = 0.18f;
 
@@ -147,10 +148,12 @@ void Dialog::DrawHeader(UI::Ui& ui, const Rect& panel, const Color& tint) {
     Graphics& graphics = *ui.graphics;
     UI::Material::Shadow(graphics, panel, kRadius, 24);
     graphics.FillRoundRect(panel, kRadius, palette.surfaceRaised);
-    graphics.PushRoundClip(panel, kRadius);
-    graphics.FillLinearGradient({panel.x, panel.y, panel.w, 106}, 0,
-                                {{0, Kit::Faded(tint, 0.16f)}, {1, Kit::Faded(tint, 0)}}, {0, 0}, {0, 1});
-    graphics.PopLayer();
+    // The tinted band fades out 106 DIPs down: the panel's own rounded shape is filled with it (the
+    // gradient is transparent past its end), which rounds the band's corners without a clip layer.
+    if (panel.h > 0) {
+        graphics.FillLinearGradient(panel, kRadius, {{0, Kit::Faded(tint, 0.16f)}, {1, Kit::Faded(tint, 0)}}, {0, 0},
+                                    {0, kBandHeight / panel.h});
+    }
     graphics.StrokeRoundRect({panel.x + 0.5f, panel.y + 0.5f, panel.w - 1, panel.h - 1}, kRadius - 0.5f,
                              palette.surfaceOverlay, 1);
 

@@ -58,9 +58,12 @@ Rect Centered(float cx, float cy, float side) {
 
 // The brand tile's glow breathes on its own clock, which runs only in frames that are drawn
 // anyway: the title bar never keeps an idle window drawing, and the pulse resumes where it paused.
+// Like every ambient loop it stands still while they are held, so pictures taken then agree.
 float GlowClock(UI::Ui& ui) {
     float& clock = ui.FloatState(UI::SaltedId(ui.MakeIdFromText("header-sub"), kGlowClockSalt), 0);
-    clock = std::fmod(clock + ui.dt, kGlowPeriod);
+    if (!ui.ambientHeld) {
+        clock = std::fmod(clock + ui.dt, kGlowPeriod);
+    }
     return clock;
 }
 

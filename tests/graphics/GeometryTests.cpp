@@ -106,11 +106,6 @@ TEST(GeometryGfxPathData, ReadsEachCommandAsThePathTextSays) {
         // with no open figure begins one there.
         {"m1 1 l2 0 l0 2 z l1 0", "B1,1; L3,1; L3,3; Z; B1,1; L2,1; O"},
         {"M1 2 h3 v4 H0 V0", "B1,2; L4,2; L4,6; L0,6; L0,0; O"},
-        // Flags read one character at a time: "115" is large-arc 1, sweep 1 and x 5.
-        {"M0 0 A5 5 0 115 5", "B0,0; A5,5 0 1 1 5,5; O"},
-        {"M0 0 a-2 -3 30 0 0 4 4", "B0,0; A2,3 30 0 0 4,4; O"},
-        // A flag that is not a single 0 or 1 is a number; "0.0" is the flag 0 and then x = .0.
-        {"M0 0 A5 5 0 2 0.0 1 1", "B0,0; A5,5 0 1 0 0,1; O"},
         // The fill marker takes its number and draws nothing.
         {"F1 M0 0 L1 1", "B0,0; L1,1; O"},
         // S and T mirror the last control point after any curve, else start at the pen.
@@ -135,6 +130,37 @@ TEST(GeometryGfxPathData, ReadsEachCommandAsThePathTextSays) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Record(c.text), c.calls) << "path: " << c.text;
+    }
+}
+
+// What Geometry::AddArc adds for the arc, as the recording sink writes it.
+std::string ArcCalls(D2D1_POINT_2F from, float rx, float ry, float rotation, bool large, bool sweep, D2D1_POINT_2F to) {
+    RecordingSink sink;
+    Geometry::AddArc(&sink, from,
+                     D2D1::ArcSegment(to, D2D1::SizeF(rx, ry), rotation,
+                                      sweep ? D2D1_SWEEP_DIRECTION_CLOCKWISE : D2D1_SWEEP_DIRECTION_COUNTER_CLOCKWISE,
+                                      large ? D2D1_ARC_SIZE_LARGE : D2D1_ARC_SIZE_SMALL));
+    return sink.calls;
+}
+
+TEST(GeometryGfxPathData, ArcsReadTheirFlagsAndBecomeBezierArcs) {
+    const struct {
+        const char* text;
+        float rx, ry, rotation;
+        bool large, sweep;
+        D2D1_POINT_2F to;
+    } cases[] = {
+        // Flags read one character at a time: "115" is large-arc 1, sweep 1 and x 5.
+        {"M0 0 A5 5 0 115 5", 5, 5, 0, true, true, {5, 5}},
+        // Relative, with negative radii taken as their size.
+        {"M0 0 a-2 -3 30 0 0 4 4", 2, 3, 30, false, false, {4, 4}},
+        // A flag that is not a single 0 or 1 is a number; "0.0" is the flag 0 and then x = .0.
+        {"M0 0 A5 5 0 2 0.0 1 1", 5, 5, 0, true, false, {0, 1}},
+    };
+    for (const auto& c : cases) {
+        const std::string arc = ArcCalls({0, 0}, c.rx, c.ry, c.rotation, c.large, c.sweep, c.to);
+        ASSERT_EQ(arc.rfind("C", 0), 0u) << c.text;
+        EXPECT_EQ(Record(c.text), "B0,0; " + arc + "; O") << "path: " << c.text;
     }
 }
 
@@ -185,7 +211,8 @@ TEST(GeometryGfxRoundedRect, ZeroRadiiGiveFourLinesAndEachRadiusRoundsItsCorner)
     EXPECT_EQ(plain.calls, "B0,0; L40,0; L40,20; L0,20; L0,0; Z");
     RecordingSink corners;
     Geometry::AddRoundedRect(&corners, box, 10, 0, 4, 0);
-    EXPECT_EQ(corners.calls, "B10,0; L40,0; L40,16; A4,4 0 0 1 36,20; L0,20; L0,10; A10,10 0 0 1 10,0; Z");
+    EXPECT_EQ(corners.calls, "B10,0; L40,0; L40,16; " + ArcCalls({40, 16}, 4, 4, 0, false, true, {36, 20}) +
+                                 "; L0,20; L0,10; " + ArcCalls({0, 10}, 10, 10, 0, false, true, {10, 0}) + "; Z");
 
     // The geometry made from it fills with the winding rule inside the rounded outline.
     ASSERT_TRUE(Testing::GraphicsReady());

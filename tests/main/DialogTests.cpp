@@ -1,14 +1,20 @@
 // The dialog frame: where its parts go in a window, the ids its widgets take, and how it closes
-// and submits (keys, outside clicks, the close button), driven by hand without drawing.
+// and submits (keys, outside clicks, the close button), driven by hand without drawing; and the
+// header's tinted band, read back from an off-screen surface.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/overlays/Dialog.h"
 #include "tests/main/OverlayDriver.h"
+#include "tests/support/GfxOffscreen.h"
+#include "tests/ui/UiHarness.h"
 
 namespace Lorvex::Main {
 namespace {
@@ -100,6 +106,37 @@ TEST(DialogGeometry, DrawPutsTheBodyWhereTheLayoutSays) {
     EXPECT_EQ(g.body.h, 700 - 212);
     ExpectRect(dialog.bodyRect, g.bodyContent, "body");
     ExpectRect(dialog.footerRect, g.footer, "footer");
+}
+
+TEST(DialogLooks, HeaderBandLeavesThePanelsRoundedCornersUntouched) {
+    Testing::Offscreen surface(1000, 700);
+    ASSERT_TRUE(surface.Ready());
+    Testing::UiHarness h(surface.graphics);
+    ProbeDialog dialog;
+    dialog.accent = {1, 0, 0, 1};  // a band of strong red
+    dialog.Open();
+    std::vector<uint32_t> pixels;
+    for (int frame = 0; frame < 40; ++frame) {
+        surface.Begin();
+        h.Frame([&] { dialog.Draw(h.ui, Testing::OverlayDriver::kWindow); });
+        ASSERT_TRUE(surface.End());
+    }
+    pixels = surface.Pixels();
+    ASSERT_FALSE(pixels.empty());
+    const Rect panel = dialog.Placed().panel;
+    // Just inside the panel's box but outside its rounded corner, against just outside the box:
+    // the scrim and the shadow are all but the same there, the band must add nothing.
+    const int top = static_cast<int>(panel.y) + 2;
+    for (const auto& [inside, outside] : {std::pair{static_cast<int>(panel.x) + 2, static_cast<int>(panel.x) - 2},
+                                          std::pair{static_cast<int>(panel.x + panel.w) - 3,
+                                                    static_cast<int>(panel.x + panel.w) + 1}}) {
+        const uint32_t corner = surface.At(pixels, inside, top);
+        const uint32_t beside = surface.At(pixels, outside, top);
+        EXPECT_LE(std::abs(Testing::Red(corner) - Testing::Red(beside)), 6) << std::hex << corner << " " << beside;
+    }
+    // Below the corner's curve the band tints the panel.
+    const uint32_t tinted = surface.At(pixels, static_cast<int>(panel.x) + 4, static_cast<int>(panel.y) + 40);
+    EXPECT_GT(Testing::Red(tinted), Testing::Blue(tinted) + 10) << std::hex << tinted;
 }
 
 TEST(DialogIds, SeedsFromTheProcessCounter) {
