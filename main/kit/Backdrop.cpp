@@ -32,8 +32,11 @@ constexpr Disc kDiscs[] = {
 void Backdrop(UI::Ui& ui, const Rect& rect, float cornerRadius, float strength) {
     const UI::Material::Theme& palette = KitPalette();
     Graphics& graphics = *ui.graphics;
+    // The axis-aligned clip keeps the discs inside the rect where a layer's mask has no effect
+    // (Wine): a frame that redraws only this rect must find nothing of them outside it.
+    graphics.PushAxisClip(rect);
     graphics.PushRoundClip(rect, cornerRadius);
-    ui.RequestAmbientFrames();
+    ui.RequestAmbientFrames(rect);
     const float k = strength * (palette.dark ? 0.22f : 0.16f);
     const double t = ui.AmbientTime();
     const float longer = std::max(rect.w, rect.h);
@@ -46,6 +49,7 @@ void Backdrop(UI::Ui& ui, const Rect& rect, float cornerRadius, float strength) 
         graphics.FillEllipseRadial(x, y, r, r, {{0, Faded(color, k)}, {1, Faded(color, 0)}}, 1);
     }
     graphics.PopLayer();
+    graphics.PopAxisClip();
 }
 
 }  // namespace Lorvex::Main::Kit
