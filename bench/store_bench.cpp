@@ -74,12 +74,24 @@ uint64_t ReadLoadFiles(Use&& use) {
     return bytes;
 }
 
-// The whole process's processor time in seconds.
+// Kernel and user time together, in seconds.
+double Seconds(const FILETIME& kernel, const FILETIME& user) {
+    const auto value = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(value(kernel) + value(user)) / 1e7;
+}
+
+// The whole process's processor time.
 double ProcessSeconds() {
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto value = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return static_cast<double>(value(kernel) + value(user)) / 1e7;
+    return Seconds(kernel, user);
+}
+
+// This thread's processor time: on a busy machine it still says what the work cost.
+double ThreadSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    return Seconds(kernel, user);
 }
 
 struct LoadRun {
@@ -137,14 +149,6 @@ struct LoadedFile {
     bool character = false;
     bool persona = false;
 };
-
-// This thread's processor time in seconds: on a busy machine it still says what the work cost.
-double ThreadSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    const auto value = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return static_cast<double>(value(kernel) + value(user)) / 1e7;
-}
 
 struct ReadTime {
     double wall = 1e300;
