@@ -1,10 +1,12 @@
 // The local store at a heavy user's scale: 1,000 characters with 10 chats of 100 messages each
 // in a data folder under the temporary folder, and a small folder of 10 characters beside it.
-// For each folder, in the same run: the I/O floor of the load (one thread listing the folders and
-// opening, reading and closing every file the load reads, without parsing), the load of every
-// character and persona on one thread, their ratio, the same load spread over one worker per
-// processor (start-up picks between the two: Parallel::AllocatingWorkers), and the JSON parser's speed on the same bytes beside the raw read's. Then the save
-// of one character whole. The folders are removed at the end.
+// First the heap's read-back that decides whether start-up loads on threads. For each folder, in
+// the same run: the I/O floor of the load (one thread listing the folders and opening, reading
+// and closing every file the load reads, without parsing), the load of every character and
+// persona as start-up does it (goal for the heavy folder: at most twice the floor), on one thread
+// and on one worker per processor, their ratios to the floor, and the readers' speed on the same
+// bytes beside the raw read's: the records read straight from the text, and the value tree.
+// Then the save of one character whole. The folders are removed at the end.
 
 #include <algorithm>
 #include <chrono>
@@ -56,7 +58,7 @@ uint64_t ReadLoadFiles(Use&& use) {
         std::optional<std::string> content = Files::ReadBytes(path);
         if (content) {
             bytes += content->size();
-            use(std::move(*content));
+            use(path, std::move(*content));
         }
     };
     const std::wstring data = Paths::DataDir();
@@ -72,9 +74,32 @@ uint64_t ReadLoadFiles(Use&& use) {
     return bytes;
 }
 
+// Kernel and user time together, in seconds.
+double Seconds(const FILETIME& kernel, const FILETIME& user) {
+    const auto value = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(value(kernel) + value(user)) / 1e7;
+}
+
+// The whole process's processor time.
+double ProcessSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    return Seconds(kernel, user);
+}
+
+// This thread's processor time: on a busy machine it still says what the work cost.
+double ThreadSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    return Seconds(kernel, user);
+}
+
 struct LoadRun {
     double floor = 0;
-    double load = 0;
+    double floorProcessor = 0;
+    double loadOneProcessor = 0;
+    double load = 0;  // as start-up loads
+    double loadOne = 0;
     double loadWorkers = 0;
     uint64_t bytes = 0;
     size_t characters = 0;
@@ -87,13 +112,22 @@ struct LoadRun {
 LoadRun MeasureOnce() {
     LoadRun run;
     auto start = Clock::now();
-    run.bytes = ReadLoadFiles([](std::string&&) {});
+    double processor = ProcessSeconds();
+    run.bytes = ReadLoadFiles([](const std::wstring&, std::string&&) {});
     run.floor = SecondsSince(start);
+    run.floorProcessor = ProcessSeconds() - processor;
 
     start = Clock::now();
-    const auto characters = Storage::LoadCharacters(nullptr, 1);
-    const auto personas = Storage::LoadPersonas(nullptr, 1);
+    const auto characters = Storage::LoadCharacters();
+    const auto personas = Storage::LoadPersonas();
     run.load = SecondsSince(start);
+
+    start = Clock::now();
+    processor = ProcessSeconds();
+    Storage::LoadCharacters(nullptr, 1);
+    Storage::LoadPersonas(nullptr, 1);
+    run.loadOne = SecondsSince(start);
+    run.loadOneProcessor = ProcessSeconds() - processor;
 
     start = Clock::now();
     Storage::LoadCharacters(nullptr, Parallel::Workers(0));
@@ -110,27 +144,77 @@ LoadRun MeasureOnce() {
     return run;
 }
 
-// The parser alone over every file's bytes, already in memory, on one thread: seconds.
-double ParseSeconds(const std::vector<std::string>& files) {
-    double best = 1e300;
+struct LoadedFile {
+    std::string text;
+    bool character = false;
+    bool persona = false;
+};
+
+struct ReadTime {
+    double wall = 1e300;
+    double processor = 1e300;
+};
+
+// A reader alone over every file's bytes, already in memory, on one thread: the best of three
+// in elapsed and in processor time. What it builds is kept until the round ends, as a load keeps
+// its records.
+template <class Read>
+ReadTime BestTime(const std::vector<LoadedFile>& files, Read&& read) {
+    ReadTime best;
     for (int repeat = 0; repeat < 3; ++repeat) {
-        size_t sink = 0;
+        std::vector<std::shared_ptr<void>> kept;
+        kept.reserve(files.size());
         const auto start = Clock::now();
-        for (const std::string& file : files) {
-            sink += Json::Value::Parse(file).Size();
+        const double processor = ThreadSeconds();
+        for (const LoadedFile& file : files) {
+            kept.push_back(read(file));
         }
-        best = std::min(best, SecondsSince(start));
-        if (sink == 0) {
-            std::printf("nothing parsed\n");
-        }
+        best.wall = std::min(best.wall, SecondsSince(start));
+        best.processor = std::min(best.processor, ThreadSeconds() - processor);
     }
     return best;
+}
+
+ReadTime TreeTime(const std::vector<LoadedFile>& files) {
+    return BestTime(files, [](const LoadedFile& file) -> std::shared_ptr<void> {
+        return std::make_shared<Json::Value>(Json::Value::Parse(file.text));
+    });
+}
+
+// The value tree and then the records from it, as the load read them before.
+ReadTime TreeRecordTime(const std::vector<LoadedFile>& files) {
+    return BestTime(files, [](const LoadedFile& file) -> std::shared_ptr<void> {
+        const Json::Value tree = Json::Value::Parse(file.text);
+        if (file.character) {
+            return Character::FromJson(tree);
+        }
+        if (file.persona) {
+            return Persona::FromJson(tree);
+        }
+        return Chat::FromJson(tree);
+    });
+}
+
+// The records straight from the text, as the load reads them.
+ReadTime RecordTime(const std::vector<LoadedFile>& files) {
+    return BestTime(files, [](const LoadedFile& file) -> std::shared_ptr<void> {
+        if (file.character) {
+            return Character::FromJsonText(file.text);
+        }
+        if (file.persona) {
+            return Persona::FromJsonText(file.text);
+        }
+        return Chat::FromJsonText(file.text);
+    });
 }
 
 void MeasureFolder(const char* label, int runs) {
     std::vector<double> floors;
     std::vector<double> loads;
     std::vector<double> ratios;
+    std::vector<double> onOne;
+    std::vector<double> floorProcessor;
+    std::vector<double> onOneProcessor;
     std::vector<double> onWorkers;
     uint64_t bytes = 0;
     for (int n = 0; n < runs; ++n) {
@@ -138,29 +222,54 @@ void MeasureFolder(const char* label, int runs) {
         floors.push_back(run.floor);
         loads.push_back(run.load);
         ratios.push_back(run.load / run.floor);
+        onOne.push_back(run.loadOne);
+        floorProcessor.push_back(run.floorProcessor);
+        onOneProcessor.push_back(run.loadOneProcessor);
         onWorkers.push_back(run.loadWorkers);
         bytes = run.bytes;
         std::printf(
-            "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f; on %zu workers %8.2f ms (%zu "
-            "characters, %zu chats, %zu messages, %zu personas)\n",
-            label, n + 1, run.floor * 1000, run.load * 1000, run.load / run.floor, Parallel::Workers(0),
-            run.loadWorkers * 1000, run.characters, run.chats, run.messages, run.personas);
+            "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f; on one thread %8.2f ms, on %zu workers "
+            "%8.2f ms (%zu characters, %zu chats, %zu messages, %zu personas)\n",
+            label, n + 1, run.floor * 1000, run.load * 1000, run.load / run.floor, run.loadOne * 1000,
+            Parallel::Workers(0), run.loadWorkers * 1000, run.characters, run.chats, run.messages, run.personas);
     }
-    std::vector<std::string> files;
-    ReadLoadFiles([&](std::string&& content) { files.push_back(std::move(content)); });
-    const double parse = ParseSeconds(files);
+    std::vector<LoadedFile> files;
+    ReadLoadFiles([&](const std::wstring& path, std::string&& content) {
+        const bool persona = path.find(L"\\personas\\") != std::wstring::npos;
+        const bool character = path.ends_with(L"\\character.json");
+        files.push_back({std::move(content), character, persona});
+    });
+    const ReadTime records = RecordTime(files);
+    const ReadTime treeRecords = TreeRecordTime(files);
+    const ReadTime tree = TreeTime(files);
     const double floor = Median(floors);
     std::printf(
-        "%s median: raw read %.2f ms, load %.2f ms, ratio %.2f (median of runs %.2f); on %zu workers %.2f "
-        "ms, ratio %.2f; %.1f MB read at %.1f MB/s, parsed at %.1f MB/s on one thread\n",
-        label, floor * 1000, Median(loads) * 1000, Median(loads) / floor, Median(ratios), Parallel::Workers(0),
-        Median(onWorkers) * 1000, Median(onWorkers) / floor, bytes / MiB, bytes / MiB / floor, bytes / MiB / parse);
+        "%s median: raw read %.2f ms, load %.2f ms, ratio %.2f (median of runs %.2f); on one thread %.2f ms, "
+        "ratio %.2f; on %zu workers %.2f ms, ratio %.2f\n",
+        label, floor * 1000, Median(loads) * 1000, Median(loads) / floor, Median(ratios), Median(onOne) * 1000,
+        Median(onOne) / floor, Parallel::Workers(0), Median(onWorkers) * 1000, Median(onWorkers) / floor);
+    std::printf("%s: processor time of this process: raw read %.2f ms, load on one thread %.2f ms\n", label,
+                Median(floorProcessor) * 1000, Median(onOneProcessor) * 1000);
+    const double mb = bytes / MiB;
+    std::printf("%s: %.1f MB read at %.1f MB/s; on one thread from memory, MB/s elapsed (MB/s of processor time):\n",
+                label, mb, mb / floor);
+    std::printf(
+        "%s:   records read straight from the text %.1f (%.1f); value tree then records, as before %.1f (%.1f); "
+        "value tree alone %.1f (%.1f)\n",
+        label, mb / records.wall, mb / records.processor, mb / treeRecords.wall, mb / treeRecords.processor,
+        mb / tree.wall, mb / tree.processor);
 }
 
 }  // namespace
 
 int main() {
-    std::printf("start-up loads on %zu worker(s) on this system\n", Parallel::AllocatingWorkers());
+    const Parallel::HeapReadBack& heap = Parallel::ProcessHeapReadBack();
+    std::printf(
+        "heap read-back: the allocation workload took %.2f ms on one thread, %.2f ms on %zu threads side by side "
+        "(%.2f times the work per second of one thread): %s, so start-up loads on %zu worker(s)\n",
+        heap.alone * 1000, heap.together * 1000, heap.threads, heap.Speedup(),
+        heap.ThreadsPay() ? "threads do not serialise on the heap" : "threads serialise on the heap",
+        Parallel::AllocatingWorkers());
     const std::wstring small = Bench::UseFreshDataFolder(L"store-small");
     bool allSaved = WriteHeavyDataFolder(nullptr, SmallCharacters);
     const std::wstring root = Bench::UseFreshDataFolder(L"store");

@@ -5,7 +5,6 @@
 #include "domain/RecordJson.h"
 #include "domain/RecordJsonDetail.h"
 #include "domain/Records.h"
-#include "foundation/Time.h"
 
 namespace Lorvex {
 
@@ -23,20 +22,6 @@ Json::Value Persona::ToJson(const Persona& persona) {
         value["known_characters"] = RecordJsonDetail::KnownCharactersToJson(persona.known_characters);
     }
     return value;
-}
-
-std::shared_ptr<Persona> Persona::FromJson(const Json::Value& value) {
-    auto persona = std::make_shared<Persona>();
-    persona->id = RecordJsonDetail::ReadTextOrMake(value, "id", &Time::NewUuid);
-    persona->name = ReadText(value, "name", L"");
-    persona->age = ReadText(value, "age", L"");
-    persona->gender = ReadText(value, "gender", L"");
-    persona->orientation = ReadText(value, "orientation", L"");
-    persona->traits = ReadText(value, "traits", L"");
-    persona->personality = ReadText(value, "personality", L"");
-    persona->photoPath = ReadOptionalText(value, "photoPath");
-    persona->known_characters = RecordJsonDetail::ReadKnownCharacters(value, "known_characters");
-    return persona;
 }
 
 }  // namespace Lorvex

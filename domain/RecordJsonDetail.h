@@ -1,5 +1,5 @@
 #pragma once
-// Pieces shared by the record readers and writers; not for other callers.
+// Pieces shared by the record readers and writers; not for other callers. Any thread.
 
 #include <string>
 #include <string_view>
@@ -14,11 +14,9 @@ namespace Lorvex::RecordJsonDetail {
 // Json::Value::Find this tells a missing member from one that holds null.
 const Json::Value* FindMember(const Json::Value& object, std::string_view key);
 
-// The member's text when it is a JSON string, else a value made on the spot (a new id, the
-// current time), so each read of a record without it gets its own.
-std::wstring ReadTextOrMake(const Json::Value& object, std::string_view key, std::wstring (*make)());
+// A JSON string's text as the records keep it: UTF-16, line breaks as LF.
+std::wstring WideWithNewlines(std::string_view utf8);
 
 Json::Value KnownCharactersToJson(const std::vector<KnownCharacter>& known);
-std::vector<KnownCharacter> ReadKnownCharacters(const Json::Value& object, std::string_view key);
 
 }  // namespace Lorvex::RecordJsonDetail

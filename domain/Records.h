@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/json/Value.h"
@@ -83,6 +84,9 @@ struct Chat {
 
     static Json::Value ToJson(const Chat& chat);
     static std::shared_ptr<Chat> FromJson(const Json::Value& value);
+    // The chat a file's text holds, read from the text itself by the same rules as FromJson; null
+    // unless the text is one JSON value and that value an object. Any thread.
+    static std::shared_ptr<Chat> FromJsonText(std::string_view text);
 };
 
 using ChatList = std::vector<std::shared_ptr<Chat>>;
@@ -137,6 +141,8 @@ struct Character {
 
     static Json::Value ToJson(const Character& character);
     static std::shared_ptr<Character> FromJson(const Json::Value& value);
+    // As Chat::FromJsonText.
+    static std::shared_ptr<Character> FromJsonText(std::string_view text);
 };
 
 struct Persona {
@@ -154,6 +160,8 @@ struct Persona {
 
     static Json::Value ToJson(const Persona& persona);
     static std::shared_ptr<Persona> FromJson(const Json::Value& value);
+    // As Chat::FromJsonText.
+    static std::shared_ptr<Persona> FromJsonText(std::string_view text);
 };
 
 // The picture paths a record refers to: its photo, then each known character's, skipping unset

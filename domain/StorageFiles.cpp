@@ -25,9 +25,18 @@ bool WriteFileAtomic(const std::wstring& path, const Json::Value& value) {
         return false;
     }
     const std::wstring temporary = path + L".tmp";
-    std::string text;
+    // One buffer per thread for every file it writes: a character's save writes one file per
+    // chat, and a fresh text for each would grow anew from nothing.
+    thread_local std::string text;
+    text.clear();
     value.Write(text, true, 0);
-    if (!Files::WriteBytes(temporary, text)) {
+    const bool written = Files::WriteBytes(temporary, text);
+    // A rare huge file does not keep its memory for the thread's life.
+    constexpr size_t kKeptCapacity = 4 << 20;
+    if (text.capacity() > kKeptCapacity) {
+        std::string().swap(text);
+    }
+    if (!written) {
         return false;
     }
     // A read-only target is replaced too (Windows refuses to move over one): the record's file

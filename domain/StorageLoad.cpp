@@ -33,14 +33,14 @@ void CountSkipped(size_t* skipped) {
 }
 
 // The record a file holds when it can be read, is a JSON object and names a safe id; else null.
+// Built straight from the text: no value tree is made and thrown away for each file.
 template <class Record>
 std::shared_ptr<Record> ReadRecord(const std::wstring& file, std::string& buffer) {
-    Json::Value root;
-    if (!ReadJsonFile(file, root, buffer)) {
+    if (!Files::ReadTextUtf8(file, buffer)) {
         return nullptr;
     }
-    std::shared_ptr<Record> record = Record::FromJson(root);
-    return IsSafeId(record->id) ? record : nullptr;
+    std::shared_ptr<Record> record = Record::FromJsonText(buffer);
+    return record && IsSafeId(record->id) ? record : nullptr;
 }
 
 // One folder under "characters": the character, null when skipped, and its chat files in
@@ -77,16 +77,28 @@ struct PersonaSlot {
     std::shared_ptr<Persona> persona;
 };
 
+// Fewer files than this are read on the calling thread: the threads and the heap's read-back that
+// decides on them would cost more than they save.
+constexpr size_t kFilesWorthThreads = 64;
+
+size_t LoadWorkers(size_t requested, size_t files) {
+    if (requested != 0) {
+        return Parallel::Workers(requested);
+    }
+    return files < kFilesWorthThreads ? 1 : Parallel::AllocatingWorkers();
+}
+
 }  // namespace
 
-std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t workers) {
-    workers = Parallel::Workers(workers != 0 ? workers : Parallel::AllocatingWorkers());
-    std::vector<std::string> buffers(workers);
-
+std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t requested) {
     std::vector<CharacterSlot> characters;
     for (std::wstring& folder : Files::ListDirs(Detail::CharactersDir())) {
         characters.push_back(CharacterSlot{std::move(folder), nullptr, {}});
     }
+    // A character's file and its chats come to about ten files each.
+    const size_t workers = LoadWorkers(requested, characters.size() * 10);
+    std::vector<std::string> buffers(workers);
+
     // Two rounds, so that the chats of one large character are spread too: first every
     // character with its list of chat files, then every chat file.
     Parallel::ForEachIndex(characters.size(), workers,
@@ -127,14 +139,13 @@ std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t w
     return loaded;
 }
 
-std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped, size_t workers) {
-    workers = Parallel::Workers(workers != 0 ? workers : Parallel::AllocatingWorkers());
-    std::vector<std::string> buffers(workers);
-
+std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped, size_t requested) {
     std::vector<PersonaSlot> slots;
     for (std::wstring& file : Files::ListFiles(Detail::PersonasDir(), L"*.json", false)) {
         slots.push_back(PersonaSlot{std::move(file), nullptr});
     }
+    const size_t workers = LoadWorkers(requested, slots.size());
+    std::vector<std::string> buffers(workers);
     Parallel::ForEachIndex(slots.size(), workers, [&](size_t index, size_t worker) {
         PersonaSlot& slot = slots[index];
         slot.persona = ReadRecord<Persona>(slot.file, buffers[worker]);

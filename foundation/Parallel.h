@@ -18,9 +18,30 @@ inline constexpr std::size_t kMaxWorkers = 8;
 // always between 1 and kMaxWorkers.
 std::size_t Workers(std::size_t requested);
 
+// What a short allocation workload (the small blocks and churn of building records) showed of
+// the heap: the seconds one thread took alone, and the seconds `threads` threads took side by
+// side, each doing the same amount.
+struct HeapReadBack {
+    std::size_t threads = 1;
+    double alone = 0;
+    double together = 0;
+    // The work done per second side by side, as a multiple of one thread's: near `threads` where
+    // the heap serves threads apart, near 1 or below where they queue on one lock.
+    double Speedup() const;
+    // Whether that makes parallel allocating work worth its threads.
+    bool ThreadsPay() const;
+};
+
+// Runs the workload now, on the calling thread and threads - 1 more (a few milliseconds).
+HeapReadBack ReadBackHeap(std::size_t threads);
+
+// The read-back AllocatingWorkers decides by, made on its first call and kept for the process.
+const HeapReadBack& ProcessHeapReadBack();
+
 // The workers for a job that mostly allocates memory, such as building records from files: one
-// per processor, except where the process heap serves every thread through one lock (Wine's,
-// measured: eight workers made the data folder's load four times slower than one); there one.
+// per processor where the heap's read-back says threads do not serialise on it, else one (Wine's
+// heap takes one lock for every allocation: eight workers made the data folder's load several
+// times slower than one). The first call measures.
 std::size_t AllocatingWorkers();
 
 // Calls body(index, worker) once for every index in [0, count), in no particular order, on up to

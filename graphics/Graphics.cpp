@@ -89,7 +89,8 @@ bool Graphics::CreateSwapChain() {
     desc.SampleDesc = {1, 0};
     desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
     desc.BufferCount = 2;
-    desc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_DISCARD;
+    // Sequential, not discard: a frame that redraws only a region keeps the rest of the buffer.
+    desc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_SEQUENTIAL;
     desc.Flags = 0;
     if (!device.dxgiFactory || !device.d3dDevice) {
         return false;
@@ -161,6 +162,7 @@ bool Graphics::EnsureTargets() {
             targetBitmap_.Reset();
             return false;
         }
+        ++targetGeneration_;
         return BindTarget();
     }
 
@@ -168,6 +170,7 @@ bool Graphics::EnsureTargets() {
     if (!targetBitmap_) {
         return false;
     }
+    ++targetGeneration_;
     return BindTarget();
 }
 
@@ -267,6 +270,14 @@ void Graphics::BeginFrame() {
     }
     context_->BeginDraw();
     context_->SetTransform(D2D1::IdentityMatrix());
+    regionClipOpen_ = false;
+    if (!frameRegion_.Empty()) {
+        const float perPixel = 96.0f / dpi_;
+        context_->PushAxisAlignedClip(D2D1::RectF(frameRegion_.left * perPixel, frameRegion_.top * perPixel,
+                                                  frameRegion_.right * perPixel, frameRegion_.bottom * perPixel),
+                                      D2D1_ANTIALIAS_MODE_ALIASED);
+        regionClipOpen_ = true;
+    }
     if (undrawnForTesting_) {
         PushUndrawnClip();
     }

@@ -96,6 +96,17 @@ public:
     // Frame production: the frame number advances, BeginDraw, identity transform, empty
     // transform stack.
     void BeginFrame();
+    // A frame that redraws only some pixels of the target. Set before BeginFrame, the region
+    // clips everything the frame draws (its clear too) until EndDraw, and Present names it to the
+    // swap chain as the frame's only changed rectangle; an empty region (the default) makes the
+    // frame whole. Present clears it.
+    void SetFrameRegion(const PixelRect& region) { frameRegion_ = region; }
+    const PixelRect& FrameRegion() const { return frameRegion_; }
+    // Presents the frame to the swap chain without waiting for the display: the region alone,
+    // or the whole target. The swap chain's answer; S_OK without a swap chain.
+    HRESULT Present();
+    // Advances whenever the target is made anew, since its pixels are then unknown.
+    uint64_t TargetGeneration() const { return targetGeneration_; }
     // Forgets the target bitmap after a lost target; the next EnsureTargets rebuilds it.
     void DropTarget();
 
@@ -139,8 +150,9 @@ public:
     // DPI (premultiplied BGRA) that can be drawn into and drawn from; null when it cannot be made.
     ComPtr<ID2D1Bitmap1> CreateTargetBitmap();
     // Sends this frame's drawing to bitmap until RestoreTarget. Refused (false) while a layer or
-    // clip is open, since those belong to the target they were pushed on; what is drawn into the
-    // bitmap closes its own pushes before RestoreTarget (else that is the frame's fault).
+    // clip is open (the frame region's too), since those belong to the target they were pushed
+    // on; what is drawn into the bitmap closes its own pushes before RestoreTarget (else that is
+    // the frame's fault).
     bool RedirectTarget(ID2D1Bitmap1* bitmap);
     void RestoreTarget();
     // Fills the whole target with the colour, transform aside (open clips still apply).
@@ -282,6 +294,9 @@ private:
     void PushUndrawnClip();
     void PopUndrawnClip();
     DrawingQuirks quirks_;
+    uint64_t targetGeneration_ = 0;
+    PixelRect frameRegion_;
+    bool regionClipOpen_ = false;  // the frame region's clip is pushed on the context
     // The caches and stacks; made by the constructor, never null.
     std::unique_ptr<State> state_;
     ComPtr<ID2D1Effect> liveShadow_;

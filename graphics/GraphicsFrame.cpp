@@ -1,7 +1,9 @@
 // The end of a surface's frame: the bookkeeping of the context's layer and clip stack, the strict
-// check tests turn on, EndDraw, and reading the drawn pixels back.
+// check tests turn on, EndDraw, presenting the whole target or one region of it, and reading the
+// drawn pixels back.
 
 #include <d2d1_1.h>
+#include <dxgi1_2.h>
 
 #include <algorithm>
 #include <utility>
@@ -98,7 +100,27 @@ HRESULT Graphics::EndDraw() {
         }
     }
     PopUndrawnClip();
+    if (regionClipOpen_) {
+        context_->PopAxisAlignedClip();
+        regionClipOpen_ = false;
+    }
     return context_->EndDraw();
+}
+
+HRESULT Graphics::Present() {
+    const PixelRect region = frameRegion_;
+    frameRegion_ = {};
+    if (!swapChain_) {
+        return S_OK;
+    }
+    if (region.Empty()) {
+        return swapChain_->Present(0, 0);
+    }
+    RECT dirty = {region.left, region.top, region.right, region.bottom};
+    DXGI_PRESENT_PARAMETERS parameters = {};
+    parameters.DirtyRectsCount = 1;
+    parameters.pDirtyRects = &dirty;
+    return swapChain_->Present1(0, 0, &parameters);
 }
 
 std::vector<uint32_t> Graphics::ReadPixels() const {

@@ -43,7 +43,7 @@ ComPtr<ID2D1Bitmap1> Graphics::MakeTargetBitmap() {
 }
 
 bool Graphics::RedirectTarget(ID2D1Bitmap1* bitmap) {
-    if (!context_ || !bitmap || state_->redirected || !state_->openStack.empty()) {
+    if (!context_ || !bitmap || state_->redirected || !state_->openStack.empty() || regionClipOpen_) {
         return false;
     }
     const bool undrawn = undrawnClipOpen_;

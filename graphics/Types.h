@@ -24,4 +24,21 @@ struct Rect {
     float h = 0;
 };
 
+// A rectangle of whole device pixels, right and bottom exclusive; empty when either side is not
+// positive.
+struct PixelRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+
+    bool Empty() const { return right <= left || bottom <= top; }
+    int64_t Area() const { return Empty() ? 0 : int64_t(right - left) * (bottom - top); }
+    // The smallest rectangle that holds both; an empty one adds nothing.
+    PixelRect United(const PixelRect& other) const;
+    bool Contains(const PixelRect& other) const;
+    // The pixels that a rectangle in DIPs touches at the given DPI, clipped to width x height.
+    static PixelRect Covering(const Rect& rect, float dpi, int32_t width, int32_t height);
+};
+
 }  // namespace Lorvex

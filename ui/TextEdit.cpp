@@ -229,10 +229,12 @@ bool Ui::TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Mater
     if (focused) {
         // The blink is an endless loop like the ambient ones: where those are held still, the caret
         // stays shown and asks for no frames, so a window with a focused field can come to rest.
+        // Its frames redraw only the caret's few pixels (a pixel of margin for the edges).
+        const Rect bar = {tx + caret.x, ty + caret.y, 1.2f, caret.height};
         if (ambientHeld || std::fmod(time - caretTime, kBlinkPeriod) < kBlinkOn) {
-            g.FillRect({tx + caret.x, ty + caret.y, 1.2f, caret.height}, style.caretColor);
+            g.FillRect(bar, style.caretColor);
         }
-        RequestAmbientFrames();
+        RequestAmbientFrames({bar.x - 1, bar.y - 1, bar.w + 2, bar.h + 2});
     }
     PopClip();
 

@@ -212,12 +212,10 @@ public:
     // Loops that never end (a drifting backdrop, a bobbing icon, a caret's blink) read this clock:
     // the frame time, or a fixed moment while ambientHeld is set.
     double AmbientTime() const { return ambientHeld ? 0.0 : time; }
-    // Asks for the animation rate on behalf of such a loop; nothing while they are held.
-    void RequestAmbientFrames() {
-        if (!ambientHeld) {
-            animating = true;
-        }
-    }
+    // Asks for the animation rate on behalf of such a loop, which changes nothing outside rect
+    // (local coordinates); nothing while they are held. A frame that only these loops asked for
+    // redraws just the union of their rects (ui/WindowFrame.cpp).
+    void RequestAmbientFrames(const Rect& rect);
 
     // ---- State read and written by windows, widgets and screens ----
 
@@ -233,6 +231,8 @@ public:
     uint64_t frame = 0;           // incremented by every BeginFrame
     bool redraw = false;          // something still moves: draw the next frame at once
     bool animating = false;       // something animates by the clock: animation rate
+    bool ambient = false;         // an ambient loop does too, changing only ambientRegion
+    Rect ambientRegion;           // the union of those loops' rects, in window coordinates
     uint64_t hover = 0;           // hover owner of this frame (claimed in the previous)
     uint64_t nextHover = 0;       // topmost claim so far in this frame
     uint64_t active = 0;          // widget the left button went down on

@@ -1,4 +1,5 @@
-// Frame start and end of the widget context, and the deferred work run between them.
+// Frame start and end of the widget context, the deferred work run between them, and the
+// ambient loops' requests for frames.
 
 #include <windows.h>
 
@@ -16,6 +17,8 @@ void Ui::BeginFrame(Input& frameInput, double frameTime, float frameDt) {
     ++frame;
     redraw = false;
     animating = false;
+    ambient = false;
+    ambientRegion = {};
     nextHover = 0;
     nextWheelOwner = 0;
     nextCursor = kArrowCursor;
@@ -34,6 +37,23 @@ void Ui::BeginFrame(Input& frameInput, double frameTime, float frameDt) {
     if (frameInput.pressed[Button::Left] && hover == 0) {
         focus = 0;
     }
+}
+
+void Ui::RequestAmbientFrames(const Rect& rect) {
+    if (ambientHeld || !(rect.w > 0) || !(rect.h > 0)) {
+        return;
+    }
+    const Rect mapped = ToWindow(rect);
+    if (!ambient) {
+        ambientRegion = mapped;
+    } else {
+        const float left = std::min(ambientRegion.x, mapped.x);
+        const float top = std::min(ambientRegion.y, mapped.y);
+        const float right = std::max(ambientRegion.x + ambientRegion.w, mapped.x + mapped.w);
+        const float bottom = std::max(ambientRegion.y + ambientRegion.h, mapped.y + mapped.h);
+        ambientRegion = {left, top, right - left, bottom - top};
+    }
+    ambient = true;
 }
 
 void Ui::Defer(std::function<void()> callback) {

@@ -77,6 +77,12 @@ public:
     static void SetKeyStateForTesting(std::function<bool(int vk)> held);
     // Frames drawn by every window of the process since it started (benchmarks read it).
     static uint64_t FramesDrawn();
+    // Pixels those frames presented: the whole target, or the region of a frame that only
+    // ambient loops asked for.
+    static uint64_t PixelsPresented();
+    // Whether a frame that only ambient loops asked for redraws just their region (the default);
+    // off, every frame is whole (the idle benchmark compares the two).
+    static void SetRegionFrames(bool on);
 
     // The live windows in order of construction.
     static const std::vector<Window*>& All();
@@ -141,6 +147,8 @@ public:
     float hoverDecidedX = -1;
     float hoverDecidedY = -1;
     bool hoverDecidedInside = false;
+    // The pixels the latest frame presented (the whole target for a whole frame).
+    PixelRect lastPresented;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -167,6 +175,14 @@ private:
     // Makes the surface ready, rebuilding it (and the device) when it was lost; false backs off.
     bool ReadySurface();
     void SurfaceFailed();
+    // The pixels this frame redraws: the whole target unless only ambient loops asked for it.
+    PixelRect FrameRegion(bool ambientOnly, const Rect& ambientRegion, PixelRect& changed) const;
+
+    // What the latest presented frame changed, and the target it was drawn on: a region frame
+    // draws into a buffer that last held the frame before that one, so it redraws the region that
+    // frame changed too.
+    PixelRect previousChange_;
+    uint64_t previousTarget_ = 0;
 };
 
 // After the device reported itself removed or reset: makes a new device, drops the pictures made

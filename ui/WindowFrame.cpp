@@ -1,5 +1,6 @@
-// Frame production: when a window wants its next frame, drawing one, the display's refresh
-// period, and rebuilding the surfaces after the device was lost.
+// Frame production: when a window wants its next frame, drawing one (whole, or only the region
+// of the ambient loops when nothing else asked for it), the display's refresh period, and
+// rebuilding the surfaces after the device was lost.
 
 #include <windows.h>
 
@@ -23,6 +24,8 @@ Window::PacingSeams& Seams() {
 }
 
 uint64_t framesDrawn = 0;
+uint64_t pixelsPresented = 0;
+bool regionFrames = true;
 
 // While a surface cannot be made the wait doubles from the first to the last value.
 constexpr double kFirstRetryDelay = 0.05;
@@ -72,6 +75,14 @@ uint64_t Window::FramesDrawn() {
     return framesDrawn;
 }
 
+uint64_t Window::PixelsPresented() {
+    return pixelsPresented;
+}
+
+void Window::SetRegionFrames(bool on) {
+    regionFrames = on;
+}
+
 double Window::RefreshPeriod() {
     if (Seams().refreshPeriod) {
         return Seams().refreshPeriod();
@@ -99,7 +110,7 @@ double Window::NextFrameDelay() const {
     }
     Pacing::Demand demand;
     demand.dirty = dirty || ui.redraw;
-    demand.animating = ui.animating;
+    demand.animating = ui.animating || ui.ambient;
     demand.continuous = continuous;
     demand.continuousPaced = continuousPaced;
     demand.continuousPeriod = continuousPeriod;
@@ -119,10 +130,28 @@ bool Window::ReadySurface() {
     return graphics.EnsureTargets();
 }
 
+PixelRect Window::FrameRegion(bool ambientOnly, const Rect& ambientRegion, PixelRect& changed) const {
+    const PixelRect whole = {0, 0, graphics.PixelWidth(), graphics.PixelHeight()};
+    if (!ambientOnly || !regionFrames || !graphics.SwapChain()) {
+        changed = whole;
+        return whole;
+    }
+    changed = PixelRect::Covering(ambientRegion, graphics.Dpi(), whole.right, whole.bottom);
+    // A flip-model swap chain of two buffers hands back the one presented before the latest: it
+    // lacks what the latest frame changed. A target made anew holds nothing known.
+    if (graphics.TargetGeneration() != previousTarget_) {
+        return whole;
+    }
+    return changed.United(previousChange_);
+}
+
 void Window::Frame() {
     if (!hwnd) {
         return;
     }
+    // Decided on the requests of the frame before: nothing but ambient loops asked for this one.
+    const bool ambientOnly = !dirty && !ui.redraw && !ui.animating && ui.ambient && !continuous;
+    const Rect ambientRegion = ui.ambientRegion;
     const double now = Clock();
     float dt = lastFrameTime > 0 ? static_cast<float>(now - lastFrameTime) : 1.0f / 60;
     dt = std::clamp(dt, 0.0f, 0.05f);
@@ -135,6 +164,10 @@ void Window::Frame() {
     }
     surfaceRetryDelay = 0;
 
+    PixelRect changed;
+    const PixelRect region = FrameRegion(ambientOnly, ambientRegion, changed);
+    const PixelRect whole = {0, 0, graphics.PixelWidth(), graphics.PixelHeight()};
+    graphics.SetFrameRegion(region.Contains(whole) ? PixelRect{} : region);
     graphics.BeginFrame();
     ReplayHeldInput();
     const bool sawInput = input.SawInput();
@@ -159,6 +192,7 @@ void Window::Frame() {
         // Destroyed while drawing (a modal loop inside the frame delivered its close): the surface
         // is gone and there is nothing to present.
         inFrame = false;
+        graphics.SetFrameRegion({});
         input.ClearFrame();
         return;
     }
@@ -167,11 +201,24 @@ void Window::Frame() {
     if (!lost && onDrawn) {
         onDrawn();
     }
-    if (!lost && graphics.SwapChain()) {
-        lost = DeviceLost(graphics.SwapChain()->Present(0, 0));
+    const PixelRect presented = graphics.FrameRegion().Empty() ? whole : graphics.FrameRegion();
+    if (!lost) {
+        lost = DeviceLost(graphics.Present());
     }
+    graphics.SetFrameRegion({});
     if (!lost) {
         graphics.EndFrame();
+        lastPresented = presented;
+        pixelsPresented += static_cast<uint64_t>(presented.Area());
+        previousChange_ = changed;
+        previousTarget_ = graphics.TargetGeneration();
+        // An ambient loop that drew outside the region (something moved it) is drawn whole next.
+        if (!region.Contains(whole) && ui.ambient &&
+            !region.Contains(PixelRect::Covering(ui.ambientRegion, graphics.Dpi(), whole.right, whole.bottom))) {
+            dirty = true;
+        }
+    } else {
+        previousTarget_ = 0;
     }
     inFrame = false;
     ++framesDrawn;

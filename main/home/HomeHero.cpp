@@ -88,7 +88,7 @@ void HomeScreen::DrawHero(UI::Ui& ui, const Rect& panel) {
     graphics.DrawText(L"¿Con quién quieres continuar la historia hoy?", {textLeft, panel.y + 64, textWidth, 24},
                       Kit::Faded(palette.onBackground, 0.7f), lineStyle);
 
-    const Home::RecordCounts counts = Home::CountRecords(state.characters);
+    const Home::RecordCounts& counts = shownCharacters_.Counts(state.characters, state.revision);
     const Counter counters[] = {
         {counts.characters, L"personajes", UI::Material::Icon::TheaterMasks, Home::TagTone::Accent},
         {counts.chats, L"chats", UI::Material::Icon::Forum, Home::TagTone::Secondary},

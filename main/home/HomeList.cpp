@@ -62,4 +62,24 @@ RecordCounts CountRecords(const CharacterList& characters) {
     return counts;
 }
 
+const CharacterList& ShownCharacters::List(const CharacterList& characters, int revision, const std::wstring& query,
+                                           bool alphabetical) {
+    if (!listSource_.Same(characters, revision) || query != query_ || alphabetical != alphabetical_) {
+        list_ = FilterByName(characters, query);
+        SortForDisplay(list_, alphabetical);
+        listSource_.Take(characters, revision);
+        query_ = query;
+        alphabetical_ = alphabetical;
+    }
+    return list_;
+}
+
+const RecordCounts& ShownCharacters::Counts(const CharacterList& characters, int revision) {
+    if (!countsSource_.Same(characters, revision)) {
+        counts_ = CountRecords(characters);
+        countsSource_.Take(characters, revision);
+    }
+    return counts_;
+}
+
 }  // namespace Lorvex::Main::Home

@@ -51,8 +51,8 @@ void HomeScreen::Draw(UI::Ui& ui, const Rect& content) {
         shownAt = ui.time;
     }
     Services::AppState& state = Services::AppState::Instance();
-    Home::CharacterList shown = Home::FilterByName(state.characters, Home::SearchQuery(searchText));
-    Home::SortForDisplay(shown, sortAlphabetical);
+    const Home::CharacterList& shown =
+        shownCharacters_.List(state.characters, state.revision, Home::SearchQuery(searchText), sortAlphabetical);
     cardsDrawn = 0;
 
     UI::ScrollArea scroll(ui, ui.MakeIdFromText("home-scroll"), content, kWheelStep);

@@ -3,16 +3,18 @@
 // character as a card in a grid that can be searched by name and ordered by recent activity or
 // alphabetically. Each card opens its chat and has a menu to edit the character or the people it
 // knows and to delete its chats or the character itself (after a confirmation). Everything shown is
-// read from the application state in every frame; only the search text and the order are kept.
-// Cards far from the visible part of the grid are not drawn at all, so a long list costs its
-// filter and sort but not its drawing. UI thread only; nothing fails (a record that vanished
-// before a menu action acts is reported by a toast and left alone).
+// read from the application state in every frame, except the filtered and sorted list and the
+// counters, which are kept until the records, the search text or the order change. Cards far from
+// the visible part of the grid are not drawn at all, so a long list costs neither its drawing nor,
+// at rest, its filter and sort. UI thread only; nothing fails (a record that vanished before a
+// menu action acts is reported by a toast and left alone).
 
 #include <cstddef>
 #include <memory>
 #include <string>
 
 #include "domain/Records.h"
+#include "main/home/HomeList.h"
 #include "main/Screen.h"
 
 namespace Lorvex::Main {
@@ -39,6 +41,8 @@ public:
     size_t cardsDrawn = 0;
 
 private:
+    Home::ShownCharacters shownCharacters_;
+
     void DrawToolbar(UI::Ui& ui, const Rect& row, size_t characterCount);
     void DrawSearchBox(UI::Ui& ui, const Rect& box);
 

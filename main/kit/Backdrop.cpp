@@ -34,7 +34,8 @@ constexpr Disc kDiscs[] = {
 void Backdrop(UI::Ui& ui, const Rect& rect, float cornerRadius, float strength) {
     const UI::Material::Theme& palette = KitPalette();
     Graphics& graphics = *ui.graphics;
-    ui.RequestAmbientFrames();
+    // Every disc is drawn inside the rect (below), which is all that a frame of this loop redraws.
+    ui.RequestAmbientFrames(rect);
     const float k = strength * (palette.dark ? 0.22f : 0.16f);
     const double t = ui.AmbientTime();
     const float longer = std::max(rect.w, rect.h);

@@ -37,11 +37,12 @@ bool EmptyState(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon ic
                 const std::wstring& text, const std::wstring& actionLabel, UI::Material::Icon actionIcon) {
     const UI::Material::Theme& palette = UI::Material::ReadyPalette();
     Graphics& graphics = *ui.graphics;
-    ui.RequestAmbientFrames();
     const float bob = 4 * static_cast<float>(std::sin(1.4 * ui.AmbientTime()));
     const bool withAction = !actionLabel.empty();
     const float cx = rect.x + rect.w / 2;
     const float top = EmptyStateTop(rect, withAction);
+    // The glow and the icon bob within the glow's disc, 4 DIPs up and down.
+    ui.RequestAmbientFrames({cx - 91, top + 50 - 4 - 91, 182, 182 + 8});
 
     graphics.FillEllipseRadial(cx, top + 50 + bob, 90, 90,
                                {{0, Faded(palette.primary, 0.18f)}, {1, Faded(palette.primary, 0)}}, 1);

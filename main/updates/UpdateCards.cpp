@@ -92,7 +92,8 @@ void StatusDisc(UI::Ui& ui, Status status, float cx, float cy) {
     if (status == Status::Available) {
         lift = 3 * static_cast<float>(std::abs(std::sin(3.2 * ui.AmbientTime())));
         graphics.StrokeEllipse(cx, cy, kDiscRadius, kDiscRadius, Faded(color, 0.5f), 1.5f);
-        ui.RequestAmbientFrames();
+        // The icon lifts by up to 3 DIPs.
+        ui.RequestAmbientFrames({cx - 13, cy - 13 - 3, 26, 26 + 3});
     }
     UI::Material::DrawIcon(graphics, StatusIcon(status), {cx - 12, cy - 12 - lift, 24, 24}, color);
 }

@@ -54,3 +54,37 @@ TEST(Parallel, EveryIndexRunsOnceAndAllHaveEndedOnReturn) {
         }
     }
 }
+
+// Threads are worth it for allocating work only where side by side they do at least half the
+// ideal: a heap whose one lock makes them queue gains nothing and stays on one thread.
+TEST(Parallel, TheHeapsReadBackDecidesWhetherAllocatingWorkGoesParallel) {
+    const struct {
+        size_t threads;
+        double alone;
+        double together;
+        bool pays;
+    } cases[] = {
+        {4, 0.001, 0.0011, true},   // apart: four times the work in about the same time
+        {4, 0.001, 0.002, true},    // two times: half the ideal
+        {4, 0.001, 0.0021, false},  // less than that
+        {4, 0.001, 0.0045, false},  // one lock: four times as long
+        {1, 0.001, 0.001, false},   // no other thread could be started
+        {4, 0.001, 0.0, false},     // nothing measured
+    };
+    for (const auto& c : cases) {
+        Parallel::HeapReadBack readBack;
+        readBack.threads = c.threads;
+        readBack.alone = c.alone;
+        readBack.together = c.together;
+        EXPECT_EQ(readBack.ThreadsPay(), c.pays) << c.threads << " " << c.together;
+    }
+
+    // Measured here: both figures and the thread count are real, and the decision follows them.
+    const Parallel::HeapReadBack measured = Parallel::ReadBackHeap(2);
+    EXPECT_GT(measured.alone, 0.0);
+    EXPECT_GT(measured.together, 0.0);
+    EXPECT_GE(measured.threads, 1u);
+    EXPECT_LE(measured.threads, 2u);
+    EXPECT_EQ(Parallel::AllocatingWorkers(),
+              Parallel::ProcessHeapReadBack().ThreadsPay() ? Parallel::Workers(0) : size_t{1});
+}

@@ -124,6 +124,32 @@ TEST(HomeRules, OrdersAlphabeticallyOrByLatestActivityKeepingTiesInListOrder) {
     EXPECT_EQ(Names(reversed), (std::vector<std::wstring>{L"ana", L"Ana", L"bruno", L"Carla"}));
 }
 
+// The shown list and the counters are made again when the records, the query or the order
+// change, and only then: a name changed without a new revision still shows the old order.
+TEST(HomeRules, TheShownListAndCountersAreKeptUntilWhatTheyShowChanges) {
+    auto ana = Named(L"Ana");
+    auto bea = Named(L"Bea");
+    bea->chats->push_back(ChatAt(L"2025-03-01T10:00:00", 2));
+    CharacterList characters = {ana, bea};
+    ShownCharacters shown;
+    EXPECT_EQ(Names(shown.List(characters, 1, L"", true)), (std::vector<std::wstring>{L"Ana", L"Bea"}));
+    EXPECT_EQ(shown.Counts(characters, 1).messages, 2u);
+
+    ana->name = L"Zoe";
+    bea->chats->front()->messages.clear();
+    EXPECT_EQ(Names(shown.List(characters, 1, L"", true)), (std::vector<std::wstring>{L"Zoe", L"Bea"}));
+    EXPECT_EQ(shown.Counts(characters, 1).messages, 2u);
+
+    EXPECT_EQ(Names(shown.List(characters, 2, L"", true)), (std::vector<std::wstring>{L"Bea", L"Zoe"}));
+    EXPECT_EQ(shown.Counts(characters, 2).messages, 0u);
+    EXPECT_EQ(Names(shown.List(characters, 2, L"zo", true)), (std::vector<std::wstring>{L"Zoe"}));
+    EXPECT_EQ(Names(shown.List(characters, 2, L"", false)), (std::vector<std::wstring>{L"Bea", L"Zoe"}));
+    // Another list of characters, at the same revision.
+    const CharacterList fewer = {ana};
+    EXPECT_EQ(Names(shown.List(fewer, 2, L"", false)), (std::vector<std::wstring>{L"Zoe"}));
+    EXPECT_EQ(shown.Counts(fewer, 2).characters, 1u);
+}
+
 TEST(HomeRules, GridTakesAsManyColumnsAsFitAndSharesTheWidth) {
     const struct {
         float width;

@@ -70,48 +70,50 @@ TEST(KitProgress, ProgressAsksForFramesAsItAnimates) {
     harness.Frame([&] {
         EXPECT_FALSE(EmptyState(harness.ui, 1, {0, 0, 800, 600}, UI::Material::Icon::Chat, L"Nada", L"Aún nada.", L"",
                                 UI::Material::Icon::Plus));
-        EXPECT_TRUE(harness.ui.animating);
+        EXPECT_TRUE(harness.ui.ambient);
     });
 }
 
 // An idle window draws no frames: once a widget has settled it may ask for the animation rate
-// only when it moves by the clock, and for frames at once only while it really changes.
+// only when it moves by the clock (as an ambient loop when it moves forever within its own
+// rect), and for frames at once only while it really changes.
 TEST(KitProgress, SettledWidgetsAskOnlyForTheFramesTheirMotionNeeds) {
     struct Case {
         const char* name;
         std::function<void(UI::Ui&)> draw;
         bool redraw;
         bool animating;
+        bool ambient;
     };
     const Color ink = {0.4f, 0.3f, 0.9f, 1};
     Toasts toasts;
     toasts.Push(L"Guardado", ToastKind::Success);
     const Case cases[] = {
-        {"spinner", [&](UI::Ui& ui) { Spinner(ui, 50, 50, 10, ink, 3); }, true, false},
-        {"typing dots", [&](UI::Ui& ui) { TypingDots(ui, 10, 10, ink, 7); }, true, false},
+        {"spinner", [&](UI::Ui& ui) { Spinner(ui, 50, 50, 10, ink, 3); }, true, false, false},
+        {"typing dots", [&](UI::Ui& ui) { TypingDots(ui, 10, 10, ink, 7); }, true, false, false},
         {"backdrop",
          [&](UI::Ui& ui) {
              Backdrop(ui, {0, 0, 800, 600}, 22, 1.2f);
          },
-         false, true},
+         false, false, true},
         {"empty state",
          [&](UI::Ui& ui) {
              EmptyState(ui, 1, {0, 0, 800, 600}, UI::Material::Icon::Chat, L"Nada", L"Aún nada.", L"Crear",
                         UI::Material::Icon::Plus);
          },
-         false, true},
+         false, false, true},
         {"shown toast",
          [&](UI::Ui& ui) {
              toasts.Draw(ui, {0, 0, 800, 600});
          },
-         false, true},
+         false, true, false},
         {"buttons",
          [&](UI::Ui& ui) {
              Button(ui, 2, {10, 10, 120, 42}, UI::Material::Icon::Plus, L"Nuevo", ink, true, true);
              Button(ui, 3, {10, 60, 120, 42}, UI::Material::Icon::Plus, L"Nuevo", ink, false, false, 45);
              IconButton(ui, 4, {10, 110, 40, 40}, UI::Material::Icon::Close, ink, L"Cerrar", true, 20);
          },
-         false, false},
+         false, false, false},
         {"chips",
          [&](UI::Ui& ui) {
              std::wstring selection = L"B";
@@ -119,14 +121,14 @@ TEST(KitProgress, SettledWidgetsAskOnlyForTheFramesTheirMotionNeeds) {
              ChoiceChip(ui, 6, {10, 60, 80, 32}, L"C", true, ink, true);
              Chip(ui, {10, 100, 80, 22}, L"D", ink, UI::Material::Icon::Heart, true);
          },
-         false, false},
+         false, false, false},
         {"captions and avatars",
          [&](UI::Ui& ui) {
              SectionHeader(ui, {10, 10, 300, 30}, L"Título", UI::Material::Icon::Person);
              FieldLabel(ui, {10, 50, 200, 20}, L"Nombre", true);
              Avatar(ui, {10, 80, 40, 40}, std::nullopt, L"Ana", 2, {});
          },
-         false, false},
+         false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -138,6 +140,7 @@ TEST(KitProgress, SettledWidgetsAskOnlyForTheFramesTheirMotionNeeds) {
         }
         EXPECT_EQ(harness.ui.redraw, c.redraw);
         EXPECT_EQ(harness.ui.animating, c.animating);
+        EXPECT_EQ(harness.ui.ambient, c.ambient);
     }
 }
 
@@ -154,10 +157,16 @@ TEST(KitProgress, HeldAmbientLoopsAskForNoFrames) {
             EXPECT_EQ(harness.ui.AmbientTime(), 0.0);
         });
         EXPECT_FALSE(harness.ui.animating);
+        EXPECT_FALSE(harness.ui.ambient);
     }
     harness.ui.ambientHeld = false;
-    harness.Frame([&] { Backdrop(harness.ui, {0, 0, 800, 600}, 22, 1.2f); });
-    EXPECT_TRUE(harness.ui.animating);
+    harness.Frame([&] { Backdrop(harness.ui, {20, 30, 400, 200}, 22, 1.2f); });
+    EXPECT_TRUE(harness.ui.ambient);
+    // Only its own rect changes.
+    EXPECT_FLOAT_EQ(harness.ui.ambientRegion.x, 20);
+    EXPECT_FLOAT_EQ(harness.ui.ambientRegion.y, 30);
+    EXPECT_FLOAT_EQ(harness.ui.ambientRegion.w, 400);
+    EXPECT_FLOAT_EQ(harness.ui.ambientRegion.h, 200);
     EXPECT_EQ(harness.ui.AmbientTime(), harness.ui.time);
 }
 

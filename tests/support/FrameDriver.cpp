@@ -541,6 +541,8 @@ std::vector<uint32_t> FrameDriver::Pixels() {
     }
     capture_ = true;
     window_->graphics.SetUndrawnForTesting(false);
+    // Whole, never a region over buffers that undrawn frames left as they were.
+    window_->dirty = true;
     Frame(0);
     if (Opened()) {
         window_->graphics.SetUndrawnForTesting(true);
