@@ -104,7 +104,7 @@ TEST_F(TextEditWidget, CaretBlinkRestartsOnEveryCaretChange) {
     Key(VK_HOME);
     Frame();
     EXPECT_DOUBLE_EQ(h.ui.caretTime, h.now);
-    EXPECT_TRUE(h.ui.animating);
+    EXPECT_TRUE(h.ui.ambient);
 
     // Unhandled keys leave the blink alone; a field without the focus asks for no animation.
     const double before = h.ui.caretTime;
@@ -113,6 +113,7 @@ TEST_F(TextEditWidget, CaretBlinkRestartsOnEveryCaretChange) {
     EXPECT_DOUBLE_EQ(h.ui.caretTime, before);
     h.ui.focus = 0;
     Frame();
+    EXPECT_FALSE(h.ui.ambient);
     EXPECT_FALSE(h.ui.animating);
 }
 
