@@ -445,10 +445,14 @@ void Graphics::FillRoundRect(const Rect& rect, float radius, const Color& color)
         return;
     }
     SetSolidColor(color);
+    FillRoundRectWith(rect, radius, solidBrush_.Get());
+}
+
+void Graphics::FillRoundRectWith(const Rect& rect, float radius, ID2D1Brush* brush) {
     if (radius <= 0) {
-        context_->FillRectangle(ToRect(rect), solidBrush_.Get());
+        context_->FillRectangle(ToRect(rect), brush);
     } else {
-        context_->FillRoundedRectangle(D2D1::RoundedRect(ToRect(rect), radius, radius), solidBrush_.Get());
+        context_->FillRoundedRectangle(D2D1::RoundedRect(ToRect(rect), radius, radius), brush);
     }
 }
 
@@ -504,11 +508,7 @@ void Graphics::FillRadialGradient(const Rect& rect, float radius, const std::vec
     if (!brush) {
         return;
     }
-    if (radius <= 0) {
-        context_->FillRectangle(ToRect(rect), brush);
-    } else {
-        context_->FillRoundedRectangle(D2D1::RoundedRect(ToRect(rect), radius, radius), brush);
-    }
+    FillRoundRectWith(rect, radius, brush);
 }
 
 void Graphics::FillEllipseRadial(float cx, float cy, float rx, float ry, const std::vector<GradientStop>& stops,
@@ -643,11 +643,7 @@ void Graphics::FillLinearGradient(const Rect& rect, float radius, const std::vec
     if (!brush) {
         return;
     }
-    if (radius <= 0) {
-        context_->FillRectangle(ToRect(rect), brush);
-    } else {
-        context_->FillRoundedRectangle(D2D1::RoundedRect(ToRect(rect), radius, radius), brush);
-    }
+    FillRoundRectWith(rect, radius, brush);
 }
 
 }  // namespace Lorvex

@@ -258,6 +258,8 @@ private:
     bool CreateSwapChain();
     // The shared brush in the colour, with the group opacity carried in where layers do not fade.
     void SetSolidColor(const Color& color);
+    // A rectangle (radius 0 or less) or a rounded rectangle filled with the brush.
+    void FillRoundRectWith(const Rect& rect, float radius, ID2D1Brush* brush);
     ComPtr<IDWriteTextLayout> CreatePlainLayout(std::wstring_view text, const TextStyle& style, float maxWidth,
                                                 float maxHeight);
     // The layout hit tests and carets use: top-aligned, untrimmed, " " for an empty text.

@@ -184,9 +184,6 @@ TEST(GfxSurface, GradientsRunAcrossTheirShapeAndShareOneBrushPerStopList) {
 }
 
 TEST(GfxSurface, RoundClipCutsItsContent) {
-    if (Testing::RunningUnderWine()) {
-        GTEST_SKIP() << "Wine 8 accepts layers but applies neither their mask nor their bounds";
-    }
     Offscreen surface(100, 100);
     ASSERT_TRUE(surface.Ready());
     auto& g = surface.graphics;
@@ -195,7 +192,11 @@ TEST(GfxSurface, RoundClipCutsItsContent) {
     g.FillRect({0, 0, 100, 100}, red);
     g.PopLayer();
     ASSERT_TRUE(surface.End());
-    ExpectPixels(surface, {{40, 40, kRed}, {10, 40, kWhite}, {21, 21, kWhite}, {70, 70, kWhite}});
+    ExpectPixels(surface, {{40, 40, kRed}, {10, 40, kWhite}, {70, 70, kWhite}});
+    // Where the platform's layers cut nothing (Wine 8), the clip keeps at least to its rect.
+    if (!g.Quirks().layersIgnoreMasks) {
+        ExpectPixels(surface, {{21, 21, kWhite}});
+    }
 }
 
 TEST(GfxSurface, PopLayerRestoresTheTextAntialiasMode) {

@@ -46,6 +46,17 @@ ComPtr<ID2D1GradientStopCollection> RawStops(ID2D1DeviceContext* context, const 
     return collection;
 }
 
+// Opaque red in the platform's own layer of opacity 0.5.
+void RawHalfLayer(ID2D1DeviceContext* context, const D2D1_RECT_F& rect) {
+    ComPtr<ID2D1SolidColorBrush> red;
+    context->CreateSolidColorBrush(D2D1::ColorF(1, 0, 0, 1), red.Put());
+    context->PushLayer(D2D1::LayerParameters1(D2D1::InfiniteRect(), nullptr, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
+                                              D2D1::IdentityMatrix(), 0.5f),
+                       nullptr);
+    context->FillRectangle(rect, red.Get());
+    context->PopLayer();
+}
+
 TEST(GfxReplacements, TranslucentGradientStopsComposeAsStraightColours) {
     Offscreen surface(16, 4);
     ASSERT_TRUE(surface.Ready());
@@ -90,14 +101,8 @@ TEST(GfxReplacements, OpenLayersFadeColoursGradientsAndBitmaps) {
     ComPtr<ID2D1Bitmap1> bitmap;
     const auto pixels = Frame(surface, {0, 0, 0, 1}, [&](Graphics& g, ID2D1DeviceContext* context) {
         bitmap = MakeBitmapFromPixels(context, 4, 4, redPixels, 96);
-        ComPtr<ID2D1SolidColorBrush> raw;
-        context->CreateSolidColorBrush(D2D1::ColorF(1, 0, 0, 1), raw.Put());
         // The platform's own layer, then the surface's two nested ones: 0.5 x 0.5.
-        context->PushLayer(D2D1::LayerParameters1(D2D1::InfiniteRect(), nullptr, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
-                                                  D2D1::IdentityMatrix(), 0.5f),
-                           nullptr);
-        context->FillRectangle(D2D1::RectF(0, 0, 8, 8), raw.Get());
-        context->PopLayer();
+        RawHalfLayer(context, D2D1::RectF(0, 0, 8, 8));
         g.PushLayer(0.5f, nullptr);
         g.PushLayer(0.5f, nullptr);
         g.FillRect({8, 0, 8, 8}, kRed);
@@ -299,14 +304,8 @@ TEST(GfxReplacements, WhereThePlatformIsRightTheSurfaceDrawsItsOwnCalls) {
             ComPtr<ID2D1LinearGradientBrush> linear;
             context->CreateLinearGradientBrush(D2D1::LinearGradientBrushProperties({0, 0}, {8, 0}), stops.Get(),
                                                linear.Put());
-            ComPtr<ID2D1SolidColorBrush> solid;
-            context->CreateSolidColorBrush(D2D1::ColorF(1, 0, 0, 1), solid.Put());
             context->FillRectangle(D2D1::RectF(0, 0, 8, 8), linear.Get());
-            context->PushLayer(D2D1::LayerParameters1(D2D1::InfiniteRect(), nullptr, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
-                                                      D2D1::IdentityMatrix(), 0.5f),
-                               nullptr);
-            context->FillRectangle(D2D1::RectF(8, 0, 16, 8), solid.Get());
-            context->PopLayer();
+            RawHalfLayer(context, D2D1::RectF(8, 0, 16, 8));
 
             g.FillLinearGradient({24, 0, 8, 8}, 0, {{0, kHalfRed}, {1, kHalfRed}}, {0, 0}, {1, 0});
             g.PushLayer(0.5f, nullptr);

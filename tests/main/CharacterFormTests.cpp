@@ -47,8 +47,13 @@ float ButtonWidth(FrameDriver& driver, const std::wstring& label) {
     return Main::Kit::ButtonWidth(driver.Ui(), label, Main::Kit::kButtonFontSize);
 }
 
-// The footer's buttons from the right: the primary one, then the ones beside it, 12 apart.
+// The footer's buttons from the right: the primary one, then the ones beside it, 12 apart. A
+// notice still shown goes first: in a window 980 DIPs wide a toast may lie over the buttons.
 void ClickFooter(FrameDriver& driver, const std::vector<std::wstring>& labels) {
+    for (int i = 0; i < 100 && !driver.Toasts().empty(); ++i) {
+        driver.RunFor(0.25, 0.25);
+    }
+    ASSERT_TRUE(driver.Toasts().empty());
     float right = kFooterRight;
     for (size_t i = 0; i + 1 < labels.size(); ++i) {
         right -= ButtonWidth(driver, labels[i]) + 12;

@@ -15,6 +15,7 @@
 #include "tests/main/OverlayDriver.h"
 #include "tests/support/GfxOffscreen.h"
 #include "tests/ui/UiHarness.h"
+#include "ui/Theme.h"
 
 namespace Lorvex::Main {
 namespace {
@@ -108,35 +109,49 @@ TEST(DialogGeometry, DrawPutsTheBodyWhereTheLayoutSays) {
     ExpectRect(dialog.footerRect, g.footer, "footer");
 }
 
+// The sum of the channels' distances.
+int Distance(uint32_t a, uint32_t b) {
+    return std::abs(Testing::Red(a) - Testing::Red(b)) + std::abs(Testing::Green(a) - Testing::Green(b)) +
+           std::abs(Testing::Blue(a) - Testing::Blue(b));
+}
+
 TEST(DialogLooks, HeaderBandLeavesThePanelsRoundedCornersUntouched) {
     Testing::Offscreen surface(1000, 700);
     ASSERT_TRUE(surface.Ready());
-    Testing::UiHarness h(surface.graphics);
-    ProbeDialog dialog;
-    dialog.accent = {1, 0, 0, 1};  // a band of strong red
-    dialog.Open();
-    std::vector<uint32_t> pixels;
-    for (int frame = 0; frame < 40; ++frame) {
-        surface.Begin();
-        h.Frame([&] { dialog.Draw(h.ui, Testing::OverlayDriver::kWindow); });
-        ASSERT_TRUE(surface.End());
+    const bool savedDark = UI::Material::DarkTheme;
+    for (const bool dark : {false, true}) {
+        UI::Material::DarkTheme = dark;
+        UI::Material::ApplyTheme();
+        Testing::UiHarness h(surface.graphics);
+        ProbeDialog dialog;
+        dialog.accent = {1, 0, 0, 1};  // a band of strong red
+        dialog.Open();
+        for (int frame = 0; frame < 40; ++frame) {
+            surface.Begin();
+            h.Frame([&] { dialog.Draw(h.ui, Testing::OverlayDriver::kWindow); });
+            ASSERT_TRUE(surface.End());
+        }
+        const std::vector<uint32_t> pixels = surface.Pixels();
+        ASSERT_FALSE(pixels.empty());
+        const Rect panel = dialog.Placed().panel;
+        const int left = static_cast<int>(panel.x);
+        const int right = static_cast<int>(panel.x + panel.w);
+        const int top = static_cast<int>(panel.y);
+        // Just inside the panel's box but outside its rounded corners, against just outside the
+        // box: the scrim and the shadow are all but the same there, and the band adds nothing.
+        for (const auto& [inside, outside] : {std::pair{left + 2, left - 2}, std::pair{right - 3, right + 1}}) {
+            const uint32_t corner = surface.At(pixels, inside, top + 2);
+            const uint32_t beside = surface.At(pixels, outside, top + 2);
+            EXPECT_LE(Distance(corner, beside), 8) << (dark ? "dark " : "light ") << std::hex << corner << " " << beside;
+        }
+        // Below the corner's curve the band tints the panel, which past the band keeps its colour.
+        const uint32_t tinted = surface.At(pixels, left + 4, top + 40);
+        const uint32_t plain = surface.At(pixels, left + 4, top + 130);
+        const int redder = (Testing::Red(tinted) - Testing::Green(tinted)) - (Testing::Red(plain) - Testing::Green(plain));
+        EXPECT_GT(redder, 8) << (dark ? "dark " : "light ") << std::hex << tinted << " " << plain;
     }
-    pixels = surface.Pixels();
-    ASSERT_FALSE(pixels.empty());
-    const Rect panel = dialog.Placed().panel;
-    // Just inside the panel's box but outside its rounded corner, against just outside the box:
-    // the scrim and the shadow are all but the same there, the band must add nothing.
-    const int top = static_cast<int>(panel.y) + 2;
-    for (const auto& [inside, outside] : {std::pair{static_cast<int>(panel.x) + 2, static_cast<int>(panel.x) - 2},
-                                          std::pair{static_cast<int>(panel.x + panel.w) - 3,
-                                                    static_cast<int>(panel.x + panel.w) + 1}}) {
-        const uint32_t corner = surface.At(pixels, inside, top);
-        const uint32_t beside = surface.At(pixels, outside, top);
-        EXPECT_LE(std::abs(Testing::Red(corner) - Testing::Red(beside)), 6) << std::hex << corner << " " << beside;
-    }
-    // Below the corner's curve the band tints the panel.
-    const uint32_t tinted = surface.At(pixels, static_cast<int>(panel.x) + 4, static_cast<int>(panel.y) + 40);
-    EXPECT_GT(Testing::Red(tinted), Testing::Blue(tinted) + 10) << std::hex << tinted;
+    UI::Material::DarkTheme = savedDark;
+    UI::Material::ApplyTheme();
 }
 
 TEST(DialogIds, SeedsFromTheProcessCounter) {
