@@ -142,9 +142,9 @@ void PersonaFormScreen::DrawHeader(UI::Ui& ui, float cx, float top, float cw, fl
     float tl = cx + 28;
     const float hc = top + height / 2;
     if (!edited) {
-        // The badge bobs gently for as long as the form is shown.
-        ui.animating = true;
-        const float bob = 3 * static_cast<float>(std::sin(1.6 * ui.time));
+        // The badge bobs gently for as long as the form is shown, 3 DIPs up and down.
+        ui.RequestAmbientFrames({tl, hc - 30 - 3, 60, 60 + 6});
+        const float bob = 3 * static_cast<float>(std::sin(1.6 * ui.AmbientTime()));
         const Rect badge = {tl, hc - 30 + bob, 60, 60};
         graphics.FillLinearGradient(badge, 18, {{0, palette.secondary}, {1, palette.primary}}, {0, 0}, {1, 0});
         UI::Material::DrawIcon(graphics, welcome ? Icon::Hand : Icon::PersonAdd, {badge.x + 15, badge.y + 15, 30, 30},
