@@ -182,7 +182,6 @@ public:
     // editor of the order focused, to the first (Shift+Tab: the last). The editor it reaches
     // selects its whole text, and the scroll area it lies in scrolls it into view.
     void JoinFocusOrder(uint64_t id);
-    const std::vector<uint64_t>& FocusOrder() const { return focusOrder_; }
     // Reported by the editor that Tab focused, where it was drawn this frame (window
     // coordinates), for the scroll area around it; taken by that area, dropped at the frame's end.
     void ReportRevealed(uint64_t id, const Rect& windowRect);

@@ -77,9 +77,9 @@ bool Button(UI::Ui& ui, uint64_t id, const Rect& rect, UI::Material::Icon icon, 
     UI::Material::Ripple(ui, id, interaction, rect, radius, rippleColor);
 
     // A button given less than its label needs shortens the label with an ellipsis.
-    const float labelRoom = rect.w - (ButtonWidthFor(0, !label.empty()) - 1);
+    const float labelRoom = rect.w - ButtonWidthFor(0, true);
     const float measured = LabelWidth(graphics, label, kButtonFontSize);
-    const bool shortened = measured > labelRoom;
+    const bool shortened = !label.empty() && measured > labelRoom;
     const float labelWidth = shortened ? std::max(labelRoom, 0.0f) : measured;
     const float cy = rect.y + rect.h / 2;
     const float x0 = rect.x + rect.w / 2 - ((label.empty() ? 0.0f : kLabelGap) + kIconSide + labelWidth) / 2;
