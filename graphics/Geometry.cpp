@@ -45,7 +45,7 @@ void ForEachArcBezier(D2D1_POINT_2F from, const D2D1_ARC_SEGMENT& arc, Emit&& em
         return;
     }
 
-    // The centre form of the arc (the SVG specification's appendix on elliptical arcs).
+    // The centre form of the arc, as SVG's notes on elliptical arcs derive it.
     const double phi = arc.rotationAngle * kPi / 180;
     const double cosPhi = std::cos(phi);
     const double sinPhi = std::sin(phi);
