@@ -11,9 +11,9 @@
 #include "foundation/Paths.h"
 #include "graphics/Device.h"
 #include "main/MainWindow.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
-#include "services/Updates.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
+#include "services/updates/Updates.h"
 #include "ui/Theme.h"
 
 namespace Lorvex::App {

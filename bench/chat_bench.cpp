@@ -31,8 +31,8 @@
 #include "foundation/Paths.h"
 #include "main/MainWindow.h"
 #include "main/chat/ChatScreen.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
 #include "ui/Input.h"
 #include "ui/Theme.h"
 

@@ -33,7 +33,7 @@
 #include "foundation/Paths.h"
 #include "main/MainWindow.h"
 #include "main/Screen.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/support/ProgramProcess.h"
 #include "ui/Window.h"
 

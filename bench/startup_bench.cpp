@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "bench/HeavyDataFolder.h"
 #include "domain/Records.h"
 #include "domain/Storage.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
 #include "tests/support/FakeHttpServer.h"
 
 namespace {

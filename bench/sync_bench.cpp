@@ -17,15 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "bench/HeavyDataFolder.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
 #include "foundation/net/Http.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
 #include "tests/support/FakeSupabase.h"
 
 namespace {

@@ -22,8 +22,8 @@
 #include "main/updates/UpdateDialog.h"
 #include "main/window/Header.h"
 #include "main/window/Rail.h"
-#include "services/AppState.h"
-#include "services/Updates.h"
+#include "services/state/AppState.h"
+#include "services/updates/Updates.h"
 #include "ui/Theme.h"
 
 namespace Lorvex::Main {

@@ -15,9 +15,9 @@
 #include "main/WindowRules.h"
 #include "main/editors/PersonaFormScreen.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
-#include "services/Updates.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
+#include "services/updates/Updates.h"
 #include "ui/Theme.h"
 
 namespace Lorvex::Main {

@@ -9,15 +9,15 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # build-time settings); the rest of App/ is start-up and the main loop, at the top.
 allowed_for() {
   case "$1" in
-    App/Config.*) echo "App/Config.h" ;;
-    foundation/*) echo "App/Config.h foundation/" ;;
-    graphics/*) echo "App/Config.h foundation/ graphics/" ;;
-    domain/*) echo "App/Config.h foundation/ graphics/ domain/" ;;
-    services/*) echo "App/Config.h foundation/ graphics/ domain/ services/" ;;
-    ui/*) echo "App/Config.h foundation/ graphics/ ui/" ;;
-    main/*) echo "App/Config.h foundation/ graphics/ domain/ services/ ui/ main/" ;;
+    App/Config/*) echo "App/Config/" ;;
+    foundation/*) echo "App/Config/ foundation/" ;;
+    graphics/*) echo "App/Config/ foundation/ graphics/" ;;
+    domain/*) echo "App/Config/ foundation/ graphics/ domain/" ;;
+    services/*) echo "App/Config/ foundation/ graphics/ domain/ services/" ;;
+    ui/*) echo "App/Config/ foundation/ graphics/ ui/" ;;
+    main/*) echo "App/Config/ foundation/ graphics/ domain/ services/ ui/ main/" ;;
     App/*) echo "App/ foundation/ graphics/ domain/ services/ ui/ main/" ;;
-    Tools/*) echo "App/Config.h foundation/ Tools/" ;;
+    Tools/*) echo "App/Config/ foundation/ Tools/" ;;
   esac
 }
 

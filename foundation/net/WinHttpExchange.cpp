@@ -4,7 +4,7 @@
 #include <climits>
 #include <string_view>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/net/HttpHeaders.h"
 
 namespace Lorvex::Http {

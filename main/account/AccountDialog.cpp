@@ -12,7 +12,7 @@
 #include "main/kit/Progress.h"
 #include "main/kit/Toasts.h"
 #include "main/overlays/OverlayInput.h"
-#include "services/CloudSync.h"
+#include "services/sync/CloudSync.h"
 #include "ui/Material.h"
 #include "ui/Theme.h"
 

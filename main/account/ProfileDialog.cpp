@@ -15,7 +15,7 @@
 #include "main/kit/Headings.h"
 #include "main/kit/KitColor.h"
 #include "main/kit/Progress.h"
-#include "services/CloudSync.h"
+#include "services/sync/CloudSync.h"
 #include "ui/Ids.h"
 #include "ui/Theme.h"
 

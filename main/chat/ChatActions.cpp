@@ -19,7 +19,7 @@
 #include "main/dialogs/ContextMenu.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Motion.h"
 
 namespace Lorvex::Main {

@@ -20,7 +20,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "main/kit/Progress.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Icons.h"
 #include "ui/Motion.h"
 

@@ -21,7 +21,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "main/kit/Progress.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Material.h"
 #include "ui/Motion.h"
 #include "ui/TextEditor.h"

@@ -11,7 +11,7 @@
 #include "main/kit/Fields.h"
 #include "main/kit/Headings.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Ids.h"
 #include "ui/Material.h"
 #include "ui/Motion.h"

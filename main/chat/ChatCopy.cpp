@@ -6,7 +6,7 @@
 #include "foundation/Text.h"
 #include "main/MainWindow.h"
 #include "main/chat/ChatScreen.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 
 namespace Lorvex::Main {
 namespace {

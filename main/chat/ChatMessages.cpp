@@ -12,7 +12,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/EmptyState.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Motion.h"
 #include "ui/ScrollArea.h"
 

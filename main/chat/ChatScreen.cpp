@@ -4,7 +4,7 @@
 #include <cwctype>
 
 #include "main/MainWindow.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 
 namespace Lorvex::Main {
 

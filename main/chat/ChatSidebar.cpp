@@ -14,7 +14,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Icons.h"
 #include "ui/Motion.h"
 #include "ui/ScrollArea.h"

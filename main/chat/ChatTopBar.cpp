@@ -19,7 +19,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "main/kit/Progress.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Icons.h"
 
 namespace Lorvex::Main {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "domain/Settings.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
@@ -15,7 +15,7 @@
 #include "main/kit/Headings.h"
 #include "main/kit/KitColor.h"
 #include "main/updates/UpdateDialog.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "ui/Material.h"
 #include "ui/Theme.h"
 

@@ -9,7 +9,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "main/overlays/Easing.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/ScrollArea.h"
 
 namespace Lorvex::Main {

@@ -19,7 +19,7 @@
 #include "main/kit/Fields.h"
 #include "main/kit/Headings.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Icons.h"
 #include "ui/Motion.h"
 #include "ui/ScrollArea.h"

@@ -13,7 +13,7 @@
 #include "main/kit/Chips.h"
 #include "main/kit/EmptyState.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Icons.h"
 #include "ui/Motion.h"
 #include "ui/ScrollArea.h"

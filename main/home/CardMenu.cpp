@@ -11,7 +11,7 @@
 #include "main/editors/CharacterFormScreen.h"
 #include "main/editors/KnownCharactersDialog.h"
 #include "main/home/HomeScreen.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 
 namespace Lorvex::Main {
 namespace {

@@ -13,7 +13,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Ids.h"
 #include "ui/Motion.h"
 

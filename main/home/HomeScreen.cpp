@@ -15,7 +15,7 @@
 #include "main/kit/Fields.h"
 #include "main/kit/Headings.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/ScrollArea.h"
 
 namespace Lorvex::Main {

@@ -8,7 +8,7 @@
 
 #include "graphics/Graphics.h"
 #include "graphics/Types.h"
-#include "services/ChangeLog.h"
+#include "services/updates/ChangeLog.h"
 
 namespace Lorvex::Main {
 

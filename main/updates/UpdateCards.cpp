@@ -12,7 +12,7 @@
 #include "main/kit/Progress.h"
 #include "main/updates/UpdateDialog.h"
 #include "main/updates/UpdateTexts.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "ui/Icons.h"
 #include "ui/Material.h"
 

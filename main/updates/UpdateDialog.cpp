@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "main/MainWindow.h"
 #include "main/kit/Headings.h"
 #include "main/kit/KitColor.h"
 #include "main/updates/UpdateTexts.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "ui/Icons.h"
 
 namespace Lorvex::Main {

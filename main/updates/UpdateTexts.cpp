@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cmath>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Text.h"
-#include "services/ChangeLog.h"
+#include "services/updates/ChangeLog.h"
 
 namespace Lorvex::Main::UpdateTexts {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 
 namespace Lorvex::Main::UpdateTexts {
 

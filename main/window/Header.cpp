@@ -19,7 +19,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "main/overlays/Easing.h"
-#include "services/CloudSync.h"
+#include "services/sync/CloudSync.h"
 #include "ui/Motion.h"
 
 namespace Lorvex::Main::Header {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Shell.h"
@@ -16,7 +16,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "main/kit/Progress.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Motion.h"
 
 namespace Lorvex::Main::Rail {

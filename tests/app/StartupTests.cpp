@@ -8,15 +8,15 @@
 #include <optional>
 #include <string>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "App/Startup.h"
 #include "domain/Settings.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "main/MainWindow.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
 #include "tests/support/TestFiles.h"
 
 namespace Lorvex::App {

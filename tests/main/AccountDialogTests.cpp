@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Async.h"
 #include "foundation/Text.h"
 #include "foundation/json/Value.h"
 #include "main/MainWindow.h"
 #include "main/account/AccountDialog.h"
 #include "main/account/ProfileDialog.h"
-#include "services/CloudSync.h"
+#include "services/sync/CloudSync.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FakeSupabase.h"
 #include "tests/support/FrameDriver.h"

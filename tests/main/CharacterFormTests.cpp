@@ -22,7 +22,7 @@
 #include "main/editors/KnownCharacterEditor.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/Fields.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"

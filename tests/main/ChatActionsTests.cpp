@@ -23,7 +23,7 @@
 #include "main/chat/TextEditDialog.h"
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/dialogs/ContextMenu.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/ChatBubbleAt.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/services/DeepSeekTestSupport.h"

@@ -24,7 +24,7 @@
 #include "main/dialogs/ContextMenu.h"
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/Ids.h"
 #include "ui/TextEditor.h"
 #include "tests/main/WindowWithPersona.h"

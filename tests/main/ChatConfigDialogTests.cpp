@@ -17,8 +17,8 @@
 #include "foundation/Text.h"
 #include "main/MainWindow.h"
 #include "main/chat/ChatConfigDialog.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 

@@ -12,7 +12,7 @@
 #include "foundation/Text.h"
 #include "main/MainWindow.h"
 #include "main/chat/ChatCopy.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 

@@ -20,7 +20,7 @@
 #include "main/chat/ChatScreen.h"
 #include "main/chat/MessageRows.h"
 #include "main/kit/Buttons.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "ui/ScrollArea.h"
 #include "tests/main/ChatBubbleAt.h"
 #include "tests/main/WindowWithPersona.h"

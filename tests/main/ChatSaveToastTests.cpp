@@ -14,7 +14,7 @@
 #include "foundation/Files.h"
 #include "main/MainWindow.h"
 #include "main/kit/Toasts.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/GfxOffscreen.h"

@@ -19,7 +19,7 @@
 #include "foundation/json/Value.h"
 #include "main/MainWindow.h"
 #include "main/chat/ChatScreen.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/services/DeepSeekTestSupport.h"
 #include "tests/support/FakeHttpServer.h"

@@ -21,7 +21,7 @@
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/dialogs/SettingsDialog.h"
 #include "main/editors/PersonasScreen.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/GfxOffscreen.h"
 #include "tests/support/TestFiles.h"

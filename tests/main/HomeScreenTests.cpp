@@ -24,7 +24,7 @@
 #include "main/home/HomeScreen.h"
 #include "main/kit/EmptyState.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"
 

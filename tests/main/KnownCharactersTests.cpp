@@ -25,7 +25,7 @@
 #include "main/kit/Chips.h"
 #include "main/kit/Fields.h"
 #include "main/kit/KitColor.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/MainWindowTestSupport.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/main/FieldMarks.h"

@@ -14,9 +14,9 @@
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "main/MainWindow.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
-#include "services/Updates.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
+#include "services/updates/Updates.h"
 #include "tests/support/TestFiles.h"
 
 namespace Lorvex::Testing {

@@ -23,7 +23,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/Chips.h"
 #include "main/kit/Fields.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"
 

@@ -22,7 +22,7 @@
 #include "main/dialogs/ConfirmDialog.h"
 #include "main/editors/PersonaFormScreen.h"
 #include "main/editors/PersonasScreen.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/FieldMarks.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"

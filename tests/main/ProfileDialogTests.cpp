@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
@@ -23,7 +23,7 @@
 #include "main/MainWindow.h"
 #include "main/account/ProfileDialog.h"
 #include "main/dialogs/ConfirmDialog.h"
-#include "services/CloudSync.h"
+#include "services/sync/CloudSync.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FakeSupabase.h"
 #include "tests/support/FrameDriver.h"

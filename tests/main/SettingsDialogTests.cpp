@@ -17,7 +17,7 @@
 #include "main/MainWindow.h"
 #include "main/dialogs/SettingsDialog.h"
 #include "main/updates/UpdateDialog.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"

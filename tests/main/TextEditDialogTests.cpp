@@ -16,7 +16,7 @@
 #include "main/MainWindow.h"
 #include "main/chat/TextEditDialog.h"
 #include "main/dialogs/ConfirmDialog.h"
-#include "services/AppState.h"
+#include "services/state/AppState.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FrameDriver.h"
 

@@ -14,14 +14,14 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Text.h"
 #include "main/MainWindow.h"
 #include "main/updates/UpdateDialog.h"
 #include "main/updates/UpdateTexts.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "tests/main/WindowWithPersona.h"
 #include "tests/support/FakeReleaseChannel.h"
 #include "tests/support/FrameDriver.h"

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "domain/Records.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
@@ -40,10 +40,10 @@
 #include "main/overlays/Dialog.h"
 #include "main/updates/UpdateDialog.h"
 #include "main/updates/UpdateTexts.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
-#include "services/UpdateStateDetail.h"
-#include "services/Updates.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
+#include "services/updates/UpdateStateDetail.h"
+#include "services/updates/Updates.h"
 #include "ui/ScrollArea.h"
 #include "tests/main/ChatBubbleAt.h"
 #include "tests/support/FrameDriver.h"

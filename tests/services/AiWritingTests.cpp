@@ -9,8 +9,8 @@
 
 #include "foundation/Text.h"
 #include "foundation/json/Value.h"
-#include "services/AiWriting.h"
-#include "services/DeepSeekService.h"
+#include "services/ai/AiWriting.h"
+#include "services/ai/DeepSeekService.h"
 #include "tests/services/DeepSeekTestSupport.h"
 #include "tests/support/FakeHttpServer.h"
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "domain/Records.h"
 #include "domain/Settings.h"
 #include "domain/Storage.h"
@@ -21,8 +21,8 @@
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
 #include "tests/services/DeepSeekTestSupport.h"
 #include "tests/support/FakeHttpServer.h"
 #include "tests/support/TestFiles.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "services/ChangeLog.h"
+#include "services/updates/ChangeLog.h"
 
 namespace Lorvex::Services::Updates {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "domain/Records.h"
-#include "services/ChatMerge.h"
+#include "services/sync/ChatMerge.h"
 
 namespace Lorvex::Services {
 namespace {

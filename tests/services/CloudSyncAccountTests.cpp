@@ -14,14 +14,14 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
 #include "foundation/Time.h"
-#include "services/CloudSync.h"
-#include "services/Supabase.h"
+#include "services/sync/CloudSync.h"
+#include "services/sync/Supabase.h"
 #include "tests/services/AppStateTestSupport.h"
 #include "tests/support/FakeSupabase.h"
 

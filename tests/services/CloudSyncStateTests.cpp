@@ -11,8 +11,8 @@
 
 #include "foundation/Async.h"
 #include "foundation/Files.h"
-#include "services/CloudSync.h"
-#include "services/CloudSyncProtection.h"
+#include "services/sync/CloudSync.h"
+#include "services/sync/CloudSyncProtection.h"
 #include "tests/services/AppStateTestSupport.h"
 #include "tests/services/CloudSyncTestSupport.h"
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <memory>
 
-#include "services/CloudSync.h"
+#include "services/sync/CloudSync.h"
 
 namespace Lorvex::Testing {
 

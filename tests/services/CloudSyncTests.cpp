@@ -1,6 +1,6 @@
 // The cloud sync's change queue: what each notifier queues, in which order, and what it skips.
 
-#include "services/CloudSync.h"
+#include "services/sync/CloudSync.h"
 
 #include <gtest/gtest.h>
 

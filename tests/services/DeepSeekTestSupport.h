@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/json/Value.h"
 #include "tests/support/FakeHttpServer.h"
 

@@ -13,7 +13,7 @@
 
 #include "foundation/Text.h"
 #include "foundation/json/Value.h"
-#include "services/DeepSeekService.h"
+#include "services/ai/DeepSeekService.h"
 #include "tests/services/DeepSeekTestSupport.h"
 #include "tests/support/FakeHttpServer.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "foundation/Text.h"
-#include "services/DeepSeekService.h"
-#include "services/ReplyCleaning.h"
+#include "services/ai/DeepSeekService.h"
+#include "services/ai/ReplyCleaning.h"
 
 namespace Lorvex::Services {
 namespace {

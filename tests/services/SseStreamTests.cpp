@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/Text.h"
-#include "services/SseStream.h"
+#include "services/ai/SseStream.h"
 
 namespace Lorvex::Services {
 namespace {

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Text.h"
-#include "services/Supabase.h"
+#include "services/sync/Supabase.h"
 #include "tests/support/FakeHttpServer.h"
 
 namespace Lorvex::Services::Supabase {

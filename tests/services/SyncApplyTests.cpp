@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
 #include "domain/Storage.h"
-#include "services/CloudSync.h"
-#include "services/Supabase.h"
+#include "services/sync/CloudSync.h"
+#include "services/sync/Supabase.h"
 #include "tests/services/AppStateTestSupport.h"
 #include "tests/services/CloudSyncTestSupport.h"
 #include "tests/support/FakeSupabase.h"

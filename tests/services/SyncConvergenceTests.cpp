@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "domain/Records.h"
 #include "domain/Settings.h"
 #include "domain/Storage.h"
@@ -23,8 +23,8 @@
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
 #include "graphics/Images.h"
-#include "services/AppState.h"
-#include "services/CloudSync.h"
+#include "services/state/AppState.h"
+#include "services/sync/CloudSync.h"
 #include "tests/services/AppStateTestSupport.h"
 #include "tests/support/FakeSupabase.h"
 #include "tests/support/TestFiles.h"

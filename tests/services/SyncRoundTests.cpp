@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
 #include "graphics/Images.h"
-#include "services/CloudSync.h"
-#include "services/CloudSyncRound.h"
-#include "services/Supabase.h"
+#include "services/sync/CloudSync.h"
+#include "services/sync/CloudSyncRound.h"
+#include "services/sync/Supabase.h"
 #include "tests/support/FakeSupabase.h"
 #include "tests/support/TestFiles.h"
 

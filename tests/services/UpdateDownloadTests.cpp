@@ -16,12 +16,12 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "domain/Settings.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Text.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "tests/services/UpdateTestSupport.h"
 #include "tests/support/FakeReleaseChannel.h"
 #include "tests/support/TestFiles.h"

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "foundation/Text.h"
 #include "foundation/json/Value.h"
 #include "foundation/net/Http.h"
-#include "services/UpdateRelease.h"
+#include "services/updates/UpdateRelease.h"
 #include "tests/support/FakeReleaseChannel.h"
 
 namespace Lorvex::Services::Updates {

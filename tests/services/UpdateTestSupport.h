@@ -8,11 +8,11 @@
 
 #include <functional>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "domain/Settings.h"
 #include "foundation/Async.h"
 #include "foundation/Text.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "tests/support/FakeReleaseChannel.h"
 
 namespace Lorvex::Services::Updates::Testing {

@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "App/Config.h"
+#include "App/Config/Config.h"
 #include "domain/Settings.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "tests/support/TestFiles.h"
 
 namespace Lorvex::Services::Updates {

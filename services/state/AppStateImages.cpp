@@ -1,0 +1,224 @@
+// Which pictures of the "images" folder the records use, and the removal of those nobody uses.
+
+#include "services/state/AppState.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "domain/Storage.h"
+#include "foundation/Files.h"
+#include "foundation/Paths.h"
+#include "foundation/Text.h"
+#include "foundation/Time.h"
+
+namespace Lorvex::Services {
+
+namespace {
+
+bool NamesPicture(const std::vector<std::wstring>& paths, const std::wstring& name) {
+    return std::any_of(paths.begin(), paths.end(),
+                       [&](const std::wstring& path) { return Text::EqualsNoCase(Files::FileName(path), name); });
+}
+
+void DeletePicture(const std::wstring& file) {
+    if (!Files::IsFile(file)) {
+        return;
+    }
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(file.c_str());
+}
+
+}  // namespace
+
+void AppState::SetImages(const std::wstring& ownerId, const std::vector<std::wstring>& paths, bool notifyCloud) {
+    std::vector<std::wstring> previous;
+    if (const auto found = imageRefs.find(ownerId); found != imageRefs.end()) {
+        previous = std::move(found->second);
+    }
+    imageRefs[ownerId] = paths;
+    for (const std::wstring& path : previous) {
+        if (path.empty()) {
+            continue;
+        }
+        const bool kept = std::any_of(paths.begin(), paths.end(),
+                                      [&](const std::wstring& now) { return Text::EqualsNoCase(now, path); });
+        if (!kept) {
+            ReleaseImage(path, notifyCloud);
+        }
+    }
+}
+
+void AppState::SetImages(const Character& owner, bool notifyCloud) {
+    SetImages(owner.id, ImagePaths(owner), notifyCloud);
+}
+
+void AppState::SetImages(const Persona& owner, bool notifyCloud) {
+    SetImages(owner.id, ImagePaths(owner), notifyCloud);
+}
+
+void AppState::ForgetImages(const std::wstring& ownerId, bool notifyCloud) {
+    const auto found = imageRefs.find(ownerId);
+    if (found == imageRefs.end()) {
+        return;
+    }
+    const std::vector<std::wstring> paths = std::move(found->second);
+    imageRefs.erase(found);
+    for (const std::wstring& path : paths) {
+        if (!path.empty()) {
+            ReleaseImage(path, notifyCloud);
+        }
+    }
+}
+
+void AppState::ReleaseImage(const std::wstring& path, bool notifyCloud) {
+    // Pictures outside the folder belong to the user, not to us.
+    if (!CloudSync::IsInImagesDir(path)) {
+        return;
+    }
+    const std::wstring name = Files::FileName(path);
+    for (const std::shared_ptr<Character>& character : characters) {
+        if (NamesPicture(ImagePaths(*character), name)) {
+            return;
+        }
+    }
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        if (NamesPicture(ImagePaths(*persona), name)) {
+            return;
+        }
+    }
+    const std::wstring avatar = CloudSync::Instance().AvatarPath();
+    if (!avatar.empty() && Text::EqualsNoCase(Files::FileName(avatar), name)) {
+        return;
+    }
+    DeletePicture(Files::JoinPath(Paths::ImagesDir(), name));
+    if (notifyCloud) {
+        CloudSync::Instance().OnImageDeleted(name);
+    }
+}
+
+std::set<std::wstring> AppState::ImageNamesInUse() const {
+    std::set<std::wstring> names;
+    auto add = [&](const std::vector<std::wstring>& paths) {
+        for (const std::wstring& path : paths) {
+            if (!path.empty()) {
+                names.insert(Text::ToLower(Files::FileName(path)));
+            }
+        }
+    };
+    for (const std::shared_ptr<Character>& character : characters) {
+        add(ImagePaths(*character));
+    }
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        add(ImagePaths(*persona));
+    }
+    const std::wstring avatar = CloudSync::Instance().AvatarPath();
+    if (!avatar.empty()) {
+        names.insert(Text::ToLower(Files::FileName(avatar)));
+    }
+    return names;
+}
+
+void AppState::CollectUnusedImages() {
+    const std::set<std::wstring> names = ImageNamesInUse();
+    CloudSync& cloud = CloudSync::Instance();
+    for (const std::wstring& file : Files::ListFiles(Paths::ImagesDir(), L"*", false)) {
+        const std::wstring name = Files::FileName(file);
+        if (names.count(Text::ToLower(name)) != 0) {
+            continue;
+        }
+        DeletePicture(file);
+        cloud.OnImageDeleted(name);
+    }
+}
+
+void AppState::GiveSafePictureNames() {
+    CloudSync& cloud = CloudSync::Instance();
+    std::map<std::wstring, std::wstring> renamed;  // lower-cased old name -> the new path
+    // The path to use instead of this one, when its name is one the cloud refuses.
+    const auto renameOf = [&](const std::optional<std::wstring>& photo) -> std::optional<std::wstring> {
+        if (!photo || photo->empty() || !CloudSync::IsInImagesDir(*photo)) {
+            return std::nullopt;
+        }
+        const std::wstring name = Files::FileName(*photo);
+        if (CloudSync::IsStorageSafeName(name)) {
+            return std::nullopt;
+        }
+        const std::wstring key = Text::ToLowerSystem(name);
+        if (const auto done = renamed.find(key); done != renamed.end()) {
+            return done->second;
+        }
+        std::wstring extension = Text::ToLowerAscii(Files::Extension(name));
+        if (!CloudSync::IsStorageSafeName(extension)) {
+            extension.clear();
+        }
+        const std::wstring moved = Files::JoinPath(Paths::ImagesDir(), L"photo_" + Time::NewUuid() + extension);
+        const std::wstring current = Files::JoinPath(Paths::ImagesDir(), name);
+        if (!Files::IsFile(current) || !Files::Move(current, moved, false)) {
+            return std::nullopt;
+        }
+        renamed[key] = moved;
+        cloud.OnImageRenamed(name);
+        return moved;
+    };
+    const auto give = [&](auto& record) {
+        bool changed = false;
+        if (std::optional<std::wstring> moved = renameOf(record.photoPath)) {
+            record.photoPath = std::move(moved);
+            changed = true;
+        }
+        for (KnownCharacter& person : record.known_characters) {
+            if (std::optional<std::wstring> moved = renameOf(person.photoPath)) {
+                person.photoPath = std::move(moved);
+                changed = true;
+            }
+        }
+        return changed;
+    };
+    bool any = false;
+    for (const std::shared_ptr<Character>& character : characters) {
+        if (!give(*character)) {
+            continue;
+        }
+        any = true;
+        // Only the character's own file: its chats did not change.
+        if (!character->folder.empty()) {
+            Storage::WriteFileAtomic(Files::JoinPath(character->folder, L"character.json"),
+                                     Character::ToJson(*character));
+        } else {
+            Storage::SaveCharacter(*character);
+        }
+        SetImages(*character, false);
+        cloud.OnCharacterSaved(*character);
+    }
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        if (!give(*persona)) {
+            continue;
+        }
+        any = true;
+        Storage::SavePersona(*persona);
+        SetImages(*persona, false);
+        cloud.OnPersonaSaved(*persona);
+    }
+    if (any) {
+        Changed();
+    }
+}
+
+void AppState::StoreKnownImages(std::vector<KnownCharacter>& known) {
+    for (KnownCharacter& person : known) {
+        if (!person.photoPath || person.photoPath->empty()) {
+            continue;
+        }
+        std::wstring stored = Storage::ImportImage(*person.photoPath, L"known_");
+        if (stored.empty()) {
+            person.photoPath.reset();
+        } else {
+            person.photoPath = std::move(stored);
+        }
+    }
+}
+
+}  // namespace Lorvex::Services
