@@ -750,6 +750,16 @@ TEST_F(SyncRound, HowAFailedRenewalEndsTheRound) {
         EXPECT_TRUE(result.done.empty()) << c.what;
         EXPECT_FALSE(result.pulled) << c.what;
         EXPECT_EQ(fake.PendingFaults(), 0u) << c.what;
+
+        // A renewal that failed for want of the service is asked for again by the next round,
+        // which goes through once the service answers.
+        if (!c.unauthorized) {
+            const CloudSync::Result next = CloudSync::RunRound(Job({Record(L"persona", L"p", Named("P"), 1)}, true));
+            EXPECT_EQ(next.error, L"") << c.what;
+            EXPECT_FALSE(next.offline) << c.what;
+            EXPECT_TRUE(next.pulled) << c.what;
+            EXPECT_EQ(next.done, (std::vector<int64_t>{1})) << c.what;
+        }
     }
 }
 
