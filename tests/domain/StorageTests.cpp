@@ -235,6 +235,21 @@ TEST_F(StoreTest, SaveThatCannotMakeTheFolderFailsAndLeavesTheCharacterUnsaved) 
     EXPECT_TRUE(Files::IsFile(Data(L"characters\\Ana\\chats\\chat.json")));
 }
 
+// A character without chats yet still needs the folder its first chat goes into.
+TEST_F(StoreTest, SaveThatCannotMakeTheChatsFolderFails) {
+    Character character;
+    character.id = L"c1";
+    character.name = L"Ana";
+    ASSERT_TRUE(Storage::SaveCharacter(character));
+    const std::wstring chats = Files::JoinPath(character.folder, L"chats");
+    ASSERT_TRUE(Files::IsDir(chats));
+    ASSERT_TRUE(Files::RemoveTree(chats));
+    Put(chats, "not a folder");
+
+    EXPECT_FALSE(Storage::SaveCharacter(character));
+    EXPECT_EQ(Content(chats), "not a folder");
+}
+
 TEST_F(StoreTest, SaveChatWritesOneChatOrSavesANewCharacterWhole) {
     Character character;
     character.id = L"c1";

@@ -399,6 +399,13 @@ FrameDriver::Options Fixture(bool dark) {
     return options;
 }
 
+// A fixture made at the drivers' start time: what it makes now is "ahora" on the window's clock,
+// as it would be for a user, not the day the pictures were rendered.
+FrameDriver::Options AtStartTime(FrameDriver::Options (*make)(bool), bool dark) {
+    const AtDriverStartTime pinned;
+    return make(dark);
+}
+
 // Only the pictures at rest matter here: frames 50 ms apart (the longest step a frame takes)
 // reach rest in a third of the frames.
 constexpr double kSettleStep = 0.05;
@@ -848,7 +855,7 @@ int RenderSplash(const std::wstring& folder, bool dark, int index) {
         return 0;
     }
     int failures = 0;
-    FrameDriver::Options options = Fixture(dark);
+    FrameDriver::Options options = AtStartTime(Fixture, dark);
     options.splash = true;
     FrameDriver driver(options);
     driver.onFault = [&failures](const std::string& fault) {
@@ -934,13 +941,13 @@ bool OwnsStale(const std::wstring& path) {
 // Every view of one theme; the number of pictures that failed.
 int RenderTheme(const std::wstring& folder, bool dark) {
     int index = 1;
-    int failures = RenderViews(folder, dark, Fixture(dark), Views(), index);
-    failures += RenderViews(folder, dark, NewUser(dark), NewUserViews(), index);
-    failures += RenderViews(folder, dark, ManyCharacters(dark), ManyCharacterViews(), index);
-    failures += RenderViews(folder, dark, ChatDuo(dark), ChatDuoViews(), index);
-    failures += RenderViews(folder, dark, ChatDuoNarrow(dark), ChatDuoNarrowViews(), index);
-    failures += RenderViews(folder, dark, LongChat(dark), LongChatViews(), index);
-    failures += RenderViews(folder, dark, Fixture(dark), ProfileViews(), index);
+    int failures = RenderViews(folder, dark, AtStartTime(Fixture, dark), Views(), index);
+    failures += RenderViews(folder, dark, AtStartTime(NewUser, dark), NewUserViews(), index);
+    failures += RenderViews(folder, dark, AtStartTime(ManyCharacters, dark), ManyCharacterViews(), index);
+    failures += RenderViews(folder, dark, AtStartTime(ChatDuo, dark), ChatDuoViews(), index);
+    failures += RenderViews(folder, dark, AtStartTime(ChatDuoNarrow, dark), ChatDuoNarrowViews(), index);
+    failures += RenderViews(folder, dark, AtStartTime(LongChat, dark), LongChatViews(), index);
+    failures += RenderViews(folder, dark, AtStartTime(Fixture, dark), ProfileViews(), index);
     // After the views' windows are gone: one driver at a time.
     failures += RenderSplash(folder, dark, index);
     return failures;

@@ -129,6 +129,29 @@ TEST_F(AppStateReplies, InADuoBothAnswerAndNeitherSeesTheOthersLineOfTheSameTurn
     EXPECT_EQ(finished_.size(), 2u);
 }
 
+TEST_F(AppStateReplies, ADuoReplyRegeneratedIsAskedForWithTheDuosPrompt) {
+    server_.Enqueue(StreamedReply({"Primera"}));
+    server_.Enqueue(StreamedReply({"Otra primera"}));
+    auto [first, second] = MakeDuo(L"Hola");
+    second->personality = L"Callado";
+    state().OpenCharacter(first);
+    state().participantIds = {first->id};
+    const auto chat = state().currentChat;
+    state().SendMessage(L"Hola, Uno");
+    ASSERT_TRUE(PumpUntilIdle());
+    ASSERT_EQ(server_.Requests().size(), 1u);
+
+    state().RegenerateReply(chat->messages.back());
+    ASSERT_TRUE(PumpUntilIdle());
+
+    ASSERT_EQ(server_.Requests().size(), 2u);
+    const std::wstring prompt = RequestLines(1).at(0);
+    EXPECT_NE(prompt.find(L"Tu identidad: Eres Uno\n"), std::wstring::npos) << Text::ToUtf8(prompt);
+    EXPECT_NE(prompt.find(L"2. Dos (personalidad: Callado)"), std::wstring::npos) << Text::ToUtf8(prompt);
+    EXPECT_EQ(chat->messages.back()->content, L"Otra primera");
+    EXPECT_EQ(chat->messages.back()->character_id, first->id);
+}
+
 // The chips of the reply-mode bar edit the participant list: its order is the order of the
 // pending replies, and whoever is not in it says nothing.
 TEST_F(AppStateReplies, InADuoTheParticipantListDecidesWhoAnswersAndInWhatOrder) {
@@ -314,17 +337,28 @@ TEST_F(AppStateReplies, EditsAndDeletionsStopOnlyTheRepliesOfTheChatsTheyTouch) 
 
 TEST_F(AppStateReplies, TheSpeakerNamedByTheModelIsKeptOnlyWhileItsChatIsOpen) {
     server_.Enqueue(StreamedReply({"Luna: Buenas noches"}));
+    server_.Enqueue(StreamedReply({"Marco: \u00A1Hola, hermana!"}));
     server_.Enqueue(FakeReply::EventStream().AwaitRelease().Body(Delta("Luna: Hola")).Body(SseData("[DONE]")));
+    auto sam = AddPersona(L"p1", L"Sam");
+    sam->known_characters.resize(1);
+    sam->known_characters[0].name = L"Marco";
     auto ana = AddCharacter(L"Ana");
     ana->known_characters.resize(1);
     ana->known_characters[0].name = L"Luna";
     state().OpenCharacter(ana);
+    ASSERT_EQ(state().currentPersona, sam);
     const auto chat = state().currentChat;
 
     state().SendMessage(L"\u00BFQui\u00E9n habla?");
     ASSERT_TRUE(PumpUntilIdle());
     EXPECT_EQ(chat->messages.back()->content, L"Buenas noches");
     EXPECT_EQ(chat->messages.back()->character_name, L"Luna");
+
+    // One of the persona's own people speaks under their own name too.
+    state().SendMessage(L"\u00BFY t\u00FA?");
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(chat->messages.back()->content, L"\u00A1Hola, hermana!");
+    EXPECT_EQ(chat->messages.back()->character_name, L"Marco");
 
     // A reply whose chat was closed meanwhile is still applied and written, unattributed.
     state().SendMessage(L"Otra vez");

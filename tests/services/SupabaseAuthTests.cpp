@@ -222,6 +222,10 @@ TEST(SupabaseAuth, AnswersWithoutASessionFollowTheSignInOrSignUpRules) {
         {"sign-in, not JSON", false, "<html>ok</html>", false, false, unexpected},
         {"sign-in, access token without a refresh token", false,
          "{\"access_token\":\"eyJ.a.b\",\"expires_in\":3600,\"user\":{" + user + "}}", false, false, unexpected},
+        // Signed in is holding a refresh token: an empty one would be a session that ends at once.
+        {"sign-in, an empty refresh token", false,
+         "{\"access_token\":\"eyJ.a.b\",\"expires_in\":3600,\"refresh_token\":\"\",\"user\":{" + user + "}}", false,
+         false, unexpected},
         // With confirmation on, a registered address gets a user without identities, not an error.
         {"sign-up, registered address", true, "{" + user + ",\"identities\":[]}", false, false, taken},
         {"sign-up, new address", true,

@@ -535,6 +535,47 @@ TEST_F(SyncRound, WhatTheCloudRefusesAsInvalidIsSetAsideAndEverythingElseGoesUp)
     EXPECT_EQ(Count(kUpsertTarget), 5u);
 }
 
+TEST_F(SyncRound, WhatTheProjectsOwnLimitsRefuseIsSetAsideAndEverythingAfterItGoesUp) {
+    // The bucket takes only PNG and JPEG up to 4 KB; a check constraint refuses one persona.
+    fake.SetBucketLimits(4096, {"image/png", "image/jpeg"});
+    fake.SetRowCheck("velmorin_items_name_check",
+                     [](const FakeRow& row) { return row.data.Find("name").AsString() != "Rechazada"; });
+    std::vector<uint32_t> noise(64 * 64);
+    uint32_t seed = 12345;
+    for (uint32_t& pixel : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        pixel = 0xFF000000u | (seed >> 8);
+    }
+    const std::string large = Images::Encode(64, 64, noise, true, 0.85f);
+    ASSERT_GT(large.size(), 4096u);
+    ASSERT_TRUE(Files::WriteBytes(Image(L"grande.png"), large));
+    ASSERT_TRUE(Files::WriteBytes(Image(L"animada.gif"), Png()));
+    ASSERT_TRUE(Files::WriteBytes(Image(L"ok.png"), Png()));
+
+    const CloudSync::Result result = CloudSync::RunRound(
+        Job({Record(L"image", L"grande.png", Json::Value(), 1), Record(L"image", L"animada.gif", Json::Value(), 2),
+             Record(L"image", L"ok.png", Json::Value(), 3), Record(L"persona", L"p-1", Named("Rechazada"), 4),
+             Record(L"persona", L"p-2", Named("Bea"), 5), Record(L"character", L"c-1", Named("Ana"), 6)}));
+
+    EXPECT_EQ(result.error, L"");
+    EXPECT_EQ(result.done, (std::vector<int64_t>{3, 5, 6}));
+    ASSERT_EQ(result.refused.size(), 3u);
+    EXPECT_EQ(result.refused[0].seq, 1);
+    EXPECT_EQ(result.refused[0].error, L"La imagen es demasiado grande para la nube");
+    EXPECT_EQ(result.refused[1].seq, 2);
+    EXPECT_EQ(result.refused[1].error, L"La nube no admite ese tipo de archivo");
+    EXPECT_EQ(result.refused[2].seq, 4);
+    EXPECT_EQ(result.refused[2].error, L"El servidor rechazó la petición (error 400): new row for relation "
+                                       L"\"velmorin_items\" violates check constraint \"velmorin_items_name_check\"");
+    std::vector<std::string> stored;
+    for (const FakeRow& row : fake.Rows(userId)) {
+        stored.push_back(row.kind + "/" + row.id);
+    }
+    EXPECT_EQ(stored, (std::vector<std::string>{"character/c-1", "persona/p-2"}));
+    ASSERT_EQ(fake.Objects().size(), 1u);
+    EXPECT_EQ(fake.Objects()[0].path, ObjectPath("ok.png"));
+}
+
 TEST_F(SyncRound, AMissingBucketOrTableEndsTheRoundWithTheSetUpMessage) {
     ASSERT_TRUE(Files::WriteBytes(Image(L"ok.png"), Png()));
     const std::wstring setUp = L"La base de datos aún no está preparada (ejecuta Tools\\SupabaseSetup)";
@@ -750,6 +791,16 @@ TEST_F(SyncRound, HowAFailedRenewalEndsTheRound) {
         EXPECT_TRUE(result.done.empty()) << c.what;
         EXPECT_FALSE(result.pulled) << c.what;
         EXPECT_EQ(fake.PendingFaults(), 0u) << c.what;
+
+        // A renewal that failed for want of the service is asked for again by the next round,
+        // which goes through once the service answers.
+        if (!c.unauthorized) {
+            const CloudSync::Result next = CloudSync::RunRound(Job({Record(L"persona", L"p", Named("P"), 1)}, true));
+            EXPECT_EQ(next.error, L"") << c.what;
+            EXPECT_FALSE(next.offline) << c.what;
+            EXPECT_TRUE(next.pulled) << c.what;
+            EXPECT_EQ(next.done, (std::vector<int64_t>{1})) << c.what;
+        }
     }
 }
 

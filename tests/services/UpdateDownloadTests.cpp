@@ -238,6 +238,41 @@ TEST_F(UpdateDownload, AReleaseInPartsIsDownloadedVerifiedAndStagedWithItsScript
     EXPECT_GE(quitAt - scriptStartedAt, 0.6 - 0.001);
 }
 
+TEST_F(UpdateDownload, PartsNumberedFromZeroOrWithoutPaddingAreJoinedInTheOrderOfTheirNumbers) {
+    const std::string bytes = Program(11 * 1500 + 7);
+    struct Case {
+        const char* name;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {"from .000", {"Lorvex.000", "Lorvex.001", "Lorvex.002"}},
+        // By name ".10" would come before ".2".
+        {"unpadded past nine",
+         {"Lorvex.1", "Lorvex.2", "Lorvex.3", "Lorvex.4", "Lorvex.5", "Lorvex.6", "Lorvex.7", "Lorvex.8", "Lorvex.9",
+          "Lorvex.10", "Lorvex.11"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        starts.clear();
+        // Posted last part first: the channel's order is not the joining order.
+        std::vector<FakeFile> files = Split(bytes, c.names);
+        std::reverse(files.begin(), files.end());
+        FakeReleaseChannel fake;
+        fake.Post(Message(Sha(bytes), std::move(files)));
+        PointAt(fake);
+        KnowANewerRelease();
+
+        InstallAndWait();
+
+        EXPECT_EQ(Current().error, L"");
+        EXPECT_EQ(Current().status, Status::Installing);
+        EXPECT_TRUE(Files::ReadBytes(Files::JoinPath(work, L"Lorvex.new.exe")) == bytes);
+        EXPECT_EQ(AttachmentRequests(fake).size(), c.names.size());
+        EXPECT_EQ(starts.size(), 1u);
+        ResetForTesting();
+    }
+}
+
 TEST_F(UpdateDownload, ACancelDuringTheSecondPartStopsTheTransferAndLeavesNothing) {
     const std::string bytes = Program(3 * 20000);
     channel.Post(Message(Sha(bytes), Split(bytes, {"Lorvex.001", "Lorvex.002", "Lorvex.003"})));

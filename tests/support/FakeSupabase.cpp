@@ -443,6 +443,18 @@ void FakeSupabase::PutRow(const std::string& userId, const std::string& kind, co
     state_->WriteRow(std::move(row));
 }
 
+void FakeSupabase::SetRowCheck(std::string constraint, std::function<bool(const FakeRow&)> accepts) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->rowCheckName = std::move(constraint);
+    state_->rowCheck = std::move(accepts);
+}
+
+void FakeSupabase::SetBucketLimits(size_t maxBytes, std::vector<std::string> allowedTypes) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->bucketMaxBytes = maxBytes;
+    state_->bucketTypes = std::move(allowedTypes);
+}
+
 void FakeSupabase::DropBucket(bool dropped) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->bucketDropped = dropped;

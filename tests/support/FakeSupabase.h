@@ -141,6 +141,9 @@ public:
     // Stamps the next write at this time (Unix microseconds), which must lie ahead of the clock
     // and of every earlier write; the writes after it follow it. For stamps of a chosen form.
     void SetNextWriteTime(int64_t unixMicros);
+    // A check constraint of the table, as a project's owner may add one: a write holding a row it
+    // refuses is refused whole with 400 "23514" naming the constraint. Empty: none.
+    void SetRowCheck(std::string constraint, std::function<bool(const FakeRow&)> accepts);
     // Writes a row as the user's own upsert would, stamped like one.
     void PutRow(const std::string& userId, const std::string& kind, const std::string& id, Json::Value data,
                 bool deleted = false, std::optional<std::string> parentId = std::nullopt);
@@ -149,6 +152,9 @@ public:
     // While set, the bucket does not exist: an upload is refused with "Bucket not found", and the
     // other requests find no object in it.
     void DropBucket(bool dropped = true);
+    // The bucket's own limits, as its settings set them: an upload larger than maxBytes (0: no
+    // limit) is refused with "413", one whose type is not among the allowed (none: any) with "415".
+    void SetBucketLimits(size_t maxBytes, std::vector<std::string> allowedTypes);
     // Every object of the bucket, ordered by path.
     std::vector<FakeObject> Objects() const;
     std::optional<FakeObject> Object(const std::string& path) const;

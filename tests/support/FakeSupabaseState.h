@@ -147,11 +147,15 @@ struct FakeSupabase::State {
 
     std::map<RowKey, FakeRowRecord> rows;
     bool tableDropped = false;
+    std::string rowCheckName;
+    std::function<bool(const FakeRow&)> rowCheck;
     int64_t lastWriteMicros = 0;
     uint64_t nextSequence = 1;
 
     std::map<std::string, FakeObjectRecord> objects;  // by decoded path in the bucket
     bool bucketDropped = false;
+    size_t bucketMaxBytes = 0;
+    std::vector<std::string> bucketTypes;
 
     std::deque<FakeFault> faults;
     std::function<void(const RecordedRequest&)> requestHook;

@@ -202,6 +202,13 @@ FakeAnswer FakeSupabase::State::HandleStorage(const Incoming& request) {
     FakeObjectRecord object;
     object.bytes = request.raw.body;
     object.contentType = request.raw.Header("Content-Type").value_or("text/plain;charset=UTF-8");
+    if (!bucketTypes.empty() &&
+        std::find(bucketTypes.begin(), bucketTypes.end(), object.contentType) == bucketTypes.end()) {
+        return StorageError("415", "invalid_mime_type", "mime type " + object.contentType + " is not supported");
+    }
+    if (bucketMaxBytes > 0 && object.bytes.size() > bucketMaxBytes) {
+        return StorageError("413", "Payload too large", "The object exceeded the maximum allowed size");
+    }
     object.id = existing != objects.end() ? existing->second.id : NewUuid();
     object.updatedMicros = NowMicros();
     object.createdMicros = existing != objects.end() ? existing->second.createdMicros : object.updatedMicros;

@@ -544,6 +544,13 @@ FakeAnswer FakeSupabase::State::HandleRest(const Incoming& request) {
         if (row.userId != caller.userId) {
             return RlsRefusal(403);
         }
+        if (rowCheck && !rowCheck(FakeRow{row.userId, row.kind, row.id, row.parentId, Jsonb(row.data), row.deleted,
+                                          std::string()})) {
+            return RestError(400, "23514",
+                             "new row for relation \"" + std::string(kFakeTable) + "\" violates check constraint \"" +
+                                 rowCheckName + "\"",
+                             "Failing row contains (" + row.userId + ", " + row.kind + ", " + row.id + ").");
+        }
         row.updatedMicros = stamp;
         const RowKey key{row.userId, row.kind, row.id};
         const std::string keyText = "(" + row.userId + ", " + row.kind + ", " + row.id + ")";

@@ -46,19 +46,6 @@ bool IsUserInput(UINT message) {
            message == WM_MOUSELEAVE || (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
-Time::LocalNow FixedLocalTime() {
-    Time::LocalNow now;
-    now.time.wYear = 2025;
-    now.time.wMonth = 3;
-    now.time.wDayOfWeek = 5;
-    now.time.wDay = 7;
-    now.time.wHour = 18;
-    now.time.wMinute = 4;
-    now.time.wSecond = 9;
-    now.utcOffsetMinutes = 60;
-    return now;
-}
-
 // The character a key types as the system would translate it (a US layout), if any: Enter,
 // Backspace, Tab, Escape, space, letters and digits, and the control characters of Ctrl+letter.
 std::optional<wchar_t> TypedCharacter(int vk, uint32_t modifiers) {
@@ -98,7 +85,20 @@ constexpr std::pair<uint32_t, int> kModifierKeys[] = {
 
 }  // namespace
 
-FrameDriver::FrameDriver(Options options) : options_(std::move(options)), localTime(FixedLocalTime()) {
+Time::LocalNow FrameDriver::StartTime() {
+    Time::LocalNow now;
+    now.time.wYear = 2025;
+    now.time.wMonth = 3;
+    now.time.wDayOfWeek = 5;
+    now.time.wDay = 7;
+    now.time.wHour = 18;
+    now.time.wMinute = 4;
+    now.time.wSecond = 9;
+    now.utcOffsetMinutes = 60;
+    return now;
+}
+
+FrameDriver::FrameDriver(Options options) : localTime(StartTime()), options_(std::move(options)) {
     onFault = [](const std::string& fault) { ADD_FAILURE() << fault; };
     if (!GraphicsReady()) {
         Fault("the Direct3D device could not be made (is there a display?)");

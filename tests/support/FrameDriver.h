@@ -168,7 +168,10 @@ public:
     std::vector<std::wstring> shellOpened;  // every folder, file or address handed to the shell
     std::wstring pickedFile;                // the file dialog's answer; empty: cancelled
     int filePicks = 0;                      // how often the file dialog was shown
-    Time::LocalNow localTime;               // the local clock: Friday 2025-03-07 18:04:09, UTC+1
+    Time::LocalNow localTime;               // the local clock, at first StartTime()
+
+    // The local time every driver starts at: Friday 2025-03-07 18:04:09, UTC+1.
+    static Time::LocalNow StartTime();
 
     // Receives every failure; by default each one fails the running test.
     std::function<void(const std::string& fault)> onFault;
@@ -201,6 +204,17 @@ private:
         uint64_t frame = 0;
     };
     std::map<uint64_t, Seen> seen_;  // every widget's latest place
+};
+
+// While one lives, the local clock reads the drivers' start time: a fixture made under it, before
+// its driver, has its records (Chat::Create and Message::Create stamp them) as new on the window's
+// clock as on the real one. Not while a driver lives, which owns the clock then, nor nested.
+class AtDriverStartTime {
+public:
+    AtDriverStartTime() { Time::SetLocalTimeForTesting(&FrameDriver::StartTime); }
+    ~AtDriverStartTime() { Time::SetLocalTimeForTesting(nullptr); }
+    AtDriverStartTime(const AtDriverStartTime&) = delete;
+    AtDriverStartTime& operator=(const AtDriverStartTime&) = delete;
 };
 
 }  // namespace Lorvex::Testing
