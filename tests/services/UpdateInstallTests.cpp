@@ -16,7 +16,7 @@
 
 #include "foundation/Files.h"
 #include "foundation/Handle.h"
-#include "services/Updates.h"
+#include "services/updates/Updates.h"
 #include "tests/support/TestFiles.h"
 
 namespace Lorvex::Services::Updates {
