@@ -366,8 +366,9 @@ TEST_F(WindowTest, MinimisingKeepsTheSurfaceSize) {
 // ---- Frames that only ambient loops ask for ----
 
 // A drifting disc clipped to a rounded panel (and its bounds, as a mask has no effect under
-// Wine), as the backdrop draws it, with a label across the panel's edge; and a square elsewhere
-// whose colour the test changes without asking for a frame.
+// Wine), as the backdrop draws it, with a label across the panel's edge and an unwrapped one
+// whose box ends before the panel but whose text runs into it; and a square elsewhere whose
+// colour the test changes without asking for a frame.
 class AmbientFrameTest : public WindowTest {
 protected:
     static constexpr Rect kPanel = {50, 40, 160, 100};
@@ -389,6 +390,9 @@ protected:
             TextStyle style;
             style.size = 14;
             g.DrawText(L"Hola, ¿qué tal?", {kPanel.x + kPanel.w - 40, kPanel.y + 20, 120, 24}, {1, 1, 1, 1}, style);
+            TextStyle runOn = style;
+            runOn.wrap = false;
+            g.DrawText(L"sigue y sigue", {kPanel.x - 40, kPanel.y + 60, 10, 24}, {1, 0.9f, 0.2f, 1}, runOn);
             g.FillRect(kSquare, square);
         };
         window.onDrawn = [this] { pixels = window.graphics.ReadPixels(); };
