@@ -20,6 +20,9 @@ double FrameDelay(const Demand& demand, double period, bool foreground) {
         double target = 0;
         if (demand.animating) {
             target = kAnimationInterval;
+            if (demand.ambientOnly && demand.ambientCost > 0) {
+                target = std::max(target, demand.ambientCost / kAmbientShare);
+            }
         } else if (demand.continuous && demand.continuousPaced) {
             target = demand.continuousPeriod > 0 ? demand.continuousPeriod : kAnimationInterval;
         } else {

@@ -80,8 +80,9 @@ public:
     // Pixels those frames presented: the whole target, or the region of a frame that only
     // ambient loops asked for.
     static uint64_t PixelsPresented();
-    // Whether a frame that only ambient loops asked for redraws just their region (the default);
-    // off, every frame is whole (the idle benchmark compares the two).
+    // Whether a frame that only ambient loops asked for redraws just their region and keeps to
+    // their share of the time (the default); off, every frame is whole and ambient loops draw at
+    // the animation rate whatever they cost (the idle benchmark compares the two).
     static void SetRegionFrames(bool on);
 
     // The live windows in order of construction.
@@ -183,6 +184,9 @@ private:
     // frame changed too.
     PixelRect previousChange_;
     uint64_t previousTarget_ = 0;
+    // What the latest frame that only ambient loops asked for cost, in seconds (0 until one was
+    // drawn with region frames on).
+    double ambientFrameCost_ = 0;
 };
 
 // After the device reported itself removed or reset: makes a new device, drops the pictures made

@@ -22,6 +22,16 @@ TEST(FramePacing, DelayTable) {
     paced.continuous = paced.continuousPaced = true;
     Demand pacedTenth = paced;
     pacedTenth.continuousPeriod = 0.1;
+    // Ambient loops alone, their frames costing 1 ms (a graphics processor) or 50 ms (a software
+    // renderer): a tenth of the time at most. The cost of frames something else asks for is not
+    // theirs to pace.
+    Demand ambientCheap = animating;
+    ambientCheap.ambientOnly = true;
+    ambientCheap.ambientCost = 0.001;
+    Demand ambientSlow = ambientCheap;
+    ambientSlow.ambientCost = 0.05;
+    Demand slowButNotAmbient = ambientSlow;
+    slowButNotAmbient.ambientOnly = false;
 
     struct Case {
         const char* name;
@@ -44,6 +54,11 @@ TEST(FramePacing, DelayTable) {
         {"continuous paced without a period", paced, p60, true, 0.5 * p60},
         {"continuous paced every 0.1 s", pacedTenth, p60, true, 5.5 * p60},
         {"continuous paced slower than the background rule", pacedTenth, p60, false, 5.5 * p60},
+        {"ambient loops whose frames are cheap keep the animation rate", ambientCheap, p60, true, 0.5 * p60},
+        {"ambient frames of 50 ms: every half second", ambientSlow, p60, true, 29.5 * p60},
+        {"ambient frames of 50 ms in the background", ambientSlow, p60, false, 29.5 * p60},
+        {"ambient frames of 50 ms at 144 Hz", ambientSlow, p144, true, 71.5 * p144},
+        {"a slow frame asked for by an animation", slowButNotAmbient, p60, true, 0.5 * p60},
     };
     for (const Case& c : cases) {
         EXPECT_NEAR(FrameDelay(c.demand, c.period, c.foreground), c.expected, 1e-12) << c.name;

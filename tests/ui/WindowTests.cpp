@@ -394,6 +394,7 @@ protected:
             runOn.wrap = false;
             g.DrawText(L"sigue y sigue", {kPanel.x - 40, kPanel.y + 60, 10, 24}, {1, 0.9f, 0.2f, 1}, runOn);
             g.FillRect(kSquare, square);
+            now += drawCost;
         };
         window.onDrawn = [this] { pixels = window.graphics.ReadPixels(); };
     }
@@ -425,6 +426,8 @@ protected:
 
     Color square = {0, 0.8f, 0, 1};
     std::vector<uint32_t> pixels;
+    // Seconds each frame's drawing takes on the test's clock.
+    double drawCost = 0;
 };
 
 TEST_F(AmbientFrameTest, AnAmbientFramePresentsOnlyItsRegionAndMatchesAWholeFrame) {
@@ -510,6 +513,38 @@ TEST_F(AmbientFrameTest, AnyInputOrOtherRequestMakesTheNextFrameWhole) {
     Window::SetRegionFrames(false);
     Frames(2);
     EXPECT_TRUE(Same(window.lastPresented, Whole()));
+}
+
+TEST_F(AmbientFrameTest, SlowRegionFramesAreSpacedToATenthOfTheTime) {
+    Frames(3);
+    ASSERT_TRUE(Same(window.lastPresented, PanelPixels()));
+    EXPECT_NEAR(window.NextFrameDelay(), 0.5 / 60, 1e-9) << "cheap region frames keep the animation rate";
+
+    // Region frames of 50 ms come every half second (30 refreshes, less half of one).
+    drawCost = 0.05;
+    Frame();
+    ASSERT_TRUE(Same(window.lastPresented, PanelPixels()));
+    EXPECT_NEAR(window.NextFrameDelay(), 29.5 / 60, 1e-9);
+
+    // A slow whole frame (input) is not what the loops' frames cost: the next is due at once,
+    // and the one after that keeps the pace of the last region frame.
+    drawCost = 0.3;
+    SendMessageW(window.hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(300, 20));
+    Frame();
+    ASSERT_TRUE(Same(window.lastPresented, Whole()));
+    EXPECT_EQ(window.NextFrameDelay(), 0.0);
+    drawCost = 0;
+    Frame();
+    EXPECT_NEAR(window.NextFrameDelay(), 29.5 / 60, 1e-9);
+
+    // Cheap again: the animation rate again. Switched off, the loops draw at the animation rate
+    // whatever their frames cost.
+    Frames(2);
+    EXPECT_NEAR(window.NextFrameDelay(), 0.5 / 60, 1e-9);
+    drawCost = 0.05;
+    Frame();
+    Window::SetRegionFrames(false);
+    EXPECT_NEAR(window.NextFrameDelay(), 0.5 / 60, 1e-9);
 }
 
 TEST_F(AmbientFrameTest, WithTheLoopsHeldTheWindowRests) {
