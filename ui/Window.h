@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "graphics/Graphics.h"
+#include "ui/FramePacing.h"
 #include "ui/Input.h"
 #include "ui/Ui.h"
 
@@ -184,9 +185,8 @@ private:
     // frame changed too.
     PixelRect previousChange_;
     uint64_t previousTarget_ = 0;
-    // What the latest frame that only ambient loops asked for cost, in seconds (0 until one was
-    // drawn with region frames on).
-    double ambientFrameCost_ = 0;
+    // What region frames that only ambient loops asked for may still spend.
+    Pacing::AmbientBudget ambientBudget_;
 };
 
 // After the device reported itself removed or reset: makes a new device, drops the pictures made

@@ -130,7 +130,7 @@ double Window::NextFrameDelay() const {
     demand.continuousPeriod = continuousPeriod;
     if (regionFrames) {
         demand.ambientOnly = ui.ambient && !ui.animating && !ui.redraw && !dirty && !continuous;
-        demand.ambientCost = ambientFrameCost_;
+        demand.ambientWait = ambientBudget_.Wait(lastFrameTime);
     }
     return Pacing::FrameDelay(demand, RefreshPeriod(), ProcessInForeground());
 }
@@ -231,10 +231,9 @@ void Window::Frame() {
         pixelsPresented += static_cast<uint64_t>(presented.Area());
         previousChange_ = changed;
         previousTarget_ = graphics.TargetGeneration();
-        // The latest region frame's cost alone: one slow frame (the system busy elsewhere) holds
-        // the loops back once. A whole frame costs what the loops' frames after it will not.
+        // A whole frame costs what the loops' frames after it will not: only region frames count.
         if (ambientOnly && !region.Contains(whole)) {
-            ambientFrameCost_ = std::max(Clock() - now, ProcessSeconds() - processAtStart);
+            ambientBudget_.Spend(now, std::max(Clock() - now, ProcessSeconds() - processAtStart));
         }
         // An ambient loop that drew outside the region (something moved it) is drawn whole next.
         if (!region.Contains(whole) && ui.ambient &&
