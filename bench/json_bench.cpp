@@ -149,6 +149,7 @@ bool RunBefore(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool before = false;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--before") {
             std::printf("before (%s):\n", argv[i + 1]);
@@ -156,8 +157,11 @@ int main(int argc, char** argv) {
             if (!RunBefore(argv[i + 1])) {
                 std::printf("  could not be started\n");
             }
-            std::printf("this build:\n");
+            before = true;
         }
+    }
+    if (before) {
+        std::printf("this build:\n");
     }
     const Value chat = MakeChat();
     const std::string pretty = chat.Dump(true);
