@@ -10,8 +10,8 @@
 // 2. The same start-up sequence and main window run in this process on the same kind of data
 //    folder, so frames can be counted: 10 s at rest on home with every frame whole (region-only
 //    frames off: the figure before them), then 10 s with them on; for each, frames, pixels
-//    presented per frame and processor time. Then 10 s on the chat screen, where nothing
-//    ambient moves (goal: 0 frames), and 2 s of paced continuous drawing (as an animation asks):
+//    presented per frame and processor time. Then 10 s on the chat screen once its entrance is
+//    over, where nothing ambient moves (goal: 0 frames), and 2 s of paced continuous drawing (as an animation asks):
 //    frames, mean interval and processor time per frame.
 // Needs an X display under Wine (Xvfb). Prints the figures.
 
@@ -46,6 +46,9 @@ constexpr DWORD kAnimationMs = 2000;
 // The splash (1.25 s) and the home screen's entrance are over by then.
 constexpr DWORD kSettleMs = 3000;
 constexpr int kCharacters = 12;
+// The chat screen is measured once no frame came for this long, or after the limit.
+constexpr DWORD kQuietMs = 1000;
+constexpr DWORD kQuietLimitMs = 30000;
 // Linux counts process times in ticks of 1/100 s (USER_HZ) whatever the kernel's own rate.
 constexpr double kTicksPerSecond = 100;
 
@@ -237,6 +240,17 @@ void MeasureRest(std::function<void(const Rest&)> next) {
     });
 }
 
+// Calls next once no frame has been drawn for kQuietMs (the screen's entrance is over, however
+// slowly the renderer drew it), or after kQuietLimitMs in any case.
+void WaitForQuiet(std::function<void()> next, DWORD waited = 0, uint64_t frames = UINT64_MAX) {
+    const uint64_t now = UI::Window::FramesDrawn();
+    if ((now == frames && waited >= kSettleMs) || waited >= kQuietLimitMs) {
+        next();
+        return;
+    }
+    Async::SetTimeout(kQuietMs, [next, waited, now] { WaitForQuiet(next, waited + kQuietMs, now); });
+}
+
 void MeasureInProcess() {
     const std::wstring dataDir = Files::TempDir() + L"\\lorvex_idle_bench";
     Files::RemoveTree(dataDir);
@@ -264,7 +278,7 @@ void MeasureInProcess() {
                     if (!state.characters.empty()) {
                         w->OpenCharacter(state.characters.front());
                     }
-                    Async::SetTimeout(kSettleMs, [&, w] {
+                    WaitForQuiet([&, w] {
                         MeasureRest([&, w](const Rest& chatRest) {
                             chat = chatRest;
                             const uint64_t animationStart = UI::Window::FramesDrawn();

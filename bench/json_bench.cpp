@@ -1,5 +1,9 @@
 // Throughput of the JSON reader and writer on a large chat file as the data folder holds it.
-// Prints the best of several runs for each operation.
+// Prints the best of several runs for each operation. Given "--before <path of another build's
+// json_bench.exe>", that program runs first and prints its figures above this build's, for a
+// before-and-after figure from one run.
+
+#include <windows.h>
 
 #include <chrono>
 #include <cstdint>
@@ -126,9 +130,39 @@ void Report(const char* label, size_t bytes, double seconds) {
     std::printf("%-22s %8.2f ms  %8.1f MB/s\n", label, seconds * 1000.0, bytes / (1024.0 * 1024.0) / seconds);
 }
 
+// Runs the other build's benchmark with this one's output and waits for it; false when it could
+// not be started.
+bool RunBefore(const std::string& path) {
+    std::wstring command = L"\"" + std::wstring(path.begin(), path.end()) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    bool before = false;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--before") {
+            std::printf("before (%s):\n", argv[i + 1]);
+            std::fflush(stdout);
+            if (!RunBefore(argv[i + 1])) {
+                std::printf("  could not be started\n");
+            }
+            before = true;
+        }
+    }
+    if (before) {
+        std::printf("this build:\n");
+    }
     const Value chat = MakeChat();
     const std::string pretty = chat.Dump(true);
     const std::string compact = chat.Dump(false);

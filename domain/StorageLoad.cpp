@@ -33,10 +33,11 @@ void CountSkipped(size_t* skipped) {
 }
 
 // The record a file holds when it can be read, is a JSON object and names a safe id; else null.
-// Built straight from the text: no value tree is made and thrown away for each file.
+// Built straight from the text: no value tree is made and thrown away for each file, and the text
+// is not checked whole for bad UTF-8, since each of its texts is as it becomes a field.
 template <class Record>
 std::shared_ptr<Record> ReadRecord(const std::wstring& file, std::string& buffer) {
-    if (!Files::ReadTextUtf8(file, buffer)) {
+    if (!Files::ReadTextUtf8Unrepaired(file, buffer)) {
         return nullptr;
     }
     std::shared_ptr<Record> record = Record::FromJsonText(buffer);

@@ -263,7 +263,9 @@ std::optional<std::wstring> ReadText(const std::wstring& path) {
     return start.utf16 ? Utf16LeText(text) : Text::ToWide(text);
 }
 
-bool ReadTextUtf8(const std::wstring& path, std::string& text) {
+namespace {
+
+bool ReadUtf8(const std::wstring& path, std::string& text, bool repair) {
     if (!ReadBytes(path, text)) {
         return false;
     }
@@ -271,13 +273,23 @@ bool ReadTextUtf8(const std::wstring& path, std::string& text) {
     const std::string_view body = std::string_view(text).substr(start.offset);
     if (start.utf16) {
         text = Text::ToUtf8(Utf16LeText(body));
-    } else if (!Text::IsValidUtf8(body)) {
+    } else if (repair && !Text::IsValidUtf8(body)) {
         // Through UTF-16 and back, so bad bytes become U+FFFD exactly as ReadText replaces them.
         text = Text::ToUtf8(Text::ToWide(body));
     } else {
         text.erase(0, start.offset);
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadTextUtf8(const std::wstring& path, std::string& text) {
+    return ReadUtf8(path, text, true);
+}
+
+bool ReadTextUtf8Unrepaired(const std::wstring& path, std::string& text) {
+    return ReadUtf8(path, text, false);
 }
 
 bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length) {

@@ -51,6 +51,11 @@ std::optional<std::wstring> ReadText(const std::wstring& path);
 // UTF-8 is taken as it stands, without a round trip through UTF-16. False when the file cannot
 // be read.
 bool ReadTextUtf8(const std::wstring& path, std::string& text);
+// The same without the pass over the whole file that replaces bad UTF-8: it is left as it stands,
+// for a reader that converts each text it takes with Text::ToWide, which replaces bad bytes just
+// as that pass would (JSON's quotes and structure are ASCII, so no bad sequence spans a text's
+// edge). A UTF-16LE file is converted all the same.
+bool ReadTextUtf8Unrepaired(const std::wstring& path, std::string& text);
 
 // Replaces the file's content in place (no temporary file), creating its parent folder and
 // clearing the attributes of an existing file first. True when every byte was written.

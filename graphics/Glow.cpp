@@ -33,7 +33,8 @@ void Graphics::GlowRound(const Rect& rect, float radius, const Color& color, flo
     GlowEntry* entry = GlowSource(key, w, h, pad, [w, h, radius](ID2D1DeviceContext* context, ID2D1Brush* brush) {
         context->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, w, h), radius, radius), brush);
     });
-    if (!entry) {
+    // Looked up first all the same, so that a glow kept out of region frames is not aged out.
+    if (!entry || OutsideFrameRegion({rect.x - pad, rect.y - pad, w + 2 * pad, h + 2 * pad})) {
         return;
     }
     DrawGlow(*entry, rect.x, rect.y, color, blur, opacity);

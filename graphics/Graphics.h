@@ -102,6 +102,13 @@ public:
     // frame whole. Present clears it.
     void SetFrameRegion(const PixelRect& region) { frameRegion_ = region; }
     const PixelRect& FrameRegion() const { return frameRegion_; }
+    // In a frame that redraws only a region: whether the rect (local DIPs, through the current
+    // transform) lies wholly outside it, where drawing would change no pixel and only cost the
+    // renderer its work. False in whole frames and while drawing into a bitmap.
+    bool OutsideFrameRegion(const Rect& rect) const;
+    // The same for a text layout drawn at the origin: its box and its ink, which may overflow the
+    // box (a line taller than the box, an unwrapped run wider than it), grown by margin.
+    bool LayoutOutsideFrameRegion(IDWriteTextLayout* layout, float x, float y, float margin) const;
     // Presents the frame to the swap chain without waiting for the display: the region alone,
     // or the whole target. The swap chain's answer; S_OK without a swap chain.
     HRESULT Present();

@@ -6,6 +6,7 @@
 #include <dxgi1_2.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <utility>
 
 #include "graphics/BitmapPixels.h"
@@ -105,6 +106,36 @@ HRESULT Graphics::EndDraw() {
         regionClipOpen_ = false;
     }
     return context_->EndDraw();
+}
+
+bool Graphics::OutsideFrameRegion(const Rect& rect) const {
+    if (!regionClipOpen_ || !context_ || state_->redirected) {
+        return false;
+    }
+    D2D1_MATRIX_3X2_F m;
+    context_->GetTransform(&m);
+    const float xs[] = {rect.x, rect.x + rect.w};
+    const float ys[] = {rect.y, rect.y + rect.h};
+    float left = FLT_MAX;
+    float top = FLT_MAX;
+    float right = -FLT_MAX;
+    float bottom = -FLT_MAX;
+    for (const float x : xs) {
+        for (const float y : ys) {
+            const float px = x * m._11 + y * m._21 + m._31;
+            const float py = x * m._12 + y * m._22 + m._32;
+            left = std::min(left, px);
+            right = std::max(right, px);
+            top = std::min(top, py);
+            bottom = std::max(bottom, py);
+        }
+    }
+    // Not a number in any corner compares false everywhere: such a rect is drawn, not skipped.
+    const float scale = dpi_ / 96.0f;
+    return right * scale <= static_cast<float>(frameRegion_.left) ||
+           left * scale >= static_cast<float>(frameRegion_.right) ||
+           bottom * scale <= static_cast<float>(frameRegion_.top) ||
+           top * scale >= static_cast<float>(frameRegion_.bottom);
 }
 
 HRESULT Graphics::Present() {

@@ -132,11 +132,31 @@ void Graphics::DrawText(std::wstring_view text, const Rect& rect, const Color& c
         return;
     }
     IDWriteTextLayout* layout = TextLayout(text, style, rect.w, std::max(0.0f, rect.h));
-    if (!layout) {
+    if (!layout || LayoutOutsideFrameRegion(layout, rect.x, rect.y, style.size)) {
         return;
     }
     SetSolidColor(color);
     context_->DrawTextLayout(D2D1::Point2F(rect.x, rect.y), layout, solidBrush_.Get(), D2D1_DRAW_TEXT_OPTIONS_NONE);
+}
+
+bool Graphics::LayoutOutsideFrameRegion(IDWriteTextLayout* layout, float x, float y, float margin) const {
+    if (!layout || !regionClipOpen_) {
+        return false;
+    }
+    float left = x;
+    float top = y;
+    float right = x + layout->GetMaxWidth();
+    float bottom = y + layout->GetMaxHeight();
+    DWRITE_TEXT_METRICS metrics = {};
+    if (FAILED(layout->GetMetrics(&metrics))) {
+        return false;
+    }
+    left = std::min(left, x + metrics.left);
+    top = std::min(top, y + metrics.top);
+    right = std::max(right, x + metrics.left + std::max(metrics.width, metrics.widthIncludingTrailingWhitespace));
+    bottom = std::max(bottom, y + metrics.top + metrics.height);
+    // Italic and accented glyphs reach beyond their advance and line box by a fraction of an em.
+    return OutsideFrameRegion({left - margin, top - margin, right - left + 2 * margin, bottom - top + 2 * margin});
 }
 
 ComPtr<IDWriteTextLayout> Graphics::RichTextLayout(std::wstring_view text, const TextStyle& style,

@@ -7,7 +7,7 @@
 namespace Lorvex {
 
 void Graphics::DrawImage(const std::shared_ptr<Image>& image, const Rect& rect, float radius, float opacity) {
-    if (!image || !image->bitmap || !context_ || rect.w <= 0 || rect.h <= 0) {
+    if (!image || !image->bitmap || !context_ || rect.w <= 0 || rect.h <= 0 || OutsideFrameRegion(rect)) {
         return;
     }
     ID2D1Factory1* factory = Device::Instance().d2dFactory.Get();

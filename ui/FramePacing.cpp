@@ -20,6 +20,9 @@ double FrameDelay(const Demand& demand, double period, bool foreground) {
         double target = 0;
         if (demand.animating) {
             target = kAnimationInterval;
+            if (demand.ambientOnly) {
+                target = std::max(target, demand.ambientWait);
+            }
         } else if (demand.continuous && demand.continuousPaced) {
             target = demand.continuousPeriod > 0 ? demand.continuousPeriod : kAnimationInterval;
         } else {
@@ -31,6 +34,15 @@ double FrameDelay(const Demand& demand, double period, bool foreground) {
         return base;
     }
     return std::max(IntervalDelay(kBackgroundInterval, period), base);
+}
+
+void AmbientBudget::Spend(double start, double cost) {
+    allowance = std::min(kAmbientAllowance, allowance + kAmbientShare * std::max(0.0, start - at)) - cost;
+    at = start;
+}
+
+double AmbientBudget::Wait(double start) const {
+    return allowance >= 0 ? 0 : std::max(0.0, at + -allowance / kAmbientShare - start);
 }
 
 double PeriodFromRate(uint32_t numerator, uint32_t denominator, double previous) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "graphics/Graphics.h"
+#include "ui/FramePacing.h"
 #include "ui/Input.h"
 #include "ui/Ui.h"
 
@@ -80,8 +81,9 @@ public:
     // Pixels those frames presented: the whole target, or the region of a frame that only
     // ambient loops asked for.
     static uint64_t PixelsPresented();
-    // Whether a frame that only ambient loops asked for redraws just their region (the default);
-    // off, every frame is whole (the idle benchmark compares the two).
+    // Whether a frame that only ambient loops asked for redraws just their region and keeps to
+    // their share of the time (the default); off, every frame is whole and ambient loops draw at
+    // the animation rate whatever they cost (the idle benchmark compares the two).
     static void SetRegionFrames(bool on);
 
     // The live windows in order of construction.
@@ -183,6 +185,8 @@ private:
     // frame changed too.
     PixelRect previousChange_;
     uint64_t previousTarget_ = 0;
+    // What region frames that only ambient loops asked for may still spend.
+    Pacing::AmbientBudget ambientBudget_;
 };
 
 // After the device reported itself removed or reset: makes a new device, drops the pictures made

@@ -48,6 +48,20 @@ bool ProcessInForeground() {
     return foreground && process == GetCurrentProcessId();
 }
 
+// The processor time of the whole process, in seconds: a renderer may draw on threads of its own.
+// 0 under a test's clock, whose frames must not depend on the machine.
+double ProcessSeconds() {
+    if (Seams().now) {
+        return 0;
+    }
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        return 0;
+    }
+    const auto value = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(value(kernel) + value(user)) / 1e7;
+}
+
 bool DeviceLost(HRESULT hr) {
     return hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET) ||
            hr == static_cast<HRESULT>(DXGI_ERROR_DEVICE_REMOVED) || hr == static_cast<HRESULT>(DXGI_ERROR_DEVICE_RESET);
@@ -114,6 +128,10 @@ double Window::NextFrameDelay() const {
     demand.continuous = continuous;
     demand.continuousPaced = continuousPaced;
     demand.continuousPeriod = continuousPeriod;
+    if (regionFrames) {
+        demand.ambientOnly = ui.ambient && !ui.animating && !ui.redraw && !dirty && !continuous;
+        demand.ambientWait = ambientBudget_.Wait(lastFrameTime);
+    }
     return Pacing::FrameDelay(demand, RefreshPeriod(), ProcessInForeground());
 }
 
@@ -153,6 +171,7 @@ void Window::Frame() {
     const bool ambientOnly = !dirty && !ui.redraw && !ui.animating && ui.ambient && !continuous;
     const Rect ambientRegion = ui.ambientRegion;
     const double now = Clock();
+    const double processAtStart = ProcessSeconds();
     float dt = lastFrameTime > 0 ? static_cast<float>(now - lastFrameTime) : 1.0f / 60;
     dt = std::clamp(dt, 0.0f, 0.05f);
     lastFrameTime = now;
@@ -212,6 +231,10 @@ void Window::Frame() {
         pixelsPresented += static_cast<uint64_t>(presented.Area());
         previousChange_ = changed;
         previousTarget_ = graphics.TargetGeneration();
+        // A whole frame costs what the loops' frames after it will not: only region frames count.
+        if (ambientOnly && !region.Contains(whole)) {
+            ambientBudget_.Spend(now, std::max(Clock() - now, ProcessSeconds() - processAtStart));
+        }
         // An ambient loop that drew outside the region (something moved it) is drawn whole next.
         if (!region.Contains(whole) && ui.ambient &&
             !region.Contains(PixelRect::Covering(ui.ambientRegion, graphics.Dpi(), whole.right, whole.bottom))) {

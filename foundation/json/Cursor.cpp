@@ -122,30 +122,50 @@ bool Cursor::ReadNumber(double& out) {
 }
 
 bool Cursor::ReadString(std::string& out) {
-    std::string_view text;
-    if (!ReadString(text)) {
+    if (!AtValue()) {
         return false;
     }
-    out.assign(text.data(), text.size());
+    if (*p_ != '"') {
+        return Fail();
+    }
+    const char* start = ++p_;
+    const char* special = Detail::FindStringSpecial(start, end_, false);
+    if (special != end_ && *special == '"') {
+        out.assign(start, special);
+        p_ = special + 1;
+        return true;
+    }
+    // Decoded straight into the caller's string: a copy through the scratch would cost every
+    // string with escapes a second pass.
+    const char* close = EscapedClose(special);
+    if (close == nullptr || !DecodeEscapes(start, special, close, out)) {
+        return Fail();
+    }
+    p_ = close + 1;
     return true;
 }
 
-bool Cursor::ReadEscapedBody(const char* start, const char* special, std::string_view& out) {
+const char* Cursor::EscapedClose(const char* special) const {
     if (special == end_) {
-        return Fail();
+        return nullptr;
     }
     // A backslash: the byte after it never ends the string.
     const char* close = special;
     while (*close == '\\') {
         if (end_ - close < 2) {
-            return Fail();
+            return nullptr;
         }
         close = Detail::FindStringSpecial(close + 2, end_, false);
         if (close == end_) {
-            return Fail();
+            return nullptr;
         }
     }
-    if (!DecodeEscapes(start, special, close)) {
+    return close;
+}
+
+bool Cursor::ReadEscapedBody(const char* start, const char* special, std::string_view& out) {
+    const char* close = EscapedClose(special);
+    if (close == nullptr || !DecodeEscapes(start, special, close, scratch_)) {
         return Fail();
     }
     out = scratch_;
@@ -153,17 +173,17 @@ bool Cursor::ReadEscapedBody(const char* start, const char* special, std::string
     return true;
 }
 
-// [start, close) into scratch_, the first backslash at special.
-bool Cursor::DecodeEscapes(const char* start, const char* special, const char* close) {
-    scratch_.clear();
-    scratch_.reserve(static_cast<size_t>(close - start));
-    scratch_.append(start, special);
+// [start, close) into `into`, the first backslash at special.
+bool Cursor::DecodeEscapes(const char* start, const char* special, const char* close, std::string& into) {
+    into.clear();
+    into.reserve(static_cast<size_t>(close - start));
+    into.append(start, special);
     const char* p = special;
     while (p < close) {
         if (*p != '\\') {
             const char* run = p;
             p = Detail::FindStringSpecial(p, close, false);
-            scratch_.append(run, p);
+            into.append(run, p);
             continue;
         }
         ++p;
@@ -172,25 +192,25 @@ bool Cursor::DecodeEscapes(const char* start, const char* special, const char* c
         case '"':
         case '\\':
         case '/':
-            scratch_.push_back(escaped);
+            into.push_back(escaped);
             break;
         case 'b':
-            scratch_.push_back('\b');
+            into.push_back('\b');
             break;
         case 'f':
-            scratch_.push_back('\f');
+            into.push_back('\f');
             break;
         case 'n':
-            scratch_.push_back('\n');
+            into.push_back('\n');
             break;
         case 'r':
-            scratch_.push_back('\r');
+            into.push_back('\r');
             break;
         case 't':
-            scratch_.push_back('\t');
+            into.push_back('\t');
             break;
         case 'u':
-            if (!ReadUnicodeEscape(p, close)) {
+            if (!ReadUnicodeEscape(p, close, into)) {
                 return false;
             }
             break;
@@ -203,7 +223,7 @@ bool Cursor::DecodeEscapes(const char* start, const char* special, const char* c
 
 // A high surrogate followed by a low one is one code point. Followed by any other escape it
 // stands alone and the next escape is read on its own, so no unrelated character is invented.
-bool Cursor::ReadUnicodeEscape(const char*& p, const char* close) {
+bool Cursor::ReadUnicodeEscape(const char*& p, const char* close, std::string& into) {
     uint32_t unit = 0;
     if (!ReadHex4(p, close, unit)) {
         return false;
@@ -216,11 +236,11 @@ bool Cursor::ReadUnicodeEscape(const char*& p, const char* close) {
         }
         if (low >= 0xDC00 && low <= 0xDFFF) {
             p += 6;
-            AppendUtf8(scratch_, (unit - 0xD800) * 0x400 + (low - 0xDC00) + 0x10000);
+            AppendUtf8(into, (unit - 0xD800) * 0x400 + (low - 0xDC00) + 0x10000);
             return true;
         }
     }
-    AppendUtf8(scratch_, unit);
+    AppendUtf8(into, unit);
     return true;
 }
 

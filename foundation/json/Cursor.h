@@ -162,8 +162,11 @@ private:
     }
     // The rest of ReadStringBody, from the first special byte (a backslash, or the end).
     bool ReadEscapedBody(const char* start, const char* special, std::string_view& out);
-    bool DecodeEscapes(const char* start, const char* special, const char* close);
-    bool ReadUnicodeEscape(const char*& p, const char* close);
+    // The closing quote of a string whose first special byte is at special; null when the text
+    // ends first.
+    const char* EscapedClose(const char* special) const;
+    bool DecodeEscapes(const char* start, const char* special, const char* close, std::string& into);
+    bool ReadUnicodeEscape(const char*& p, const char* close, std::string& into);
     bool Open(char opening) {
         if (!AtValue()) {
             return false;

@@ -80,8 +80,10 @@ private:
         scratch.clear();
         std::string_view key;
         while (cursor_.NextMember(key)) {
-            scratch.emplace_back(std::string(key), Value());
-            if (!Read(scratch.back().second, depth + 1)) {
+            // The key straight into the member's own string, without a string and a value moved in.
+            auto& member = scratch.emplace_back();
+            member.first.assign(key.data(), key.size());
+            if (!Read(member.second, depth + 1)) {
                 return false;
             }
         }

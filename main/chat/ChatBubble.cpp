@@ -104,8 +104,8 @@ void DrawNameLine(UI::Ui& ui, const ChatScreen::MessageRow& row, const Rect& bub
     }
 }
 
-// The styled text drawn through its cached layout, emoji in colour; returns that layout (null when
-// nothing was drawn).
+// The styled text drawn through its cached layout, emoji in colour (unless it lies outside the
+// frame's region); returns that layout, null when there is none.
 ComPtr<IDWriteTextLayout> DrawRichText(Graphics& graphics, const Kit::RichText& text, float x, float y, float wrap,
                                        float height, const Color& color) {
     ID2D1DeviceContext* context = graphics.Context();
@@ -114,6 +114,9 @@ ComPtr<IDWriteTextLayout> DrawRichText(Graphics& graphics, const Kit::RichText& 
     }
     const ComPtr<IDWriteTextLayout> layout =
         graphics.RichTextLayout(text.text, ChatRows::MessageTextStyle(), text.spans, wrap, height + kLineHeight, true);
+    if (graphics.LayoutOutsideFrameRegion(layout.Get(), x, y, ChatRows::MessageTextStyle().size)) {
+        return layout;
+    }
     ComPtr<ID2D1SolidColorBrush> brush;
     if (!layout || FAILED(context->CreateSolidColorBrush(
                        D2D1::ColorF(color.r, color.g, color.b, color.a * graphics.GroupOpacity()), brush.Put()))) {

@@ -1125,6 +1125,34 @@ TEST_F(StoreTest, LoadOnWorkerThreadsGivesWhatOneThreadGives) {
     EXPECT_EQ(contents[5], L"dup:segundo");
 }
 
+// The load converts bad UTF-8 text by text: what it gives, every field, is what the files give
+// once a pass over the whole of each has replaced their bad bytes (lone bytes, cut sequences,
+// overlong forms and surrogates, one cut at a text's closing quote), in keys too.
+TEST_F(StoreTest, BadBytesLoadAsAfterAWholeFileRepair) {
+    const std::string bad = "a\xFF\xC3(b\xE2\x82 c\xF0\x9F\x98 d\xC0\xAF\xED\xA0\x80z\xC3";
+    const std::wstring characterFile = Data(L"characters\\Eva\\character.json");
+    const std::wstring chatFile = Data(L"characters\\Eva\\chats\\a.json");
+    Put(characterFile, R"({"id": "eva", "name": "Eva)" + bad + R"(", "persona_overrides": {"p)" + bad +
+                           R"(": {"traits": "t)" + bad + R"("}}, "mem)" + bad + R"(": "x"})");
+    Put(chatFile, ChatJson("bad", "2025-01-05", bad));
+
+    const auto loaded = Storage::LoadCharacters(nullptr, 1);
+    ASSERT_EQ(loaded.size(), 1u);
+    const auto repaired = [](const std::wstring& file) {
+        std::string text;
+        EXPECT_TRUE(Files::ReadTextUtf8(file, text));
+        return text;
+    };
+    auto expected = Character::FromJsonText(repaired(characterFile));
+    auto chat = Chat::FromJsonText(repaired(chatFile));
+    ASSERT_TRUE(expected && chat);
+    expected->folder = loaded.front()->folder;
+    expected->chats->push_back(chat);
+    EXPECT_EQ(loaded.front()->persona_overrides.size(), 1u);
+    FieldDump dump(data_);
+    EXPECT_EQ(dump.Of(loaded, {}), dump.Of({expected}, {}));
+}
+
 // Records are built straight from the files' text: what a load gives of the awkward cases, every
 // field of it, is what the value tree and its readers gave (the expected text below was written
 // by them).

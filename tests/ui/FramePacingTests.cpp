@@ -22,6 +22,13 @@ TEST(FramePacing, DelayTable) {
     paced.continuous = paced.continuousPaced = true;
     Demand pacedTenth = paced;
     pacedTenth.continuousPeriod = 0.1;
+    // Ambient loops alone, their budget spent or not; what they wait is not the others' to follow.
+    Demand ambientFree = animating;
+    ambientFree.ambientOnly = true;
+    Demand ambientWaiting = ambientFree;
+    ambientWaiting.ambientWait = 0.5;
+    Demand waitNotAmbient = ambientWaiting;
+    waitNotAmbient.ambientOnly = false;
 
     struct Case {
         const char* name;
@@ -44,10 +51,41 @@ TEST(FramePacing, DelayTable) {
         {"continuous paced without a period", paced, p60, true, 0.5 * p60},
         {"continuous paced every 0.1 s", pacedTenth, p60, true, 5.5 * p60},
         {"continuous paced slower than the background rule", pacedTenth, p60, false, 5.5 * p60},
+        {"ambient loops within their budget keep the animation rate", ambientFree, p60, true, 0.5 * p60},
+        {"ambient loops waiting half a second", ambientWaiting, p60, true, 29.5 * p60},
+        {"ambient loops waiting, in the background", ambientWaiting, p60, false, 29.5 * p60},
+        {"ambient loops waiting half a second at 144 Hz", ambientWaiting, p144, true, 71.5 * p144},
+        {"an animation does not wait for the ambient budget", waitNotAmbient, p60, true, 0.5 * p60},
     };
     for (const Case& c : cases) {
         EXPECT_NEAR(FrameDelay(c.demand, c.period, c.foreground), c.expected, 1e-12) << c.name;
     }
+}
+
+// Frames of 1 ms at 60 Hz never wait, a processor clock's tick of 15.6 ms among them included;
+// frames of 150 ms settle at one every 1.5 s (a tenth of the time), the first drawn from the full
+// allowance.
+TEST(FramePacing, AmbientBudget) {
+    AmbientBudget cheap;
+    double start = 10;
+    for (int i = 0; i < 600; ++i, start += 1.0 / 60) {
+        cheap.Spend(start, i == 300 ? 0.0156 : 0.001);
+        ASSERT_EQ(cheap.Wait(start), 0.0) << "frame " << i;
+    }
+
+    AmbientBudget slow;
+    start = 10;
+    slow.Spend(start, 0.15);
+    EXPECT_NEAR(slow.Wait(start), 1.0, 1e-9);
+    // Asked from a later frame's start (a whole frame came between), the wait is what is left.
+    EXPECT_NEAR(slow.Wait(start + 0.25), 0.75, 1e-9);
+    start += slow.Wait(start);
+    for (int i = 0; i < 5; ++i) {
+        slow.Spend(start, 0.15);
+        EXPECT_NEAR(slow.Wait(start), 1.5, 1e-9) << "frame " << i;
+        start += slow.Wait(start);
+    }
+    EXPECT_NEAR(slow.Wait(start + 1), 0.0, 1e-12);
 }
 
 TEST(FramePacing, PeriodTable) {

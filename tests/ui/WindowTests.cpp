@@ -366,8 +366,9 @@ TEST_F(WindowTest, MinimisingKeepsTheSurfaceSize) {
 // ---- Frames that only ambient loops ask for ----
 
 // A drifting disc clipped to a rounded panel (and its bounds, as a mask has no effect under
-// Wine), as the backdrop draws it, with a label across the panel's edge; and a square elsewhere
-// whose colour the test changes without asking for a frame.
+// Wine), as the backdrop draws it, with a label across the panel's edge and an unwrapped one
+// whose box ends before the panel but whose text runs into it; and a square elsewhere whose
+// colour the test changes without asking for a frame.
 class AmbientFrameTest : public WindowTest {
 protected:
     static constexpr Rect kPanel = {50, 40, 160, 100};
@@ -389,7 +390,11 @@ protected:
             TextStyle style;
             style.size = 14;
             g.DrawText(L"Hola, ¿qué tal?", {kPanel.x + kPanel.w - 40, kPanel.y + 20, 120, 24}, {1, 1, 1, 1}, style);
+            TextStyle runOn = style;
+            runOn.wrap = false;
+            g.DrawText(L"sigue y sigue", {kPanel.x - 40, kPanel.y + 60, 10, 24}, {1, 0.9f, 0.2f, 1}, runOn);
             g.FillRect(kSquare, square);
+            now += drawCost;
         };
         window.onDrawn = [this] { pixels = window.graphics.ReadPixels(); };
     }
@@ -421,6 +426,8 @@ protected:
 
     Color square = {0, 0.8f, 0, 1};
     std::vector<uint32_t> pixels;
+    // Seconds each frame's drawing takes on the test's clock.
+    double drawCost = 0;
 };
 
 TEST_F(AmbientFrameTest, AnAmbientFramePresentsOnlyItsRegionAndMatchesAWholeFrame) {
@@ -506,6 +513,47 @@ TEST_F(AmbientFrameTest, AnyInputOrOtherRequestMakesTheNextFrameWhole) {
     Window::SetRegionFrames(false);
     Frames(2);
     EXPECT_TRUE(Same(window.lastPresented, Whole()));
+}
+
+TEST_F(AmbientFrameTest, SlowRegionFramesWaitForTheirShareOfTheTime) {
+    Frames(3);
+    ASSERT_TRUE(Same(window.lastPresented, PanelPixels()));
+    EXPECT_NEAR(window.NextFrameDelay(), 0.5 / 60, 1e-9) << "cheap region frames keep the animation rate";
+
+    // Region frames of 50 ms: the first is paid from the allowance, the second waits close to
+    // half a second (a tenth of the time).
+    drawCost = 0.05;
+    Frame();
+    ASSERT_TRUE(Same(window.lastPresented, PanelPixels()));
+    EXPECT_NEAR(window.NextFrameDelay(), 0.5 / 60, 1e-9);
+    Frame();
+    const double waited = window.NextFrameDelay();
+    EXPECT_GT(waited, 0.4);
+    EXPECT_LT(waited, 0.5);
+
+    // A slow whole frame (input) is not what the loops' frames cost: it and its follow-up come at
+    // once, and then the loops wait what is left of their wait.
+    drawCost = 0.3;
+    SendMessageW(window.hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(300, 20));
+    Frame();
+    ASSERT_TRUE(Same(window.lastPresented, Whole()));
+    EXPECT_EQ(window.NextFrameDelay(), 0.0);
+    drawCost = 0;
+    Frame();
+    const double left = window.NextFrameDelay();
+    EXPECT_GT(left, 0.0);
+    EXPECT_LT(left, waited);
+
+    // After a second of rest the allowance is full again: the animation rate again. Switched off,
+    // the loops draw at the animation rate whatever their frames cost.
+    Frame(1.0);
+    Frame();
+    EXPECT_NEAR(window.NextFrameDelay(), 0.5 / 60, 1e-9);
+    drawCost = 0.3;
+    Frames(2);
+    EXPECT_GT(window.NextFrameDelay(), 0.5);
+    Window::SetRegionFrames(false);
+    EXPECT_NEAR(window.NextFrameDelay(), 0.5 / 60, 1e-9);
 }
 
 TEST_F(AmbientFrameTest, WithTheLoopsHeldTheWindowRests) {
