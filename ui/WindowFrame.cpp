@@ -217,6 +217,9 @@ void Window::Frame() {
     }
 
     bool lost = DeviceLost(graphics.EndDraw());
+    // The drawing's time ends here: a present that waits for the display or the compositor is
+    // not work, and would hold the loops back on a graphics processor that drew them at once.
+    const double drawn = Clock();
     if (!lost && onDrawn) {
         onDrawn();
     }
@@ -232,8 +235,9 @@ void Window::Frame() {
         previousChange_ = changed;
         previousTarget_ = graphics.TargetGeneration();
         // A whole frame costs what the loops' frames after it will not: only region frames count.
+        // The processor time covers the present too, where a software renderer does its work.
         if (ambientOnly && !region.Contains(whole)) {
-            ambientBudget_.Spend(now, std::max(Clock() - now, ProcessSeconds() - processAtStart));
+            ambientBudget_.Spend(now, std::max(drawn - now, ProcessSeconds() - processAtStart));
         }
         // An ambient loop that drew outside the region (something moved it) is drawn whole next.
         if (!region.Contains(whole) && ui.ambient &&
