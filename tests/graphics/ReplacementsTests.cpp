@@ -16,6 +16,7 @@
 #include "graphics/BitmapPixels.h"
 #include "graphics/Geometry.h"
 #include "graphics/GlowBlur.h"
+#include "graphics/Images.h"
 #include "tests/support/GfxOffscreen.h"
 
 namespace Lorvex {
@@ -44,17 +45,6 @@ ComPtr<ID2D1GradientStopCollection> RawStops(ID2D1DeviceContext* context, const 
     ComPtr<ID2D1GradientStopCollection> collection;
     context->CreateGradientStopCollection(stops, 2, D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP, collection.Put());
     return collection;
-}
-
-// Opaque red in the platform's own layer of opacity 0.5.
-void RawHalfLayer(ID2D1DeviceContext* context, const D2D1_RECT_F& rect) {
-    ComPtr<ID2D1SolidColorBrush> red;
-    context->CreateSolidColorBrush(D2D1::ColorF(1, 0, 0, 1), red.Put());
-    context->PushLayer(D2D1::LayerParameters1(D2D1::InfiniteRect(), nullptr, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
-                                              D2D1::IdentityMatrix(), 0.5f),
-                       nullptr);
-    context->FillRectangle(rect, red.Get());
-    context->PopLayer();
 }
 
 TEST(GfxReplacements, TranslucentGradientStopsComposeAsStraightColours) {
@@ -102,7 +92,7 @@ TEST(GfxReplacements, OpenLayersFadeColoursGradientsAndBitmaps) {
     const auto pixels = Frame(surface, {0, 0, 0, 1}, [&](Graphics& g, ID2D1DeviceContext* context) {
         bitmap = MakeBitmapFromPixels(context, 4, 4, redPixels, 96);
         // The platform's own layer, then the surface's two nested ones: 0.5 x 0.5.
-        RawHalfLayer(context, D2D1::RectF(0, 0, 8, 8));
+        Testing::FillRedInPlatformLayer(context, D2D1::RectF(0, 0, 8, 8), 0.5f);
         g.PushLayer(0.5f, nullptr);
         g.PushLayer(0.5f, nullptr);
         g.FillRect({8, 0, 8, 8}, kRed);
@@ -305,7 +295,7 @@ TEST(GfxReplacements, WhereThePlatformIsRightTheSurfaceDrawsItsOwnCalls) {
             context->CreateLinearGradientBrush(D2D1::LinearGradientBrushProperties({0, 0}, {8, 0}), stops.Get(),
                                                linear.Put());
             context->FillRectangle(D2D1::RectF(0, 0, 8, 8), linear.Get());
-            RawHalfLayer(context, D2D1::RectF(8, 0, 16, 8));
+            Testing::FillRedInPlatformLayer(context, D2D1::RectF(8, 0, 16, 8), 0.5f);
 
             g.FillLinearGradient({24, 0, 8, 8}, 0, {{0, kHalfRed}, {1, kHalfRed}}, {0, 0}, {1, 0});
             g.PushLayer(0.5f, nullptr);
@@ -315,6 +305,49 @@ TEST(GfxReplacements, WhereThePlatformIsRightTheSurfaceDrawsItsOwnCalls) {
         ASSERT_FALSE(pixels.empty());
         EXPECT_EQ(surface.At(pixels, 4, 4), surface.At(pixels, 28, 4));
         EXPECT_EQ(surface.At(pixels, 12, 4), surface.At(pixels, 36, 4));
+    }
+    {
+        // A photo in a circle: the platform's masked layer with the picture in it, left, and the
+        // surface's, right; the two halves alike wherever the platform's mask cuts or not.
+        Offscreen surface(80, 40);
+        ASSERT_TRUE(surface.Ready());
+        const auto picture = Image::Create(4, 4, std::vector<uint32_t>(16, 0xFF0000FFu));
+        ASSERT_TRUE(picture);
+        ComPtr<ID2D1RoundedRectangleGeometry> circle;
+        Graphics::Device::Instance().d2dFactory->CreateRoundedRectangleGeometry(
+            D2D1::RoundedRect(D2D1::RectF(4, 4, 36, 36), 16, 16), circle.Put());
+        ASSERT_TRUE(circle);
+        const auto pixels = Frame(surface, {1, 1, 1, 1}, [&](Graphics& g, ID2D1DeviceContext* context) {
+            context->PushLayer(D2D1::LayerParameters1(D2D1::InfiniteRect(), circle.Get()), nullptr);
+            const D2D1_RECT_F box = D2D1::RectF(4, 4, 36, 36);
+            context->DrawBitmap(picture->bitmap.Get(), &box, 1.0f, D2D1_INTERPOLATION_MODE_HIGH_QUALITY_CUBIC, nullptr,
+                                nullptr);
+            context->PopLayer();
+            g.DrawImage(picture, {44, 4, 32, 32}, 16, 1);
+        });
+        ASSERT_FALSE(pixels.empty());
+        int differing = 0;
+        for (int y = 0; y < 40; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                differing += surface.At(pixels, x, y) != surface.At(pixels, x + 40, y) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differing, 0);
+
+        // Text formats keep the system's own fallback, and a glow is one entry for every colour
+        // (blurred by the platform's shadow, not baked per colour on the processor).
+        IDWriteTextFormat* format = surface.graphics.TextFormat(TextStyle{});
+        ASSERT_TRUE(format);
+        const auto format1 = ComPtr<IDWriteTextFormat>(format).Query<IDWriteTextFormat1>(__uuidof(IDWriteTextFormat1));
+        ASSERT_TRUE(format1);
+        ComPtr<IDWriteFontFallback> fallback;
+        format1->GetFontFallback(fallback.Put());
+        EXPECT_FALSE(fallback);
+        surface.Begin();
+        surface.graphics.GlowRound({10, 10, 20, 20}, 6, {1, 0, 0, 1}, 6, 1);
+        surface.graphics.GlowRound({10, 10, 20, 20}, 6, {0, 0, 1, 1}, 6, 1);
+        EXPECT_EQ(surface.graphics.Counts().glows, 1u);
+        ASSERT_TRUE(surface.End());
     }
     Graphics::Device::SetQuirksForTesting(std::nullopt);
 }

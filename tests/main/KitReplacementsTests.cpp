@@ -1,6 +1,6 @@
 // The kit's pictures where the platform lacks a feature, read back from an off-screen surface in
 // both themes: the backdrop's discs stay inside its rounded rect, and a disabled button is drawn
-// dimmed. What the surface decided of the platform is checked in the graphics tests.
+// dimmed, by the platform's layer where it fades and by the surface where it does not.
 
 #include <gtest/gtest.h>
 
@@ -58,6 +58,14 @@ TEST(KitReplacements, BackdropDiscsStayInsideTheirRoundedRect) {
 TEST(KitReplacements, DisabledButtonsAreDrawnDimmed) {
     Testing::Offscreen surface(2 * kHalf, kHeight);
     ASSERT_TRUE(surface.Ready());
+    // The platform's own layer first: the surface fades by hand only where it does not fade.
+    surface.Begin();
+    Testing::FillRedInPlatformLayer(surface.graphics.Context(), D2D1::RectF(0, 0, 8, 8), 0.5f);
+    ASSERT_TRUE(surface.End());
+    const auto platform = surface.Pixels();
+    ASSERT_FALSE(platform.empty());
+    EXPECT_EQ(surface.graphics.Quirks().layersIgnoreOpacity, Green(surface.At(platform, 4, 4)) < 64);
+
     const std::wstring label = L"Guardar";
     float width = 0;
     const auto pixels = Testing::DrawThemeHalves(surface, kHalf, [&](UI::Ui& ui, bool, float left) {

@@ -1,16 +1,18 @@
 #pragma once
 // Graphics test helpers: the device set up once per process, an off-screen drawing surface whose
-// pixels are read back through a CPU-readable copy, and the Wine check for the few pixels that
-// only Windows draws.
+// pixels are read back through a CPU-readable copy, the platform's own layer for the checks of
+// what the surface decided of it, and the Wine check for the few pixels that only Windows draws.
 
 #include <windows.h>
 #include <objbase.h>
+#include <d2d1_1.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "foundation/ComPtr.h"
 #include "foundation/Files.h"
 #include "graphics/Device.h"
 #include "graphics/Graphics.h"
@@ -85,6 +87,18 @@ private:
     bool ready_ = false;
     UINT32 width_ = 0;
 };
+
+// Opaque red filled in a layer of the opacity straight on the context, with none of the surface's
+// replacements in between: what the platform's own Direct2D makes of a layer's opacity.
+inline void FillRedInPlatformLayer(ID2D1DeviceContext* context, const D2D1_RECT_F& rect, float opacity) {
+    ComPtr<ID2D1SolidColorBrush> red;
+    context->CreateSolidColorBrush(D2D1::ColorF(1, 0, 0, 1), red.Put());
+    context->PushLayer(D2D1::LayerParameters1(D2D1::InfiniteRect(), nullptr, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
+                                              D2D1::IdentityMatrix(), opacity),
+                       nullptr);
+    context->FillRectangle(rect, red.Get());
+    context->PopLayer();
+}
 
 // Writes 0xAARRGGBB (premultiplied) pixels, row by row, as a PNG file; false when it cannot.
 inline bool SavePng(const std::wstring& path, int width, int height, const std::vector<uint32_t>& pixels) {
