@@ -652,6 +652,9 @@ const std::vector<View>& LongChatViews() {
          [](MainWindow& w) {
              OpenLongChat(w);
              Main::ChatScreen& screen = *w.chatScreen;
+             // The list takes the messages as already counted: a count it has not seen yet would
+             // bring it back to the newest before the first frame.
+             screen.lastMessageCount = Services::AppState::Instance().currentChat->messages.size();
              screen.windowStart = 100;
              screen.snapToBottom = false;
              screen.followLatest = false;
