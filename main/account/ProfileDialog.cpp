@@ -32,7 +32,6 @@ constexpr float kSectionAdvance = 36;
 constexpr float kCardHeight = 52;
 constexpr float kPhotoButtonHeight = 36;
 constexpr float kChangeButtonHeight = 38;
-constexpr float kSmallLabelSize = 13;
 constexpr float kSpinnerRadius = 9;
 constexpr float kSpinnerStroke = 2.5f;
 constexpr float kRefusedGap = 12;
@@ -162,13 +161,13 @@ void ProfileDialog::ProfileRow(UI::Ui& ui, float x, float top, float w, float fh
     }
 
     const std::wstring photoLabel = shownPhoto.empty() ? L"Añadir foto" : L"Cambiar foto";
-    const Rect photo = {x + kNameLeft, top + fh + 14, Kit::ButtonWidth(ui, photoLabel, kSmallLabelSize),
+    const Rect photo = {x + kNameLeft, top + fh + 14, Kit::ButtonWidth(ui, photoLabel, Kit::kButtonFontSize),
                         kPhotoButtonHeight};
     const bool pick =
         Kit::Button(ui, WidgetId(kPhotoSalt), photo, Icon::ImageAdd, photoLabel, palette.primary, false, !busy);
     if (!shownPhoto.empty()) {
         const std::wstring removeLabel = L"Quitar";
-        const Rect remove = {photo.x + photo.w + 8, photo.y, Kit::ButtonWidth(ui, removeLabel, kSmallLabelSize),
+        const Rect remove = {photo.x + photo.w + 8, photo.y, Kit::ButtonWidth(ui, removeLabel, Kit::kButtonFontSize),
                              kPhotoButtonHeight};
         if (Kit::Button(ui, WidgetId(kRemoveSalt), remove, Icon::Delete, removeLabel, palette.danger, false, !busy)) {
             shownPhoto.clear();
@@ -234,7 +233,7 @@ void ProfileDialog::PasswordSection(UI::Ui& ui, float x, float top, float w, flo
 
     const float py = top + kSectionAdvance;
     const std::wstring changeLabel = L"Cambiar";
-    const float bw = Kit::ButtonWidth(ui, changeLabel, kSmallLabelSize);
+    const float bw = Kit::ButtonWidth(ui, changeLabel, Kit::kButtonFontSize);
     Kit::FieldOptions field(L"Nueva contraseña (mínimo 6 caracteres)", false);
     field.password = !showPassword;
     field.paddingRight = 48;
@@ -302,7 +301,7 @@ void ProfileDialog::Footer(UI::Ui& ui, const Rect& footer) {
                               style);
         return;
     }
-    const Rect signOut = {footer.x, centre - 19, Kit::ButtonWidth(ui, kSignOut, kSmallLabelSize), 38};
+    const Rect signOut = {footer.x, centre - 19, Kit::ButtonWidth(ui, kSignOut, Kit::kButtonFontSize), 38};
     if (Kit::Button(ui, WidgetId(kSignOutSalt), signOut, Icon::Logout, kSignOut, palette.danger, false, true)) {
         AskSignOut();
     }
