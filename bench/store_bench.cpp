@@ -3,9 +3,11 @@
 // First the heap's read-back that decides whether start-up loads on threads. For each folder, in
 // the same run: the I/O floor of the load (one thread listing the folders and opening, reading
 // and closing every file the load reads, without parsing), the load of every character and
-// persona as start-up does it (goal for the heavy folder: at most twice the floor), on one thread
-// and on one worker per processor, their ratios to the floor, and the readers' speed on the same
-// bytes beside the raw read's: the records read straight from the text, and the value tree.
+// persona as start-up does it (goal for the heavy folder: at most twice the floor), on one worker
+// (which parses while a second thread reads ahead) and on one worker per processor, the files read
+// and parsed in turn on one thread as the load did before it read ahead, their ratios to the
+// floor, and the readers' speed on the same bytes beside the raw read's: the records read
+// straight from the text, and the value tree.
 // Then the save of one character whole. The folders are removed at the end.
 
 #include <algorithm>
@@ -94,6 +96,25 @@ double ThreadSeconds() {
     return Seconds(kernel, user);
 }
 
+bool IsPersonaFile(const std::wstring& path) {
+    return path.find(L"\\personas\\") != std::wstring::npos;
+}
+
+bool IsCharacterFile(const std::wstring& path) {
+    return path.ends_with(L"\\character.json");
+}
+
+// The record of one file's text, straight from the text, as the load reads it.
+std::shared_ptr<void> RecordOf(bool character, bool persona, const std::string& text) {
+    if (character) {
+        return Character::FromJsonText(text);
+    }
+    if (persona) {
+        return Persona::FromJsonText(text);
+    }
+    return Chat::FromJsonText(text);
+}
+
 struct LoadRun {
     double floor = 0;
     double floorProcessor = 0;
@@ -101,6 +122,7 @@ struct LoadRun {
     double load = 0;  // as start-up loads
     double loadOne = 0;
     double loadWorkers = 0;
+    double inTurn = 0;  // read and parse file after file on one thread
     uint64_t bytes = 0;
     size_t characters = 0;
     size_t chats = 0;
@@ -133,6 +155,12 @@ LoadRun MeasureOnce() {
     Storage::LoadCharacters(nullptr, Parallel::Workers(0));
     Storage::LoadPersonas(nullptr, Parallel::Workers(0));
     run.loadWorkers = SecondsSince(start);
+
+    std::vector<std::shared_ptr<void>> kept;
+    start = Clock::now();
+    ReadLoadFiles([&](const std::wstring& path, std::string&& content) { kept.push_back(RecordOf(IsCharacterFile(path), IsPersonaFile(path), content)); });
+    run.inTurn = SecondsSince(start);
+    kept.clear();
     run.characters = characters.size();
     run.personas = personas.size();
     for (const auto& character : characters) {
@@ -197,15 +225,7 @@ ReadTime TreeRecordTime(const std::vector<LoadedFile>& files) {
 
 // The records straight from the text, as the load reads them.
 ReadTime RecordTime(const std::vector<LoadedFile>& files) {
-    return BestTime(files, [](const LoadedFile& file) -> std::shared_ptr<void> {
-        if (file.character) {
-            return Character::FromJsonText(file.text);
-        }
-        if (file.persona) {
-            return Persona::FromJsonText(file.text);
-        }
-        return Chat::FromJsonText(file.text);
-    });
+    return BestTime(files, [](const LoadedFile& file) { return RecordOf(file.character, file.persona, file.text); });
 }
 
 void MeasureFolder(const char* label, int runs) {
@@ -216,6 +236,7 @@ void MeasureFolder(const char* label, int runs) {
     std::vector<double> floorProcessor;
     std::vector<double> onOneProcessor;
     std::vector<double> onWorkers;
+    std::vector<double> inTurn;
     uint64_t bytes = 0;
     for (int n = 0; n < runs; ++n) {
         const LoadRun run = MeasureOnce();
@@ -226,29 +247,31 @@ void MeasureFolder(const char* label, int runs) {
         floorProcessor.push_back(run.floorProcessor);
         onOneProcessor.push_back(run.loadOneProcessor);
         onWorkers.push_back(run.loadWorkers);
+        inTurn.push_back(run.inTurn);
         bytes = run.bytes;
         std::printf(
-            "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f; on one thread %8.2f ms, on %zu workers "
-            "%8.2f ms (%zu characters, %zu chats, %zu messages, %zu personas)\n",
+            "%s run %d: raw read %8.2f ms, load %8.2f ms, ratio %.2f; on one worker %8.2f ms, on %zu workers "
+            "%8.2f ms; read and parsed in turn %8.2f ms, ratio %.2f (%zu characters, %zu chats, %zu messages, %zu "
+            "personas)\n",
             label, n + 1, run.floor * 1000, run.load * 1000, run.load / run.floor, run.loadOne * 1000,
-            Parallel::Workers(0), run.loadWorkers * 1000, run.characters, run.chats, run.messages, run.personas);
+            Parallel::Workers(0), run.loadWorkers * 1000, run.inTurn * 1000, run.inTurn / run.floor, run.characters,
+            run.chats, run.messages, run.personas);
     }
     std::vector<LoadedFile> files;
     ReadLoadFiles([&](const std::wstring& path, std::string&& content) {
-        const bool persona = path.find(L"\\personas\\") != std::wstring::npos;
-        const bool character = path.ends_with(L"\\character.json");
-        files.push_back({std::move(content), character, persona});
+        files.push_back({std::move(content), IsCharacterFile(path), IsPersonaFile(path)});
     });
     const ReadTime records = RecordTime(files);
     const ReadTime treeRecords = TreeRecordTime(files);
     const ReadTime tree = TreeTime(files);
     const double floor = Median(floors);
     std::printf(
-        "%s median: raw read %.2f ms, load %.2f ms, ratio %.2f (median of runs %.2f); on one thread %.2f ms, "
-        "ratio %.2f; on %zu workers %.2f ms, ratio %.2f\n",
+        "%s median: raw read %.2f ms, load %.2f ms, ratio %.2f (median of runs %.2f); on one worker %.2f ms, "
+        "ratio %.2f; on %zu workers %.2f ms, ratio %.2f; read and parsed in turn, as before, %.2f ms, ratio %.2f\n",
         label, floor * 1000, Median(loads) * 1000, Median(loads) / floor, Median(ratios), Median(onOne) * 1000,
-        Median(onOne) / floor, Parallel::Workers(0), Median(onWorkers) * 1000, Median(onWorkers) / floor);
-    std::printf("%s: processor time of this process: raw read %.2f ms, load on one thread %.2f ms\n", label,
+        Median(onOne) / floor, Parallel::Workers(0), Median(onWorkers) * 1000, Median(onWorkers) / floor,
+        Median(inTurn) * 1000, Median(inTurn) / floor);
+    std::printf("%s: processor time of this process: raw read %.2f ms, load on one worker %.2f ms\n", label,
                 Median(floorProcessor) * 1000, Median(onOneProcessor) * 1000);
     const double mb = bytes / MiB;
     std::printf("%s: %.1f MB read at %.1f MB/s; on one thread from memory, MB/s elapsed (MB/s of processor time):\n",

@@ -39,10 +39,10 @@ void ResolveImagePath(std::optional<std::wstring>& photo);
 // When skipped is given, it grows by one for each folder skipped so, also one without the file
 // (a sync tool still bringing it, or a move that failed, may be all that hides it), and for each
 // "*.json" chat file left out (unreadable, not a JSON object, or an unsafe id). What is loaded
-// does not depend on it. The files are read, parsed and turned into records on up to `workers`
-// threads at once (1: the calling thread alone; 0: the calling thread for a small folder, else
-// Parallel::AllocatingWorkers, since building records is mostly memory allocation); the result is
-// the same whatever their number. Nothing is written.
+// does not depend on it. The records are built on up to `workers` threads at once (1: the calling
+// thread, while a second thread reads the files ahead of it unless the folder is small; 0: one
+// worker for a small folder, else Parallel::AllocatingWorkers, since building records is mostly
+// memory allocation); the result is the same whatever their number. Nothing is written.
 std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped = nullptr, size_t workers = 0);
 
 // Gives a never-saved character its folder, then writes "character.json" and every chat of its

@@ -11,5 +11,6 @@ namespace Lorvex::Storage::Detail {
 std::wstring CharactersDir();
 std::wstring PersonasDir();
 std::wstring ChatsDir(const Character& character);
+std::wstring ChatsDir(const std::wstring& characterFolder);
 
 }  // namespace Lorvex::Storage::Detail

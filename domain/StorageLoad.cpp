@@ -1,8 +1,9 @@
 // Loading characters with their chats, and personas. Start-up waits for this, and nearly all of
-// it is reading and parsing files that do not depend on each other, so the files are spread
-// over worker threads. Each worker fills only the result slots of the files it took and its
-// own text buffer; the records are put together, counted and ordered on the calling thread once
-// every worker has ended, so the result is the one a single thread would give.
+// it is reading and parsing files that do not depend on each other: with one worker a second
+// thread reads the files ahead of the one that parses them, and with more the files are spread
+// over them. Each thread fills only the result slots of the files it took; the records are put
+// together, counted and ordered on the calling thread once every worker has ended, so the result
+// is the one a single thread would give.
 
 #include "domain/Storage.h"
 
@@ -32,37 +33,47 @@ void CountSkipped(size_t* skipped) {
     }
 }
 
-// The record a file holds when it can be read, is a JSON object and names a safe id; else null.
-// Built straight from the text: no value tree is made and thrown away for each file, and the text
-// is not checked whole for bad UTF-8, since each of its texts is as it becomes a field.
+// The record a file's text holds when the file could be read, the text is a JSON object and it
+// names a safe id; else null. Built straight from the text: no value tree is made and thrown away
+// for each file, and the text is not checked whole for bad UTF-8, since each of its texts is as it
+// becomes a field.
 template <class Record>
-std::shared_ptr<Record> ReadRecord(const std::wstring& file, std::string& buffer) {
-    if (!Files::ReadTextUtf8Unrepaired(file, buffer)) {
+std::shared_ptr<Record> RecordFrom(bool read, const std::string& text) {
+    if (!read) {
         return nullptr;
     }
-    std::shared_ptr<Record> record = Record::FromJsonText(buffer);
+    std::shared_ptr<Record> record = Record::FromJsonText(text);
     return record && IsSafeId(record->id) ? record : nullptr;
 }
 
-// One folder under "characters": the character, null when skipped, and its chat files in
-// ascending order of their full paths.
+// One folder under "characters": whether its file was read, the character (null when skipped),
+// and its chat files in ascending order of their full paths.
 struct CharacterSlot {
     std::wstring folder;
+    bool read = false;
     std::shared_ptr<Character> character;
     std::vector<std::wstring> chatFiles;
 };
 
-void ReadCharacter(CharacterSlot& slot, std::string& buffer) {
-    std::shared_ptr<Character> character =
-        ReadRecord<Character>(Files::JoinPath(slot.folder, L"character.json"), buffer);
+// The folder's file system work: its file, and the list of its chats (left unused when the
+// character is skipped).
+void FetchCharacter(CharacterSlot& slot, std::string& buffer) {
+    slot.read = Files::ReadTextUtf8Unrepaired(Files::JoinPath(slot.folder, L"character.json"), buffer);
+    if (slot.read) {
+        slot.chatFiles = Files::ListFiles(Detail::ChatsDir(slot.folder), L"*.json", false);
+        std::sort(slot.chatFiles.begin(), slot.chatFiles.end());
+    }
+}
+
+void UseCharacter(CharacterSlot& slot, const std::string& text) {
+    std::shared_ptr<Character> character = RecordFrom<Character>(slot.read, text);
     if (!character) {
+        slot.chatFiles.clear();
         return;
     }
     character->folder = slot.folder;
     ResolveImagePath(character->photoPath);
     ResolveKnownImagePaths(character->known_characters);
-    slot.chatFiles = Files::ListFiles(Detail::ChatsDir(*character), L"*.json", false);
-    std::sort(slot.chatFiles.begin(), slot.chatFiles.end());
     slot.character = std::move(character);
 }
 
@@ -70,11 +81,13 @@ void ReadCharacter(CharacterSlot& slot, std::string& buffer) {
 struct ChatSlot {
     Character* owner = nullptr;
     const std::wstring* file = nullptr;
+    bool read = false;
     std::shared_ptr<Chat> chat;
 };
 
 struct PersonaSlot {
     std::wstring file;
+    bool read = false;
     std::shared_ptr<Persona> persona;
 };
 
@@ -94,28 +107,34 @@ size_t LoadWorkers(size_t requested, size_t files) {
 std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t requested) {
     std::vector<CharacterSlot> characters;
     for (std::wstring& folder : Files::ListDirs(Detail::CharactersDir())) {
-        characters.push_back(CharacterSlot{std::move(folder), nullptr, {}});
+        characters.push_back(CharacterSlot{std::move(folder), false, nullptr, {}});
     }
     // A character's file and its chats come to about ten files each.
-    const size_t workers = LoadWorkers(requested, characters.size() * 10);
-    std::vector<std::string> buffers(workers);
+    const size_t files = characters.size() * 10;
+    const size_t workers = LoadWorkers(requested, files);
+    const bool fetchAhead = files >= kFilesWorthThreads;
 
     // Two rounds, so that the chats of one large character are spread too: first every
     // character with its list of chat files, then every chat file.
-    Parallel::ForEachIndex(characters.size(), workers,
-                           [&](size_t index, size_t worker) { ReadCharacter(characters[index], buffers[worker]); });
+    Parallel::ForEachFetched(
+        characters.size(), workers, fetchAhead,
+        [&](size_t index, std::string& buffer) { FetchCharacter(characters[index], buffer); },
+        [&](size_t index, std::string& buffer) { UseCharacter(characters[index], buffer); });
 
     std::vector<ChatSlot> chats;
     for (CharacterSlot& slot : characters) {
         if (slot.character) {
             for (const std::wstring& file : slot.chatFiles) {
-                chats.push_back(ChatSlot{slot.character.get(), &file, nullptr});
+                chats.push_back(ChatSlot{slot.character.get(), &file, false, nullptr});
             }
         }
     }
-    Parallel::ForEachIndex(chats.size(), workers, [&](size_t index, size_t worker) {
-        chats[index].chat = ReadRecord<Chat>(*chats[index].file, buffers[worker]);
-    });
+    Parallel::ForEachFetched(
+        chats.size(), workers, fetchAhead,
+        [&](size_t index, std::string& buffer) {
+            chats[index].read = Files::ReadTextUtf8Unrepaired(*chats[index].file, buffer);
+        },
+        [&](size_t index, std::string& buffer) { chats[index].chat = RecordFrom<Chat>(chats[index].read, buffer); });
 
     for (ChatSlot& slot : chats) {
         if (slot.chat) {
@@ -143,19 +162,23 @@ std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t r
 std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped, size_t requested) {
     std::vector<PersonaSlot> slots;
     for (std::wstring& file : Files::ListFiles(Detail::PersonasDir(), L"*.json", false)) {
-        slots.push_back(PersonaSlot{std::move(file), nullptr});
+        slots.push_back(PersonaSlot{std::move(file), false, nullptr});
     }
     const size_t workers = LoadWorkers(requested, slots.size());
-    std::vector<std::string> buffers(workers);
-    Parallel::ForEachIndex(slots.size(), workers, [&](size_t index, size_t worker) {
-        PersonaSlot& slot = slots[index];
-        slot.persona = ReadRecord<Persona>(slot.file, buffers[worker]);
-        if (slot.persona) {
-            slot.persona->path = slot.file;
-            ResolveImagePath(slot.persona->photoPath);
-            ResolveKnownImagePaths(slot.persona->known_characters);
-        }
-    });
+    Parallel::ForEachFetched(
+        slots.size(), workers, slots.size() >= kFilesWorthThreads,
+        [&](size_t index, std::string& buffer) {
+            slots[index].read = Files::ReadTextUtf8Unrepaired(slots[index].file, buffer);
+        },
+        [&](size_t index, std::string& buffer) {
+            PersonaSlot& slot = slots[index];
+            slot.persona = RecordFrom<Persona>(slot.read, buffer);
+            if (slot.persona) {
+                slot.persona->path = slot.file;
+                ResolveImagePath(slot.persona->photoPath);
+                ResolveKnownImagePaths(slot.persona->known_characters);
+            }
+        });
 
     std::vector<std::shared_ptr<Persona>> personas;
     for (PersonaSlot& slot : slots) {

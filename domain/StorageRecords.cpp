@@ -20,7 +20,11 @@ std::wstring PersonasDir() {
 }
 
 std::wstring ChatsDir(const Character& character) {
-    return Files::JoinPath(character.folder, L"chats");
+    return ChatsDir(character.folder);
+}
+
+std::wstring ChatsDir(const std::wstring& characterFolder) {
+    return Files::JoinPath(characterFolder, L"chats");
 }
 
 }  // namespace Detail

@@ -111,6 +111,46 @@ double AllocationWorkloadSeconds(std::size_t threads, std::size_t* ran) {
     return static_cast<double>(end.QuadPart - begin.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// The pieces of a one-worker ForEachFetched, fetched on one thread and used on another. Each buffer
+// of the ring belongs to the fetching thread from the time its last use returned until its fetch
+// has returned, and to the using thread from then until its use returns: the counters, changed
+// under the lock, hand it over.
+struct FetchRing {
+    std::size_t count = 0;
+    const std::function<void(std::size_t, std::string&)>* fetch = nullptr;
+    std::vector<std::string> buffers = std::vector<std::string>(kFetchAhead);
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    std::size_t fetched = 0;  // pieces whose fetch has returned
+    std::size_t used = 0;     // pieces whose use has returned
+
+    // Waits until ready() holds; ready reads the counters under the lock.
+    template <class Ready>
+    void WaitFor(Ready&& ready) {
+        AcquireSRWLockExclusive(&lock);
+        while (!ready()) {
+            SleepConditionVariableSRW(&changed, &lock, INFINITE, 0);
+        }
+        ReleaseSRWLockExclusive(&lock);
+    }
+    void Set(std::size_t& counter, std::size_t value) {
+        AcquireSRWLockExclusive(&lock);
+        counter = value;
+        ReleaseSRWLockExclusive(&lock);
+        WakeAllConditionVariable(&changed);
+    }
+};
+
+unsigned __stdcall FetchMain(void* parameter) {
+    FetchRing& ring = *static_cast<FetchRing*>(parameter);
+    for (std::size_t index = 0; index < ring.count; ++index) {
+        ring.WaitFor([&] { return index < ring.used + kFetchAhead; });
+        (*ring.fetch)(index, ring.buffers[index % kFetchAhead]);
+        ring.Set(ring.fetched, index + 1);
+    }
+    return 0;
+}
+
 }  // namespace
 
 std::size_t Workers(std::size_t requested) {
@@ -171,6 +211,40 @@ void ForEachIndex(std::size_t count, std::size_t requested,
     for (const UniqueHandle& thread : threads) {
         WaitForSingleObject(thread.Get(), INFINITE);
     }
+}
+
+void ForEachFetched(std::size_t count, std::size_t requested, bool fetchAhead,
+                    const std::function<void(std::size_t index, std::string& buffer)>& fetch,
+                    const std::function<void(std::size_t index, std::string& buffer)>& use) {
+    if (Workers(requested) > 1 && count > 1) {
+        std::vector<std::string> buffers(std::min(Workers(requested), count));
+        ForEachIndex(count, requested, [&](std::size_t index, std::size_t worker) {
+            fetch(index, buffers[worker]);
+            use(index, buffers[worker]);
+        });
+        return;
+    }
+    FetchRing ring;
+    ring.count = count;
+    ring.fetch = &fetch;
+    UniqueHandle fetching;
+    if (fetchAhead && count > 1) {
+        fetching.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &FetchMain, &ring, 0, nullptr)));
+    }
+    if (!fetching.IsOpen()) {
+        std::string& buffer = ring.buffers.front();
+        for (std::size_t index = 0; index < count; ++index) {
+            fetch(index, buffer);
+            use(index, buffer);
+        }
+        return;
+    }
+    for (std::size_t index = 0; index < count; ++index) {
+        ring.WaitFor([&] { return index < ring.fetched; });
+        use(index, ring.buffers[index % kFetchAhead]);
+        ring.Set(ring.used, index + 1);
+    }
+    WaitForSingleObject(fetching.Get(), INFINITE);
 }
 
 }  // namespace Lorvex::Parallel

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 namespace Lorvex::Parallel {
 
@@ -50,5 +51,24 @@ std::size_t AllocatingWorkers();
 // the last call has returned and the other threads have ended. body must not throw.
 void ForEachIndex(std::size_t count, std::size_t requested,
                   const std::function<void(std::size_t index, std::size_t worker)>& body);
+
+// How many pieces ForEachFetched's fetching thread may run ahead of their use: enough to ride
+// out one slow file, few enough that their buffers stay small.
+inline constexpr std::size_t kFetchAhead = 8;
+
+// Calls fetch(index, buffer) and then use(index, buffer) with the same buffer for every index in
+// [0, count), for jobs whose pieces first wait on the system (opening and reading a file into the
+// buffer) and then compute on what came (parsing it). With one worker, fetch runs on a thread of
+// its own, up to kFetchAhead pieces before use, which runs on the calling thread in index order:
+// the waits and the work overlap, and the job takes about the longer of the two instead of their
+// sum, while only the calling thread computes. With more workers, each piece is fetched and used
+// in turn by one of them, as ForEachIndex does, with the worker's own buffer. Buffers are reused
+// from piece to piece and hold whatever the last piece left. Without `fetchAhead` (a job too short
+// to repay a thread), or when the fetching thread cannot be started, one worker runs the job on
+// the calling thread alone. Returns after the last call has returned and the other threads have
+// ended; neither function may throw.
+void ForEachFetched(std::size_t count, std::size_t requested, bool fetchAhead,
+                    const std::function<void(std::size_t index, std::string& buffer)>& fetch,
+                    const std::function<void(std::size_t index, std::string& buffer)>& use);
 
 }  // namespace Lorvex::Parallel

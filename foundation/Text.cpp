@@ -70,19 +70,31 @@ bool IsAsciiWord(const unsigned char* p) {
 }
 
 // Whether the bytes are well-formed UTF-8 (shortest forms only, no surrogate halves, nothing
-// above U+10FFFF) and, when they are, the length of their UTF-16 form.
-bool MeasureUtf8(std::string_view bytes, size_t& units) {
+// above U+10FFFF) and, when they are, the length of their UTF-16 form. With kDecode the units are
+// also written to out, which needs room for that length, or for one unit per byte when the text
+// may be ill-formed (never fewer than either needs); out holds nothing of use when the answer is
+// false.
+template <bool kDecode>
+bool WalkUtf8(std::string_view bytes, wchar_t* out, size_t& units) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
     size_t count = 0;
     while (p < end) {
         if (end - p >= 8 && IsAsciiWord(p)) {
+            if constexpr (kDecode) {
+                for (int i = 0; i < 8; ++i) {
+                    out[count + i] = static_cast<wchar_t>(p[i]);
+                }
+            }
             p += 8;
             count += 8;
             continue;
         }
         const unsigned char lead = *p;
         if (lead < 0x80) {
+            if constexpr (kDecode) {
+                out[count] = static_cast<wchar_t>(lead);
+            }
             ++p;
             ++count;
             continue;
@@ -113,6 +125,18 @@ bool MeasureUtf8(std::string_view bytes, size_t& units) {
                 return false;
             }
         }
+        if constexpr (kDecode) {
+            if (length == 2) {
+                out[count] = static_cast<wchar_t>(((lead & 0x1F) << 6) | (p[1] & 0x3F));
+            } else if (length == 3) {
+                out[count] = static_cast<wchar_t>(((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            } else {
+                const uint32_t cp =
+                    ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+                out[count] = static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+                out[count + 1] = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            }
+        }
         p += length;
         count += length == 4 ? 2 : 1;
     }
@@ -120,36 +144,8 @@ bool MeasureUtf8(std::string_view bytes, size_t& units) {
     return true;
 }
 
-// Decodes bytes that MeasureUtf8 accepted into exactly the units it counted.
-void DecodeWellFormedUtf8(std::string_view bytes, wchar_t* out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* const end = p + bytes.size();
-    while (p < end) {
-        if (end - p >= 8 && IsAsciiWord(p)) {
-            for (int i = 0; i < 8; ++i) {
-                *out++ = static_cast<wchar_t>(p[i]);
-            }
-            p += 8;
-            continue;
-        }
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            *out++ = static_cast<wchar_t>(lead);
-            p += 1;
-        } else if (lead < 0xE0) {
-            *out++ = static_cast<wchar_t>(((lead & 0x1F) << 6) | (p[1] & 0x3F));
-            p += 2;
-        } else if (lead < 0xF0) {
-            *out++ = static_cast<wchar_t>(((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
-            p += 3;
-        } else {
-            const uint32_t cp =
-                ((lead & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
-            *out++ = static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
-            *out++ = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-            p += 4;
-        }
-    }
+bool MeasureUtf8(std::string_view bytes, size_t& units) {
+    return WalkUtf8<false>(bytes, nullptr, units);
 }
 
 }  // namespace
@@ -191,12 +187,22 @@ std::string ToUtf8(std::wstring_view utf16, size_t pieceUnits) {
 std::wstring ToWide(std::string_view utf8) {
     // Stored and received text is nearly always well-formed; decoding it here spares the system
     // converter's two passes (one to measure, one to convert) and the zero-filling between them.
+    // Most texts are short enough to be decoded in one pass onto the stack and copied into a
+    // string of their exact size; a longer one is measured first, so its string is allocated once.
+    constexpr size_t kStackUnits = 1024;
     size_t units = 0;
+    if (utf8.size() <= kStackUnits) {
+        wchar_t decoded[kStackUnits];
+        if (WalkUtf8<true>(utf8, decoded, units)) {
+            return std::wstring(decoded, units);
+        }
+        return Detail::ToWide(utf8, kConvertPieceUnits);
+    }
     if (!MeasureUtf8(utf8, units)) {
         return Detail::ToWide(utf8, kConvertPieceUnits);
     }
     std::wstring wide(units, L'\0');
-    DecodeWellFormedUtf8(utf8, wide.data());
+    WalkUtf8<true>(utf8, wide.data(), units);
     return wide;
 }
 

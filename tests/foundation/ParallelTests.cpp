@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace Lorvex;
@@ -87,4 +88,92 @@ TEST(Parallel, TheHeapsReadBackDecidesWhetherAllocatingWorkGoesParallel) {
     EXPECT_LE(measured.threads, 2u);
     EXPECT_EQ(Parallel::AllocatingWorkers(),
               Parallel::ProcessHeapReadBack().ThreadsPay() ? Parallel::Workers(0) : size_t{1});
+}
+
+// Each piece is used once, after its own fetch and with the buffer that fetch filled. One worker
+// uses the pieces in order on the calling thread, fetching them on a thread of its own when asked
+// to fetch ahead (never more than kFetchAhead pieces before their use) and on the calling thread
+// otherwise; more workers fetch and use each piece on one thread.
+TEST(Parallel, FetchedPiecesAreUsedOnceWithWhatTheirFetchLeft) {
+    const DWORD caller = GetCurrentThreadId();
+    for (size_t count : {0u, 1u, 2u, 9u, 100u}) {
+        for (size_t requested : {1u, 4u}) {
+            for (bool ahead : {false, true}) {
+                const std::string label = std::to_string(count) + " pieces, " + std::to_string(requested) +
+                                          " workers" + (ahead ? ", fetched ahead" : "");
+                std::vector<std::atomic<int>> fetches(count);
+                std::vector<std::atomic<int>> uses(count);
+                std::vector<DWORD> fetchThread(count);
+                std::vector<DWORD> useThread(count);
+                std::atomic<size_t> fetched{0};
+                std::atomic<size_t> used{0};
+                std::atomic<size_t> mostAhead{0};
+                std::atomic<int> outOfOrder{0};
+                std::atomic<int> wrongBuffer{0};
+                Parallel::ForEachFetched(
+                    count, requested, ahead,
+                    [&](size_t index, std::string& buffer) {
+                        const size_t lead = index - used.load();
+                        size_t most = mostAhead.load();
+                        while (lead > most && !mostAhead.compare_exchange_weak(most, lead)) {
+                        }
+                        ++fetches[index];
+                        fetchThread[index] = GetCurrentThreadId();
+                        buffer = "piece " + std::to_string(index);
+                        ++fetched;
+                    },
+                    [&](size_t index, std::string& buffer) {
+                        if (fetches[index].load() != 1 || buffer != "piece " + std::to_string(index)) {
+                            ++wrongBuffer;
+                        }
+                        useThread[index] = GetCurrentThreadId();
+                        if (Parallel::Workers(requested) == 1 && index != used.load()) {
+                            ++outOfOrder;
+                        }
+                        ++uses[index];
+                        ++used;
+                    });
+                EXPECT_EQ(fetched.load(), count) << label;
+                EXPECT_EQ(used.load(), count) << label;
+                EXPECT_EQ(wrongBuffer.load(), 0) << label;
+                EXPECT_EQ(outOfOrder.load(), 0) << label;
+                for (size_t index = 0; index < count; ++index) {
+                    EXPECT_EQ(uses[index].load(), 1) << label << ", piece " << index;
+                    if (requested == 1) {
+                        EXPECT_EQ(useThread[index], caller) << label << ", piece " << index;
+                        EXPECT_EQ(fetchThread[index] != caller, ahead && count > 1) << label << ", piece " << index;
+                    } else {
+                        EXPECT_EQ(fetchThread[index], useThread[index]) << label << ", piece " << index;
+                    }
+                }
+                if (requested == 1) {
+                    EXPECT_LE(mostAhead.load(), Parallel::kFetchAhead) << label;
+                }
+            }
+        }
+    }
+}
+
+// The point of fetching ahead: while one piece is in use, the next ones are fetched. Each use
+// waits until the fetch of the piece after it has begun, which happens only if the two overlap.
+TEST(Parallel, OneWorkerFetchesTheNextPiecesWhileItUsesOne) {
+    constexpr size_t kCount = 20;
+    std::vector<HANDLE> begun(kCount);
+    for (HANDLE& event : begun) {
+        event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ASSERT_NE(event, nullptr);
+    }
+    std::atomic<int> waitedInVain{0};
+    Parallel::ForEachFetched(
+        kCount, 1, true, [&](size_t index, std::string&) { SetEvent(begun[index]); },
+        [&](size_t index, std::string&) {
+            // A long bound only so that a fault fails instead of hanging the suite.
+            if (index + 1 < kCount && WaitForSingleObject(begun[index + 1], 60000) != WAIT_OBJECT_0) {
+                ++waitedInVain;
+            }
+        });
+    EXPECT_EQ(waitedInVain.load(), 0);
+    for (HANDLE event : begun) {
+        CloseHandle(event);
+    }
 }

@@ -70,12 +70,17 @@ TEST(TextConvert, WellFormedUtf8IsDecodedAsTheSystemDecodesIt) {
         {"abcdefg\xE2\x82", false},
         {"\xC3(", false},
     };
+    // Short texts are decoded in one pass and long ones measured first: each case also after
+    // plain text that puts it across the length where the one gives way to the other.
     for (const Case& c : cases) {
-        EXPECT_EQ(IsValidUtf8(c.bytes), c.wellFormed) << c.bytes;
-        const std::wstring system = Detail::ToWide(c.bytes, 1u << 20);
-        EXPECT_EQ(ToWide(c.bytes), system) << c.bytes;
-        if (c.wellFormed) {
-            EXPECT_EQ(ToUtf8(system), c.bytes) << c.bytes;
+        for (size_t lead : {0u, 1020u, 1100u}) {
+            const std::string bytes = std::string(lead, 'x') + c.bytes;
+            EXPECT_EQ(IsValidUtf8(bytes), c.wellFormed) << c.bytes << " after " << lead;
+            const std::wstring system = Detail::ToWide(bytes, 1u << 20);
+            EXPECT_EQ(ToWide(bytes), system) << c.bytes << " after " << lead;
+            if (c.wellFormed) {
+                EXPECT_EQ(ToUtf8(system), bytes) << c.bytes << " after " << lead;
+            }
         }
     }
 }
