@@ -6,8 +6,10 @@
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-# googletest: the build configures the test programs too.
-lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest xvfb imagemagick || exit 1
+# googletest: the build configures the test programs too. fonts-dejavu-core: the prefix's stand-ins
+# for "Segoe UI" and "Consolas".
+lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-dejavu-core googletest xvfb \
+  imagemagick || exit 1
 LORVEX_TARGETS="Lorvex" lorvex_build || exit 1
 lorvex_wine_prefix || exit 1
 exe="$LORVEX_BUILD/Lorvex.exe"

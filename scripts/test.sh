@@ -4,8 +4,10 @@
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-# wine64 alone has neither the wine commands (they come with wine) nor Tahoma (fonts-wine).
-lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest xvfb || exit 1
+# wine64 alone has neither the wine commands (they come with wine) nor Tahoma (fonts-wine); the
+# prefix copies its stand-ins for "Segoe UI" and "Consolas" from fonts-dejavu-core.
+lorvex_require_packages cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-dejavu-core googletest \
+  xvfb || exit 1
 bash "$LORVEX_ROOT/scripts/check-layers.sh" || exit 1
 lorvex_build || exit 1
 lorvex_wine_prefix || exit 1
