@@ -106,7 +106,10 @@ Json::Value KnownCharacter::ToJson(const KnownCharacter& known) {
 Json::Value Message::ToJson(const Message& message) {
     // Sized once: grown member by member, every message leaves a trail of freed blocks behind.
     Json::Object members;
-    members.reserve(10);
+    members.reserve(12);
+    if (!message.line_id.empty()) {
+        Add(members, "line_id", Json::Value(message.line_id));
+    }
     Add(members, "role", Json::Value(message.role));
     Add(members, "content", Json::Value(message.content));
     Add(members, "timestamp", Json::Value(message.timestamp));
@@ -121,6 +124,14 @@ Json::Value Message::ToJson(const Message& message) {
     // Only for an edited line, so the files of lines never edited stay as they were.
     if (message.edited_at) {
         Add(members, "edited_at", Json::Value(*message.edited_at));
+    }
+    if (!message.versions.empty()) {
+        Json::Array texts;
+        texts.reserve(message.versions.size());
+        for (const std::wstring& text : message.versions) {
+            texts.emplace_back(text);
+        }
+        Add(members, "versions", Json::Value(std::move(texts)));
     }
     return Json::Value(std::move(members));
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "domain/RecordJsonDetail.h"
 #include "domain/Records.h"
+#include "foundation/Hash.h"
 #include "foundation/Text.h"
 #include "foundation/Time.h"
 #include "foundation/json/Cursor.h"
@@ -263,12 +265,13 @@ void ReadKnownList(Source& value, std::vector<KnownCharacter>& known) {
     });
 }
 
+// Returns whether the line carried its own stamp.
 template <class Source>
-void ReadMessage(Source& source, Message& message) {
+bool ReadMessage(Source& source, Message& message) {
     static constexpr std::string_view kNames[] = {"role",           "content",         "timestamp",
                                                   "is_typing",      "typing_id",       "character_id",
                                                   "character_name", "regeneration_id", "regeneration_index",
-                                                  "edited_at"};
+                                                  "edited_at",      "line_id",         "versions"};
     uint32_t seen = 0;
     bool stamped = false;
     source.Members([&](std::string_view key, auto& value) {
@@ -305,6 +308,16 @@ void ReadMessage(Source& source, Message& message) {
         case 9:
             ReadOptional(value, message.edited_at);
             break;
+        case 10:
+            ReadText(value, message.line_id);
+            break;
+        case 11:
+            value.Elements([&](auto& text) {
+                if (text.Kind() == Json::Type::String) {
+                    message.versions.push_back(RecordJsonDetail::WideWithNewlines(text.Utf8()));
+                }
+            });
+            break;
         default:
             break;
         }
@@ -312,7 +325,28 @@ void ReadMessage(Source& source, Message& message) {
     if (!stamped) {
         message.timestamp = Time::NowIso();
     }
+    return stamped;
 }
+
+// Lines written before lines had ids: an id from what the line holds that no edit changes (its
+// role, stamp and speaker; the text too for a line without a stamp, whose stamp is made up at
+// each read), numbered among the chat's lines that share all of it.
+class DerivedLineIds {
+public:
+    void Assign(Message& message, bool stamped) {
+        uint64_t h = Hash::Fnv1a64(Hash::kFnvOffsetBasis, message.role);
+        h = Hash::Fnv1a64(Hash::Fnv1a64Word(h, 0x1f), stamped ? std::wstring_view(message.timestamp) : L"");
+        h = Hash::Fnv1a64(Hash::Fnv1a64Word(h, 0x1f), message.character_id.value_or(L""));
+        if (!stamped) {
+            h = Hash::Fnv1a64(Hash::Fnv1a64Word(h, 0x1f), message.content);
+        }
+        const uint64_t occurrence = seen_[h]++;
+        message.line_id = L"l" + Text::ToWide(Hash::Hex64(Hash::Fnv1a64Word(h, occurrence)));
+    }
+
+private:
+    std::map<uint64_t, uint64_t> seen_;
+};
 
 template <class Source>
 void ReadChat(Source& source, Chat& chat) {
@@ -320,6 +354,7 @@ void ReadChat(Source& source, Chat& chat) {
     uint32_t seen = 0;
     bool named = false;
     bool stamped = false;
+    DerivedLineIds derived;
     source.Members([&](std::string_view key, auto& value) {
         switch (Field(key, kNames, seen)) {
         case 0:
@@ -334,7 +369,12 @@ void ReadChat(Source& source, Chat& chat) {
                     return;
                 }
                 auto message = std::make_shared<Message>();
-                ReadMessage(element, *message);
+                const bool lineStamped = ReadMessage(element, *message);
+                // Numbered over every line of the file, so that the ids do not depend on which
+                // lines this reader keeps.
+                if (message->line_id.empty()) {
+                    derived.Assign(*message, lineStamped);
+                }
                 // A reply still being written when the file was saved is not a line that was said.
                 if (!message->is_typing) {
                     chat.messages.push_back(std::move(message));
@@ -541,7 +581,10 @@ KnownCharacter KnownCharacter::FromJson(const Json::Value& value) {
 }
 
 std::shared_ptr<Message> Message::FromJson(const Json::Value& value) {
-    return FromValue<Message, ReadMessage<TreeSource>>(value);
+    auto message = std::make_shared<Message>();
+    TreeSource source(value);
+    ReadMessage(source, *message);
+    return message;
 }
 
 std::shared_ptr<Chat> Chat::FromJson(const Json::Value& value) {

@@ -27,6 +27,7 @@ std::vector<std::wstring> PathsOf(const std::optional<std::wstring>& photo, cons
 
 std::shared_ptr<Message> Message::Create(const std::wstring& role, const std::wstring& content) {
     auto message = std::make_shared<Message>();
+    message->line_id = Time::NewUuid();
     message->role = role;
     message->content = content;
     message->timestamp = Time::NowIso();

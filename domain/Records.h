@@ -42,6 +42,11 @@ struct PersonaOverride {
 };
 
 struct Message {
+    // The line's identity within its chat, kept through edits, regenerations and version switches,
+    // so two PCs' copies of a chat can tell one line changed from one line replaced. New lines get
+    // a UUID; lines of files written before it existed get one derived from what they hold, the
+    // same on every PC (see Chat::FromJson).
+    std::wstring line_id;
     std::wstring role;  // "user" or "assistant"
     std::wstring content;
     std::wstring timestamp;
@@ -54,10 +59,14 @@ struct Message {
     // When the user last changed the text; unset for a line never edited. When two PCs changed
     // one line, the later edit wins.
     std::optional<std::wstring> edited_at;
+    // Every text the line holds when two PCs changed it apart, content among them, in a fixed
+    // order; regeneration_index points at the one shown. Empty for an ordinary line. Stored, so
+    // neither text is lost before the user picks one.
+    std::vector<std::wstring> versions;
     // Error text of a failed reply; shown while the program runs, never stored.
     std::wstring error;
 
-    // Stamped now; every other field at its default.
+    // A new line id, stamped now; every other field at its default.
     static std::shared_ptr<Message> Create(const std::wstring& role, const std::wstring& content);
 
     // Neither pending (its reply still being written) nor failed: a line that was really said,
@@ -83,6 +92,8 @@ struct Chat {
     static std::wstring LastMessagePreview(const Chat& chat);
 
     static Json::Value ToJson(const Chat& chat);
+    // A line without a stored line id gets one derived from its role, stamp and speaker (and its
+    // text when unstamped), numbered among lines that share them: every PC derives the same ids.
     static std::shared_ptr<Chat> FromJson(const Json::Value& value);
     // The chat a file's text holds, read from the text itself by the same rules as FromJson; null
     // unless the text is one JSON value and that value an object. Any thread.

@@ -7,38 +7,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "foundation/Hash.h"
+
 namespace Lorvex::UI {
 
-inline constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
-inline constexpr uint64_t kFnvPrime = 0x100000001b3ull;
-
-// FNV-1a 64 over bytes, continuing from seed (kFnvOffsetBasis to start a fresh hash).
-constexpr uint64_t Fnv1a64(uint64_t seed, std::string_view bytes) {
-    uint64_t h = seed;
-    for (const char c : bytes) {
-        h = (h ^ static_cast<uint8_t>(c)) * kFnvPrime;
-    }
-    return h;
-}
-
-// One step per UTF-16 unit (the whole unit is XORed in, not its two bytes), as ids made from
-// record ids and button labels are.
-constexpr uint64_t Fnv1a64(uint64_t seed, std::wstring_view units) {
-    uint64_t h = seed;
-    for (const wchar_t unit : units) {
-        h = (h ^ static_cast<uint16_t>(unit)) * kFnvPrime;
-    }
-    return h;
-}
-
-// The eight bytes of value, least significant first.
-constexpr uint64_t Fnv1a64Word(uint64_t seed, uint64_t value) {
-    uint64_t h = seed;
-    for (int i = 0; i < 8; ++i) {
-        h = (h ^ ((value >> (8 * i)) & 0xFF)) * kFnvPrime;
-    }
-    return h;
-}
+using Hash::Fnv1a64;
+using Hash::Fnv1a64Word;
+using Hash::kFnvOffsetBasis;
+using Hash::kFnvPrime;
 
 constexpr uint64_t NonZeroId(uint64_t hash) {
     return hash == 0 ? 1 : hash;

@@ -226,12 +226,29 @@ double EntranceTime(double now, double lastReset, size_t rowsAfter) {
     return now;
 }
 
-int VersionCount(const VersionLists& versions, const Message& message) {
-    if (message.is_typing || !message.regeneration_id) {
-        return 0;
+namespace {
+
+// The texts the switcher steps through: those the line keeps itself (two PCs changed it), else
+// this run's regenerations; null for neither.
+const std::vector<std::wstring>* VersionsOf(const VersionLists& versions, const Message& message) {
+    if (!message.versions.empty()) {
+        return &message.versions;
+    }
+    if (!message.regeneration_id) {
+        return nullptr;
     }
     const auto found = versions.find(*message.regeneration_id);
-    return found == versions.end() ? 0 : static_cast<int>(found->second.size());
+    return found == versions.end() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+int VersionCount(const VersionLists& versions, const Message& message) {
+    if (message.is_typing) {
+        return 0;
+    }
+    const std::vector<std::wstring>* texts = VersionsOf(versions, message);
+    return texts == nullptr ? 0 : static_cast<int>(texts->size());
 }
 
 int32_t ShownVersion(const Message& message, int count) {
@@ -243,28 +260,28 @@ std::wstring VersionCounter(const Message& message, int count) {
 }
 
 bool StepVersion(const VersionLists& versions, Message& message, int delta) {
-    if (!message.regeneration_id) {
+    const std::vector<std::wstring>* texts = VersionsOf(versions, message);
+    if (texts == nullptr || texts->empty()) {
         return false;
     }
-    const auto found = versions.find(*message.regeneration_id);
-    if (found == versions.end() || found->second.empty()) {
-        return false;
-    }
-    const int count = static_cast<int>(found->second.size());
+    const int count = static_cast<int>(texts->size());
     const int32_t next = ShownVersion(message, count) + delta;
     if (next < 0 || next >= count) {
         return false;
     }
     message.regeneration_index = next;
-    message.content = found->second[static_cast<size_t>(next)];
+    message.content = (*texts)[static_cast<size_t>(next)];
     return true;
 }
 
 bool KeepVersion(VersionLists& versions, Message& message) {
-    if (!message.regeneration_id) {
+    if (!message.regeneration_id && message.versions.empty()) {
         return false;
     }
-    versions.erase(*message.regeneration_id);
+    message.versions.clear();
+    if (message.regeneration_id) {
+        versions.erase(*message.regeneration_id);
+    }
     message.regeneration_id.reset();
     message.regeneration_index.reset();
     return true;

@@ -137,7 +137,8 @@ double EntranceTime(double now, double lastReset, size_t rowsAfter);
 
 using VersionLists = std::map<std::wstring, std::vector<std::wstring>>;
 
-// Stored versions of the message's group; 0 while it is pending or has no group or list.
+// The versions the switcher offers: the texts the line keeps itself (two PCs changed it apart),
+// else its group's list of this run; 0 while it is pending or has neither.
 int VersionCount(const VersionLists& versions, const Message& message);
 // The version shown, 0-based, kept inside the list (an index from another run may point past it).
 int32_t ShownVersion(const Message& message, int count);
@@ -146,8 +147,8 @@ std::wstring VersionCounter(const Message& message, int count);
 // Shows the version delta steps away from the shown one (content and index); false, changing
 // nothing, when the group's list is gone or the step leaves it.
 bool StepVersion(const VersionLists& versions, Message& message, int delta);
-// Keeps the shown version as the only one: the list goes, and the message leaves its group.
-// False when the message has no group.
+// Keeps the shown version as the only one: the lists go, and the message leaves its group.
+// False when the message has no group and keeps no texts of its own.
 bool KeepVersion(VersionLists& versions, Message& message);
 
 // ---- The measured layouts of the window's rows ----

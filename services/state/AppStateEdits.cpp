@@ -39,10 +39,16 @@ void AppState::RegenerateReply(const std::shared_ptr<Message>& message) {
 
     const std::wstring group = message->regeneration_id ? *message->regeneration_id : Time::NewUuid();
     std::vector<std::wstring>& list = versions[group];
-    if (list.empty() && message->error.empty()) {
-        list.push_back(message->content);
+    if (list.empty()) {
+        if (!message->versions.empty()) {
+            list = message->versions;  // the texts two PCs wrote stay among the versions
+        } else if (message->error.empty()) {
+            list.push_back(message->content);
+        }
     }
     auto fresh = Message::Create(L"assistant", L"");
+    // Another version of the same line, not another line.
+    fresh->line_id = message->line_id;
     fresh->is_typing = true;
     fresh->typing_id = Time::NewUuid();
     fresh->character_id = message->character_id;

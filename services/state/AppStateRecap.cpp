@@ -2,6 +2,8 @@
 
 #include "services/state/AppState.h"
 
+#include "foundation/Time.h"
+
 namespace Lorvex::Services {
 
 namespace {
@@ -75,6 +77,7 @@ std::shared_ptr<Chat> AppState::ContinueChat() {
     for (size_t i = from; i < finished.size(); ++i) {
         const Message& source = *finished[i];
         auto copy = std::make_shared<Message>();
+        copy->line_id = Time::NewUuid();
         copy->role = source.role;
         copy->content = source.content;
         copy->timestamp = source.timestamp;

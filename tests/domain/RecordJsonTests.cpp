@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "domain/RecordJson.h"
@@ -184,7 +185,52 @@ TEST(RecordJsonGolden, ChatLeavesOutPendingAndFailedLines) {
         R"("is_typing":false,"typing_id":null,"character_id":null,"character_name":null,"regeneration_id":null,)"
         R"("regeneration_index":null}],"persona_id":"p1","memory":"Resumen"})";
     EXPECT_EQ(Chat::ToJson(chat).Dump(false), expected);
-    EXPECT_EQ(Chat::ToJson(*Chat::FromJson(ParseOrFail(expected))).Dump(false), expected);
+    // Read back, the line of an older file gains the id every PC derives for it, and nothing else.
+    const std::shared_ptr<Chat> read = Chat::FromJson(ParseOrFail(expected));
+    ASSERT_EQ(read->messages.size(), 1u);
+    const std::wstring derived = read->messages[0]->line_id;
+    read->messages[0]->line_id.clear();
+    EXPECT_EQ(Chat::ToJson(*read).Dump(false), expected);
+    EXPECT_FALSE(derived.empty());
+}
+
+// Lines of files written before lines had ids: every read of the same text, from a value or from
+// the text itself, gives each line the same id; lines alike in role, stamp and speaker are told
+// apart by their place among them, an edit does not change a stamped line's id, and a stored id
+// and kept versions come back as they were.
+TEST(RecordJsonRead, LineIdsOfOlderFilesAreTheSameOnEveryReadAndStoredOnesStay) {
+    const std::string older =
+        R"({"id":"c","timestamp":"t0","messages":[)"
+        R"({"role":"user","content":"Hola","timestamp":"t1"},)"
+        R"({"role":"assistant","content":"Uno","timestamp":"t2","character_id":"a"},)"
+        R"({"role":"assistant","content":"Dos","timestamp":"t2","character_id":"a"},)"
+        R"({"role":"assistant","content":"Tres","timestamp":"t2","character_id":"b"},)"
+        R"({"role":"user","content":"Sin hora"}]})";
+    const std::shared_ptr<Chat> fromValue = Chat::FromJson(ParseOrFail(older));
+    const std::shared_ptr<Chat> fromText = Chat::FromJsonText(older);
+    ASSERT_TRUE(fromText);
+    ASSERT_EQ(fromValue->messages.size(), 5u);
+    std::set<std::wstring> ids;
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(fromValue->messages[i]->line_id, fromText->messages[i]->line_id) << i;
+        EXPECT_EQ(fromValue->messages[i]->line_id, Chat::FromJson(ParseOrFail(older))->messages[i]->line_id) << i;
+        ids.insert(fromValue->messages[i]->line_id);
+    }
+    EXPECT_EQ(ids.size(), 5u);
+
+    std::string edited = older;
+    edited.replace(edited.find("Uno"), 3, "Uno, corregido");
+    EXPECT_EQ(Chat::FromJson(ParseOrFail(edited))->messages[1]->line_id, fromValue->messages[1]->line_id);
+
+    const std::string stored =
+        R"({"id":"c","timestamp":"t0","messages":[{"line_id":"9f1c","role":"assistant","content":"B",)"
+        R"("timestamp":"t1","is_typing":false,"typing_id":null,"character_id":null,"character_name":null,)"
+        R"("regeneration_id":"g","regeneration_index":1,"versions":["A","B"]}],"persona_id":null,"memory":""})";
+    const std::shared_ptr<Chat> kept = Chat::FromJsonText(stored);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->messages[0]->line_id, L"9f1c");
+    EXPECT_EQ(kept->messages[0]->versions, (std::vector<std::wstring>{L"A", L"B"}));
+    EXPECT_EQ(Chat::ToJson(*kept).Dump(false), stored);
 }
 
 // Each input is read as a character and written back; the member shows what the reader made of
