@@ -24,24 +24,19 @@ bool WriteFileAtomic(const std::wstring& path, const Json::Value& value) {
     if (path.empty()) {
         return false;
     }
-    const std::wstring temporary = path + L".tmp";
     // One buffer per thread for every file it writes: a character's save writes one file per
     // chat, and a fresh text for each would grow anew from nothing.
     thread_local std::string text;
     text.clear();
     value.Write(text, true, 0);
-    const bool written = Files::WriteBytes(temporary, text);
+    // A read-only target is replaced too: the record's file must follow the record.
+    const bool written = Files::WriteReplacing(path, text);
     // A rare huge file does not keep its memory for the thread's life.
     constexpr size_t kKeptCapacity = 4 << 20;
     if (text.capacity() > kKeptCapacity) {
         std::string().swap(text);
     }
-    if (!written) {
-        return false;
-    }
-    // A read-only target is replaced too (Windows refuses to move over one): the record's file
-    // must follow the record.
-    return Files::Move(temporary, path, true);
+    return written;
 }
 
 }  // namespace Lorvex::Storage

@@ -198,6 +198,11 @@ bool IsLink(const std::wstring& path) {
     return IsReparseTagNameSurrogate(data.dwReserved0) || data.dwReserved0 == 0;
 }
 
+bool WriteReplacing(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temporary = path + L".tmp";
+    return WriteBytes(temporary, bytes) && Move(temporary, path, true);
+}
+
 bool Move(const std::wstring& source, const std::wstring& target, bool replace) {
     EnsureDir(ParentPath(target));
     DWORD flags = MOVEFILE_COPY_ALLOWED;

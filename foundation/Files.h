@@ -61,6 +61,10 @@ bool ReadTextUtf8Unrepaired(const std::wstring& path, std::string& text);
 // clearing the attributes of an existing file first. True when every byte was written.
 bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// Writes path + ".tmp", then moves it over the target (replacing a read-only one too): the target
+// holds either its previous content or every byte of the new one. True when it holds the new one;
+// on failure a written ".tmp" may stay beside it.
+bool WriteReplacing(const std::wstring& path, const std::string& bytes);
 
 // Full paths of the files matching the pattern, in the order the system returns them; when
 // recursive, followed by those of every sub-folder, depth first. Linked folders are not entered.

@@ -176,6 +176,15 @@ private:
     // The open character, or in a duo the character the message names when it is loaded.
     std::shared_ptr<Character> SpeakerOf(const Message& message) const;
     void CancelRepliesIn(const std::shared_ptr<Chat>& chat);
+    // ---- Pulled items (AppStatePull.cpp) ----
+    // Whether the character, or one of its chats, changed here since this PC last agreed with the
+    // cloud on it: a deletion from elsewhere then leaves it.
+    bool CharacterChangedSinceAgreed(const Character& character) const;
+    // Closes it if open and removes it with its folder, as a deletion from elsewhere does.
+    void RemoveCharacterHere(const std::shared_ptr<Character>& character);
+    // The character deleted here, as this PC last agreed with the cloud on it, stored again; null
+    // when there is no such agreement or it cannot be stored.
+    std::shared_ptr<Character> RestoreCharacter(const std::wstring& id);
     // Sets the flag of every reply whose message no longer stands in the open chat.
     void CancelDetachedReplies();
 

@@ -72,6 +72,7 @@ void CloudSync::ResetState() {
     lastError.clear();
     offline = false;
     mergePending = false;
+    SyncBase::Clear();
 }
 
 std::wstring CloudSync::ItemKey(const std::wstring& kind, const std::wstring& id) {

@@ -22,6 +22,7 @@
 
 #include "domain/Records.h"
 #include "foundation/json/Value.h"
+#include "services/sync/SyncBase.h"
 
 namespace Lorvex::Services {
 
@@ -51,8 +52,7 @@ public:
         // record the merge after a sign-in queued, which its round hashes (and sends only when the
         // cloud does not hold that form already).
         std::string hash;
-        uint64_t size = 0;       // bytes of the compact upload form; 0 when not known
-        std::wstring changedAt;  // when this PC made the change (Time::NowIso); empty when not known
+        uint64_t size = 0;  // bytes of the compact upload form; 0 when not known
         // The compact upload form, only for an item read from an older "cloud.json", whose queue
         // carried the forms; sent as it is.
         std::string form;
@@ -75,18 +75,6 @@ public:
         // The change hash of the record the row holds, in the form this PC writes it ("deleted"
         // for a deletion); empty when the round could not tell (an unknown kind, no object).
         std::string hash;
-        // When the change was made: the time its PC sent with it, else the backend's stamp.
-        std::wstring changedAt;
-        // The round merged this PC's queued change into the row, or found the cloud's edit the
-        // later one: applied even when `synced` already holds its hash.
-        bool resolved = false;
-        // A chat this PC changed again meanwhile: merged into the local chat instead of taking
-        // its place; remoteLater tells which side changed last.
-        bool mergeIntoLocal = false;
-        bool remoteLater = false;
-        // A deletion this PC's change undoes: the record stays, and its pictures (which the other
-        // PC may have removed from the bucket with it) go up again.
-        bool undone = false;
     };
 
     // One picture object listed in the user's folder of the bucket.
@@ -125,11 +113,14 @@ public:
         // won); empty when nothing was sent because the record is gone.
         std::map<int64_t, std::string> sent;
         std::vector<Refusal> refused;  // items refused as invalid; the round went on without them
-        // Characters uploaded again (item key and hash) so that a chat written on this PC does not
-        // stand under a character another PC deleted.
-        std::vector<std::pair<std::wstring, std::string>> restored;
+        // Every record the cloud confirmed (item key, and the hash of the form it holds now, or
+        // "deleted"), also when the record changed again during the round and stays queued.
+        std::vector<std::pair<std::wstring, std::string>> agreed;
         std::vector<std::wstring> downloaded;  // pictures the round fetched: the cloud holds them
         bool pulled = false;
+        // The rows that changed since this PC last agreed with the cloud on them (rows it agreed
+        // on already are left out); the queued changes of the same records were held back, to be
+        // merged with these rows on the UI thread and sent by a later round.
         std::vector<RemoteItem> items;
         std::string cursor;
         bool listed = false;
@@ -225,6 +216,17 @@ public:
 
     // The cloud holds this form of the record now: storing it locally must not queue it again.
     void MarkSynced(const std::wstring& kind, const std::wstring& id, const Json::Value& data);
+    // This PC now agrees with the pulled row (it stored it, or merged it into its own record):
+    // `synced` and the record's base take the row's form, or its deletion.
+    void Agree(const RemoteItem& row);
+    // What this PC last agreed with the cloud on for the record; none when it never did (or the
+    // base cannot be read), which the merges take as a union.
+    std::optional<SyncBase::RecordBase> BaseFor(const std::wstring& key) const;
+    // Whether the record's upload form differs from what this PC last agreed with the cloud on:
+    // a change here since, or a record the cloud never had from here.
+    bool ChangedSinceAgreed(const std::wstring& key, const Json::Value& record) const;
+    // Drops the queued change of the record: a merge made it the cloud's form already.
+    void ForgetQueued(const std::wstring& key);
 
     // The notifiers: each queues its changes while signed in and does nothing otherwise.
     void OnCharacterSaved(const Character& character);
@@ -251,9 +253,6 @@ public:
     void QueueForMerge(const std::wstring& kind, const std::wstring& id, const std::wstring& parentId = {});
     // Whether a change of one of the character's chats, not a deletion, is queued.
     bool HoldsLiveChatOf(const std::wstring& characterId) const;
-    // Whether the remote change (at remoteAt) is later than the local one (at localAt); a time
-    // that is not known never wins.
-    static bool RemoteIsLater(const std::wstring& localAt, const std::wstring& remoteAt);
     static bool StampBefore(const std::wstring& a, const std::wstring& b);
 
     // ---- Session and round state read by the status display and the rounds ----
@@ -324,7 +323,7 @@ private:
     // The parts of ApplyResult: a renewed pair taken unless a newer one is held, the confirmed
     // items out of the queue by seq, and the pulled rows applied with the cursor moved after them.
     void TakeRenewedSession(const Account& renewed, const std::string& renewedFrom);
-    void ConfirmDone(const std::vector<int64_t>& done, const std::map<int64_t, std::string>& sent);
+    void ConfirmDone(const Result& result);
     // Sets the refused items aside, each with its reason.
     void SetAside(const std::vector<Refusal>& refused);
     // pulledTo empty: the cursor stays (a failed round hands over only the rows it resolved).

@@ -126,12 +126,7 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
         return;
     }
 
-    ConfirmDone(result.done, result.sent);
-    for (const auto& [key, hash] : result.restored) {
-        if (pending.count(key) == 0) {
-            synced[key] = hash;
-        }
-    }
+    ConfirmDone(result);
     for (const std::wstring& name : result.downloaded) {
         uploaded.insert(name);  // fetched from the cloud, so no upload of it is needed
     }
@@ -160,18 +155,6 @@ void CloudSync::ApplyResult(Result result, int32_t roundGeneration, bool full) {
             }
         }
         lastSync = Time::NowIso();
-    } else {
-        // What the round already merged and sent must reach this PC too, even though the round
-        // failed later; the cursor stays, so the rest comes again.
-        std::vector<RemoteItem> resolved;
-        for (RemoteItem& row : result.items) {
-            if (row.resolved) {
-                resolved.push_back(std::move(row));
-            }
-        }
-        if (!resolved.empty()) {
-            ApplyPulledRows(resolved, {});
-        }
     }
     SaveState();
     if (onStatusChanged) {
@@ -220,7 +203,9 @@ void CloudSync::DeleteReplacedAvatarFile(const std::wstring& old, const std::wst
     }
 }
 
-void CloudSync::ConfirmDone(const std::vector<int64_t>& done, const std::map<int64_t, std::string>& sent) {
+void CloudSync::ConfirmDone(const Result& result) {
+    const std::vector<int64_t>& done = result.done;
+    const std::map<int64_t, std::string>& sent = result.sent;
     // A record changed again during the round carries a newer seq and stays queued.
     std::unordered_map<int64_t, std::wstring> keyOfSeq;
     for (const auto& [key, item] : pending) {
@@ -250,6 +235,9 @@ void CloudSync::ConfirmDone(const std::vector<int64_t>& done, const std::map<int
             uploaded.insert(item.id);
         }
         pending.erase(entry);
+    }
+    for (const auto& [key, hash] : result.agreed) {
+        synced[key] = hash;
     }
 }
 
@@ -286,42 +274,10 @@ std::vector<std::wstring> CloudSync::SetAsideReasons() const {
 }
 
 void CloudSync::ApplyPulledRows(const std::vector<RemoteItem>& rows, const std::string& pulledTo) {
-    std::vector<RemoteItem> toApply;
-    for (const RemoteItem& row : rows) {
-        const std::wstring key = ItemKey(row);
-        const auto queued = pending.find(key);
-        if (queued != pending.end()) {
-            // Changed here again since the round began (or set aside): nothing written here is lost.
-            const QueueItem& local = queued->second;
-            if (local.deleted) {
-                continue;  // a deletion here stands
-            }
-            if (row.deleted) {
-                RemoteItem undone = row;  // a change here undoes the deletion there
-                undone.undone = true;
-                toApply.push_back(std::move(undone));
-                continue;
-            }
-            const bool remoteLater = RemoteIsLater(local.changedAt, row.changedAt);
-            if (row.kind == L"chat") {
-                RemoteItem merge = row;
-                merge.mergeIntoLocal = true;
-                merge.remoteLater = remoteLater;
-                toApply.push_back(std::move(merge));
-            } else if (remoteLater) {
-                pending.erase(queued);  // the later edit wins whole
-                toApply.push_back(row);
-            }
-            continue;
-        }
-        if (!row.resolved && !row.hash.empty()) {
-            const auto known = synced.find(key);
-            if (known != synced.end() && known->second == row.hash) {
-                continue;  // the cloud holds what this PC holds
-            }
-        }
-        toApply.push_back(row);
-    }
+    // The round left out the rows this PC agreed on already: every row here changed in the cloud
+    // since, and the application state merges it with what it holds now, changes made during the
+    // round included.
+    const std::vector<RemoteItem>& toApply = rows;
     std::vector<std::wstring> left;
     if (!toApply.empty() && onPulled) {
         left = onPulled(toApply);

@@ -17,13 +17,6 @@
 namespace Lorvex::Services {
 namespace {
 
-// The target is replaced only once the temporary file holds every byte, so a failed write leaves
-// the previous file whole.
-bool WriteReplacing(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temporary = path + L".tmp";
-    return Files::WriteBytes(temporary, bytes) && Files::Move(temporary, path, true);
-}
-
 // Older writers stored some flags as the string "true".
 bool ReadFlag(const Json::Value& value) {
     if (value.kind == Json::Type::Bool) {
@@ -82,7 +75,7 @@ void CloudSync::SaveAccount() const {
     if (!sealed) {
         return;
     }
-    WriteReplacing(AccountPath(), *sealed);
+    Files::WriteReplacing(AccountPath(), *sealed);
 }
 
 void CloudSync::LoadState() {
@@ -125,7 +118,6 @@ void CloudSync::LoadState() {
             item.parentId = element.Find("parentId").AsWString();
             item.deleted = ReadFlag(element.Find("deleted"));
             item.hash = element.Find("hash").AsString();
-            item.changedAt = element.Find("changedAt").AsWString();
             item.size = static_cast<uint64_t>(std::max<int64_t>(element.Find("size").AsInt64(0), 0));
             // Older versions kept the upload form in the queue: it goes up as it was queued.
             const Json::Value& data = element.Find("data");
@@ -180,9 +172,6 @@ void CloudSync::SaveState() {
         entry["deleted"] = Json::Value(item.deleted);
         entry["hash"] = Json::Value(item.hash);
         entry["size"] = Json::Value(static_cast<unsigned long long>(item.size));
-        if (!item.changedAt.empty()) {
-            entry["changedAt"] = Json::Value(item.changedAt);
-        }
         if (!item.refusal.empty()) {
             entry["refused"] = Json::Value(item.refusal);
         }
@@ -197,7 +186,7 @@ void CloudSync::SaveState() {
         {"uploaded", Json::Value(std::move(names))},
         {"queue", Json::Value(std::move(queue))},
     });
-    WriteReplacing(StatePath(), root.Dump(false));
+    Files::WriteReplacing(StatePath(), root.Dump(false));
 }
 
 }  // namespace Lorvex::Services

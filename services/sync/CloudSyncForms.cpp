@@ -1,9 +1,5 @@
 // What a round sends and compares: a record's upload form read from its stored file, the same
-// form of a pulled row, their hashes, and the time of a change.
-
-#include <windows.h>
-
-#include <cstdio>
+// form of a pulled row, and their hashes.
 
 #include "domain/Storage.h"
 #include "foundation/Files.h"
@@ -68,56 +64,28 @@ std::string RowHash(const CloudSync::RemoteItem& row) {
 }
 
 StoredRead ReadStoredForm(const CloudSync::QueueItem& item, StoredForm& out) {
+    Json::Value stored;
     if (!item.form.empty()) {
-        out.text = item.form;
+        stored = Json::Value::Parse(item.form);
     } else {
         if (item.source.empty() || !Files::IsFile(item.source)) {
             return StoredRead::Gone;
         }
-        Json::Value stored;
         if (!Storage::ReadJsonFile(item.source, stored)) {
             return StoredRead::Unreadable;  // held open or being replaced: a later round tries again
         }
-        // The file holds the record's form as its writer wrote it, members in order: cut to
-        // file names and written compactly it is the upload form, without building the record.
-        out.text = CloudSync::StripPhotoPaths(stored).Dump(false);
     }
+    // Through the record's reader and writer, as the application state hashes it: a file of an
+    // older version gains its lines' derived ids, so both sides agree on what the record holds.
+    // The id is the item's (a chat item's carries its owner in front of the chat's own).
+    const size_t owner = item.kind == L"chat" ? item.id.find(L':') : std::wstring::npos;
+    out.form = RecordForm(item.kind, stored, owner == std::wstring::npos ? item.id : item.id.substr(owner + 1));
+    if (out.form.kind != Json::Type::Object) {
+        return StoredRead::Gone;
+    }
+    out.text = out.form.Dump(false);
     out.hash = Text::Sha256Hex(out.text);
-    out.changedAt = item.changedAt.empty() ? FileChangedAt(item.source) : item.changedAt;
     return StoredRead::Ok;
-}
-
-std::wstring FileChangedAt(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    SYSTEMTIME utc{};
-    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        !FileTimeToSystemTime(&data.ftLastWriteTime, &utc)) {
-        return {};
-    }
-    wchar_t text[40];
-    std::swprintf(text, 40, L"%04u-%02u-%02uT%02u:%02u:%02u.%03u+00:00", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
-                  utc.wMinute, utc.wSecond, utc.wMilliseconds);
-    return text;
-}
-
-std::string WithChangedAt(std::string text, const std::wstring& changedAt) {
-    if (changedAt.empty() || text.size() < 2 || text.back() != '}') {
-        return text;
-    }
-    text.pop_back();
-    if (text.size() > 1) {
-        text += ',';
-    }
-    text += std::string("\"") + kChangedAtKey + "\":" + Json::Value(changedAt).Dump(false) + "}";
-    return text;
-}
-
-std::wstring RemoteChangedAt(const CloudSync::RemoteItem& row) {
-    const Json::Value& sent = row.data.Find(kChangedAtKey);
-    if (sent.kind == Json::Type::String && !sent.text.empty()) {
-        return sent.AsWString();
-    }
-    return Text::ToWide(row.updatedAt);
 }
 
 }  // namespace Lorvex::Services::CloudSyncRound

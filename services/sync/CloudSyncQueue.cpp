@@ -10,7 +10,6 @@
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Text.h"
-#include "foundation/Time.h"
 
 namespace Lorvex::Services {
 
@@ -59,7 +58,6 @@ void CloudSync::MarkChanged(QueueItem item, const Json::Value& record) {
             item.hash = Text::Sha256Hex(form);
             item.size = form.size();
         }
-        item.changedAt = unread ? std::wstring() : Time::NowIso();
     }
     const auto queued = pending.find(key);
     if (queued != pending.end()) {

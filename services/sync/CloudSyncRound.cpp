@@ -12,8 +12,7 @@
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
 #include "foundation/Text.h"
-#include "foundation/Time.h"
-#include "services/sync/ChatMerge.h"
+#include "services/sync/SyncBase.h"
 #include "services/sync/Supabase.h"
 
 namespace Lorvex::Services {
@@ -99,31 +98,28 @@ bool SendPictures(const CloudSync::Job& job, CloudSync::Result& result) {
     return true;
 }
 
-// One record on its way to the table: a queue item (or a character sent again to restore it) with
-// the form it goes up in.
+// One record on its way to the table, with the form it goes up in.
 struct Outgoing {
-    const CloudSync::QueueItem* item = nullptr;  // null for a restored character
+    const CloudSync::QueueItem* item = nullptr;
     std::wstring key;
     std::string row;   // the table row's text
     std::string hash;  // of the form the row carries; "deleted" for a deletion
+    Json::Value form;  // the upload form; null for a deletion
 };
 
-// What the pull decided about the records queued for this round.
-struct Plan {
-    std::map<int64_t, std::string> merged;  // seq -> compact form of a chat merged with the cloud's
-    std::set<int64_t> superseded;           // items the cloud's later edit replaces: not sent
-    std::vector<std::wstring> restore;      // characters to send again, by the file of their record
-    std::vector<std::wstring> restoreIds;
-};
-
+// The cloud holds the item's form now: it leaves the queue, and the form becomes the record's
+// base. The base is written here, as the answer comes, so that a kill before the UI thread takes
+// the result leaves a base that is true (the next pull then finds the row agreed on).
 void Confirm(CloudSync::Result& result, const Outgoing& out) {
-    if (out.item == nullptr) {
-        result.restored.emplace_back(out.key, out.hash);
-        return;
-    }
     result.done.push_back(out.item->seq);
     if (!out.item->deleted && out.hash != out.item->hash) {
         result.sent[out.item->seq] = out.hash;
+    }
+    result.agreed.emplace_back(out.key, out.hash);
+    if (out.item->deleted) {
+        SyncBase::Remove(out.key);
+    } else {
+        SyncBase::Save(out.key, result.account.userId, SyncBase::BaseOf(out.item->kind, out.form));
     }
 }
 
@@ -133,9 +129,7 @@ bool SendOneByOne(const std::vector<Outgoing>& batch, CloudSync::Result& result)
     for (const Outgoing& out : batch) {
         const Http::Response response = AuthorizedSend(result, UpsertRequest({out.row}));
         if (!RenewalFailed(result) && RowsRefused(response)) {
-            if (out.item != nullptr) {
-                result.refused.push_back({out.item->seq, Supabase::ErrorText(response)});
-            }
+            result.refused.push_back({out.item->seq, Supabase::ErrorText(response)});
             continue;
         }
         if (Ends(result, response, Http::IsSuccess(response.status))) {
@@ -161,9 +155,7 @@ bool SendBatch(std::vector<Outgoing>& batch, CloudSync::Result& result) {
     if (!RenewalFailed(result) && RowsRefused(response)) {
         // One statement fails whole: which rows the table refuses shows only row by row.
         if (batch.size() == 1) {
-            if (batch.front().item != nullptr) {
-                result.refused.push_back({batch.front().item->seq, Supabase::ErrorText(response)});
-            }
+            result.refused.push_back({batch.front().item->seq, Supabase::ErrorText(response)});
         } else {
             going = SendOneByOne(batch, result);
         }
@@ -179,13 +171,14 @@ bool SendBatch(std::vector<Outgoing>& batch, CloudSync::Result& result) {
 }
 
 // The record items in batches, each form read from its file as its turn comes, so that no more
-// than a batch is held at once; false when the round ends.
-bool SendRecords(const CloudSync::Job& job, const Plan& plan, CloudSync::Result& result) {
+// than a batch is held at once; items held back for a merge stay queued. False when the round
+// ends.
+bool SendRecords(const CloudSync::Job& job, const std::set<int64_t>& held, CloudSync::Result& result) {
     const std::wstring& user = result.account.userId;
     std::vector<Outgoing> batch;
     size_t estimate = 0;
     auto add = [&](Outgoing out) {
-        estimate += out.row.size();
+        estimate += out.item->deleted ? kDeletionEstimate : out.row.size();
         batch.push_back(std::move(out));
         if (estimate >= kBatchEstimate) {
             estimate = 0;
@@ -193,48 +186,26 @@ bool SendRecords(const CloudSync::Job& job, const Plan& plan, CloudSync::Result&
         }
         return true;
     };
-    // A character restored goes with (and, by kind, before) the chats that stand under it.
-    for (size_t i = 0; i < plan.restore.size(); ++i) {
-        CloudSync::QueueItem character;
-        character.kind = L"character";
-        character.id = plan.restoreIds[i];
-        character.source = plan.restore[i];
-        StoredForm form;
-        if (ReadStoredForm(character, form) != StoredRead::Ok) {
-            continue;
-        }
-        if (!add({nullptr, CloudSync::ItemKey(character.kind, character.id),
-                  TableRow(user, character.kind, character.id, {}, false, WithChangedAt(form.text, form.changedAt)),
-                  form.hash})) {
-            return false;
-        }
-    }
     for (const CloudSync::QueueItem& item : job.items) {
-        if (item.kind == L"image" || plan.superseded.count(item.seq) != 0) {
+        if (item.kind == L"image" || held.count(item.seq) != 0) {
             continue;
         }
         const std::wstring key = CloudSync::ItemKey(item.kind, item.id);
         if (item.deleted) {
-            if (!add({&item, key, TableRow(user, item.kind, item.id, item.parentId, true, {}), "deleted"})) {
+            if (!add({&item, key, TableRow(user, item.kind, item.id, item.parentId, true, {}), "deleted", {}})) {
                 return false;
             }
             continue;
         }
         StoredForm form;
-        if (const auto merged = plan.merged.find(item.seq); merged != plan.merged.end()) {
-            form.text = merged->second;
-            form.hash = Text::Sha256Hex(form.text);
-            form.changedAt = Time::NowIso();
-        } else {
-            const StoredRead read = ReadStoredForm(item, form);
-            if (read == StoredRead::Unreadable) {
-                continue;  // stays queued for a later round
-            }
-            if (read == StoredRead::Gone) {
-                result.done.push_back(item.seq);
-                result.sent[item.seq] = std::string();
-                continue;
-            }
+        const StoredRead read = ReadStoredForm(item, form);
+        if (read == StoredRead::Unreadable) {
+            continue;  // stays queued for a later round
+        }
+        if (read == StoredRead::Gone) {
+            result.done.push_back(item.seq);
+            result.sent[item.seq] = std::string();
+            continue;
         }
         // The cloud holds this very form already (the merge finds most records so): nothing to send.
         if (const auto known = job.synced.find(key); known != job.synced.end() && known->second == form.hash) {
@@ -244,9 +215,8 @@ bool SendRecords(const CloudSync::Job& job, const Plan& plan, CloudSync::Result&
             }
             continue;
         }
-        if (!add({&item, key,
-                  TableRow(user, item.kind, item.id, item.parentId, false, WithChangedAt(form.text, form.changedAt)),
-                  form.hash})) {
+        std::string row = TableRow(user, item.kind, item.id, item.parentId, false, form.text);
+        if (!add({&item, key, std::move(row), std::move(form.hash), std::move(form.form)})) {
             return false;
         }
     }
@@ -290,7 +260,6 @@ bool Pull(const CloudSync::Job& job, CloudSync::Result& result) {
             after = RowKey{row.updatedAt, element.Find("kind").AsString(), element.Find("id").AsString()};
             if (IsSafeRow(row)) {
                 row.hash = RowHash(row);
-                row.changedAt = RemoteChangedAt(row);
                 result.items.push_back(std::move(row));
             }
         }
@@ -339,95 +308,47 @@ bool FetchPhotos(const std::set<std::wstring>& names, CloudSync::Result& result)
     return true;
 }
 
-// The queued record's stored form as a chat; null when it cannot be read.
-std::shared_ptr<Chat> StoredChat(const CloudSync::QueueItem& item) {
-    StoredForm form;
-    if (ReadStoredForm(item, form) != StoredRead::Ok) {
-        return nullptr;
-    }
-    return Chat::FromJson(Json::Value::Parse(form.text));
-}
-
-// The pulled rows against the changes this round is to send. A row the cloud held already when
-// the round began is nothing new. A row of a record queued here changed on both sides: a chat
-// goes up merged with it (and comes back merged), a character or persona keeps the later edit
-// whole, and a deletion on either side gives way to a change on the other (this PC's deletion
-// stands; a record written here comes back). A character another PC deleted while a chat of it
-// was written here is sent again, so that no chat stands under a deleted character.
-Plan Resolve(const CloudSync::Job& job, CloudSync::Result& result) {
-    Plan plan;
+// The pulled rows against what this PC last agreed on and the changes it queued. A row it agreed
+// on already is nothing new (the cloud holds what this PC sent or stored). Any other row changed
+// in the cloud since: a queued change of the same record is held back, to be merged with the row
+// on the UI thread and sent by a later round instead of replacing it; so is the deletion of a
+// character under which the cloud holds a chat changed since (that chat may stay, and needs it).
+std::set<int64_t> Hold(const CloudSync::Job& job, CloudSync::Result& result) {
     std::map<std::wstring, const CloudSync::QueueItem*> queued;
-    std::map<std::wstring, std::wstring> liveChatFolders;  // owner id -> its folder, from a chat's file
     for (const CloudSync::QueueItem& item : job.items) {
-        if (item.kind == L"image") {
-            continue;
-        }
-        queued[CloudSync::ItemKey(item.kind, item.id)] = &item;
-        if (item.kind == L"chat" && !item.deleted && !item.parentId.empty()) {
-            liveChatFolders[item.parentId] = Files::ParentPath(Files::ParentPath(item.source));
+        if (item.kind != L"image") {
+            queued[CloudSync::ItemKey(item.kind, item.id)] = &item;
         }
     }
-    std::vector<CloudSync::RemoteItem> kept;
+    std::set<int64_t> held;
+    std::vector<CloudSync::RemoteItem> changed;
     for (CloudSync::RemoteItem& row : result.items) {
         const std::wstring key = CloudSync::ItemKey(row);
         const auto known = job.synced.find(key);
         if (!row.hash.empty() && known != job.synced.end() && known->second == row.hash) {
-            continue;  // what this PC last sent or stored; a change queued since simply goes up
+            continue;
         }
-        const auto local = queued.find(key);
-        if (local == queued.end()) {
-            const auto chats = liveChatFolders.find(row.id);
-            if (row.deleted && row.kind == L"character" && chats != liveChatFolders.end()) {
-                if (!chats->second.empty()) {
-                    plan.restore.push_back(Files::JoinPath(chats->second, L"character.json"));
-                    plan.restoreIds.push_back(row.id);
-                }
-                row.undone = true;
-                row.resolved = true;
-                kept.push_back(std::move(row));
-                continue;
+        if (const auto local = queued.find(key); local != queued.end()) {
+            const CloudSync::QueueItem& item = *local->second;
+            StoredForm form;
+            if (!item.deleted && !row.deleted && ReadStoredForm(item, form) == StoredRead::Ok &&
+                form.hash == row.hash) {
+                // Both sides hold the same form (a merge after a sign-in finds most records so):
+                // agreed without sending anything.
+                Confirm(result, Outgoing{&item, key, {}, std::move(form.hash), std::move(form.form)});
             }
-            kept.push_back(std::move(row));
-            continue;
+            held.insert(item.seq);
         }
-        const CloudSync::QueueItem& item = *local->second;
-        if (item.deleted) {
-            continue;
-        }
-        if (row.deleted) {
-            row.undone = true;  // the record goes up again
-            row.resolved = true;
-            kept.push_back(std::move(row));
-            continue;
-        }
-        const std::wstring localAt = item.changedAt.empty() ? FileChangedAt(item.source) : item.changedAt;
-        const bool remoteLater = CloudSync::RemoteIsLater(localAt, row.changedAt);
-        if (item.kind == L"chat") {
-            const std::shared_ptr<Chat> mine = StoredChat(item);
-            const Json::Value theirs = PulledForm(row);
-            if (!mine || theirs.kind != Json::Type::Object) {
-                continue;  // this PC's change goes up as it is
+        if (row.kind == L"chat" && !row.deleted) {
+            const auto owner = queued.find(CloudSync::ItemKey(L"character", row.parentId));
+            if (owner != queued.end() && owner->second->deleted) {
+                held.insert(owner->second->seq);
             }
-            const std::shared_ptr<Chat> merged = MergeChats(*mine, *Chat::FromJson(theirs), remoteLater);
-            merged->id = mine->id;
-            const Json::Value form = Chat::ToJson(*merged);
-            plan.merged[item.seq] = form.Dump(false);
-            row.data = form;
-            row.hash = CloudSync::ChangeHash(form);
-            row.resolved = true;
-            kept.push_back(std::move(row));
-            continue;
         }
-        if (remoteLater) {
-            plan.superseded.insert(item.seq);
-            result.done.push_back(item.seq);
-            result.sent[item.seq] = row.hash;
-            row.resolved = true;
-            kept.push_back(std::move(row));
-        }
+        changed.push_back(std::move(row));
     }
-    result.items = std::move(kept);
-    return plan;
+    result.items = std::move(changed);
+    return held;
 }
 
 // The user's pictures in the bucket. A listing that fails leaves no error (only a refused session
@@ -484,8 +405,8 @@ CloudSync::Result CloudSync::RunRound(const Job& job) {
         return result;
     }
     const std::set<std::wstring> photos = MissingPhotos(result.items);
-    const Plan plan = Resolve(job, result);
-    if (!SendPictures(job, result) || !SendRecords(job, plan, result) || !FetchPhotos(photos, result)) {
+    const std::set<int64_t> held = Hold(job, result);
+    if (!SendPictures(job, result) || !SendRecords(job, held, result) || !FetchPhotos(photos, result)) {
         return result;
     }
     result.pulled = true;

@@ -40,22 +40,19 @@ Http::Request UpsertRequest(const std::vector<std::string>& rows);
 Http::Request PullRequest(const std::string& cursor, const std::optional<RowKey>& after);
 Http::Request ListRequest(const std::wstring& userId, size_t offset);
 
-// The compact text of the row the table is sent for a record: its upload form as text (with the
-// time of the change added to it), null data for a deletion.
+// The compact text of the row the table is sent for a record: its upload form as text, null
+// data for a deletion.
 std::string TableRow(const std::wstring& userId, const std::wstring& kind, const std::wstring& id,
                      const std::wstring& parentId, bool deleted, const std::string& form);
 
 // ---- Upload forms ----
 
-// The member of the uploaded data that carries when the change was made on its PC, so that
-// another PC can tell the later edit whatever the order of the uploads. Readers ignore it.
-inline constexpr const char* kChangedAtKey = "changed_at";
-
-// A record's upload form, read from its file when the round sends it.
+// A record's upload form, read from its file when the round sends it, in the form this PC's
+// reader and writer give it (so its hash is the one the application state computes).
 struct StoredForm {
+    Json::Value form;
     std::string text;  // compact upload form
     std::string hash;
-    std::wstring changedAt;  // the item's, else the time its file was last written
 };
 enum class StoredRead {
     Ok,
@@ -68,12 +65,6 @@ StoredRead ReadStoredForm(const CloudSync::QueueItem& item, StoredForm& out);
 Json::Value PulledForm(const CloudSync::RemoteItem& row);
 // "deleted", the change hash of PulledForm, or empty.
 std::string RowHash(const CloudSync::RemoteItem& row);
-// When the pulled change was made: its PC's time, else the backend's stamp.
-std::wstring RemoteChangedAt(const CloudSync::RemoteItem& row);
-// The time the file was last written, as a stamp in UTC; empty when there is no such file.
-std::wstring FileChangedAt(const std::wstring& path);
-// The form's text with the change's time added as its last member; unchanged without a time.
-std::string WithChangedAt(std::string text, const std::wstring& changedAt);
 
 // Sends with the authentication headers of the result's account in front of the request's own.
 // A 401 (or the bucket's refusal of an expired token) renews the session once and repeats the

@@ -132,10 +132,4 @@ bool CloudSync::StampBefore(const std::wstring& a, const std::wstring& b) {
     return StampBefore(Text::ToUtf8(a), Text::ToUtf8(b));
 }
 
-bool CloudSync::RemoteIsLater(const std::wstring& localAt, const std::wstring& remoteAt) {
-    // Without the local time this PC's change wins, as it always did; without the remote one the
-    // cloud's change cannot be shown to be the later.
-    return !localAt.empty() && !remoteAt.empty() && StampBefore(localAt, remoteAt);
-}
-
 }  // namespace Lorvex::Services

@@ -92,7 +92,7 @@ TEST_F(AppStatePull, ChangedRowsUpdateTheRecordsInPlaceAndReRootTheirPictures) {
     people.Push(known);
     characterForm["known_characters"] = people;
     const Json::Value chatForm = ChatForm(chat->id, chat->timestamp, L"desde otro PC");
-    cloud().pending.clear();
+    AgreeOnEverything();
 
     state().ApplyRemoteItems({Row(L"chat", ana->id + L":" + chat->id, chatForm, ana->id),
                               Row(L"character", ana->id, characterForm), Row(L"persona", L"p1", personaForm)});
@@ -148,7 +148,7 @@ TEST_F(AppStatePull, DeletingTheOpenCharacterStopsItsRepliesAndClosesWithoutWrit
     const std::wstring folder = ana->folder;
     state().SendMessage(L"Hola");
     ASSERT_TRUE(PumpUntil([&] { return chat->messages.back()->content == L"Hola"; }));
-    cloud().pending.clear();
+    AgreeOnEverything();
 
     state().ApplyRemoteItems({Deletion(L"character", ana->id)});
 
@@ -176,7 +176,7 @@ TEST_F(AppStatePull, DeletingACharacterInTheBackgroundStopsItsReplyAndKeepsTheOp
     const std::wstring folder = ana->folder;
     state().OpenCharacter(bea);
     const auto beaChat = state().currentChat;
-    cloud().pending.clear();
+    AgreeOnEverything();
 
     state().ApplyRemoteItems({Deletion(L"character", ana->id)});
 
@@ -279,6 +279,7 @@ TEST_F(AppStatePull, PulledDeletionsOfPersonasAndChatsTouchOnlyWhatTheyName) {
     state().currentPersona = persona;
     const auto chat = state().currentChat;
     const std::wstring personaFile = persona->path;
+    AgreeOnEverything();
 
     state().ApplyRemoteItems({Deletion(L"persona", L"p1"), Deletion(L"chat", ana->id + L":" + chat->id, ana->id),
                               Deletion(L"persona", L"never-here")});

@@ -89,6 +89,22 @@ protected:
     static Services::AppState& state() { return Services::AppState::Instance(); }
     static Services::CloudSync& cloud() { return Services::CloudSync::Instance(); }
 
+    // As after a round that left this PC and the cloud agreeing on every record it holds, with
+    // nothing queued: what changes here after this is this PC's own change.
+    static void AgreeOnEverything() {
+        for (const auto& persona : state().personas) {
+            cloud().MarkSynced(L"persona", persona->id, Persona::ToJson(*persona));
+        }
+        for (const auto& character : state().characters) {
+            cloud().MarkSynced(L"character", character->id, Character::ToJson(*character));
+            for (const auto& chat : *character->chats) {
+                cloud().MarkSynced(L"chat", Services::CloudSync::ChatItemId(character->id, chat->id),
+                                   Chat::ToJson(*chat));
+            }
+        }
+        cloud().pending.clear();
+    }
+
     // The stand-in signed in, its state belonging to the same user.
     static void SignIn() {
         cloud().account.refreshToken = "refresh";

@@ -416,27 +416,38 @@ TEST_F(TwoPcs, ADeletionPulledOverAPendingLineKeepsTheLineAndItsCharacter) {
 
 // Edits of one character on both PCs offline: the later edit wins whole, whichever PC uploads it
 // first.
-TEST_F(TwoPcs, TheLaterEditOfACharacterWinsWhateverTheOrderOfTheUploads) {
+// Both PCs change one field apart. No clock decides: the PC that syncs later merges, keeps its own
+// value and keeps the other in a conflict copy beside the character, and the first PC takes the
+// merge.
+TEST_F(TwoPcs, AFieldChangedOnBothPcsKeepsTheLaterSyncsValueAndTheOtherInAConflictCopy) {
     BothPcsHoldAna();
 
     Offline();
     Open(pcA_);
-    Find(L"Ana")->traits = L"Editado antes, en A";
+    Find(L"Ana")->traits = L"Editado en A";
     state().SaveCharacter(Find(L"Ana"));
     Close();
     Open(pcB_);
-    Find(L"Ana")->traits = L"Editado después, en B";
+    Find(L"Ana")->traits = L"Editado en B";
+    Find(L"Ana")->background = L"Historia de B";
     state().SaveCharacter(Find(L"Ana"));
     Close();
     Online();
 
-    // B's later edit goes up first; A's earlier one, uploaded after it, does not replace it.
+    std::wstring copies;
     for (const std::wstring& pc : {pcB_, pcA_, pcB_}) {
         Open(pc);
         Sync();
-        EXPECT_EQ(Find(L"Ana")->traits, L"Editado después, en B");
         Close();
     }
+    Open(pcA_);
+    EXPECT_EQ(Find(L"Ana")->traits, L"Editado en A");
+    EXPECT_EQ(Find(L"Ana")->background, L"Historia de B");  // changed on one side only
+    for (const std::wstring& file : Files::ListFiles(Find(L"Ana")->folder, L"*.conflict", false)) {
+        copies += Files::ReadText(file).value_or(L"");
+    }
+    Close();
+    EXPECT_NE(copies.find(L"Editado en B"), std::wstring::npos);
     ExpectConverged();
 }
 
