@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 namespace {
 
 using Lorvex::Bench::Random;
+using Lorvex::Json::Array;
 using Lorvex::Json::Value;
 
 constexpr size_t TargetBytes = 5 * 1024 * 1024;
@@ -90,6 +93,23 @@ Value MakeChat() {
     }
     chat["messages"] = messages;
     return chat;
+}
+
+// A chat has few numbers with a fraction; an array of them alone shows what writing one costs:
+// settings-like values, long fractions and bit patterns from the whole range.
+Value MakeNumbers() {
+    Random random;
+    Array numbers;
+    numbers.reserve(300000);
+    while (numbers.size() < 300000) {
+        numbers.emplace_back(0.7 + static_cast<double>(random.Below(30)) / 100.0);
+        numbers.emplace_back(static_cast<double>(random.Below(1000000)) / 7.0);
+        const uint64_t bits = (static_cast<uint64_t>(random.Next()) << 32) | random.Next();
+        double number = 0.0;
+        std::memcpy(&number, &bits, sizeof number);
+        numbers.emplace_back(std::isfinite(number) ? number : 1.0);
+    }
+    return Value(std::move(numbers));
 }
 
 // Other writers escape non-ASCII text; the reader sees both forms in real files.
@@ -183,5 +203,9 @@ int main(int argc, char** argv) {
     Report("Parse compact", compact.size(), BestSeconds([&] { sink += Value::Parse(compact).Size(); }));
     Report("Dump pretty", pretty.size(), BestSeconds([&] { sink += chat.Dump(true).size(); }));
     Report("Dump compact", compact.size(), BestSeconds([&] { sink += chat.Dump(false).size(); }));
+    const Value numbers = MakeNumbers();
+    const std::string numberText = numbers.Dump(false);
+    Report("Dump numbers", numberText.size(), BestSeconds([&] { sink += numbers.Dump(false).size(); }));
+    Report("Parse numbers", numberText.size(), BestSeconds([&] { sink += Value::Parse(numberText).Size(); }));
     return sink == 0 ? 1 : 0;
 }

@@ -107,13 +107,39 @@ void AppendNumber(std::string& out, double value) {
         return;
     }
     // As few significant digits as read back to the same value (0.7, not 0.69999999999999996),
-    // in the plain or exponent form that printf's %g picks for that many digits.
+    // laid out in the plain or exponent form that printf's %g picks for that many digits. The
+    // digits come from the shortest form alone: printing again with that precision rounds the
+    // exact value, and beside a power of two, whose lower neighbour is nearer than its upper one,
+    // that may give a text that reads back one step lower (2^-24 as 5.960464477539062e-08).
     result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    const char* first = buffer;
-    const char* exponent = std::find(first, static_cast<const char*>(result.ptr), 'e');
-    const int digits = static_cast<int>(std::count_if(first, exponent, IsDigit));
-    result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
-    out.append(buffer, result.ptr);
+    const char* const first = buffer;
+    const char* const end = result.ptr;
+    const char* const lead = *first == '-' ? first + 1 : first;
+    const char* const mark = std::find(lead, end, 'e');
+    // "d.ddd" or a lone "d" before the exponent; [rest, mark) are the digits after the first.
+    const char* const rest = std::min(lead + 2, mark);
+    const int digits = 1 + static_cast<int>(mark - rest);
+    int exponent = 0;
+    std::from_chars(mark + (mark[1] == '+' ? 2 : 1), end, exponent);
+    if (exponent < -4 || exponent >= digits) {
+        // The shortest form is already %g's: at least two exponent digits, with their sign.
+        out.append(first, end);
+        return;
+    }
+    out.append(first, lead);
+    if (exponent < 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-exponent - 1), '0');
+        out.push_back(*lead);
+        out.append(rest, mark);
+        return;
+    }
+    out.push_back(*lead);
+    out.append(rest, rest + exponent);
+    if (rest + exponent < mark) {
+        out.push_back('.');
+        out.append(rest + exponent, mark);
+    }
 }
 
 std::string NumberLabel(double value) {

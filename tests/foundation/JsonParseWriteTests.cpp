@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 using Lorvex::Json::Array;
 using Lorvex::Json::Object;
@@ -53,6 +57,32 @@ Value SampleChat() {
     }
     chat["messages"] = messages;
     return chat;
+}
+
+// Writes the numbers as one array, reads it back and names every number that did not come back
+// with the same bits (the first few in full, the rest as a count).
+void ExpectNumbersReadBackBitForBit(const std::vector<double>& numbers) {
+    Array items;
+    items.reserve(numbers.size());
+    for (double number : numbers) {
+        items.emplace_back(number);
+    }
+    const std::string text = Value(std::move(items)).Dump(false);
+    bool ok = false;
+    const Value back = Value::Parse(text, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(back.Size(), numbers.size());
+    size_t wrong = 0;
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        const double read = back.Items()[i].number;
+        if (std::bit_cast<uint64_t>(read) != std::bit_cast<uint64_t>(numbers[i])) {
+            if (++wrong <= 5) {
+                ADD_FAILURE() << std::hexfloat << numbers[i] << " was written " << Value(numbers[i]).Dump(false)
+                              << " and read back as " << read;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0u) << "of " << numbers.size() << " numbers";
 }
 
 }  // namespace
@@ -378,6 +408,21 @@ TEST(JsonWrite, NumberForms) {
         {1e300, "1e+300"},
         {5e-324, "5e-324"},
         {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+        {std::numeric_limits<double>::min(), "2.2250738585072014e-308"},
+        {1e15 + 0.5, "1000000000000000.5"},
+        {123.456, "123.456"},
+        {-0.001, "-0.001"},
+        {0.00012345, "0.00012345"},
+        {1e-5, "1e-05"},
+        {-1.25e-10, "-1.25e-10"},
+        {0x1p-10, "0.0009765625"},
+        {0x1p-14, "6.103515625e-05"},
+        {0x1p60, "1.152921504606847e+18"},
+        // Powers of two whose nearest text of that many digits lies below them: the double below is
+        // half as far away as the one above, so only the next text up reads back.
+        {0x1p-24, "5.960464477539063e-08"},
+        {0x1p-1017, "7.120236347223045e-307"},
+        {-0x1p89, "-6.189700196426902e+26"},
         // Not JSON otherwise: the file would no longer load.
         {Inf, "null"},
         {-Inf, "null"},
@@ -406,6 +451,31 @@ TEST(JsonWrite, NumbersSurviveARoundTrip) {
         Value back = Value::Parse(Value(number).Dump(false));
         EXPECT_EQ(back.number, number) << Value(number).Dump(false);
     }
+}
+
+TEST(JsonWrite, EveryPowerOfTwoReadsBackBitForBit) {
+    // Each exponent from the smallest subnormal to the largest power, of both signs: a power of
+    // two has a nearer neighbour below than above, where the fewest digits are easiest to get wrong.
+    std::vector<double> numbers;
+    for (int exponent = -1074; exponent <= 1023; ++exponent) {
+        numbers.push_back(std::ldexp(1.0, exponent));
+        numbers.push_back(-std::ldexp(1.0, exponent));
+    }
+    ExpectNumbersReadBackBitForBit(numbers);
+}
+
+TEST(JsonWrite, RandomBitPatternsReadBackBitForBit) {
+    // Every finite bit pattern is equally likely, so all exponents and subnormals are covered.
+    // Zero is left out: negative zero is written as 0 on purpose.
+    std::mt19937_64 random(20240611);
+    std::vector<double> numbers;
+    while (numbers.size() < 400000) {
+        const double number = std::bit_cast<double>(random());
+        if (std::isfinite(number) && number != 0.0) {
+            numbers.push_back(number);
+        }
+    }
+    ExpectNumbersReadBackBitForBit(numbers);
 }
 
 TEST(JsonWrite, StringEscapes) {
