@@ -218,6 +218,11 @@ bool Move(const std::wstring& source, const std::wstring& target, bool replace) 
     return MoveFileExW(source.c_str(), target.c_str(), flags) != 0;
 }
 
+bool Copy(const std::wstring& source, const std::wstring& target) {
+    EnsureDir(ParentPath(target));
+    return CopyFileW(source.c_str(), target.c_str(), TRUE) != 0;
+}
+
 bool ReadBytes(const std::wstring& path, std::string& bytes) {
     if (path.empty()) {
         return false;

@@ -38,6 +38,10 @@ bool IsLink(const std::wstring& path);
 // With replace set an existing target file is replaced, even a read-only one.
 bool Move(const std::wstring& source, const std::wstring& target, bool replace);
 
+// Copies a file with its attributes to a target that does not exist yet (an existing one fails
+// the copy and stays as it was); creates the target's parent.
+bool Copy(const std::wstring& source, const std::wstring& target);
+
 // The whole file, read with full sharing; none when it cannot be opened or read completely.
 std::optional<std::string> ReadBytes(const std::wstring& path);
 // The same into `bytes`, whose storage is reused: a caller reading many files keeps one buffer

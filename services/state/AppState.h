@@ -92,14 +92,18 @@ public:
     void ForgetImages(const std::wstring& ownerId, bool notifyCloud);
     // Deletes the picture when it lies in "images" and nothing refers to its name any more.
     void ReleaseImage(const std::wstring& path, bool notifyCloud);
+    // Whether a record or the account's avatar names a picture of this file name, letter case ignored.
+    bool NamesImage(const std::wstring& name) const;
     // Lower-cased file names of every picture a record or the account's avatar uses.
     std::set<std::wstring> ImageNamesInUse() const;
     void CollectUnusedImages();
     // Brings each known person's photo into "images"; a photo that cannot be stored is dropped.
     void StoreKnownImages(std::vector<KnownCharacter>& known);
-    // Renames every picture of "images" that a record uses under a name the cloud refuses (any
-    // letter outside ASCII, as older versions kept the picked file's name) to a new plain name,
-    // and points the records at it; their files are written and queued.
+    // Gives every picture of "images" that a record uses under a name the cloud refuses (any
+    // letter outside ASCII, as older versions kept the picked file's name) a new plain name: the
+    // picture is copied, each record naming it is pointed at the copy, written and queued, and
+    // the old name goes once no record names it. A record whose file cannot be written stays on
+    // the old name, with its picture, for a later call to try again.
     void GiveSafePictureNames();
 
     // ---- The cloud's view ----

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "domain/Storage.h"
 #include "foundation/Files.h"
@@ -79,24 +81,28 @@ void AppState::ReleaseImage(const std::wstring& path, bool notifyCloud) {
         return;
     }
     const std::wstring name = Files::FileName(path);
-    for (const std::shared_ptr<Character>& character : characters) {
-        if (NamesPicture(ImagePaths(*character), name)) {
-            return;
-        }
-    }
-    for (const std::shared_ptr<Persona>& persona : personas) {
-        if (NamesPicture(ImagePaths(*persona), name)) {
-            return;
-        }
-    }
-    const std::wstring avatar = CloudSync::Instance().AvatarPath();
-    if (!avatar.empty() && Text::EqualsNoCase(Files::FileName(avatar), name)) {
+    if (NamesImage(name)) {
         return;
     }
     DeletePicture(Files::JoinPath(Paths::ImagesDir(), name));
     if (notifyCloud) {
         CloudSync::Instance().OnImageDeleted(name);
     }
+}
+
+bool AppState::NamesImage(const std::wstring& name) const {
+    for (const std::shared_ptr<Character>& character : characters) {
+        if (NamesPicture(ImagePaths(*character), name)) {
+            return true;
+        }
+    }
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        if (NamesPicture(ImagePaths(*persona), name)) {
+            return true;
+        }
+    }
+    const std::wstring avatar = CloudSync::Instance().AvatarPath();
+    return !avatar.empty() && Text::EqualsNoCase(Files::FileName(avatar), name);
 }
 
 std::set<std::wstring> AppState::ImageNamesInUse() const {
@@ -136,9 +142,15 @@ void AppState::CollectUnusedImages() {
 
 void AppState::GiveSafePictureNames() {
     CloudSync& cloud = CloudSync::Instance();
-    std::map<std::wstring, std::wstring> renamed;  // lower-cased old name -> the new path
+    // The picture stays under its old name until every record naming it was written on the copy:
+    // a record that could not be written, or a run that ends in between, still finds its picture.
+    struct Renamed {
+        std::wstring oldName;
+        std::wstring copy;  // full path
+    };
+    std::map<std::wstring, Renamed> renamed;  // lower-cased old name -> its copy
     // The path to use instead of this one, when its name is one the cloud refuses.
-    const auto renameOf = [&](const std::optional<std::wstring>& photo) -> std::optional<std::wstring> {
+    const auto copyOf = [&](const std::optional<std::wstring>& photo) -> std::optional<std::wstring> {
         if (!photo || photo->empty() || !CloudSync::IsInImagesDir(*photo)) {
             return std::nullopt;
         }
@@ -148,59 +160,74 @@ void AppState::GiveSafePictureNames() {
         }
         const std::wstring key = Text::ToLowerSystem(name);
         if (const auto done = renamed.find(key); done != renamed.end()) {
-            return done->second;
+            return done->second.copy;
         }
         std::wstring extension = Text::ToLowerAscii(Files::Extension(name));
         if (!CloudSync::IsStorageSafeName(extension)) {
             extension.clear();
         }
-        const std::wstring moved = Files::JoinPath(Paths::ImagesDir(), L"photo_" + Time::NewUuid() + extension);
+        const std::wstring copy = Files::JoinPath(Paths::ImagesDir(), L"photo_" + Time::NewUuid() + extension);
         const std::wstring current = Files::JoinPath(Paths::ImagesDir(), name);
-        if (!Files::IsFile(current) || !Files::Move(current, moved, false)) {
+        if (!Files::IsFile(current) || !Files::Copy(current, copy)) {
             return std::nullopt;
         }
-        renamed[key] = moved;
-        cloud.OnImageRenamed(name);
-        return moved;
+        renamed[key] = Renamed{name, copy};
+        return copy;
     };
-    const auto give = [&](auto& record) {
-        bool changed = false;
-        if (std::optional<std::wstring> moved = renameOf(record.photoPath)) {
-            record.photoPath = std::move(moved);
-            changed = true;
-        }
-        for (KnownCharacter& person : record.known_characters) {
-            if (std::optional<std::wstring> moved = renameOf(person.photoPath)) {
-                person.photoPath = std::move(moved);
-                changed = true;
+    // Points the record's pictures at their copies and writes it; a record that cannot be written
+    // is put back on the names its file still holds. True when it was written on new names.
+    const auto give = [&](auto& record, const auto& write) {
+        std::vector<std::pair<std::optional<std::wstring>*, std::optional<std::wstring>>> previous;
+        const auto point = [&](std::optional<std::wstring>& photo) {
+            if (std::optional<std::wstring> copy = copyOf(photo)) {
+                previous.emplace_back(&photo, std::move(photo));
+                photo = std::move(copy);
             }
+        };
+        point(record.photoPath);
+        for (KnownCharacter& person : record.known_characters) {
+            point(person.photoPath);
         }
-        return changed;
+        if (previous.empty()) {
+            return false;
+        }
+        if (!write(record)) {
+            for (auto& [photo, before] : previous) {
+                *photo = std::move(before);
+            }
+            return false;
+        }
+        return true;
+    };
+    const auto writeCharacter = [](Character& character) {
+        // Only the character's own file: its chats did not change.
+        return character.folder.empty() ? Storage::SaveCharacter(character)
+                                        : Storage::WriteFileAtomic(Files::JoinPath(character.folder, L"character.json"),
+                                                                   Character::ToJson(character));
     };
     bool any = false;
     for (const std::shared_ptr<Character>& character : characters) {
-        if (!give(*character)) {
-            continue;
+        if (give(*character, writeCharacter)) {
+            any = true;
+            SetImages(*character, false);
+            cloud.OnCharacterSaved(*character);
         }
-        any = true;
-        // Only the character's own file: its chats did not change.
-        if (!character->folder.empty()) {
-            Storage::WriteFileAtomic(Files::JoinPath(character->folder, L"character.json"),
-                                     Character::ToJson(*character));
-        } else {
-            Storage::SaveCharacter(*character);
-        }
-        SetImages(*character, false);
-        cloud.OnCharacterSaved(*character);
     }
     for (const std::shared_ptr<Persona>& persona : personas) {
-        if (!give(*persona)) {
-            continue;
+        if (give(*persona, Storage::SavePersona)) {
+            any = true;
+            SetImages(*persona, false);
+            cloud.OnPersonaSaved(*persona);
         }
-        any = true;
-        Storage::SavePersona(*persona);
-        SetImages(*persona, false);
-        cloud.OnPersonaSaved(*persona);
+    }
+    for (const auto& [key, picture] : renamed) {
+        if (!NamesImage(Files::FileName(picture.copy))) {
+            DeletePicture(picture.copy);  // no record could be written on it
+        }
+        if (!NamesImage(picture.oldName)) {
+            DeletePicture(Files::JoinPath(Paths::ImagesDir(), picture.oldName));
+            cloud.OnImageRenamed(picture.oldName);
+        }
     }
     if (any) {
         Changed();

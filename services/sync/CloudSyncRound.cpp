@@ -87,7 +87,7 @@ bool SendPictures(const CloudSync::Job& job, CloudSync::Result& result) {
             result, UploadObjectRequest(result.account.userId, item.id, CloudSync::ShrinkForUpload(item.id, *bytes)));
         if (!RenewalFailed(result) && ObjectRefused(response)) {
             // This picture can never go up as it is; the rest of the queue must not wait for it.
-            result.refused.push_back({item.seq, Supabase::ErrorText(response)});
+            result.refused.push_back({item.seq, Supabase::StorageErrorText(response)});
             continue;
         }
         if (Ends(result, response, Http::IsSuccess(response.status))) {

@@ -79,9 +79,10 @@ void FailRound(CloudSync::Result& result, const Http::Response& response);
 
 // True when a bucket deletion may count as done: the object is gone, or never was.
 bool DeletionDone(const Http::Response& response);
-// True when storage refused an upload for the object itself (its name, size or type), so that
-// sending it again unchanged can never succeed; never for the session, a missing bucket, a
-// policy, a rate limit or a server fault.
+// True when storage, or a gateway in front of it (a real HTTP 413 or 415, whatever its body),
+// refused an upload for the object itself (its name, size or type), so that sending it again
+// unchanged can never succeed; never for the session, a missing bucket, a policy, a rate limit or
+// a server fault. For uploads to storage only: the table's answers have rules of their own.
 bool ObjectRefused(const Http::Response& response);
 // True when the table refused rows for what they hold (a value PostgreSQL cannot store, such as
 // a NUL character, or one a constraint forbids); in a batch that is one row or more of it.

@@ -176,6 +176,11 @@ bool DeletionDone(const Http::Response& response) {
 }
 
 bool ObjectRefused(const Http::Response& response) {
+    // Storage's error codes carry these statuses, and a gateway or proxy in front of it answers
+    // them for real, in its own name: its body may be an HTML page or nothing at all.
+    if (response.status == 413 || response.status == 415) {
+        return true;
+    }
     if (response.status != 400 || Supabase::TokenRefused(response)) {
         return false;
     }

@@ -83,5 +83,9 @@ bool TokenRefused(const Http::Response& response);
 
 // The user-facing text of a failed answer of the authentication API, the table API or storage.
 std::wstring ErrorText(const Http::Response& response);
+// The same for an answer of storage, where a real HTTP 413 or 415 (a gateway or proxy in front of
+// storage answers so in its own name, often with a page that is not JSON, or nothing) reads as
+// storage's own refusal of that status does.
+std::wstring StorageErrorText(const Http::Response& response);
 
 }  // namespace Lorvex::Services::Supabase

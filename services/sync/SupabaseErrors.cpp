@@ -48,6 +48,9 @@ bool Contains(const std::wstring& text, std::wstring_view part) {
     return text.find(part) != std::wstring::npos;
 }
 
+const wchar_t* const kTooLarge = L"La imagen es demasiado grande para la nube";
+const wchar_t* const kUnsupportedType = L"La nube no admite ese tipo de archivo";
+
 }  // namespace
 
 std::wstring ErrorText(const Http::Response& response) {
@@ -104,10 +107,10 @@ std::wstring ErrorText(const Http::Response& response) {
         return L"El texto contiene un carácter nulo, que la nube no admite";
     }
     if (fields.storageStatus == "413" || code == "EntityTooLarge") {
-        return L"La imagen es demasiado grande para la nube";
+        return kTooLarge;
     }
     if (fields.storageStatus == "415" || code == "InvalidMimeType") {
-        return L"La nube no admite ese tipo de archivo";
+        return kUnsupportedType;
     }
     // Storage says its real status inside an HTTP 400.
     uint32_t status = response.status;
@@ -118,6 +121,17 @@ std::wstring ErrorText(const Http::Response& response) {
     // The server's own words, in English, only as the detail of a sentence the user can read.
     const std::wstring sentence = Http::StatusSentence(status);
     return fields.message.empty() ? sentence : sentence + L": " + fields.message;
+}
+
+std::wstring StorageErrorText(const Http::Response& response) {
+    // Said by a gateway in front of storage, whose own page tells nothing more.
+    if (response.status == 413) {
+        return kTooLarge;
+    }
+    if (response.status == 415) {
+        return kUnsupportedType;
+    }
+    return ErrorText(response);
 }
 
 bool TokenRefused(const Http::Response& response) {

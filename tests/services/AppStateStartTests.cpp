@@ -331,6 +331,165 @@ TEST_F(AppStateImages, ARecordFileLeftOutAtStartKeepsEveryPicture) {
     EXPECT_EQ(QueueOrder(), std::vector<std::wstring>{L"-image:hidden.png"});
 }
 
+// A picture an older version kept under a name the bucket refuses takes a plain name at a signed-in
+// start. The old name may go only once every record naming it was written on the new one: a
+// record whose file cannot be written (here a folder stands where its ".tmp" goes, which fails the
+// write as a full disk or a file another program holds does) stays on the old name with its
+// picture, and a later start tries again. Records sharing the picture that were written share its one new name.
+TEST_F(AppStateImages, APictureTakesAPlainNameOnlyInTheRecordsThatCouldBeWritten) {
+    enum class Holder { Character, CharactersKnown, Persona, PersonasKnown };
+    struct User {
+        Holder holder;
+        bool refused;  // the record's file cannot be written
+
+        bool Own() const { return holder == Holder::Character || holder == Holder::Persona; }
+        bool OnCharacter() const { return holder == Holder::Character || holder == Holder::CharactersKnown; }
+    };
+    struct Case {
+        const char* what;
+        std::vector<User> users;  // each a record of its own naming the picture
+    };
+    const Case cases[] = {
+        {"character, written", {{Holder::Character, false}}},
+        {"character, refused", {{Holder::Character, true}}},
+        {"known person of a character, refused", {{Holder::CharactersKnown, true}}},
+        {"persona, refused", {{Holder::Persona, true}}},
+        {"known person of a persona, refused", {{Holder::PersonasKnown, true}}},
+        {"character and a persona's known person, both written",
+         {{Holder::Character, false}, {Holder::PersonasKnown, false}}},
+        {"character refused, persona written", {{Holder::Character, true}, {Holder::Persona, false}}},
+        {"character written, known person of a persona refused",
+         {{Holder::Character, false}, {Holder::PersonasKnown, true}}},
+    };
+    const std::wstring old = L"niña.png";
+    const std::string bytes = "la foto de la niña";
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SignIn();
+        Put(Images(old), bytes);
+        std::vector<std::wstring> ids;
+        std::vector<std::wstring> blocks;
+        const auto namePicture = [&](const User& user, auto& record) {
+            if (user.Own()) {
+                record.photoPath = Images(old);
+            } else {
+                record.known_characters.resize(1);
+                record.known_characters[0].photoPath = Images(old);
+            }
+        };
+        for (const User& user : c.users) {
+            std::wstring file;
+            if (user.OnCharacter()) {
+                auto character = Character::Create();
+                character->name = L"Ana";
+                namePicture(user, *character);
+                ASSERT_TRUE(Storage::SaveCharacter(*character));
+                ids.push_back(character->id);
+                file = Files::JoinPath(character->folder, L"character.json");
+            } else {
+                auto persona = std::make_shared<Persona>();
+                persona->id = L"p" + std::to_wstring(ids.size());
+                namePicture(user, *persona);
+                ASSERT_TRUE(Storage::SavePersona(*persona));
+                ids.push_back(persona->id);
+                file = persona->path;
+            }
+            if (user.refused) {
+                blocks.push_back(file + L".tmp");
+                ASSERT_TRUE(Files::EnsureDir(blocks.back()));
+            }
+        }
+        // An upload of the old name an earlier run queued.
+        cloud().QueueImageFile(Images(old));
+
+        // The picture each record names, in memory or as its file holds it.
+        const auto photoOf = [&](const User& user, const std::wstring& id, bool fromDisk) -> std::wstring {
+            const auto pick = [&](const auto& record) {
+                const auto& photo = user.Own() ? record.photoPath : record.known_characters.at(0).photoPath;
+                return Files::FileName(photo.value_or(L""));
+            };
+            if (user.OnCharacter()) {
+                for (const auto& character : fromDisk ? Storage::LoadCharacters() : state().characters) {
+                    if (character->id == id) {
+                        return pick(*character);
+                    }
+                }
+            } else {
+                for (const auto& persona : fromDisk ? Storage::LoadPersonas() : state().personas) {
+                    if (persona->id == id) {
+                        return pick(*persona);
+                    }
+                }
+            }
+            return L"<no record>";
+        };
+        // Every record on the picture it should name, and every named picture there and whole.
+        const auto expectPictures = [&](bool refusalsHold) {
+            std::set<std::wstring> plainNames;
+            for (size_t n = 0; n < c.users.size(); ++n) {
+                for (const bool fromDisk : {false, true}) {
+                    const std::wstring name = photoOf(c.users[n], ids[n], fromDisk);
+                    if (c.users[n].refused && refusalsHold) {
+                        EXPECT_EQ(name, old) << "record " << n << (fromDisk ? " on disk" : " in memory");
+                    } else {
+                        EXPECT_TRUE(Services::CloudSync::IsStorageSafeName(name)) << Text::ToUtf8(name);
+                        plainNames.insert(name);
+                    }
+                    EXPECT_EQ(Content(Images(name)), bytes) << Text::ToUtf8(name);
+                }
+            }
+            std::set<std::wstring> held;
+            for (const std::wstring& path : Files::ListFiles(Paths::ImagesDir(), L"*", false)) {
+                held.insert(Files::FileName(path));
+            }
+            std::set<std::wstring> named = plainNames;
+            if (refusalsHold && !blocks.empty()) {
+                named.insert(old);
+            }
+            EXPECT_EQ(held, named);
+            return plainNames;
+        };
+
+        state().Initialize();
+        const std::set<std::wstring> plain = expectPictures(true);
+        // Those written share one new name, queued for upload; the old name's upload stays queued
+        // while a record still names it.
+        EXPECT_LE(plain.size(), 1u);
+        const std::vector<std::wstring> queue = QueueOrder();
+        const auto queued = [&](const std::wstring& name) {
+            return std::count(queue.begin(), queue.end(), L"image:" + name) == 1;
+        };
+        EXPECT_EQ(queued(old), !blocks.empty());
+        for (const std::wstring& name : plain) {
+            EXPECT_TRUE(queued(name)) << Text::ToUtf8(name);
+        }
+
+        // The next start, with the files still refused, loses nothing either.
+        Services::AppState::ResetForTesting();
+        Services::CloudSync::ResetForTesting();
+        SignIn();
+        state().Initialize();
+        expectPictures(true);
+
+        // Once the files can be written, a start gives every record a plain name.
+        for (const std::wstring& block : blocks) {
+            ASSERT_TRUE(Files::RemoveTree(block));
+        }
+        Services::AppState::ResetForTesting();
+        Services::CloudSync::ResetForTesting();
+        SignIn();
+        state().Initialize();
+        expectPictures(false);
+
+        Services::AppState::ResetForTesting();
+        Services::CloudSync::ResetForTesting();
+        for (const wchar_t* folder : {L"characters", L"personas", L"images"}) {
+            ASSERT_TRUE(Files::RemoveTree(Data(folder)));
+        }
+    }
+}
+
 TEST_F(AppStateImages, ReleaseDeletesOnlyUnusedPicturesInsideTheImagesFolder) {
     SignIn();
     state().Initialize();

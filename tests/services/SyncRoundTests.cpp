@@ -600,6 +600,66 @@ TEST_F(SyncRound, WhatTheProjectsOwnLimitsRefuseIsSetAsideAndEverythingAfterItGo
     EXPECT_EQ(fake.Objects()[0].path, ObjectPath("ok.png"));
 }
 
+// Storage's own refusals come as HTTP 400 with the real status inside, but a gateway or proxy in
+// front of it refuses a body over its own limit, or a type it does not pass, with the real status
+// and a page of its own or nothing, and storage's error codes name 413 and 415 as their statuses
+// too. Each sets the picture aside as storage's own refusal does, and what follows still goes up;
+// the same answer from the table is no refusal of one record, and ends the round.
+TEST_F(SyncRound, ARealTooLargeOrUnsupportedTypeAnswerSetsThePictureAsideAndTheRestGoesUp) {
+    const std::wstring tooLarge = L"La imagen es demasiado grande para la nube";
+    const std::wstring badType = L"La nube no admite ese tipo de archivo";
+    struct Case {
+        const char* what;
+        FakeFault fault;
+        std::wstring reason;
+    };
+    const Case cases[] = {
+        {"a gateway's page for 413", FakeFault::NotJson(413), tooLarge},
+        {"413 without a body", FakeFault::Answer(413, ""), tooLarge},
+        {"413 with storage's body",
+         FakeFault::Answer(
+             413,
+             R"({"statusCode":"413","code":"EntityTooLarge","error":"Payload too large","message":"The object exceeded the maximum allowed size"})"),
+         tooLarge},
+        {"a gateway's page for 415", FakeFault::NotJson(415), badType},
+        {"415 with storage's body",
+         FakeFault::Answer(
+             415,
+             R"({"statusCode":"415","code":"InvalidMimeType","error":"invalid_mime_type","message":"mime type image/png is not supported"})"),
+         badType},
+    };
+    ASSERT_TRUE(Files::WriteBytes(Image(L"grande.png"), Png()));
+    ASSERT_TRUE(Files::WriteBytes(Image(L"ok.png"), Png()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.QueueFault(FakeFault(c.fault).OnTarget("/storage/v1/object/velmorin-images/" + ObjectPath("grande.png")));
+        const CloudSync::Result result = CloudSync::RunRound(
+            Job({Record(L"image", L"grande.png", Json::Value(), 1), Record(L"image", L"ok.png", Json::Value(), 2),
+                 Record(L"persona", L"p-1", Named("Bea"), 3)}));
+
+        EXPECT_EQ(result.error, L"");
+        EXPECT_EQ(result.done, (std::vector<int64_t>{2, 3}));
+        ASSERT_EQ(result.refused.size(), 1u);
+        EXPECT_EQ(result.refused[0].seq, 1);
+        EXPECT_EQ(result.refused[0].error, c.reason);
+        EXPECT_EQ(fake.PendingFaults(), 0u);
+    }
+    ASSERT_EQ(fake.Objects().size(), 1u);
+    EXPECT_EQ(fake.Objects()[0].path, ObjectPath("ok.png"));
+    ASSERT_EQ(fake.Rows(userId).size(), 1u);
+
+    for (const int status : {413, 415}) {
+        SCOPED_TRACE(status);
+        fake.QueueFault(FakeFault::NotJson(status).OnTarget(kUpsertTarget));
+        const CloudSync::Result result = CloudSync::RunRound(Job({Record(L"persona", L"p-2", Named("Eva"), 4)}));
+        EXPECT_FALSE(result.error.empty());
+        EXPECT_FALSE(result.offline);
+        EXPECT_TRUE(result.done.empty());
+        EXPECT_TRUE(result.refused.empty());
+    }
+    EXPECT_EQ(fake.Rows(userId).size(), 1u);
+}
+
 TEST_F(SyncRound, AMissingBucketOrTableEndsTheRoundWithTheSetUpMessage) {
     ASSERT_TRUE(Files::WriteBytes(Image(L"ok.png"), Png()));
     const std::wstring setUp = L"La base de datos aún no está preparada (ejecuta Tools\\SupabaseSetup)";

@@ -148,7 +148,7 @@ FakeFault FakeFault::NotJson(int status) {
     FakeFault fault;
     fault.kind = Kind::NotJson;
     fault.status = status;
-    fault.body = "<html><head><title>502 Bad Gateway</title></head><body>cloudflare</body></html>";
+    fault.body = GatewayPage(status);
     return fault;
 }
 

@@ -17,7 +17,8 @@
 // later than every earlier write's, its fraction without trailing zeros.
 //
 // Tests script trouble with the fault queue: the next matching request gets an error answer, a
-// stall before the headers, a torn body, a reset connection or a body that is not JSON.
+// stall before the headers, a torn body, a reset connection or a gateway's page that is not JSON
+// (a 502 when the service is down, a 413 for a body over the gateway's own limit).
 //
 // Any thread may call every member; the server's connection threads call in at the same time.
 // Nothing throws: refusals are HTTP answers, and setters of unknown users do nothing.
@@ -71,7 +72,7 @@ struct FakeFault {
         Stall,     // the request is read and nothing is ever sent
         TornBody,  // the backend's answer, its body cut halfway with the whole length announced
         Reset,     // the connection is reset before anything is sent
-        NotJson,   // this status with a body that is not JSON
+        NotJson,   // this status with a gateway's HTML page naming it, not JSON
     };
 
     static FakeFault Answer(int status, std::string body);

@@ -43,6 +43,9 @@ FakeAnswer AuthError(int status, const std::string& code, const std::string& mes
 // PostgREST's error: {"code", "details", "hint", "message"}; an empty details or hint is null.
 FakeAnswer RestError(int status, const std::string& code, const std::string& message, const std::string& details = {},
                      const std::string& hint = {});
+// The page a gateway in front of the services (Cloudflare, nginx) answers with in its own name,
+// such as a 502 when the service is down or a 413 for a body over the gateway's limit.
+std::string GatewayPage(int status);
 // Storage's error: HTTP 400, {"statusCode": the real status as text, "error": its code, "message"}.
 FakeAnswer StorageError(const std::string& statusCode, const std::string& error, const std::string& message);
 

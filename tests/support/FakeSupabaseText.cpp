@@ -148,6 +148,10 @@ const char* Reason(int status) {
         return "Method Not Allowed";
     case 409:
         return "Conflict";
+    case 413:
+        return "Request Entity Too Large";
+    case 415:
+        return "Unsupported Media Type";
     case 422:
         return "Unprocessable Entity";
     case 429:
@@ -164,6 +168,12 @@ const char* Reason(int status) {
 }
 
 }  // namespace
+
+std::string GatewayPage(int status) {
+    const std::string line = std::to_string(status) + " " + Reason(status);
+    return "<html>\r\n<head><title>" + line + "</title></head>\r\n<body>\r\n<center><h1>" + line +
+           "</h1></center>\r\n<hr><center>cloudflare</center>\r\n</body>\r\n</html>\r\n";
+}
 
 FakeAnswer& FakeAnswer::Header(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
