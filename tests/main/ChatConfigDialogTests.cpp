@@ -20,6 +20,7 @@
 #include "services/state/AppState.h"
 #include "services/sync/CloudSync.h"
 #include "tests/main/WindowWithPersona.h"
+#include "tests/support/AgreedWithCloud.h"
 #include "tests/support/FrameDriver.h"
 
 namespace Lorvex::Testing {
@@ -249,6 +250,7 @@ TEST_F(ChatConfigWindow, ASaveAfterAPullRemovedThePersonaOrTheCharacterWritesNot
     personaGone.kind = L"persona";
     personaGone.id = marcos_->id;
     personaGone.deleted = true;
+    AgreeWithCloudOnEverything();
     State().ApplyRemoteItems({personaGone});
     driver->Frame();
     // The rows follow the list; the persona still chosen cannot be saved, another one can.
@@ -271,6 +273,7 @@ TEST_F(ChatConfigWindow, ASaveAfterAPullRemovedThePersonaOrTheCharacterWritesNot
     characterGone.kind = L"character";
     characterGone.id = ana_->id;
     characterGone.deleted = true;
+    AgreeWithCloudOnEverything();
     State().ApplyRemoteItems({characterGone});
     ASSERT_FALSE(Files::IsDir(ana_->folder));
     dialog->OnSubmit();

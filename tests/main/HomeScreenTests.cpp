@@ -25,6 +25,7 @@
 #include "main/kit/EmptyState.h"
 #include "main/kit/KitColor.h"
 #include "services/state/AppState.h"
+#include "tests/support/AgreedWithCloud.h"
 #include "tests/support/FrameDriver.h"
 #include "tests/support/TestFiles.h"
 
@@ -386,6 +387,7 @@ TEST(HomeScreen, AMenuActionOnACharacterThatLeftTheListWritesNothing) {
     removal.kind = L"character";
     removal.id = carla->id;
     removal.deleted = true;
+    AgreeWithCloudOnEverything();
     driver.State().ApplyRemoteItems({removal});
     ASSERT_FALSE(Exists(carla->folder));
 

@@ -15,6 +15,7 @@
 #include "main/home/HomeScreen.h"
 #include "main/updates/UpdateDialog.h"
 #include "tests/main/MainWindowTestSupport.h"
+#include "tests/support/AgreedWithCloud.h"
 
 namespace Lorvex::Main {
 namespace {
@@ -102,6 +103,7 @@ TEST_F(MainWindowTest, APulledDeletionOfTheOpenCharacterSendsTheWindowHome) {
     window.OpenCharacter(ana);
     Frame(window);
 
+    Testing::AgreeWithCloudOnEverything();
     state().ApplyRemoteItems({CharacterDeletion(ana->id)});
     ASSERT_FALSE(state().currentCharacter);
     Frame(window);

@@ -24,6 +24,7 @@
 #include "services/state/AppState.h"
 #include "services/sync/CloudSync.h"
 #include "tests/services/DeepSeekTestSupport.h"
+#include "tests/support/AgreedWithCloud.h"
 #include "tests/support/FakeHttpServer.h"
 #include "tests/support/TestFiles.h"
 
@@ -89,21 +90,7 @@ protected:
     static Services::AppState& state() { return Services::AppState::Instance(); }
     static Services::CloudSync& cloud() { return Services::CloudSync::Instance(); }
 
-    // As after a round that left this PC and the cloud agreeing on every record it holds, with
-    // nothing queued: what changes here after this is this PC's own change.
-    static void AgreeOnEverything() {
-        for (const auto& persona : state().personas) {
-            cloud().MarkSynced(L"persona", persona->id, Persona::ToJson(*persona));
-        }
-        for (const auto& character : state().characters) {
-            cloud().MarkSynced(L"character", character->id, Character::ToJson(*character));
-            for (const auto& chat : *character->chats) {
-                cloud().MarkSynced(L"chat", Services::CloudSync::ChatItemId(character->id, chat->id),
-                                   Chat::ToJson(*chat));
-            }
-        }
-        cloud().pending.clear();
-    }
+    static void AgreeOnEverything() { AgreeWithCloudOnEverything(); }
 
     // The stand-in signed in, its state belonging to the same user.
     static void SignIn() {
