@@ -49,6 +49,15 @@ void Add(Json::Object& members, const char* key, Json::Value value) {
     members.emplace_back(key, std::move(value));
 }
 
+Json::Value Texts(const std::vector<std::wstring>& texts) {
+    Json::Array items;
+    items.reserve(texts.size());
+    for (const std::wstring& text : texts) {
+        items.emplace_back(text);
+    }
+    return Json::Value(std::move(items));
+}
+
 }  // namespace
 
 std::wstring ReadText(const Json::Value& object, std::string_view key, std::wstring_view fallback) {
@@ -90,12 +99,7 @@ Json::Value KnownCharacter::ToJson(const KnownCharacter& known) {
     Add(members, "importance", Json::Value(known.importance));
     Add(members, "bubble_name", Json::Value(known.bubble_name));
     if (!known.personality.empty()) {
-        Json::Array traits;
-        traits.reserve(known.personality.size());
-        for (const std::wstring& trait : known.personality) {
-            traits.emplace_back(trait);
-        }
-        Add(members, "personality", Json::Value(std::move(traits)));
+        Add(members, "personality", Texts(known.personality));
     }
     if (known.photoPath && !known.photoPath->empty()) {
         Add(members, "photoPath", Json::Value(*known.photoPath));
@@ -126,12 +130,7 @@ Json::Value Message::ToJson(const Message& message) {
         Add(members, "edited_at", Json::Value(*message.edited_at));
     }
     if (!message.versions.empty()) {
-        Json::Array texts;
-        texts.reserve(message.versions.size());
-        for (const std::wstring& text : message.versions) {
-            texts.emplace_back(text);
-        }
-        Add(members, "versions", Json::Value(std::move(texts)));
+        Add(members, "versions", Texts(message.versions));
     }
     return Json::Value(std::move(members));
 }
