@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <new>
 #include <string_view>
@@ -22,6 +23,22 @@ constexpr std::size_t kChunkBytes = 16u * 1024u * 1024u;
 
 // Files up to this size are read without first asking whether the memory can be had.
 constexpr std::uint64_t kUncheckedReadBytes = 64u * 1024u * 1024u;
+
+// The changes a test still lets through; negative while there is no limit.
+std::atomic<int> g_writesLeft{-1};
+std::atomic<bool> g_writesDropped{false};
+
+// Counts one change against the test's limit; true when it must be dropped instead.
+bool DropChange() {
+    int left = g_writesLeft.load(std::memory_order_relaxed);
+    while (left > 0 && !g_writesLeft.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
+    }
+    if (left != 0) {
+        return false;
+    }
+    g_writesDropped.store(true, std::memory_order_relaxed);
+    return true;
+}
 
 struct Entry {
     std::wstring name;
@@ -126,6 +143,26 @@ std::wstring Utf16LeText(std::string_view bytes) {
     return text;
 }
 
+// The folder and every missing parent; true when the path is a folder afterwards. Part of the
+// change that calls it, so not counted against a test's limit on its own.
+bool MakeDirs(const std::wstring& path) {
+    std::vector<std::wstring> missing;
+    std::wstring current = path;
+    while (!current.empty() && !IsDirAttributes(GetFileAttributesW(current.c_str()))) {
+        missing.push_back(current);
+        std::wstring parent = ParentPath(current);
+        if (parent.size() >= current.size()) {
+            break;
+        }
+        current = std::move(parent);
+    }
+    // Outermost first; a failure shows in the final test, not here.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        CreateDirectoryW(it->c_str(), nullptr);
+    }
+    return IsDirAttributes(GetFileAttributesW(path.c_str()));
+}
+
 }  // namespace
 
 bool IsFile(const std::wstring& path) {
@@ -144,25 +181,14 @@ bool EnsureDir(const std::wstring& path) {
     if (path.empty()) {
         return false;
     }
-    std::vector<std::wstring> missing;
-    std::wstring current = path;
-    while (!current.empty() && !IsDir(current)) {
-        missing.push_back(current);
-        std::wstring parent = ParentPath(current);
-        if (parent.size() >= current.size()) {
-            break;
-        }
-        current = std::move(parent);
+    if (DropChange()) {
+        return true;
     }
-    // Outermost first; a failure shows in the final test, not here.
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        CreateDirectoryW(it->c_str(), nullptr);
-    }
-    return IsDir(path);
+    return MakeDirs(path);
 }
 
 bool RemoveFile(const std::wstring& path) {
-    if (path.empty()) {
+    if (path.empty() || DropChange()) {
         return true;
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -174,7 +200,7 @@ bool RemoveFile(const std::wstring& path) {
 }
 
 bool RemoveTree(const std::wstring& folder) {
-    if (folder.empty()) {
+    if (folder.empty() || DropChange()) {
         return true;
     }
     const DWORD attributes = GetFileAttributesW(folder.c_str());
@@ -204,7 +230,10 @@ bool WriteReplacing(const std::wstring& path, const std::string& bytes) {
 }
 
 bool Move(const std::wstring& source, const std::wstring& target, bool replace) {
-    EnsureDir(ParentPath(target));
+    if (DropChange()) {
+        return true;
+    }
+    MakeDirs(ParentPath(target));
     DWORD flags = MOVEFILE_COPY_ALLOWED;
     if (replace) {
         flags |= MOVEFILE_REPLACE_EXISTING;
@@ -306,9 +335,12 @@ bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length)
     if (path.empty() || (bytes == nullptr && length != 0)) {
         return false;
     }
+    if (DropChange()) {
+        return true;
+    }
     const std::wstring parent = ParentPath(path);
     if (!parent.empty()) {
-        EnsureDir(parent);
+        MakeDirs(parent);
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -369,6 +401,15 @@ std::vector<std::wstring> ListDirs(const std::wstring& folder) {
         }
     }
     return dirs;
+}
+
+void SetWriteLimitForTesting(int count) {
+    g_writesDropped.store(false, std::memory_order_relaxed);
+    g_writesLeft.store(count < 0 ? -1 : count, std::memory_order_relaxed);
+}
+
+bool WritesDroppedForTesting() {
+    return g_writesDropped.load(std::memory_order_relaxed);
 }
 
 std::wstring TempDir() {

@@ -3,6 +3,8 @@
 // creation and removal, whole-file reads and writes, listings and path text. Every function is
 // stateless, safe on any thread, never throws and reports failure only through its result.
 // Paths are UTF-16 Windows paths; the path-text functions use '\' and also accept '/'.
+// Tests may limit how many more changes reach the disk (SetWriteLimitForTesting); the program
+// never sets the limit.
 
 #include <cstddef>
 #include <optional>
@@ -90,6 +92,14 @@ bool IsSeparator(wchar_t c);
 // a superscript 1-3, in any ASCII letter case. Windows looks only at the part before the first
 // dot, trailing spaces ignored: "nul.txt" and "CON .x" are devices too.
 std::size_t ReservedDeviceLength(std::wstring_view name);
+
+// Tests only: lets `count` more changes of the file system through (each WriteBytes, Move,
+// RemoveFile, RemoveTree and EnsureDir call is one), then drops every later one without touching
+// the disk and reports it done, as a process killed at that moment leaves its files behind. A
+// negative count lifts the limit. Any thread.
+void SetWriteLimitForTesting(int count);
+// Tests only: whether a change was dropped since the limit was last set.
+bool WritesDroppedForTesting();
 
 // The user's temporary folder without a trailing separator.
 std::wstring TempDir();

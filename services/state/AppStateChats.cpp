@@ -2,8 +2,6 @@
 
 #include "services/state/AppState.h"
 
-#include <windows.h>
-
 #include <algorithm>
 
 #include "domain/Storage.h"
@@ -200,8 +198,7 @@ void AppState::DeleteAllChats(const std::shared_ptr<Character>& character) {
         if (!holder->folder.empty()) {
             for (const std::wstring& file :
                  Files::ListFiles(Files::JoinPath(holder->folder, L"chats"), L"*.json", false)) {
-                SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(file.c_str());
+                Files::RemoveFile(file);
             }
         }
         Storage::SaveCharacter(*holder);

@@ -2,8 +2,6 @@
 
 #include "services/state/AppState.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -23,14 +21,6 @@ namespace {
 bool NamesPicture(const std::vector<std::wstring>& paths, const std::wstring& name) {
     return std::any_of(paths.begin(), paths.end(),
                        [&](const std::wstring& path) { return Text::EqualsNoCase(Files::FileName(path), name); });
-}
-
-void DeletePicture(const std::wstring& file) {
-    if (!Files::IsFile(file)) {
-        return;
-    }
-    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(file.c_str());
 }
 
 }  // namespace
@@ -84,7 +74,7 @@ void AppState::ReleaseImage(const std::wstring& path, bool notifyCloud) {
     if (NamesImage(name)) {
         return;
     }
-    DeletePicture(Files::JoinPath(Paths::ImagesDir(), name));
+    Files::RemoveFile(Files::JoinPath(Paths::ImagesDir(), name));
     if (notifyCloud) {
         CloudSync::Instance().OnImageDeleted(name);
     }
@@ -135,7 +125,7 @@ void AppState::CollectUnusedImages() {
         if (names.count(Text::ToLower(name)) != 0) {
             continue;
         }
-        DeletePicture(file);
+        Files::RemoveFile(file);
         cloud.OnImageDeleted(name);
     }
 }
@@ -222,10 +212,10 @@ void AppState::GiveSafePictureNames() {
     }
     for (const auto& [key, picture] : renamed) {
         if (!NamesImage(Files::FileName(picture.copy))) {
-            DeletePicture(picture.copy);  // no record could be written on it
+            Files::RemoveFile(picture.copy);  // no record could be written on it
         }
         if (!NamesImage(picture.oldName)) {
-            DeletePicture(Files::JoinPath(Paths::ImagesDir(), picture.oldName));
+            Files::RemoveFile(Files::JoinPath(Paths::ImagesDir(), picture.oldName));
             cloud.OnImageRenamed(picture.oldName);
         }
     }

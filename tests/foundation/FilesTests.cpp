@@ -439,6 +439,39 @@ TEST_F(FilesFs, MoveCreatesTheTargetFolderAndRespectsReplace) {
     EXPECT_FALSE(Move(At(L"missing"), At(L"elsewhere"), true));
 }
 
+// The crash seam of the simulation: the changes it lets through reach the disk whole, every later
+// one is dropped while reporting success (as a killed process's would be), and lifting the limit
+// lets changes through again.
+TEST_F(FilesFs, AWriteLimitDropsEveryChangeAfterItAndReportsItDone) {
+    Put(L"kept.txt", "old");
+    Put(L"doomed.txt", "x");
+    ASSERT_TRUE(EnsureDir(At(L"tree\\inner")));
+    struct Lifted {
+        ~Lifted() { SetWriteLimitForTesting(-1); }
+    } lifted;
+    SetWriteLimitForTesting(2);
+    EXPECT_TRUE(WriteBytes(At(L"first.txt"), std::string("1")));
+    EXPECT_TRUE(Move(At(L"first.txt"), At(L"moved\\first.txt"), false));  // its new folder is part of it
+    EXPECT_FALSE(WritesDroppedForTesting());
+
+    EXPECT_TRUE(WriteBytes(At(L"kept.txt"), std::string("new")));
+    EXPECT_TRUE(RemoveFile(At(L"doomed.txt")));
+    EXPECT_TRUE(RemoveTree(At(L"tree")));
+    EXPECT_TRUE(EnsureDir(At(L"never")));
+    EXPECT_TRUE(Move(At(L"moved\\first.txt"), At(L"again.txt"), false));
+    EXPECT_TRUE(WritesDroppedForTesting());
+
+    SetWriteLimitForTesting(-1);
+    EXPECT_EQ(ReadBytes(At(L"moved\\first.txt")), "1");
+    EXPECT_EQ(ReadBytes(At(L"kept.txt")), "old");
+    EXPECT_TRUE(IsFile(At(L"doomed.txt")));
+    EXPECT_TRUE(IsFolder(At(L"tree\\inner")));
+    EXPECT_FALSE(Exists(At(L"never")));
+    EXPECT_FALSE(Exists(At(L"again.txt")));
+    EXPECT_TRUE(WriteBytes(At(L"kept.txt"), std::string("newer")));
+    EXPECT_EQ(ReadBytes(At(L"kept.txt")), "newer");
+}
+
 TEST_F(FilesFs, ListFilesRecursesIntoEveryFolderButMatchesOnlyFiles) {
     Put(L"a.json", "");
     Put(L"b.txt", "");
