@@ -39,6 +39,8 @@ PostState& Posts() {
 std::atomic<int64_t> g_origin{0};
 std::atomic<int64_t> g_frequency{0};
 std::atomic<double> g_testOffset{0.0};
+// While a test holds the clock, the ticks since the origin at which it stopped; negative otherwise.
+std::atomic<int64_t> g_heldTicks{-1};
 
 // UI thread only.
 std::map<uint32_t, Timer> g_timers;
@@ -90,9 +92,12 @@ double Now() {
     if (frequency == 0) {
         return 0.0;
     }
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    const int64_t ticks = counter.QuadPart - g_origin.load(std::memory_order_relaxed);
+    int64_t ticks = g_heldTicks.load(std::memory_order_relaxed);
+    if (ticks < 0) {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        ticks = counter.QuadPart - g_origin.load(std::memory_order_relaxed);
+    }
     return static_cast<double>(ticks) / static_cast<double>(frequency) + g_testOffset.load(std::memory_order_relaxed);
 }
 
@@ -185,6 +190,7 @@ bool Startup() {
     QueryPerformanceCounter(&counter);
     g_origin.store(counter.QuadPart, std::memory_order_relaxed);
     g_testOffset.store(0.0, std::memory_order_relaxed);
+    g_heldTicks.store(-1, std::memory_order_relaxed);
     g_frequency.store(frequency.QuadPart, std::memory_order_relaxed);
 
     HANDLE handle = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -250,6 +256,25 @@ int UnfinishedJobs() {
 
 void AdvanceClockForTesting(double seconds) {
     g_testOffset.fetch_add(seconds, std::memory_order_relaxed);
+}
+
+void HoldClockForTesting(bool held) {
+    if (!held) {
+        // On from where it stood: the origin moves by the time it was held.
+        const int64_t stood = g_heldTicks.exchange(-1, std::memory_order_relaxed);
+        if (stood >= 0) {
+            LARGE_INTEGER counter;
+            QueryPerformanceCounter(&counter);
+            g_origin.store(counter.QuadPart - stood, std::memory_order_relaxed);
+        }
+        return;
+    }
+    if (g_heldTicks.load(std::memory_order_relaxed) >= 0) {
+        return;
+    }
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    g_heldTicks.store(counter.QuadPart - g_origin.load(std::memory_order_relaxed), std::memory_order_relaxed);
 }
 
 }  // namespace Lorvex::Async

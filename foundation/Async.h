@@ -56,6 +56,9 @@ std::optional<double> NextTimerDue();
 
 // Tests only: moves the Now clock forward so timer tests never sleep. Startup resets it.
 void AdvanceClockForTesting(double seconds);
+// Tests only: stops the Now clock where it stands (true), so that no timer fires until a test
+// advances it, or lets it run on from there (false). Startup lets it run. Any thread.
+void HoldClockForTesting(bool held);
 
 // Jobs started by Run that have not ended: their done has not run, or their posted task has not
 // been dropped by Shutdown. Any thread. Tests wait for it to reach 0 instead of waiting a fixed

@@ -119,7 +119,23 @@ std::wstring FormatUuid(const GUID& guid) {
     return out;
 }
 
+namespace {
+
+std::function<std::wstring()>& UuidSeam() {
+    static std::function<std::wstring()> source;
+    return source;
+}
+
+}  // namespace
+
+void SetUuidSourceForTesting(std::function<std::wstring()> source) {
+    UuidSeam() = std::move(source);
+}
+
 std::wstring NewUuid() {
+    if (UuidSeam()) {
+        return UuidSeam()();
+    }
     GUID guid{};
     if (FAILED(CoCreateGuid(&guid))) {
         guid = GUID{};

@@ -1,7 +1,7 @@
 #pragma once
 // Record ids, local time stamps with their UTC offset, and the short Spanish labels that turn a
-// stored stamp back into "Hoy", "hace 5 min" and the like. Stateless but for the local-time seam tests
-// set; any thread may call them.
+// stored stamp back into "Hoy", "hace 5 min" and the like. Stateless but for the local-time and id
+// seams tests set; any thread may call them.
 
 #include <windows.h>
 
@@ -13,6 +13,10 @@ namespace Lorvex::Time {
 
 // Lower-case 8-4-4-4-12 hex text of a new random GUID; all zeros when none can be made.
 std::wstring NewUuid();
+// Tests only: what NewUuid answers instead of a random GUID (the function must be safe on any
+// thread that makes ids); an empty function restores random ones. Not while another thread may
+// make an id.
+void SetUuidSourceForTesting(std::function<std::wstring()> source);
 
 // The local wall-clock time and the zone's offset from UTC in minutes, as the functions below
 // read them.
