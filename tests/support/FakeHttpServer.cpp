@@ -4,13 +4,11 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <list>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -252,15 +250,17 @@ struct FakeHttpServer::State {
     // are accepted.
     uint64_t turn = 0;
 
-    // The accepting thread, and the connections it started; only the accepting thread touches
-    // `connections` and `accepted`.
+    // The accepting thread and the threads that serve connections. A serving thread waits for the
+    // next connection once it is done with one: under Wine a thread costs more to start than a
+    // whole exchange. Only the accepting thread touches `servers` and `accepted`.
     std::thread thread;
-    struct Connection {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
-    };
-    std::list<Connection> connections;
+    std::vector<std::thread> servers;
     uint64_t accepted = 0;
+    std::mutex queueMutex;
+    std::condition_variable queueChanged;
+    std::deque<std::pair<SOCKET, uint64_t>> queued;  // accepted connections no thread has taken yet
+    size_t idleServers = 0;                          // serving threads waiting for a connection
+    bool serversStopping = false;
 
     bool Stopping() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -485,23 +485,42 @@ struct FakeHttpServer::State {
         }
     }
 
-    void JoinFinished() {
-        for (auto it = connections.begin(); it != connections.end();) {
-            if (it->finished->load()) {
-                it->thread.join();
-                it = connections.erase(it);
-            } else {
-                ++it;
+    // A serving thread: one connection after another until the server stops.
+    void ServeQueued() {
+        for (;;) {
+            std::pair<SOCKET, uint64_t> next;
+            {
+                std::unique_lock<std::mutex> lock(queueMutex);
+                ++idleServers;
+                queueChanged.wait(lock, [this] { return serversStopping || !queued.empty(); });
+                --idleServers;
+                if (queued.empty()) {
+                    return;
+                }
+                next = queued.front();
+                queued.pop_front();
             }
+            Serve(next.first, next.second);
         }
     }
 
-    // Accepts until the server stops. Each connection is served on a thread of its own, as a real
-    // server serves them: a stalled reply, or a client that keeps its socket open long after giving
-    // up, holds up no later connection.
+    // Hands the connection to an idle serving thread, or to a new one when every one is busy, as a
+    // real server serves connections at the same time: a stalled reply, or a client that keeps its
+    // socket open long after giving up, holds up no later connection.
+    void Dispatch(SOCKET connection, uint64_t ticket) {
+        {
+            std::lock_guard<std::mutex> lock(queueMutex);
+            queued.emplace_back(connection, ticket);
+            if (queued.size() > idleServers) {
+                servers.emplace_back([this] { ServeQueued(); });
+            }
+        }
+        queueChanged.notify_one();
+    }
+
+    // Accepts until the server stops.
     void Main() {
         while (!Stopping()) {
-            JoinFinished();
             if (WaitReady(listener.Get(), false, kSliceMs) <= 0) {
                 continue;
             }
@@ -509,18 +528,21 @@ struct FakeHttpServer::State {
             if (connection == INVALID_SOCKET) {
                 continue;
             }
-            auto finished = std::make_shared<std::atomic<bool>>(false);
-            const uint64_t ticket = accepted++;
-            std::thread thread([this, connection, ticket, finished] {
-                Serve(connection, ticket);
-                finished->store(true);
-            });
-            connections.push_back({std::move(thread), std::move(finished)});
+            Dispatch(connection, accepted++);
         }
-        for (Connection& connection : connections) {
-            connection.thread.join();
+        {
+            std::lock_guard<std::mutex> lock(queueMutex);
+            serversStopping = true;
         }
-        connections.clear();
+        queueChanged.notify_all();
+        for (std::thread& server : servers) {
+            server.join();
+        }
+        servers.clear();
+        for (const auto& [connection, ticket] : queued) {
+            closesocket(connection);
+        }
+        queued.clear();
     }
 };
 

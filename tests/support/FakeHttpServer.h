@@ -1,6 +1,7 @@
 #pragma once
 // An HTTP/1.1 server inside the test program: a Winsock listener on 127.0.0.1 with a port of the
-// system's choosing, a thread that accepts and one more per connection. Each test scripts the
+// system's choosing, a thread that accepts and one more for each connection being served (kept to
+// serve a later one). Each test scripts the
 // answers: status and headers, the body in separate writes with pauses or test-controlled gates
 // between them, the framing (length, chunked or until the connection closes), and an early or
 // abortive close. Connections are served at the same time, as a real server serves them, so one
