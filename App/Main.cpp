@@ -1,5 +1,7 @@
 // The program's entry: one copy at a time, then the start-up, main loop and shut-down of
-// App/Startup. It reads no command line, environment or registry value.
+// App/Startup. It reads no command line, environment or registry value. The process's DPI
+// awareness (per monitor, version 2) comes from the manifest in App/Lorvex.rc, before any code
+// runs; a call here would only fail, as the system refuses to change it once the manifest set it.
 
 #include <windows.h>
 
@@ -7,8 +9,6 @@
 #include "App/Startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // Older systems and Wine refuse it; the program then runs at the system's DPI.
-    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     const Lorvex::UniqueHandle instance = Lorvex::App::ClaimSingleInstance();
     if (!instance) {
         Lorvex::App::ActivateExistingInstance();

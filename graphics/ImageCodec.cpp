@@ -208,20 +208,24 @@ std::optional<Recompressed> Recompress(const std::string& bytes, int mode, float
     return result;
 }
 
-bool DecodesAsPicture(const std::string& bytes) {
-    // Scaling still reads every row of the source; a small target keeps the copy cheap.
-    constexpr uint32_t kProbeSide = 16;
+std::optional<DecodedFrame> DecodeBytes(const std::string& bytes, uint32_t maxSide) {
     if (bytes.empty() || bytes.size() > MaxPictureBytes) {
-        return false;
+        return std::nullopt;
     }
     const ComPtr<IWICImagingFactory> factory = OwnFactory();
     const ComPtr<IStream> stream = MemoryStream(bytes);
     ComPtr<IWICBitmapDecoder> decoder;
     if (!factory || !stream ||
         FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.Put()))) {
-        return false;
+        return std::nullopt;
     }
-    return DecodeFrame(factory.Get(), decoder.Get(), kProbeSide).has_value();
+    return DecodeFrame(factory.Get(), decoder.Get(), maxSide);
+}
+
+bool DecodesAsPicture(const std::string& bytes) {
+    // Scaling still reads every row of the source; a small target keeps the copy cheap.
+    constexpr uint32_t kProbeSide = 16;
+    return DecodeBytes(bytes, kProbeSide).has_value();
 }
 
 }  // namespace Lorvex::Images

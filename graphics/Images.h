@@ -100,6 +100,10 @@ struct DecodedFrame {
 // The first frame of the decoder, scaled down (Fant) so that its longer side is at most maxSide.
 std::optional<DecodedFrame> DecodeFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, uint32_t maxSide);
 
+// The first frame of the picture held in bytes, as DecodeFrame gives it; none when the bytes are
+// no picture. Any thread whose COM is initialised, like Recompress.
+std::optional<DecodedFrame> DecodeBytes(const std::string& bytes, uint32_t maxSide);
+
 // The pixels encoded as a PNG (straight alpha) or JPEG (no alpha) file; empty on failure. Any thread
 // whose COM is initialised, like Recompress.
 std::string Encode(uint32_t width, uint32_t height, const std::vector<uint32_t>& pixels, bool png, float quality);

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "App/Config/Resources.h"
 #include "domain/Settings.h"
 #include "main/MainWindow.h"
 #include "main/WindowRules.h"
@@ -28,7 +29,7 @@ constexpr DWORD kDwmUseImmersiveDarkMode = 20;
 constexpr DWORD kDwmWindowCornerPreference = 33;
 constexpr DWORD kDwmCornerRound = 2;
 
-constexpr int kIconResource = 101;
+constexpr int kIconResource = LORVEX_ICON_RESOURCE;
 constexpr float kTooltipTextSize = 12;
 constexpr float kTooltipLayoutWidth = 400;
 constexpr float kTooltipInset = 8;

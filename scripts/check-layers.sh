@@ -17,6 +17,8 @@ allowed_for() {
     ui/*) echo "App/Config/ foundation/ graphics/ ui/" ;;
     main/*) echo "App/Config/ foundation/ graphics/ domain/ services/ ui/ main/" ;;
     App/*) echo "App/ foundation/ graphics/ domain/ services/ ui/ main/" ;;
+    # The icon maker draws the program's mark with the program's own shapes and palette.
+    Tools/AppIcon/*) echo "App/Config/ foundation/ graphics/ ui/ main/ Tools/" ;;
     Tools/*) echo "App/Config/ foundation/ Tools/" ;;
   esac
 }

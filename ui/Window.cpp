@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "App/Config/Resources.h"
 #include "foundation/Async.h"
 
 namespace Lorvex::UI {
@@ -24,7 +25,7 @@ void RegisterClassOnce() {
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(101));
+        wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(LORVEX_ICON_RESOURCE));
         wc.hIconSm = wc.hIcon;
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = Window::kClassName;

@@ -35,6 +35,36 @@ namespace Lorvex::Config {
 
 namespace {
 
+// The numbered part of the version text at index (0 major, 1 minor, 2 patch); -1 when the text
+// has no such part or a part holds anything but digits.
+constexpr int VersionPart(std::wstring_view text, int index) {
+    int part = 0;
+    int value = 0;
+    bool digits = false;
+    for (const wchar_t c : text) {
+        if (c == L'.') {
+            if (part == index) {
+                return digits ? value : -1;
+            }
+            ++part;
+            value = 0;
+            digits = false;
+        } else if (c >= L'0' && c <= L'9') {
+            value = value * 10 + (c - L'0');
+            digits = true;
+        } else {
+            return -1;
+        }
+    }
+    return part == index && digits ? value : -1;
+}
+
+// The version information's numbers and the text the program names itself by are written apart
+// (the resource compiler cannot build one from the other): they must not drift.
+static_assert(VersionPart(kVersion, 0) == LORVEX_VERSION_MAJOR && VersionPart(kVersion, 1) == LORVEX_VERSION_MINOR &&
+                  VersionPart(kVersion, 2) == LORVEX_VERSION_PATCH && VersionPart(kVersion, 3) == -1,
+              "LORVEX_VERSION_TEXT must spell LORVEX_VERSION_MAJOR.MINOR.PATCH");
+
 std::wstring& DeepSeekBaseUrlValue() {
     static std::wstring value = LORVEX_WIDE(LORVEX_DEEPSEEK_URL);
     return value;

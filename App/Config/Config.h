@@ -8,10 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "App/Config/Resources.h"
+
 namespace Lorvex::Config {
 
-// The running version; every HTTPS request names it in its user agent.
-inline constexpr std::wstring_view kVersion = L"3.0.2";
+// The running version (App/Config/Resources.h); every HTTPS request names it in its user agent.
+inline constexpr std::wstring_view kVersion = L"" LORVEX_VERSION_TEXT;
 
 // Language-model provider: base URL without a trailing slash, and the API key.
 const std::wstring& DeepSeekBaseUrl();

@@ -19,6 +19,7 @@
 #include "main/kit/Buttons.h"
 #include "main/kit/KitColor.h"
 #include "main/overlays/Easing.h"
+#include "main/window/Mark.h"
 #include "services/sync/CloudSync.h"
 #include "ui/Motion.h"
 
@@ -34,12 +35,10 @@ constexpr float kTitleSeconds = 0.3f;
 constexpr double kThemeTurnSeconds = 0.6;
 constexpr double kThemeShrinkSeconds = 0.3;
 constexpr float kBrandTile = 34;
-constexpr float kBrandRadius = 10;
 constexpr uint64_t kGlowClockSalt = 0xB7A2;
 constexpr float kGlowRate = 1.8f;  // radians per second
 constexpr float kGlowPeriod = 6.28318531f / kGlowRate;
 
-constexpr Icon kBrandIcon = static_cast<Icon>(19);
 constexpr Icon kCloseIcon = static_cast<Icon>(28);
 constexpr Icon kMinimizeIcon = static_cast<Icon>(92);
 constexpr Icon kSignedOutIcon = static_cast<Icon>(1);
@@ -74,9 +73,9 @@ float DrawBrand(UI::Ui& ui, const Rect& bar) {
     const float cy = bar.y + bar.h / 2;
     const Rect tile = {bar.x + 24, cy - kBrandTile / 2, kBrandTile, kBrandTile};
     const float t = GlowClock(ui);
-    graphics.GlowRound(tile, kBrandRadius, palette.accent, 12, 0.25f + 0.25f * (0.5f + 0.5f * std::sin(kGlowRate * t)));
-    graphics.FillLinearGradient(tile, kBrandRadius, {{0, palette.accent}, {1, palette.secondary}}, {0, 0}, {1, 0});
-    UI::Material::DrawIcon(graphics, kBrandIcon, Centered(tile.x + tile.w / 2, cy, 19), {1, 1, 1, 1});
+    graphics.GlowRound(tile, Mark::kCornerShare * kBrandTile, palette.accent, 12,
+                       0.25f + 0.25f * (0.5f + 0.5f * std::sin(kGlowRate * t)));
+    Mark::Draw(graphics, tile);
 
     TextStyle style = Kit::KitStyle(18, 600);
     style.valign = VerticalAlign::Center;

@@ -10,7 +10,7 @@
 #include "main/kit/Backdrop.h"
 #include "main/kit/KitColor.h"
 #include "main/overlays/Easing.h"
-#include "ui/Icons.h"
+#include "main/window/Mark.h"
 #include "ui/Motion.h"
 
 namespace Lorvex::Main {
@@ -35,12 +35,8 @@ void DrawLogo(Graphics& graphics, const Rect& window, double s) {
     const float cx = window.x + window.w / 2;
     const float cy = window.y + window.h / 2 - 60;
     const Rect logo = {cx - side / 2, cy - side / 2, side, side};
-    const float radius = 0.29f * side;
-    graphics.GlowRound(logo, radius, palette.accent, 30, k);
-    graphics.FillLinearGradient(logo, radius, {{0, palette.accent}, {1, palette.secondary}}, {0, 0}, {1, 0});
-    const float icon = 0.55f * side;
-    UI::Material::DrawIcon(graphics, static_cast<UI::Material::Icon>(19), {cx - icon / 2, cy - icon / 2, icon, icon},
-                           {1, 1, 1, 1});
+    graphics.GlowRound(logo, Mark::kCornerShare * side, palette.accent, 30, k);
+    Mark::Draw(graphics, logo);
 }
 
 void DrawWords(UI::Ui& ui, const Rect& window, double s) {
