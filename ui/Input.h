@@ -30,6 +30,10 @@ struct KeyEvent {
     bool ctrl = false;
     bool shift = false;
     bool alt = false;
+
+    // Ctrl held without Alt: the key is a Ctrl shortcut. AltGr arrives as Ctrl+Alt and types
+    // (on many layouts the very letters of the shortcuts), so it never is one.
+    bool CtrlShortcut() const { return ctrl && !alt; }
 };
 
 struct Input {

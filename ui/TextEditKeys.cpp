@@ -95,7 +95,7 @@ bool ApplyKey(KeyContext& k, const KeyEvent& key) {
     EditState& state = k.state;
     std::wstring& text = k.text;
     const int32_t vk = key.vk;
-    const bool ctrl = key.ctrl;
+    const bool ctrl = key.CtrlShortcut();
     const bool shift = key.shift;
     const bool multi = k.style.multiLine;
     const size_t caret = static_cast<size_t>(state.caret);

@@ -63,7 +63,7 @@ bool TakeSendKeys(UI::Input& input, bool enterToSend) {
         if (key.vk != VK_RETURN || !key.down || key.handled) {
             continue;
         }
-        if (enterToSend ? (!key.shift && !key.ctrl) : key.ctrl) {
+        if (enterToSend ? (!key.shift && !key.ctrl) : key.CtrlShortcut()) {
             key.handled = true;
             send = true;
         }

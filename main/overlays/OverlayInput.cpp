@@ -17,7 +17,7 @@ bool TakeKey(UI::Ui& ui, int32_t vk, bool withCtrl) {
         return false;
     }
     for (UI::KeyEvent& key : ui.input->keys) {
-        if (key.vk == vk && key.down && !key.handled && (key.ctrl || !withCtrl)) {
+        if (key.vk == vk && key.down && !key.handled && (key.CtrlShortcut() || !withCtrl)) {
             key.handled = true;
             return true;
         }

@@ -21,7 +21,8 @@ inline constexpr int32_t kEnterKey = 13;
 bool ClickedOutside(UI::Ui& ui, uint64_t id, const Rect& window, const Rect& panel, bool rightToo);
 
 // Marks the first key-down of vk not yet handled this frame as handled; false when there is none
-// or the input is blocked. With withCtrl, only a key that went down while Ctrl was held counts.
+// or the input is blocked. With withCtrl, only a key that went down while Ctrl was held counts
+// (without Alt: AltGr is no Ctrl).
 bool TakeKey(UI::Ui& ui, int32_t vk, bool withCtrl = false);
 
 }  // namespace Lorvex::Main

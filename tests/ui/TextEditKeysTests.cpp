@@ -157,6 +157,46 @@ TEST(TextEditKeys, KeyTable) {
     }
 }
 
+TEST(TextEditKeys, AltGrTypesWhereCtrlAloneIsAShortcut) {
+    // AltGr arrives as Ctrl+Alt: the key goes down with both held, then the character it types
+    // arrives (the Hungarian layout: AltGr+A types ä, +C &, +V @, +X #). Ctrl alone makes the same
+    // keys shortcuts, and their control characters never reach the typed text. "hello" with "ell"
+    // selected, "clip" on the clipboard.
+    struct Case {
+        const char* name;
+        int32_t vk;
+        bool alt;
+        std::wstring typed;
+        std::wstring wantText;
+        int32_t wantAnchor;
+        int32_t wantCaret;
+        std::wstring wantClipboard;
+    };
+    const Case cases[] = {
+        {"altgr+a", 'A', true, L"\u00E4", L"h\u00E4o", 2, 2, L"clip"},
+        {"altgr+c", 'C', true, L"&", L"h&o", 2, 2, L"clip"},
+        {"altgr+v", 'V', true, L"@", L"h@o", 2, 2, L"clip"},
+        {"altgr+x", 'X', true, L"#", L"h#o", 2, 2, L"clip"},
+        {"ctrl+a", 'A', false, L"", L"hello", 0, 5, L"clip"},
+        {"ctrl+c", 'C', false, L"", L"hello", 1, 4, L"ell"},
+        {"ctrl+v", 'V', false, L"", L"hclipo", 5, 5, L"clip"},
+        {"ctrl+x", 'X', false, L"", L"ho", 1, 1, L"ell"},
+    };
+    for (const Case& c : cases) {
+        Editor editor;
+        editor.text = L"hello";
+        editor.Select(1, 4);
+        editor.clipboard.held = L"clip";
+        const EditKeysResult result = editor.Frame({c.vk}, c.typed, true, false, c.alt);
+        EXPECT_EQ(editor.text, c.wantText) << c.name;
+        EXPECT_EQ(editor.state.anchor, c.wantAnchor) << c.name;
+        EXPECT_EQ(editor.state.caret, c.wantCaret) << c.name;
+        EXPECT_EQ(editor.clipboard.held, c.wantClipboard) << c.name;
+        EXPECT_EQ(editor.input.keys[0].handled, !c.alt) << c.name << ": the key is left to others under AltGr";
+        EXPECT_TRUE(result.caretChanged) << c.name;
+    }
+}
+
 TEST(TextEditKeys, SkipsReleasesHandledKeysAndKeysOutsideTheTable) {
     Editor editor;
     editor.text = L"abc";
