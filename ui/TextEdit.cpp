@@ -191,6 +191,10 @@ bool Ui::TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Mater
     }
     const float tx = inner.x - (multi ? 0 : state.scroll) + centring();
     const float ty = inner.y - (multi ? state.scroll : 0);
+    if (focused) {
+        // Where the system's text input windows open (the window places them after the frame).
+        textCaret = ToWindow({tx + caret.x, ty + caret.y, 1, caret.height});
+    }
 
     if (text.empty() && !style.placeholder.empty() && !focused) {
         g.DrawText(style.placeholder, {inner.x, inner.y, inner.w, std::max(inner.h, 0.0f)}, style.placeholderColor,

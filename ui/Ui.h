@@ -239,6 +239,9 @@ public:
     uint64_t nextWheelOwner = 0;
     uint64_t focus = 0;    // widget that has the keyboard
     double caretTime = 0;  // origin of the caret blink
+    // Where the focused editor drew its caret in this frame (window coordinates), for the system's
+    // text input windows; none when no editor has the keyboard.
+    std::optional<Rect> textCaret;
     int32_t cursor = kArrowCursor;
     int32_t nextCursor = kArrowCursor;
     // Current transform: a local point p is at p * scale + offset in the window.

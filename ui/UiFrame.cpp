@@ -32,6 +32,7 @@ void Ui::BeginFrame(Input& frameInput, double frameTime, float frameDt) {
     deferred_.clear();
     focusOrder_.clear();
     revealed_.reset();
+    textCaret.reset();
     hitSuspended = false;
     // The press landed where nothing was hovered: a click on empty space lets go of the keyboard.
     if (frameInput.pressed[Button::Left] && hover == 0) {

@@ -232,6 +232,15 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CHAR:
         Arrive(WithModifiers({message, wParam, lParam}));
         return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        // The system caret belongs to the window with the keyboard: it leaves with the focus, and
+        // the next frame brings it back.
+        if (message == WM_KILLFOCUS) {
+            DropTextInput();
+        }
+        dirty = true;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT) {
             const LPCWSTR cursor = ui.cursor != 0 ? MAKEINTRESOURCEW(ui.cursor) : IDC_ARROW;

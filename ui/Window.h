@@ -179,6 +179,10 @@ private:
     void SurfaceFailed();
     // The pixels this frame redraws: the whole target unless only ambient loops asked for it.
     PixelRect FrameRegion(bool ambientOnly, const Rect& ambientRegion, PixelRect& changed) const;
+    // After a frame (ui/WindowTextInput.cpp): the system's text input windows go to the caret the
+    // focused editor drew, or the system caret goes when no editor has the keyboard.
+    void PlaceTextInput();
+    void DropTextInput();
 
     // What the latest presented frame changed, and the target it was drawn on: a region frame
     // draws into a buffer that last held the frame before that one, so it redraws the region that
@@ -187,6 +191,14 @@ private:
     uint64_t previousTarget_ = 0;
     // What region frames that only ambient loops asked for may still spend.
     Pacing::AmbientBudget ambientBudget_;
+    // The hidden system caret that stands where the editor's caret is drawn, in client pixels.
+    struct SystemCaret {
+        bool made = false;
+        int x = 0;
+        int y = 0;
+        int height = 0;
+    };
+    SystemCaret systemCaret_;
 };
 
 // After the device reported itself removed or reset: makes a new device, drops the pictures made

@@ -204,6 +204,7 @@ void Window::Frame() {
     inFrame = true;
     Draw();
     ui.EndFrame();
+    PlaceTextInput();
     hoverDecidedX = pointerX;
     hoverDecidedY = pointerY;
     hoverDecidedInside = pointerInside;
