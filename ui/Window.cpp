@@ -25,8 +25,9 @@ void RegisterClassOnce() {
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);
+        // No small icon of its own: the system takes the icon's small image, not the large one
+        // shrunk.
         wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(LORVEX_ICON_RESOURCE));
-        wc.hIconSm = wc.hIcon;
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = Window::kClassName;
         RegisterClassExW(&wc);

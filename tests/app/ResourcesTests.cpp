@@ -156,6 +156,22 @@ TEST_F(ProgramResources, TheIconHoldsEverySizeDrawnFromTheMarkAsItIsNow) {
     }
     EXPECT_EQ(sizes, std::vector<uint32_t>(AppIcon::kSizes.begin(), AppIcon::kSizes.end()));
     CoUninitialize();
+
+    // The window loads the icon by its id at the system's sizes: each comes from its own image.
+    for (const int side : {16, 20, 24, 32, 48, 256}) {
+        const auto icon = static_cast<HICON>(
+            LoadImageW(module, MAKEINTRESOURCEW(LORVEX_ICON_RESOURCE), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
+        ASSERT_NE(icon, nullptr) << side;
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << side;
+        BITMAP colours = {};
+        GetObjectW(info.hbmColor, sizeof(colours), &colours);
+        EXPECT_EQ(colours.bmWidth, side);
+        EXPECT_EQ(colours.bmBitsPixel, 32) << side;
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
 }
 
 TEST(AppIcon, DrawsTheMarkInsideAClearMargin) {
