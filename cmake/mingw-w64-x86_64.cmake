@@ -5,6 +5,8 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(LORVEX_MINGW_PREFIX x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${LORVEX_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${LORVEX_MINGW_PREFIX}-g++-posix)
+# The resource compiler of Lorvex.exe's icon, version and manifest (App/Lorvex.rc); it comes with
+# binutils-mingw-w64-x86-64, which the compiler package the scripts install depends on.
 set(CMAKE_RC_COMPILER ${LORVEX_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${LORVEX_MINGW_PREFIX})
