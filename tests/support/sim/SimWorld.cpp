@@ -3,6 +3,8 @@
 
 #include "tests/support/sim/SimWorld.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -315,6 +317,7 @@ void World::Open(int pc) {
     AppState::ResetForTesting();
     PointAtBackend();
     state().Initialize();
+    state().manualReplies = false;  // every message sent starts its reply
     cloud().roundStarted = [this](bool) { ++stats_.rounds; };
     FollowPulls();
     pcs_[pc].signedIn = cloud().SignedIn();
@@ -884,6 +887,12 @@ void World::Deleted(Event::Kind kind, const RecordKey& record, const std::wstrin
     Event event = Make(kind, record, part, L"", owner);
     event.texts = std::move(texts);
     event.known = ledger_.Seen(open_);
+    event.known.texts.insert(held.texts.begin(), held.texts.end());
+    event.known.lines.insert(held.lines.begin(), held.lines.end());
+    event.known.chats.insert(held.chats.begin(), held.chats.end());
+    for (const auto& [line, step] : held.shown) {
+        event.known.shown[line] = step_;
+    }
     event.held = held;
     event.signedOut = !SignedIn();
     event.queueKey = record;

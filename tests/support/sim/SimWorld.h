@@ -17,8 +17,6 @@
 // wait that does not end within 30 s makes the world faulted: every later call does nothing and
 // Check reports it.
 
-#include <windows.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -35,8 +33,6 @@
 #include "tests/support/sim/SimLedger.h"
 #include "tests/support/sim/SimProvider.h"
 #include "tests/support/sim/SimRandom.h"
-
-#undef SendMessage
 
 namespace Lorvex::Services {
 class AppState;
