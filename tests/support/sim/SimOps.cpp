@@ -125,6 +125,15 @@ std::shared_ptr<Message> World::FindLine(const Chat& chat, const std::wstring& t
     return nullptr;
 }
 
+std::shared_ptr<Message> World::FindLineById(const Chat& chat, const std::wstring& lineId) {
+    for (const std::shared_ptr<Message>& line : chat.messages) {
+        if (line->line_id == lineId) {
+            return line;
+        }
+    }
+    return nullptr;
+}
+
 std::wstring World::Describe(const Character& character) const {
     return character.name.empty() ? character.id : character.name;
 }

@@ -146,35 +146,41 @@ void MachineAction(World& world, Random& random, const RunOptions& options) {
 void UserAction(World& world, Random& random) {
     std::vector<Choice> choices;
     const auto& characters = state().characters;
-    const auto withChats = [&] {
-        std::vector<std::shared_ptr<Character>> found;
-        for (const auto& character : characters) {
-            if (!character->chats->empty()) {
-                found.push_back(character);
-            }
-        }
-        return found;
-    }();
     const std::vector<std::string> characterFields = {"name", "traits", "personality", "background", "scenario"};
 
-    choices.push_back({characters.size() < 4 ? 4 : 1, [&] { world.CreateCharacter(L"", random.Chance(30)); }});
+    // A character made is mostly opened at once, which starts its first chat.
+    choices.push_back({characters.size() < 3 ? 4 : 0, [&] {
+                           const auto character = world.CreateCharacter(L"", random.Chance(30));
+                           if (random.Chance(80)) {
+                               world.NewChat(character);
+                           }
+                       }});
     if (!characters.empty()) {
-        choices.push_back({2, [&] { world.NewChat(SomeCharacter(random)); }});
-        choices.push_back(
-            {6, [&] { world.EditCharacter(SomeCharacter(random), SomeFields(random, characterFields)); }});
-        choices.push_back({1, [&] { world.SetPicture(SomeCharacter(random)); }});
-        choices.push_back({2, [&] { world.DeleteCharacter(SomeCharacter(random)); }});
-    }
-    if (!withChats.empty()) {
-        choices.push_back({16, [&] {
-                               const auto character = withChats[random.Below(withChats.size())];
-                               const auto& chats = *character->chats;
-                               world.Send(character, chats[random.Below(chats.size())], L"", Pieces(random));
+        choices.push_back({1, [&] { world.NewChat(SomeCharacter(random)); }});
+        // Writing to a character without chats opens its first one.
+        choices.push_back({20, [&] {
+                               const auto character = SomeCharacter(random);
+                               const std::shared_ptr<Chat> chat =
+                                   character->chats->empty()
+                                       ? world.NewChat(character)
+                                       : (*character->chats)[random.Below(character->chats->size())];
+                               world.Send(character, chat, L"", Pieces(random));
                            }});
+        choices.push_back(
+            {5, [&] { world.EditCharacter(SomeCharacter(random), SomeFields(random, characterFields)); }});
+        choices.push_back({1, [&] { world.SetPicture(SomeCharacter(random)); }});
+        choices.push_back({1, [&] { world.DeleteCharacter(SomeCharacter(random)); }});
+    }
+    std::vector<std::pair<std::shared_ptr<Character>, std::shared_ptr<Chat>>> chats;
+    for (const auto& character : characters) {
+        for (const auto& chat : *character->chats) {
+            chats.emplace_back(character, chat);
+        }
+    }
+    if (!chats.empty()) {
         choices.push_back({2, [&] {
-                               const auto character = withChats[random.Below(withChats.size())];
-                               const auto& chats = *character->chats;
-                               world.DeleteChat(character, chats[random.Below(chats.size())]);
+                               const auto& [character, chat] = chats[random.Below(chats.size())];
+                               world.DeleteChat(character, chat);
                            }});
     }
     const std::vector<LineAt> settled =
@@ -194,9 +200,18 @@ void UserAction(World& world, Random& random) {
         return line.role == L"assistant" && !line.is_typing && i > 0 && AnswersUser(chat, i);
     });
     if (!replies.empty()) {
-        choices.push_back({5, [&] {
+        // A new version is often read to its end and compared with the one it replaced.
+        choices.push_back({12, [&] {
                                const LineAt& at = replies[random.Below(replies.size())];
-                               world.Regenerate(at.character, at.chat, at.line, Pieces(random));
+                               if (!world.Regenerate(at.character, at.chat, at.line, Pieces(random)) ||
+                                   !random.Chance(60)) {
+                                   return;
+                               }
+                               world.ReleaseReply(world.RunningReplies() - 1, 3);
+                               const std::shared_ptr<Message> line = World::FindLineById(*at.chat, at.line->line_id);
+                               if (line && random.Chance(60)) {
+                                   world.SwitchVersion(at.character, at.chat, line, -1);
+                               }
                            }});
     }
     const std::vector<LineAt> versioned = LinesWhere([](const Chat& chat, size_t i) {
@@ -204,7 +219,7 @@ void UserAction(World& world, Random& random) {
         return !line.is_typing && Main::ChatRows::VersionCount(state().versions, line) >= 2;
     });
     if (!versioned.empty()) {
-        choices.push_back({4, [&] {
+        choices.push_back({10, [&] {
                                const LineAt& at = versioned[random.Below(versioned.size())];
                                world.SwitchVersion(at.character, at.chat, at.line, random.Chance(50) ? 1 : -1);
                            }});
@@ -215,7 +230,7 @@ void UserAction(World& world, Random& random) {
                                                   static_cast<int>(random.Between(1, 2)));
                            }});
     }
-    choices.push_back({state().personas.size() < 3 ? 2 : 0, [&] { world.CreatePersona(L""); }});
+    choices.push_back({state().personas.size() < 2 ? 2 : 0, [&] { world.CreatePersona(L""); }});
     if (!state().personas.empty()) {
         choices.push_back(
             {3, [&] {
@@ -256,7 +271,7 @@ RunResult RunSeed(uint64_t seed, const RunOptions& options) {
         }
         for (int step = 0; step < options.steps && !world.Faulted(); ++step) {
             world.AdvanceTime(random.Between(1, 90));
-            if (world.OpenPc() < 0 || !random.Chance(70)) {
+            if (world.OpenPc() < 0 || !random.Chance(80)) {
                 world.Use(static_cast<int>(random.Below(static_cast<size_t>(world.Pcs()))));
             }
             if (world.RunningReplies() != 0 && world.Step() - world.ReplyStarted(0) > kReplySteps) {

@@ -157,6 +157,7 @@ public:
     std::shared_ptr<Character> FindCharacter(const std::wstring& name) const;
     std::shared_ptr<Persona> FindPersona(const std::wstring& name) const;
     static std::shared_ptr<Message> FindLine(const Chat& chat, const std::wstring& text);
+    static std::shared_ptr<Message> FindLineById(const Chat& chat, const std::wstring& lineId);
     // A text no other action of any seed writes: the kind, the seed and the step.
     std::wstring NewText(const std::wstring& kind);
     // The kind of text a new value of the field gets.
