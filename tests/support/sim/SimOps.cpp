@@ -29,7 +29,7 @@ bool Holds(const std::vector<std::shared_ptr<T>>& list, const std::shared_ptr<T>
 
 std::vector<std::wstring> ChatTexts(const Chat& chat) {
     std::vector<std::wstring> texts;
-    for (std::shared_ptr<Message> line : chat.messages) {
+    for (const std::shared_ptr<Message>& line : chat.messages) {
         if (!line->is_typing) {
             for (const std::wstring& text : LineTexts(*line)) {
                 texts.push_back(text);
@@ -95,7 +95,7 @@ std::shared_ptr<Character> World::FindCharacter(const std::wstring& name) const 
     if (open_ < 0) {
         return nullptr;
     }
-    for (std::shared_ptr<Character> character : state().characters) {
+    for (const std::shared_ptr<Character>& character : state().characters) {
         if (character->name == name) {
             return character;
         }
@@ -107,7 +107,7 @@ std::shared_ptr<Persona> World::FindPersona(const std::wstring& name) const {
     if (open_ < 0) {
         return nullptr;
     }
-    for (std::shared_ptr<Persona> persona : state().personas) {
+    for (const std::shared_ptr<Persona>& persona : state().personas) {
         if (persona->name == name) {
             return persona;
         }
@@ -245,7 +245,7 @@ bool World::DeleteCharacter(std::shared_ptr<Character> character) {
     const std::shared_ptr<ChatList> chats = character->chats;
     state().DeleteCharacter(character);
     Removed(record, L"", FieldTexts(*character), L"");
-    for (std::shared_ptr<Chat> chat : *chats) {
+    for (const std::shared_ptr<Chat>& chat : *chats) {
         Removed(ChatKey(*character, *chat), L"", ChatTexts(*chat), record);
     }
     Deleted(Kind::CharacterDeleted, record, L"", record, {}, held);
@@ -278,7 +278,7 @@ std::shared_ptr<Chat> World::NewChat(std::shared_ptr<Character> character) {
     const RecordKey key = ChatKey(*character, *chat);
     const RecordKey owner = CharacterKey(*character);
     ledger_.Add(Make(Kind::ChatMade, key, L"", L"", owner));
-    for (std::shared_ptr<Message> line : chat->messages) {
+    for (const std::shared_ptr<Message>& line : chat->messages) {
         ledger_.Add(Make(Kind::LineMade, key, line->line_id, L"", owner));
     }
     AfterAction();
@@ -315,10 +315,7 @@ bool World::Send(std::shared_ptr<Character> character, std::shared_ptr<Chat> cha
     }
     const RecordKey key = ChatKey(*character, *chat);
     const RecordKey owner = CharacterKey(*character);
-    std::set<std::wstring> before;
-    for (std::shared_ptr<Message> line : chat->messages) {
-        before.insert(line->line_id);
-    }
+    std::set<std::wstring> before = LinesBefore(*chat, nullptr);
     StartReplyWith([&] { state().SendMessage(text); }, key, owner, true, pieces);
     const std::shared_ptr<Message> sent = FindLine(*chat, Text::Trim(text));
     if (!sent) {

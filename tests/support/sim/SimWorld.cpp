@@ -565,8 +565,6 @@ void World::FollowPulls() {
             rows += ' ';
             rows += ShortKey(Text::ToUtf8(CloudSync::ItemKey(item)));
             rows += item.deleted ? "(deleted)" : "";
-            rows += item.undone ? "(undone)" : "";
-            rows += item.mergeIntoLocal ? "(merged)" : "";
         }
         Note("   pulled:" + rows);
         return apply(items);
@@ -680,12 +678,7 @@ bool World::StartReplyWith(const std::function<void()>& action, const RecordKey&
     reply.lineId = started.message->line_id;
     reply.newLine = newLine;
     reply.started = step_;
-    for (const std::shared_ptr<Message>& line : started.chat->messages) {
-        if (line == started.message) {
-            break;
-        }
-        reply.before.insert(line->line_id);
-    }
+    reply.before = LinesBefore(*started.chat, started.message);
     // The next reply is planned only once this one's request took its plan.
     const Timed timed(stats_.onReplies);
     if (!provider_.WaitForRequests(++providerRequests_)) {
@@ -764,6 +757,24 @@ void World::Reap() {
         Ended(*it);
         it = replies_.erase(it);
     }
+}
+
+std::set<std::wstring> World::LinesBefore(const Chat& chat, const std::shared_ptr<Message>& until) const {
+    std::set<std::wstring> before;
+    for (const std::shared_ptr<Message>& line : chat.messages) {
+        if (line == until) {
+            break;
+        }
+        // A line being regenerated is left out of every save until its new version comes, and
+        // stays out when none comes: no order was kept with it.
+        const bool regenerating = line->is_typing && std::any_of(replies_.begin(), replies_.end(), [&](const Reply& r) {
+                                      return r.message == line && !r.newLine;
+                                  });
+        if (!regenerating) {
+            before.insert(line->line_id);
+        }
+    }
+    return before;
 }
 
 void World::Ended(const Reply& reply) {

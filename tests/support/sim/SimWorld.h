@@ -228,6 +228,8 @@ private:
     bool StartReplyWith(const std::function<void()>& action, const RecordKey& chat, const std::wstring& owner,
                         bool newLine, int pieces);
     void Ended(const Reply& reply);
+    // The ids of the chat's lines before `until` (all of them for null), as its PC keeps their order.
+    std::set<std::wstring> LinesBefore(const Chat& chat, const std::shared_ptr<Message>& until) const;
     Event Make(Event::Kind kind, const RecordKey& record, const std::wstring& part, const std::wstring& text,
                const std::wstring& owner) const;
     void Saved(const RecordKey& record, const std::wstring& part, const std::wstring& text, const std::wstring& owner);
