@@ -29,7 +29,10 @@ TEST_P(SyncSimulationSeeds, EveryPcEndsInStepWithEverySavedText) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, SyncSimulationSeeds, ::testing::Range<uint64_t>(1, 201));
+INSTANTIATE_TEST_SUITE_P(Seeds, SyncSimulationSeeds, ::testing::Range<uint64_t>(1, 201),
+                         [](const ::testing::TestParamInfo<uint64_t>& seed) {
+                             return "seed" + std::to_string(seed.param);
+                         });
 
 TEST(SyncSimulation, ASeedReplaysExactly) {
     RunOptions options;
