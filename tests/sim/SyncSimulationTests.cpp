@@ -71,6 +71,31 @@ protected:
         world_.ReleaseReply(0, 1);
     }
 
+    // Two questions of A's and their replies in Ana's chat, pulled by B.
+    void TwoQuestionsOnBothPcs() {
+        world_.Use(A);
+        Write(L"Primera pregunta");
+        Write(L"Segunda pregunta");
+        world_.Sync(false);
+        world_.Use(B);
+        world_.Sync(true);
+    }
+
+    // A edits one field with its clock ten minutes ahead, B a minute later another (or the same),
+    // and B syncs first.
+    void EditWithAClockAhead(const std::string& onA, const std::string& onB) {
+        world_.SetClock(A, 600, 60);
+        world_.Use(A);
+        world_.EditCharacter(Ana(), {{onA, L"Guardado antes, en A"}});
+        world_.AdvanceTime(60);
+        world_.Use(B);
+        world_.EditCharacter(Ana(), {{onB, L"Guardado después, en B"}});
+        world_.Sync(true);
+        world_.Use(A);
+        world_.Sync(true);
+        ExpectSettled();
+    }
+
     void ExpectSettled() {
         world_.Settle();
         RunResult result;
@@ -123,33 +148,14 @@ TEST_F(SyncScenario, FieldsOfOneSheetEditedOnTwoPcsBothSurvive) {
     ExpectSettled();
 }
 
-// A's clock runs ten minutes ahead: A's save is stamped after B's later one.
+// A's clock runs ten minutes ahead: A's save is stamped after B's later one. Two fields: both
+// edits stay. One field: one value stays in the record and the other in a conflict copy.
 TEST_F(SyncScenario, AClockAheadDoesNotLetAnEarlierEditBeatALaterOne) {
-    world_.SetClock(A, 600, 60);
-    world_.Use(A);
-    world_.EditCharacter(Ana(), {{"traits", L"Rasgos guardados antes, en A"}});
-    world_.AdvanceTime(60);
-    world_.Use(B);
-    world_.EditCharacter(Ana(), {{"personality", L"Personalidad guardada después, en B"}});
-    world_.Sync(true);
-    world_.Use(A);
-    world_.Sync(true);
-    ExpectSettled();
+    EditWithAClockAhead("traits", "personality");
 }
 
-// The same field: one value stays in the record and the other in a conflict copy, whichever PC
-// syncs first.
 TEST_F(SyncScenario, AClockAheadKeepsBothValuesOfOneFieldEditedOnTwoPcs) {
-    world_.SetClock(A, 600, 60);
-    world_.Use(A);
-    world_.EditCharacter(Ana(), {{"scenario", L"Escenario guardado antes, en A"}});
-    world_.AdvanceTime(60);
-    world_.Use(B);
-    world_.EditCharacter(Ana(), {{"scenario", L"Escenario guardado después, en B"}});
-    world_.Sync(true);
-    world_.Use(A);
-    world_.Sync(true);
-    ExpectSettled();
+    EditWithAClockAhead("scenario", "scenario");
 }
 
 TEST_F(SyncScenario, ALineDeletedWhileAnotherPcAddsOneStaysDeleted) {
@@ -170,12 +176,7 @@ TEST_F(SyncScenario, ALineDeletedWhileAnotherPcAddsOneStaysDeleted) {
 }
 
 TEST_F(SyncScenario, LinesCutByAnEditStayCutWhileAnotherPcStillHoldsThem) {
-    world_.Use(A);
-    Write(L"Primera pregunta");
-    Write(L"Segunda pregunta");
-    world_.Sync(false);
-    world_.Use(B);
-    world_.Sync(true);
+    TwoQuestionsOnBothPcs();
     world_.Use(A);
     world_.Edit(Ana(), AnasChat(), Line(L"Primera pregunta"), L"Primera pregunta, corregida", 1);
     world_.ReleaseReply(0, 1);
@@ -187,12 +188,7 @@ TEST_F(SyncScenario, LinesCutByAnEditStayCutWhileAnotherPcStillHoldsThem) {
 }
 
 TEST_F(SyncScenario, ARegeneratedReplyStaysInTheOldReplysPlace) {
-    world_.Use(A);
-    Write(L"Primera pregunta");
-    Write(L"Segunda pregunta");
-    world_.Sync(false);
-    world_.Use(B);
-    world_.Sync(true);
+    TwoQuestionsOnBothPcs();
     world_.Use(A);
     const std::shared_ptr<Chat> chat = AnasChat();
     ASSERT_NE(chat, nullptr);

@@ -59,10 +59,15 @@ void AddChat(Copy& copy, const Character& owner, const Chat& chat) {
     }
 }
 
+// A character or persona: its form as the cloud carries it, its fields, and the pictures it names.
 template <class Record>
-void AddFields(Copy& copy, const RecordKey& key, const Record& record) {
+void AddRecord(Copy& copy, const RecordKey& key, const Record& record, std::set<std::wstring>& pictures) {
+    copy.forms[key] = CloudSync::StripPhotoPaths(Record::ToJson(record)).Dump(false);
     for (const auto& [field, value] : Fields(record)) {
         copy.fields[key][Text::ToWide(field)] = value;
+    }
+    for (const std::wstring& path : ImagePaths(record)) {
+        pictures.insert(Files::FileName(path));
     }
 }
 
@@ -128,23 +133,13 @@ private:
         Paths::SetDataDirForTesting(folder);
         std::set<std::wstring> pictures;
         for (const std::shared_ptr<Character>& character : Storage::LoadCharacters()) {
-            const RecordKey key = CharacterKey(*character);
-            copy.forms[key] = CloudSync::StripPhotoPaths(Character::ToJson(*character)).Dump(false);
-            AddFields(copy, key, *character);
-            for (const std::wstring& path : ImagePaths(*character)) {
-                pictures.insert(Files::FileName(path));
-            }
+            AddRecord(copy, CharacterKey(*character), *character, pictures);
             for (const std::shared_ptr<Chat>& chat : *character->chats) {
                 AddChat(copy, *character, *chat);
             }
         }
         for (const std::shared_ptr<Persona>& persona : Storage::LoadPersonas()) {
-            const RecordKey key = PersonaKey(*persona);
-            copy.forms[key] = CloudSync::StripPhotoPaths(Persona::ToJson(*persona)).Dump(false);
-            AddFields(copy, key, *persona);
-            for (const std::wstring& path : ImagePaths(*persona)) {
-                pictures.insert(Files::FileName(path));
-            }
+            AddRecord(copy, PersonaKey(*persona), *persona, pictures);
         }
         for (const std::wstring& name : pictures) {
             const std::optional<std::string> bytes = Files::ReadBytes(Files::JoinPath(Paths::ImagesDir(), name));
@@ -168,7 +163,6 @@ private:
             return copy;
         }
         std::set<std::wstring> pictures;
-        std::map<std::wstring, std::shared_ptr<Character>> owners;
         const std::vector<FakeRow> rows = world_.backend_.Rows(*user);
         for (const FakeRow& row : rows) {
             if (row.deleted || row.data.kind != Json::Type::Object) {
@@ -177,22 +171,11 @@ private:
             if (row.kind == "character") {
                 std::shared_ptr<Character> character = Character::FromJson(row.data);
                 character->id = Text::ToWide(row.id);
-                const RecordKey key = CharacterKey(*character);
-                copy.forms[key] = CloudSync::StripPhotoPaths(Character::ToJson(*character)).Dump(false);
-                AddFields(copy, key, *character);
-                for (const std::wstring& path : ImagePaths(*character)) {
-                    pictures.insert(Files::FileName(path));
-                }
-                owners[character->id] = character;
+                AddRecord(copy, CharacterKey(*character), *character, pictures);
             } else if (row.kind == "persona") {
                 std::shared_ptr<Persona> persona = Persona::FromJson(row.data);
                 persona->id = Text::ToWide(row.id);
-                const RecordKey key = PersonaKey(*persona);
-                copy.forms[key] = CloudSync::StripPhotoPaths(Persona::ToJson(*persona)).Dump(false);
-                AddFields(copy, key, *persona);
-                for (const std::wstring& path : ImagePaths(*persona)) {
-                    pictures.insert(Files::FileName(path));
-                }
+                AddRecord(copy, PersonaKey(*persona), *persona, pictures);
             }
         }
         for (const FakeRow& row : rows) {

@@ -27,6 +27,13 @@ bool Holds(const std::vector<std::shared_ptr<T>>& list, const std::shared_ptr<T>
     return item && std::find(list.begin(), list.end(), item) != list.end();
 }
 
+template <class Record>
+std::shared_ptr<Record> Named(const std::vector<std::shared_ptr<Record>>& records, const std::wstring& name) {
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [&](const std::shared_ptr<Record>& record) { return record->name == name; });
+    return found == records.end() ? nullptr : *found;
+}
+
 std::vector<std::wstring> ChatTexts(const Chat& chat) {
     std::vector<std::wstring> texts;
     for (const std::shared_ptr<Message>& line : chat.messages) {
@@ -92,27 +99,11 @@ std::vector<FieldEdit> World::Filled(const std::vector<FieldEdit>& fields, bool 
 }
 
 std::shared_ptr<Character> World::FindCharacter(const std::wstring& name) const {
-    if (open_ < 0) {
-        return nullptr;
-    }
-    for (const std::shared_ptr<Character>& character : state().characters) {
-        if (character->name == name) {
-            return character;
-        }
-    }
-    return nullptr;
+    return open_ < 0 ? nullptr : Named(state().characters, name);
 }
 
 std::shared_ptr<Persona> World::FindPersona(const std::wstring& name) const {
-    if (open_ < 0) {
-        return nullptr;
-    }
-    for (const std::shared_ptr<Persona>& persona : state().personas) {
-        if (persona->name == name) {
-            return persona;
-        }
-    }
-    return nullptr;
+    return open_ < 0 ? nullptr : Named(state().personas, name);
 }
 
 std::shared_ptr<Message> World::FindLine(const Chat& chat, const std::wstring& text) {
@@ -150,6 +141,25 @@ bool World::Focus(std::shared_ptr<Character> character, std::shared_ptr<Chat> ch
         state().SelectChat(chat);
     }
     return true;
+}
+
+void World::EditFields(const RecordKey& record, const std::vector<FieldEdit>& fields,
+                       const std::function<std::wstring*(const std::string&)>& fieldOf) {
+    for (const auto& [field, value] : fields) {
+        std::wstring* target = fieldOf(field);
+        if (target == nullptr) {
+            continue;
+        }
+        Removed(record, Text::ToWide(field), {*target}, L"");
+        *target = value;
+        Saved(record, Text::ToWide(field), value, L"");
+    }
+}
+
+void World::ReplacePicture(const RecordKey& record, std::optional<std::wstring>& photo, const std::wstring& prefix) {
+    Removed(record, L"photoPath", {PhotoName(photo)}, L"");
+    photo = ImportPicture(prefix);
+    Saved(record, L"photoPath", PhotoName(photo), L"");
 }
 
 std::wstring World::ImportPicture(const std::wstring& prefix) {
@@ -200,16 +210,8 @@ bool World::EditCharacter(std::shared_ptr<Character> character, const std::vecto
         Note("   (not on this PC)");
         return false;
     }
-    const RecordKey record = CharacterKey(*character);
-    for (const auto& [field, value] : fields) {
-        std::wstring* target = EditableField(*character, field);
-        if (target == nullptr) {
-            continue;
-        }
-        Removed(record, Text::ToWide(field), {*target}, L"");
-        *target = value;
-        Saved(record, Text::ToWide(field), value, L"");
-    }
+    EditFields(CharacterKey(*character), fields,
+               [&](const std::string& name) { return EditableField(*character, name); });
     state().SaveCharacter(character);
     AfterAction();
     return true;
@@ -223,11 +225,8 @@ bool World::SetPicture(std::shared_ptr<Character> character) {
         Note("   (not on this PC)");
         return false;
     }
-    const RecordKey record = CharacterKey(*character);
-    Removed(record, L"photoPath", {PhotoName(character->photoPath)}, L"");
-    character->photoPath = ImportPicture(L"");
+    ReplacePicture(CharacterKey(*character), character->photoPath, L"");
     state().SaveCharacter(character);
-    Saved(record, L"photoPath", PhotoName(character->photoPath), L"");
     AfterAction();
     return true;
 }
@@ -477,16 +476,7 @@ bool World::EditPersona(std::shared_ptr<Persona> persona, const std::vector<Fiel
         Note("   (not on this PC)");
         return false;
     }
-    const RecordKey record = PersonaKey(*persona);
-    for (const auto& [field, value] : fields) {
-        std::wstring* target = EditableField(*persona, field);
-        if (target == nullptr) {
-            continue;
-        }
-        Removed(record, Text::ToWide(field), {*target}, L"");
-        *target = value;
-        Saved(record, Text::ToWide(field), value, L"");
-    }
+    EditFields(PersonaKey(*persona), fields, [&](const std::string& name) { return EditableField(*persona, name); });
     state().SavePersona(persona);
     AfterAction();
     return true;
@@ -500,11 +490,8 @@ bool World::SetPicture(std::shared_ptr<Persona> persona) {
         Note("   (not on this PC)");
         return false;
     }
-    const RecordKey record = PersonaKey(*persona);
-    Removed(record, L"photoPath", {PhotoName(persona->photoPath)}, L"");
-    persona->photoPath = ImportPicture(L"persona_");
+    ReplacePicture(PersonaKey(*persona), persona->photoPath, L"persona_");
     state().SavePersona(persona);
-    Saved(record, L"photoPath", PhotoName(persona->photoPath), L"");
     AfterAction();
     return true;
 }

@@ -70,6 +70,17 @@ std::string ShortKey(const std::string& key) {
     return shorter;
 }
 
+// A character or persona held: the record and every text of its fields.
+template <class Record>
+void HoldFields(Holding& held, const RecordKey& key, const Record& record) {
+    held.records.insert(key);
+    for (const auto& [field, value] : Fields(record)) {
+        if (!value.empty()) {
+            held.texts.emplace(key, value);
+        }
+    }
+}
+
 bool Gated(const std::string& target) {
     return target.rfind("/rest/v1/", 0) == 0 || target.rfind("/storage/v1/", 0) == 0;
 }
@@ -827,12 +838,7 @@ Holding World::Hold() const {
     }
     for (const std::shared_ptr<Character>& character : state().characters) {
         const RecordKey record = CharacterKey(*character);
-        held.records.insert(record);
-        for (const auto& [field, value] : Fields(*character)) {
-            if (!value.empty()) {
-                held.texts.emplace(record, value);
-            }
-        }
+        HoldFields(held, record, *character);
         for (const std::shared_ptr<Chat>& chat : *character->chats) {
             const RecordKey key = ChatKey(*character, *chat);
             held.chats.insert(key);
@@ -850,13 +856,7 @@ Holding World::Hold() const {
         }
     }
     for (const std::shared_ptr<Persona>& persona : state().personas) {
-        const RecordKey record = PersonaKey(*persona);
-        held.records.insert(record);
-        for (const auto& [field, value] : Fields(*persona)) {
-            if (!value.empty()) {
-                held.texts.emplace(record, value);
-            }
-        }
+        HoldFields(held, PersonaKey(*persona), *persona);
     }
     return held;
 }

@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -238,6 +239,11 @@ private:
                  std::vector<std::wstring> texts, const Holding& held);
     void Removed(const RecordKey& record, const std::wstring& part, const std::vector<std::wstring>& texts,
                  const std::wstring& owner);
+    // The edits of a record's fields, each taking the place of what its PC held.
+    void EditFields(const RecordKey& record, const std::vector<FieldEdit>& fields,
+                    const std::function<std::wstring*(const std::string&)>& fieldOf);
+    // A picture picked anew for the record, in place of the one its PC held.
+    void ReplacePicture(const RecordKey& record, std::optional<std::wstring>& photo, const std::wstring& prefix);
     std::wstring ImportPicture(const std::wstring& prefix);
     std::wstring Describe(const Character& character) const;
 
