@@ -267,8 +267,15 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         }
         if (row.deleted) {
             if (local && cloud.ChangedSinceAgreed(key, Chat::ToJson(*local))) {
+                // Changed here since: it stays, and goes up. A deletion there is a deletion of
+                // every line, so lines this PC left as they were go with it; only what changed
+                // here stays.
+                const std::optional<SyncBase::RecordBase> base = cloud.BaseFor(key);
+                Chat gone = *local;
+                gone.messages.clear();
+                local->messages = MergeChats(base ? &*base : nullptr, *local, gone)->messages;
                 cloud.Agree(row);
-                cloud.OnChatSaved(*owner, *local);  // written here since: it stays, and goes up
+                WriteChat(HoldersOf(owner), local);
                 continue;
             }
             if (local) {
@@ -289,12 +296,20 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         std::shared_ptr<Chat> pulled = Chat::FromJson(row.data);
         pulled->id = chatId;
         if (!local) {
-            // New there, or deleted here while it changed there: it comes back.
+            // New there, or deleted here while it changed there: it comes back, with the lines
+            // that changed there; those this PC agreed on before deleting them stay deleted.
+            if (const std::optional<SyncBase::RecordBase> base = cloud.BaseFor(key)) {
+                Chat gone = *pulled;
+                gone.messages.clear();
+                pulled->messages = MergeChats(&*base, gone, *pulled)->messages;
+            }
             cloud.Agree(row);
             chats.push_back(pulled);
             SortChatsNewestFirst(chats);
             WriteChat(HoldersOf(owner), pulled);
-            cloud.ForgetQueued(key);
+            if (!cloud.ChangedSinceAgreed(key, Chat::ToJson(*pulled))) {
+                cloud.ForgetQueued(key);
+            }
             continue;
         }
         if (!cloud.ChangedSinceAgreed(key, Chat::ToJson(*local))) {
@@ -320,6 +335,18 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         if (!cloud.ChangedSinceAgreed(key, Chat::ToJson(*local))) {
             cloud.ForgetQueued(key);
         }
+    }
+
+    // A record that came back, or took a picture another PC gave it, may name a picture this PC
+    // released meanwhile: its deletion must not reach the bucket.
+    std::vector<std::wstring> kept;
+    for (const auto& [key, item] : cloud.pending) {
+        if (item.kind == L"image" && item.deleted && NamesImage(item.id)) {
+            kept.push_back(key);
+        }
+    }
+    for (const std::wstring& key : kept) {
+        cloud.ForgetQueued(key);
     }
 
     LinkSharedChats();

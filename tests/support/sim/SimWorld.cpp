@@ -139,6 +139,10 @@ World::World(uint64_t seed, int pcs, bool verbose)
             if (request.method == "DELETE" ||
                 (request.method == "POST" && request.target.rfind("/storage/v1/object/list/", 0) != 0)) {
                 ++objectWrites_;
+                const size_t name = request.target.rfind('/');
+                std::lock_guard lock(gateMutex_);
+                sent_.push_back(" picture " + request.target.substr(name + 1, 8) +
+                                (request.method == "DELETE" ? "(deleted)" : ""));
             }
         }
         if (!Gated(request.target)) {
@@ -351,7 +355,7 @@ void World::Close() {
         provider_.Release(reply.gate, reply.pieces - reply.released);
     }
     state().SaveCurrentChat();
-    cloud().FlushPendingSave();
+    cloud().CloseState();
     pcs_[open_].signedIn = cloud().SignedIn();
     EndProcess();
     Note("   " + pcs_[open_].name + " exits");
