@@ -267,16 +267,19 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         }
         if (row.deleted) {
             if (local && cloud.ChangedSinceAgreed(key, Chat::ToJson(*local))) {
-                // Changed here since: it stays, and goes up. A deletion there is a deletion of
-                // every line, so lines this PC left as they were go with it; only what changed
-                // here stays.
+                // Changed here since: what changed here stays, and goes up. A deletion there is a
+                // deletion of every line, so lines this PC left as they were go with it; when no
+                // line is left (only deletions were made here), the chat goes too.
                 const std::optional<SyncBase::RecordBase> base = cloud.BaseFor(key);
                 Chat gone = *local;
                 gone.messages.clear();
-                local->messages = MergeChats(base ? &*base : nullptr, *local, gone)->messages;
-                cloud.Agree(row);
-                WriteChat(HoldersOf(owner), local);
-                continue;
+                auto kept = MergeChats(base ? &*base : nullptr, *local, gone)->messages;
+                if (!kept.empty()) {
+                    local->messages = std::move(kept);
+                    cloud.Agree(row);
+                    WriteChat(HoldersOf(owner), local);
+                    continue;
+                }
             }
             if (local) {
                 if (currentChat == local) {
@@ -302,6 +305,12 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
                 Chat gone = *pulled;
                 gone.messages.clear();
                 pulled->messages = MergeChats(&*base, gone, *pulled)->messages;
+                if (pulled->messages.empty()) {
+                    // Only deletions there: the deletion here stands, and goes up.
+                    cloud.Agree(row);
+                    cloud.OnChatDeleted(*owner, *pulled);
+                    continue;
+                }
             }
             cloud.Agree(row);
             chats.push_back(pulled);
