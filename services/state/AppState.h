@@ -185,8 +185,12 @@ private:
     void CancelRepliesIn(const std::shared_ptr<Chat>& chat);
     // ---- Pulled items (AppStatePull.cpp) ----
     // Whether the character, or one of its chats, changed here since this PC last agreed with the
-    // cloud on it: a deletion from elsewhere then leaves it.
+    // cloud on it so that something outlives a deletion from elsewhere, which then leaves it.
     bool CharacterChangedSinceAgreed(const Character& character) const;
+    // The lines of the chat that outlive its deletion elsewhere: those changed or added here since
+    // this PC last agreed with the cloud on it. None when it holds only lines agreed on, or when
+    // what changed here was only deletions.
+    std::vector<std::shared_ptr<Message>> LinesOutlivingDeletion(const std::wstring& key, const Chat& chat) const;
     // Closes it if open and removes it with its folder, as a deletion from elsewhere does.
     void RemoveCharacterHere(const std::shared_ptr<Character>& character);
     // The character deleted here, as this PC last agreed with the cloud on it, stored again; null

@@ -270,13 +270,10 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
                 // Changed here since: what changed here stays, and goes up. A deletion there is a
                 // deletion of every line, so lines this PC left as they were go with it; when no
                 // line is left (only deletions were made here), the chat goes too.
-                const std::optional<SyncBase::RecordBase> base = cloud.BaseFor(key);
-                Chat gone = *local;
-                gone.messages.clear();
-                auto kept = MergeChats(base ? &*base : nullptr, *local, gone)->messages;
+                auto kept = LinesOutlivingDeletion(key, *local);
                 if (!kept.empty()) {
                     local->messages = std::move(kept);
-                    cloud.Agree(row);
+                    cloud.AgreeDeletedKeepingBase(key);
                     WriteChat(HoldersOf(owner), local);
                     continue;
                 }
@@ -380,12 +377,24 @@ bool AppState::CharacterChangedSinceAgreed(const Character& character) const {
         return true;
     }
     for (const std::shared_ptr<Chat>& chat : *character.chats) {
-        if (chat && cloud.ChangedSinceAgreed(CloudSync::ItemKey(L"chat", CloudSync::ChatItemId(character.id, chat->id)),
-                                             Chat::ToJson(*chat))) {
+        if (chat && !LinesOutlivingDeletion(CloudSync::ItemKey(L"chat", CloudSync::ChatItemId(character.id, chat->id)),
+                                            *chat)
+                         .empty()) {
             return true;
         }
     }
     return false;
+}
+
+std::vector<std::shared_ptr<Message>> AppState::LinesOutlivingDeletion(const std::wstring& key, const Chat& chat) const {
+    const CloudSync& cloud = CloudSync::Instance();
+    if (!cloud.ChangedSinceAgreed(key, Chat::ToJson(chat))) {
+        return {};
+    }
+    const std::optional<SyncBase::RecordBase> base = cloud.BaseFor(key);
+    Chat gone = chat;
+    gone.messages.clear();
+    return MergeChats(base ? &*base : nullptr, chat, gone)->messages;
 }
 
 void AppState::RemoveCharacterHere(const std::shared_ptr<Character>& character) {

@@ -228,6 +228,9 @@ public:
     // This PC now agrees with the pulled row (it stored it, or merged it into its own record):
     // `synced` and the record's base take the row's form, or its deletion.
     void Agree(const RemoteItem& row);
+    // This PC agrees the cloud deleted the record, yet keeps what it changed of it, to send again:
+    // the base stays, so a later merge still knows the kept lines as older than those added since.
+    void AgreeDeletedKeepingBase(const std::wstring& key);
     // What this PC last agreed with the cloud on for the record; none when it never did (or the
     // base cannot be read), which the merges take as a union.
     std::optional<SyncBase::RecordBase> BaseFor(const std::wstring& key) const;
