@@ -266,17 +266,14 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
             continue;
         }
         if (row.deleted) {
-            if (local && cloud.ChangedSinceAgreed(key, Chat::ToJson(*local))) {
-                // Changed here since: what changed here stays, and goes up. A deletion there is a
-                // deletion of every line, so lines this PC left as they were go with it; when no
-                // line is left (only deletions were made here), the chat goes too.
-                auto kept = LinesOutlivingDeletion(key, *local);
-                if (!kept.empty()) {
-                    local->messages = std::move(kept);
-                    cloud.AgreeDeletedKeepingBase(key);
-                    WriteChat(HoldersOf(owner), local);
-                    continue;
-                }
+            // Changed here since: it stays whole (a deletion of the chat is no deletion of each
+            // line), and goes up again; its base stays, so later merges still know its lines as
+            // older than those added since. When the only changes here were line deletions,
+            // nothing outlives the deletion, and the chat goes.
+            if (local && !LinesOutlivingDeletion(key, *local).empty()) {
+                cloud.AgreeDeletedKeepingBase(key);
+                cloud.OnChatSaved(*owner, *local);
+                continue;
             }
             if (local) {
                 if (currentChat == local) {
@@ -296,18 +293,12 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         std::shared_ptr<Chat> pulled = Chat::FromJson(row.data);
         pulled->id = chatId;
         if (!local) {
-            // New there, or deleted here while it changed there: it comes back, with the lines
-            // that changed there; those this PC agreed on before deleting them stay deleted.
-            if (const std::optional<SyncBase::RecordBase> base = cloud.BaseFor(key)) {
-                Chat gone = *pulled;
-                gone.messages.clear();
-                pulled->messages = MergeChats(&*base, gone, *pulled)->messages;
-                if (pulled->messages.empty()) {
-                    // Only deletions there: the deletion here stands, and goes up.
-                    cloud.Agree(row);
-                    cloud.OnChatDeleted(*owner, *pulled);
-                    continue;
-                }
+            // New there, or deleted here while it changed there: it comes back whole, unless the
+            // only changes there were line deletions; then the deletion here stands, and goes up.
+            if (cloud.BaseFor(key) && LinesOutlivingDeletion(key, *pulled).empty()) {
+                cloud.Agree(row);
+                cloud.OnChatDeleted(*owner, *pulled);
+                continue;
             }
             cloud.Agree(row);
             chats.push_back(pulled);

@@ -435,8 +435,11 @@ CloudSync::Result CloudSync::RunRound(const Job& job) {
     if (!Pull(job, result)) {
         return result;
     }
-    std::set<std::wstring> named = NamedPhotos(result.items);
+    // Rows this PC agreed on already bring nothing back: only the rows left after Hold count.
+    std::set<std::wstring> named;
     const std::set<int64_t> held = Hold(job, result, named);
+    const std::set<std::wstring> pulledNames = NamedPhotos(result.items);
+    named.insert(pulledNames.begin(), pulledNames.end());
     std::set<std::wstring> wanted = named;
     wanted.insert(job.pictures.begin(), job.pictures.end());
     const std::set<std::wstring> photos = MissingPhotos(wanted);

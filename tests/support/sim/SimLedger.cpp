@@ -115,11 +115,28 @@ std::vector<const Event*> Ledger::KeptTexts() const {
 std::vector<const Event*> Ledger::StickingDeletions() const {
     std::vector<const Event*> sticking;
     for (const Event& event : events_) {
-        if (IsDeletion(event.kind) && !event.dropped && !event.signedOut && ConcurrentChange(event) == nullptr) {
+        if (IsDeletion(event.kind) && !event.dropped && !event.signedOut && ConcurrentChange(event) == nullptr &&
+            !UndoneWithItsRecord(event)) {
             sticking.push_back(&event);
         }
     }
     return sticking;
+}
+
+bool Ledger::UndoneWithItsRecord(const Event& deletion) const {
+    if (deletion.kind != Kind::LineDeleted) {
+        return false;
+    }
+    // A line deleted, then its whole chat (or character): a change elsewhere that brings the chat
+    // back brings it as that PC holds it, which may be from before the line went.
+    for (const Event& later : events_) {
+        const bool covers = (later.kind == Kind::ChatDeleted && later.record == deletion.record) ||
+                            (later.kind == Kind::CharacterDeleted && later.record == deletion.owner);
+        if (covers && !later.dropped && later.step > deletion.step && ConcurrentChange(later) != nullptr) {
+            return true;
+        }
+    }
+    return false;
 }
 
 const Event* Ledger::ConcurrentChange(const Event& deletion) const {

@@ -104,6 +104,9 @@ public:
     const Event* ConcurrentChange(const Event& deletion) const;
 
 private:
+    // A line deletion that a later deletion of its whole record, undone by a change elsewhere,
+    // made moot.
+    bool UndoneWithItsRecord(const Event& deletion) const;
     bool InScope(const Event& deletion, const Event& change) const;
     bool Unknown(const Event& deletion, const Event& change) const;
     // Whether the PC made this change after a round that pulled the deletion from the cloud.
