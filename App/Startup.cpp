@@ -46,7 +46,7 @@ int RunMainWindow(const StartOptions& options) {
 void Shutdown() {
     // The dispatcher drops its timers without running them: a change made just before the close
     // would be in its record file but missing from the upload queue of the next start.
-    Services::CloudSync::Instance().FlushPendingSave();
+    Services::CloudSync::Instance().CloseState();
     Async::Shutdown();
     Graphics::Device::Release();
     CoUninitialize();

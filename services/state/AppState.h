@@ -94,6 +94,9 @@ public:
     void ReleaseImage(const std::wstring& path, bool notifyCloud);
     // Whether a record or the account's avatar names a picture of this file name, letter case ignored.
     bool NamesImage(const std::wstring& name) const;
+    // File names of the pictures in "images" the records name, as the records spell them (a name
+    // may come twice).
+    std::vector<std::wstring> PictureNamesInUse() const;
     // Lower-cased file names of every picture a record or the account's avatar uses.
     std::set<std::wstring> ImageNamesInUse() const;
     void CollectUnusedImages();
@@ -182,8 +185,12 @@ private:
     void CancelRepliesIn(const std::shared_ptr<Chat>& chat);
     // ---- Pulled items (AppStatePull.cpp) ----
     // Whether the character, or one of its chats, changed here since this PC last agreed with the
-    // cloud on it: a deletion from elsewhere then leaves it.
+    // cloud on it so that something outlives a deletion from elsewhere, which then leaves it.
     bool CharacterChangedSinceAgreed(const Character& character) const;
+    // The lines of the chat that outlive its deletion elsewhere: those changed or added here since
+    // this PC last agreed with the cloud on it. None when it holds only lines agreed on, or when
+    // what changed here was only deletions.
+    std::vector<std::shared_ptr<Message>> LinesOutlivingDeletion(const std::wstring& key, const Chat& chat) const;
     // Closes it if open and removes it with its folder, as a deletion from elsewhere does.
     void RemoveCharacterHere(const std::shared_ptr<Character>& character);
     // The character deleted here, as this PC last agreed with the cloud on it, stored again; null
@@ -192,7 +199,14 @@ private:
     // Sets the flag of every reply whose message no longer stands in the open chat.
     void CancelDetachedReplies();
 
+    // Queues the deletion of every record this PC agreed with the cloud on and no longer holds:
+    // deleted while signed out, or by a run that ended before its queue reached the disk.
+    void QueueDeletionsOfAgreedRecords();
+
     bool chatSaveFailing_ = false;  // the last chat write failed and OnChatSaveFailed was called
+    // Record files the start could not read: their records are not in the lists, which then
+    // cannot tell what was deleted.
+    size_t unreadRecords_ = 0;
 };
 
 }  // namespace Lorvex::Services

@@ -95,6 +95,24 @@ bool AppState::NamesImage(const std::wstring& name) const {
     return !avatar.empty() && Text::EqualsNoCase(Files::FileName(avatar), name);
 }
 
+std::vector<std::wstring> AppState::PictureNamesInUse() const {
+    std::vector<std::wstring> names;
+    auto add = [&](const std::vector<std::wstring>& paths) {
+        for (const std::wstring& path : paths) {
+            if (!path.empty() && CloudSync::IsInImagesDir(path)) {
+                names.push_back(Files::FileName(path));
+            }
+        }
+    };
+    for (const std::shared_ptr<Character>& character : characters) {
+        add(ImagePaths(*character));
+    }
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        add(ImagePaths(*persona));
+    }
+    return names;
+}
+
 std::set<std::wstring> AppState::ImageNamesInUse() const {
     std::set<std::wstring> names;
     auto add = [&](const std::vector<std::wstring>& paths) {

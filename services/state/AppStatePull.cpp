@@ -266,9 +266,13 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
             continue;
         }
         if (row.deleted) {
-            if (local && cloud.ChangedSinceAgreed(key, Chat::ToJson(*local))) {
-                cloud.Agree(row);
-                cloud.OnChatSaved(*owner, *local);  // written here since: it stays, and goes up
+            // Changed here since: it stays whole (a deletion of the chat is no deletion of each
+            // line), and goes up again; its base stays, so later merges still know its lines as
+            // older than those added since. When the only changes here were line deletions,
+            // nothing outlives the deletion, and the chat goes.
+            if (local && !LinesOutlivingDeletion(key, *local).empty()) {
+                cloud.AgreeDeletedKeepingBase(key);
+                cloud.OnChatSaved(*owner, *local);
                 continue;
             }
             if (local) {
@@ -289,12 +293,20 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         std::shared_ptr<Chat> pulled = Chat::FromJson(row.data);
         pulled->id = chatId;
         if (!local) {
-            // New there, or deleted here while it changed there: it comes back.
+            // New there, or deleted here while it changed there: it comes back whole, unless the
+            // only changes there were line deletions; then the deletion here stands, and goes up.
+            if (cloud.BaseFor(key) && LinesOutlivingDeletion(key, *pulled).empty()) {
+                cloud.Agree(row);
+                cloud.OnChatDeleted(*owner, *pulled);
+                continue;
+            }
             cloud.Agree(row);
             chats.push_back(pulled);
             SortChatsNewestFirst(chats);
             WriteChat(HoldersOf(owner), pulled);
-            cloud.ForgetQueued(key);
+            if (!cloud.ChangedSinceAgreed(key, Chat::ToJson(*pulled))) {
+                cloud.ForgetQueued(key);
+            }
             continue;
         }
         if (!cloud.ChangedSinceAgreed(key, Chat::ToJson(*local))) {
@@ -322,6 +334,18 @@ std::vector<std::wstring> AppState::ApplyRemoteItems(const std::vector<CloudSync
         }
     }
 
+    // A record that came back, or took a picture another PC gave it, may name a picture this PC
+    // released meanwhile: its deletion must not reach the bucket.
+    std::vector<std::wstring> kept;
+    for (const auto& [key, item] : cloud.pending) {
+        if (item.kind == L"image" && item.deleted && NamesImage(item.id)) {
+            kept.push_back(key);
+        }
+    }
+    for (const std::wstring& key : kept) {
+        cloud.ForgetQueued(key);
+    }
+
     LinkSharedChats();
     if (addedCharacter) {
         SortNewestActivityFirst(characters);
@@ -344,12 +368,24 @@ bool AppState::CharacterChangedSinceAgreed(const Character& character) const {
         return true;
     }
     for (const std::shared_ptr<Chat>& chat : *character.chats) {
-        if (chat && cloud.ChangedSinceAgreed(CloudSync::ItemKey(L"chat", CloudSync::ChatItemId(character.id, chat->id)),
-                                             Chat::ToJson(*chat))) {
+        if (chat && !LinesOutlivingDeletion(CloudSync::ItemKey(L"chat", CloudSync::ChatItemId(character.id, chat->id)),
+                                            *chat)
+                         .empty()) {
             return true;
         }
     }
     return false;
+}
+
+std::vector<std::shared_ptr<Message>> AppState::LinesOutlivingDeletion(const std::wstring& key, const Chat& chat) const {
+    const CloudSync& cloud = CloudSync::Instance();
+    if (!cloud.ChangedSinceAgreed(key, Chat::ToJson(chat))) {
+        return {};
+    }
+    const std::optional<SyncBase::RecordBase> base = cloud.BaseFor(key);
+    Chat gone = chat;
+    gone.messages.clear();
+    return MergeChats(base ? &*base : nullptr, chat, gone)->messages;
 }
 
 void AppState::RemoveCharacterHere(const std::shared_ptr<Character>& character) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "domain/NameOrder.h"
 #include "domain/Storage.h"
@@ -59,6 +60,7 @@ void AppState::Initialize() {
     size_t skipped = 0;
     characters = Storage::LoadCharacters(&skipped);
     personas = Storage::LoadPersonas(&skipped);
+    unreadRecords_ = skipped;
     LinkSharedChats();
     SortNewestActivityFirst(characters);
 
@@ -73,6 +75,7 @@ void AppState::Initialize() {
     cloud.onPulled = [this](const std::vector<CloudSync::RemoteItem>& items) { return ApplyRemoteItems(items); };
     cloud.onMergeNeeded = [this] { QueueEverythingForMerge(); };
     cloud.imageNames = [this] { return ImageNamesInUse(); };
+    cloud.pictureNames = [this] { return PictureNamesInUse(); };
     cloud.locateRecords = [this](std::vector<CloudSync::QueueItem>& items) { LocateRecords(items); };
     cloud.Initialize();
     if (cloud.SignedIn()) {
@@ -107,6 +110,51 @@ void AppState::QueueEverythingForMerge() {
         for (const std::shared_ptr<Chat>& chat : *character->chats) {
             cloud.QueueForMerge(L"chat", CloudSync::ChatItemId(character->id, chat->id), character->id);
         }
+    }
+    QueueDeletionsOfAgreedRecords();
+}
+
+void AppState::QueueDeletionsOfAgreedRecords() {
+    if (unreadRecords_ != 0) {
+        return;  // an unreadable file is no deletion
+    }
+    CloudSync& cloud = CloudSync::Instance();
+    std::unordered_set<std::wstring> held;
+    for (const std::shared_ptr<Persona>& persona : personas) {
+        held.insert(CloudSync::ItemKey(L"persona", persona->id));
+    }
+    for (const std::shared_ptr<Character>& character : characters) {
+        held.insert(CloudSync::ItemKey(L"character", character->id));
+        for (const std::shared_ptr<Chat>& chat : *character->chats) {
+            held.insert(CloudSync::ItemKey(L"chat", CloudSync::ChatItemId(character->id, chat->id)));
+        }
+    }
+    std::vector<CloudSync::QueueItem> deletions;
+    for (const auto& [key, hash] : cloud.synced) {
+        if (hash == "deleted" || held.count(key) != 0 || cloud.pending.count(key) != 0) {
+            continue;
+        }
+        const size_t colon = key.find(L':');
+        if (colon == std::wstring::npos) {
+            continue;
+        }
+        CloudSync::QueueItem item;
+        item.kind = key.substr(0, colon);
+        item.id = key.substr(colon + 1);
+        item.deleted = true;
+        if (item.kind == L"chat") {
+            const size_t owner = item.id.find(L':');
+            if (owner == std::wstring::npos) {
+                continue;
+            }
+            item.parentId = item.id.substr(0, owner);
+        } else if (item.kind != L"character" && item.kind != L"persona") {
+            continue;
+        }
+        deletions.push_back(std::move(item));
+    }
+    for (CloudSync::QueueItem& item : deletions) {
+        cloud.MarkChanged(std::move(item));
     }
 }
 

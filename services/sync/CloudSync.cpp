@@ -52,6 +52,9 @@ void CloudSync::Initialize() {
         stateUserId = account.userId;
         mergePending = true;
     }
+    // Marked open before anything of this process reaches a record file.
+    stateOpen = true;
+    SaveState();
     Async::SetInterval(kFullRoundIntervalMs, [this] {
         if (SignedIn() && !syncing) {
             Start(true);

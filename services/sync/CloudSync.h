@@ -91,6 +91,9 @@ public:
         bool full = false;
         bool listStorage = false;
         std::map<std::wstring, std::string> synced;  // what the cloud held of each record at the start
+        // For a full round: the pictures the records name. Those this PC lacks (a download that
+        // failed, a record that came back after its pictures were removed here) are fetched.
+        std::vector<std::wstring> pictures;
     };
 
     // An item the cloud refused as invalid (for its name, size or content; not for the session,
@@ -149,6 +152,8 @@ public:
     std::function<std::vector<std::wstring>(const std::vector<RemoteItem>&)> onPulled;
     std::function<void()> onMergeNeeded;
     std::function<std::set<std::wstring>()> imageNames;
+    // The pictures the records name, as they spell them: a full round fetches those this PC lacks.
+    std::function<std::vector<std::wstring>()> pictureNames;
     // Fills in `source` of each record item: the file of the stored record it stands for.
     std::function<void(std::vector<QueueItem>& items)> locateRecords;
     Account account;
@@ -191,6 +196,10 @@ public:
     void SaveStateSoon();
     // Shut-down drops the dispatcher's timers: an armed state save is written now instead.
     void FlushPendingSave();
+    // The program's end: the state is written, marked as closed. A start that finds it still open
+    // (the process was killed, the system went down) merges every record again, as after a
+    // sign-in: a record written just before may never have reached the queue.
+    void CloseState();
 
     // Full path of the account's avatar in the images folder; empty without one.
     std::wstring AvatarPath() const;
@@ -219,6 +228,9 @@ public:
     // This PC now agrees with the pulled row (it stored it, or merged it into its own record):
     // `synced` and the record's base take the row's form, or its deletion.
     void Agree(const RemoteItem& row);
+    // This PC agrees the cloud deleted the record, yet keeps what it changed of it, to send again:
+    // the base stays, so a later merge still knows the kept lines as older than those added since.
+    void AgreeDeletedKeepingBase(const std::wstring& key);
     // What this PC last agreed with the cloud on for the record; none when it never did (or the
     // base cannot be read), which the merges take as a union.
     std::optional<SyncBase::RecordBase> BaseFor(const std::wstring& key) const;
@@ -263,6 +275,7 @@ public:
     std::wstring lastError;
     bool offline = false;
     bool mergePending = false;
+    bool stateOpen = false;  // this process has the state in use; "cloud.json" says so until CloseState
     bool storageListed = false;
     bool authBusy = false;
     bool userUpdateBusy = false;

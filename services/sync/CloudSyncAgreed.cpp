@@ -21,6 +21,10 @@ void CloudSync::Agree(const RemoteItem& row) {
     SyncBase::Save(key, account.userId, base);
 }
 
+void CloudSync::AgreeDeletedKeepingBase(const std::wstring& key) {
+    synced[key] = "deleted";
+}
+
 std::optional<SyncBase::RecordBase> CloudSync::BaseFor(const std::wstring& key) const {
     // The base is written before `synced` reaches "cloud.json", so after a kill between the two it
     // is the newer, and true, of them.

@@ -85,6 +85,9 @@ void CloudSync::Start(bool full) {
         locateRecords(job.items);
     }
     job.synced = synced;
+    if (full && pictureNames) {
+        job.pictures = pictureNames();
+    }
 
     syncing = true;
     if (onStatusChanged) {

@@ -93,6 +93,11 @@ void CloudSync::LoadState() {
     cursor = storedCursor.kind == Json::Type::String ? storedCursor.text : std::string();
     lastSync = root.Find("lastSync").AsWString();
     mergePending = ReadFlag(root.Find("mergePending"));
+    // Left open by a process that never closed it: what it wrote last may be in the record files
+    // and not in the queue.
+    if (ReadFlag(root.Find("open"))) {
+        mergePending = true;
+    }
 
     synced.clear();
     const Json::Value& storedSynced = root.Find("synced");
@@ -182,6 +187,7 @@ void CloudSync::SaveState() {
         {"cursor", Json::Value(cursor)},
         {"lastSync", Json::Value(lastSync)},
         {"mergePending", Json::Value(mergePending)},
+        {"open", Json::Value(stateOpen)},
         {"synced", Json::Value(std::move(syncedMembers))},
         {"uploaded", Json::Value(std::move(names))},
         {"queue", Json::Value(std::move(queue))},

@@ -136,6 +136,11 @@ void CloudSync::FlushPendingSave() {
     SaveState();
 }
 
+void CloudSync::CloseState() {
+    stateOpen = false;
+    SaveState();
+}
+
 void CloudSync::QueueImageFile(const std::wstring& path) {
     if (path.empty() || !IsInImagesDir(path) || !Files::IsFile(path)) {
         return;

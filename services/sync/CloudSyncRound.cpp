@@ -56,9 +56,15 @@ bool Ends(CloudSync::Result& result, const Http::Response& response, bool accept
 }
 
 // Picture items; false when the round ends.
-bool SendPictures(const CloudSync::Job& job, CloudSync::Result& result) {
+// `named`: the pictures the pulled rows and the characters that may come back name. A deletion of
+// one of them is held: the record that names it came back, or took it from another PC, and the
+// application state drops the deletion.
+bool SendPictures(const CloudSync::Job& job, const std::set<std::wstring>& named, CloudSync::Result& result) {
     for (const CloudSync::QueueItem& item : job.items) {
         if (item.kind != L"image") {
+            continue;
+        }
+        if (item.deleted && named.count(item.id) != 0) {
             continue;
         }
         if (item.deleted) {
@@ -274,18 +280,26 @@ bool Pull(const CloudSync::Job& job, CloudSync::Result& result) {
     }
 }
 
-// The pictures the pulled records name and this PC lacks.
-std::set<std::wstring> MissingPhotos(const std::vector<CloudSync::RemoteItem>& rows) {
+// The pictures the pulled records name, and those of them this PC lacks.
+std::set<std::wstring> NamedPhotos(const std::vector<CloudSync::RemoteItem>& rows) {
     std::set<std::wstring> names;
     for (const CloudSync::RemoteItem& row : rows) {
         if (row.deleted || row.kind == L"chat") {
             continue;
         }
         for (const std::wstring& name : PhotoNames(row.data)) {
-            const std::optional<std::wstring> path = PicturePath(name);
-            if (path && !Files::IsFile(*path)) {
-                names.insert(name);
-            }
+            names.insert(name);
+        }
+    }
+    return names;
+}
+
+std::set<std::wstring> MissingPhotos(const std::set<std::wstring>& named) {
+    std::set<std::wstring> names;
+    for (const std::wstring& name : named) {
+        const std::optional<std::wstring> path = PicturePath(name);
+        if (path && !Files::IsFile(*path)) {
+            names.insert(name);
         }
     }
     return names;
@@ -312,8 +326,10 @@ bool FetchPhotos(const std::set<std::wstring>& names, CloudSync::Result& result)
 // on already is nothing new (the cloud holds what this PC sent or stored). Any other row changed
 // in the cloud since: a queued change of the same record is held back, to be merged with the row
 // on the UI thread and sent by a later round instead of replacing it; so is the deletion of a
-// character under which the cloud holds a chat changed since (that chat may stay, and needs it).
-std::set<int64_t> Hold(const CloudSync::Job& job, CloudSync::Result& result) {
+// character under which the cloud holds a chat changed since (that chat may stay, and needs it),
+// and a chat queued under a character the cloud deleted.
+// `kept` gains the pictures of each character whose deletion is held: it may come back.
+std::set<int64_t> Hold(const CloudSync::Job& job, CloudSync::Result& result, std::set<std::wstring>& kept) {
     std::map<std::wstring, const CloudSync::QueueItem*> queued;
     for (const CloudSync::QueueItem& item : job.items) {
         if (item.kind != L"image") {
@@ -339,10 +355,25 @@ std::set<int64_t> Hold(const CloudSync::Job& job, CloudSync::Result& result) {
             }
             held.insert(item.seq);
         }
+        if (row.kind == L"character" && row.deleted) {
+            // A chat written here under a character deleted there: whether the character stays
+            // is decided on the UI thread, against this chat; sent now, the chat would count as
+            // agreed and go with the character.
+            for (const CloudSync::QueueItem& item : job.items) {
+                if (item.kind == L"chat" && !item.deleted && item.parentId == row.id) {
+                    held.insert(item.seq);
+                }
+            }
+        }
         if (row.kind == L"chat" && !row.deleted) {
             const auto owner = queued.find(CloudSync::ItemKey(L"character", row.parentId));
-            if (owner != queued.end() && owner->second->deleted) {
-                held.insert(owner->second->seq);
+            if (owner != queued.end() && owner->second->deleted && held.insert(owner->second->seq).second) {
+                const std::optional<SyncBase::RecordBase> base = SyncBase::Load(owner->first, job.account.userId);
+                if (base) {
+                    for (const std::wstring& name : PhotoNames(base->form)) {
+                        kept.insert(name);
+                    }
+                }
             }
         }
         changed.push_back(std::move(row));
@@ -404,9 +435,15 @@ CloudSync::Result CloudSync::RunRound(const Job& job) {
     if (!Pull(job, result)) {
         return result;
     }
-    const std::set<std::wstring> photos = MissingPhotos(result.items);
-    const std::set<int64_t> held = Hold(job, result);
-    if (!SendPictures(job, result) || !SendRecords(job, held, result) || !FetchPhotos(photos, result)) {
+    // Rows this PC agreed on already bring nothing back: only the rows left after Hold count.
+    std::set<std::wstring> named;
+    const std::set<int64_t> held = Hold(job, result, named);
+    const std::set<std::wstring> pulledNames = NamedPhotos(result.items);
+    named.insert(pulledNames.begin(), pulledNames.end());
+    std::set<std::wstring> wanted = named;
+    wanted.insert(job.pictures.begin(), job.pictures.end());
+    const std::set<std::wstring> photos = MissingPhotos(wanted);
+    if (!SendPictures(job, named, result) || !SendRecords(job, held, result) || !FetchPhotos(photos, result)) {
         return result;
     }
     result.pulled = true;

@@ -109,10 +109,13 @@ std::shared_ptr<Chat> MergeChats(const RecordBase* base, const Chat& local, cons
     const Lines mine(local);
     const Lines theirs(remote);
     std::unordered_map<std::string, uint64_t> baseLines;
+    std::unordered_map<std::string, size_t> basePlace;
     if (base != nullptr) {
         baseLines.reserve(base->lines.size());
+        basePlace.reserve(base->lines.size());
         for (const SyncBase::Fingerprint& line : base->lines) {
             baseLines.emplace(line.name, line.print);
+            basePlace.emplace(line.name, basePlace.size());
         }
     }
     auto baseLine = [&](const std::string& id) -> const uint64_t* {
@@ -201,7 +204,19 @@ std::shared_ptr<Chat> MergeChats(const RecordBase* base, const Chat& local, cons
         const bool leftOnly = i < left.size() && theirs.Find(left[i]) == nullptr;
         const bool rightOnly = j < right.size() && mine.Find(right[j]) == nullptr;
         if (leftOnly && rightOnly) {
-            const bool first = AddedBefore(*kept.at(left[i]), left[i], *kept.at(right[j]), right[j]);
+            // A line of the base that one side deleted and the other changed is older than any
+            // line added since (lines are only ever added after the last), and base lines keep
+            // the base's order; only two added lines are ordered by stamp.
+            const auto leftBase = basePlace.find(left[i]);
+            const auto rightBase = basePlace.find(right[j]);
+            bool first = false;
+            if (leftBase != basePlace.end() && rightBase != basePlace.end()) {
+                first = leftBase->second < rightBase->second;
+            } else if (leftBase != basePlace.end() || rightBase != basePlace.end()) {
+                first = leftBase != basePlace.end();
+            } else {
+                first = AddedBefore(*kept.at(left[i]), left[i], *kept.at(right[j]), right[j]);
+            }
             place(first ? left[i++] : right[j++]);
         } else if (leftOnly) {
             place(left[i++]);

@@ -81,7 +81,7 @@ TEST_F(CloudSyncFiles, TheStateIsWrittenCompactInItsOrderAndReadBackWhole) {
     // The queue holds keys, hashes and sizes, never the records themselves, nor any PC's clock.
     const std::string expected =
         R"({"userId":"user-1","cursor":"2025-03-01T10:00:00.5+00:00","lastSync":"2025-03-01T10:00:01Z",)"
-        R"("mergePending":true,"synced":{"chat:c1:x":")" +
+        R"("mergePending":true,"open":false,"synced":{"chat:c1:x":")" +
         CloudSync::ChangeHash(Named(L"x")) +
         R"(","persona:p2":"deleted"},"uploaded":["B.png","a.png"],)"
         R"("queue":[{"kind":"chat","id":"c1:x","parentId":"c1","deleted":true,"hash":"deleted","size":0},)"
@@ -165,6 +165,9 @@ TEST_F(CloudSyncFiles, StateFilesInOtherShapesReadAsFarAsTheyGo) {
     const Case cases[] = {
         {"merge flag as the string \"true\"", R"({"userId":"u","mergePending":"true"})", true, true},
         {"merge flag as another string", R"({"userId":"u","mergePending":"yes"})", true, false},
+        // Left open by a process that was killed: its last saves may have missed the queue.
+        {"left open", R"({"userId":"u","mergePending":false,"open":true})", true, true},
+        {"closed", R"({"userId":"u","mergePending":false,"open":false})", true, false},
         {"UTF-8 byte-order mark",
          "\xEF\xBB\xBF"
          R"({"userId":"u","queue":[{"kind":"k","id":"i"}]})",

@@ -96,6 +96,11 @@ TEST(RecordMerge, EachCaseOfALineChangedAddedOrDeletedOnEitherSide) {
          {a, b, Line(L"y", L"B1", t3), Line(L"w", L"B2", t4)},
          {L"a:uno", L"b:dos", L"x:A1", L"y:B1", L"w:B2", L"z:A2"}},
         {"added after a line deleted there", {a, b, Line(L"x", L"tres", t3)}, {a}, {L"a:uno", L"x:tres"}},
+        // The other PC's clock behind: its new line is stamped before the line it followed.
+        {"changed here, deleted there with a line added after it: the change stays first",
+         {a, edited(b, L"DOS")}, {a, Line(L"y", L"tres", t1)}, {L"a:uno", L"b:DOS", L"y:tres"}},
+        {"changed on each side and deleted on the other: the base's order",
+         {edited(a, L"UNO")}, {edited(b, L"DOS")}, {L"a:UNO", L"b:DOS"}},
     };
     const SyncBase::RecordBase agreed = BaseOf(base);
     for (const Case& c : cases) {

@@ -120,7 +120,7 @@ protected:
             return;
         }
         EXPECT_TRUE(PumpUntil(Idle));
-        cloud().FlushPendingSave();
+        cloud().CloseState();
         AppState::ResetForTesting();
         CloudSync::ResetForTesting();
         Async::Shutdown();
