@@ -127,12 +127,14 @@ bool Ledger::UndoneWithItsRecord(const Event& deletion) const {
     if (deletion.kind != Kind::LineDeleted) {
         return false;
     }
-    // A line deleted, then its whole chat (or character): a change elsewhere that brings the chat
-    // back brings it as that PC holds it, which may be from before the line went.
-    for (const Event& later : events_) {
-        const bool covers = (later.kind == Kind::ChatDeleted && later.record == deletion.record) ||
-                            (later.kind == Kind::CharacterDeleted && later.record == deletion.owner);
-        if (covers && !later.dropped && later.step > deletion.step && ConcurrentChange(later) != nullptr) {
+    // A line deleted, and its whole chat (or character) deleted later, or elsewhere before the
+    // line's PC knew: a change elsewhere that brings the chat back brings it as that PC holds it,
+    // which may be from before the line went.
+    for (const Event& whole : events_) {
+        const bool covers = (whole.kind == Kind::ChatDeleted && whole.record == deletion.record) ||
+                            (whole.kind == Kind::CharacterDeleted && whole.record == deletion.owner);
+        if (covers && !whole.dropped && (whole.step > deletion.step || !Learned(whole, deletion)) &&
+            ConcurrentChange(whole) != nullptr) {
             return true;
         }
     }

@@ -104,8 +104,7 @@ public:
     const Event* ConcurrentChange(const Event& deletion) const;
 
 private:
-    // A line deletion that a later deletion of its whole record, undone by a change elsewhere,
-    // made moot.
+    // A line deletion that a deletion of its whole record, undone by a change elsewhere, made moot.
     bool UndoneWithItsRecord(const Event& deletion) const;
     bool InScope(const Event& deletion, const Event& change) const;
     bool Unknown(const Event& deletion, const Event& change) const;
