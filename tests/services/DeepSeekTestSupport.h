@@ -55,8 +55,8 @@ inline std::string Event(const std::string& text) {
 }
 
 // The texts below are built by functions, never from one another: each test file that includes
-// this header has its own copy of their initialisation, and nothing orders those copies across
-// files (clang ran one that read kDone before any had made it).
+// this header carries its own copy of their initialisation, and nothing orders one variable's
+// copies against another's across files (a clang build read kDone before it was made).
 inline std::string DoneEvent() {
     return "data: [DONE]\n\n";
 }
