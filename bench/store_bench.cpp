@@ -293,7 +293,7 @@ int main() {
         heap.alone * 1000, heap.together * 1000, heap.threads, heap.Speedup(),
         heap.ThreadsPay() ? "threads do not serialise on the heap" : "threads serialise on the heap",
         Parallel::AllocatingWorkers());
-    const std::wstring small = Bench::UseFreshDataFolder(L"store-small");
+    const std::wstring smallRoot = Bench::UseFreshDataFolder(L"store-small");
     bool allSaved = WriteHeavyDataFolder(nullptr, SmallCharacters);
     const std::wstring root = Bench::UseFreshDataFolder(L"store");
 
@@ -320,11 +320,11 @@ int main() {
         "SaveCharacter (character.json + %d chats of %d messages): best %.2f ms, median %.2f ms, worst %.2f ms\n",
         ChatsPerCharacter, MessagesPerChat, saves.front() * 1000, saves[saves.size() / 2] * 1000, saves.back() * 1000);
 
-    Paths::SetDataDirForTesting(small);
+    Paths::SetDataDirForTesting(smallRoot);
     MeasureFolder("small", SmallRuns);
 
     bool removed = Files::RemoveTree(root);
-    removed = Files::RemoveTree(small) && removed;
+    removed = Files::RemoveTree(smallRoot) && removed;
     if (!removed) {
         std::printf("could not remove the benchmark's folders\n");
     }

@@ -3,9 +3,7 @@
 #include "domain/Settings.h"
 
 #include "domain/Storage.h"
-#include "foundation/Files.h"
 #include "foundation/Paths.h"
-#include "foundation/Text.h"
 #include "foundation/json/Value.h"
 
 #include <algorithm>
@@ -14,10 +12,6 @@
 namespace Lorvex {
 
 namespace {
-
-// Every member is a compile-time constant, so the record holds its defaults before any dynamic
-// initialisation runs, whatever reads it first.
-constinit Settings g_settings{};
 
 int32_t ReadClamped(const Json::Value& member, int32_t current, int64_t low, int64_t high) {
     if (member.kind == Json::Type::Number) {
@@ -39,23 +33,21 @@ int32_t ReadClamped(const Json::Value& member, int32_t current, int64_t low, int
 }  // namespace
 
 Settings& Settings::Instance() {
-    return g_settings;
+    // Made on first use, so whatever reads it first, during another file's static initialisation
+    // too, finds the defaults.
+    static Settings settings;
+    return settings;
 }
 
 void Settings::Load() {
-    const auto text = Files::ReadText(Paths::SettingsPath());
-    if (!text) {
-        return;
-    }
-    bool ok = false;
-    const Json::Value root = Json::Value::Parse(Text::ToUtf8(*text), &ok);
-    if (ok) {
+    Json::Value root;
+    if (Storage::ReadJsonFile(Paths::SettingsPath(), root)) {
         Instance().Read(root);
     }
 }
 
-void Settings::Save() {
-    Storage::WriteFileAtomic(Paths::SettingsPath(), Instance().ToJson());
+bool Settings::Save() {
+    return Storage::WriteFileAtomic(Paths::SettingsPath(), Instance().ToJson());
 }
 
 void Settings::Read(const Json::Value& root) {

@@ -25,14 +25,17 @@ struct Settings {
     bool maximized = false;
 
     // The record the whole program reads and writes (UI thread only). It holds the defaults
-    // before any code runs; tests put it back with Instance() = Settings{}.
+    // until Load; tests put it back with Instance() = Settings{}.
     static Settings& Instance();
 
     // Reads the data folder's "settings.json" into Instance(). A missing, unreadable or
-    // malformed file leaves the record as it is.
+    // malformed file leaves the record as it is; a torn one gives way to a whole ".tmp" beside it
+    // (Storage::ReadJsonFile).
     static void Load();
-    // Writes Instance() to the data folder's "settings.json"; a failure changes nothing.
-    static void Save();
+    // Writes Instance() to the data folder's "settings.json", waiting a moment for a file another
+    // program holds (Files::WriteReplacing). False when it could not: the file keeps its former
+    // content and the record is unchanged, so a later save writes everything.
+    [[nodiscard]] static bool Save();
 
     // Takes every usable member of a parsed settings object into this record, keeping ranges.
     void Read(const Json::Value& root);

@@ -3,7 +3,7 @@
 // data folder. Free functions without state of their own; the only state is the file system and
 // the records' folder and path fields. JSON files are written whole through a ".tmp" file that
 // then replaces the target, and read tolerantly: a file that cannot be read or parsed is skipped
-// as if it were not there. A record whose id is not a safe file-name token (IsSafeId) is skipped
+// as if it were not there, unless it is torn and a whole ".tmp" beside it stands in for it. A record whose id is not a safe file-name token (IsSafeId) is skipped
 // on load and never written, so nothing lands outside the data folder. UI thread only; the loads
 // read and parse on worker threads of their own and return only after those have ended.
 
@@ -18,8 +18,10 @@
 
 namespace Lorvex::Storage {
 
-// True when the file was read and parsed and holds a JSON object. The parsed value is stored in
-// `value` whenever parsing ran, also when it is not an object. Any thread.
+// True when the file was read and parsed and holds a JSON object. A file that is there but does
+// not (torn: cut short, or zeros after a power cut) is read from the ".tmp" beside it instead,
+// when that one holds an object (Files::TemporaryFor). The parsed value is stored in `value`
+// whenever parsing ran, also when it is not an object. Any thread.
 bool ReadJsonFile(const std::wstring& path, Json::Value& value);
 // The same with the caller's buffer for the file's text, reused from one file to the next.
 bool ReadJsonFile(const std::wstring& path, Json::Value& value, std::string& buffer);

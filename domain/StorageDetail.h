@@ -12,5 +12,7 @@ std::wstring CharactersDir();
 std::wstring PersonasDir();
 std::wstring ChatsDir(const Character& character);
 std::wstring ChatsDir(const std::wstring& characterFolder);
+// The character's own file in its folder.
+std::wstring CharacterFile(const std::wstring& characterFolder);
 
 }  // namespace Lorvex::Storage::Detail

@@ -11,13 +11,34 @@ bool ReadJsonFile(const std::wstring& path, Json::Value& value) {
     return ReadJsonFile(path, value, buffer);
 }
 
-bool ReadJsonFile(const std::wstring& path, Json::Value& value, std::string& buffer) {
+namespace {
+
+// Whether the file could be read at all, and whether it holds a JSON object.
+struct JsonRead {
+    bool read = false;
+    bool object = false;
+};
+
+JsonRead ReadObject(const std::wstring& path, Json::Value& value, std::string& buffer) {
     if (!Files::ReadTextUtf8(path, buffer)) {
-        return false;
+        return {};
     }
     bool ok = false;
     value = Json::Value::Parse(buffer, &ok);
-    return ok && value.kind == Json::Type::Object;
+    return {true, ok && value.kind == Json::Type::Object};
+}
+
+}  // namespace
+
+bool ReadJsonFile(const std::wstring& path, Json::Value& value, std::string& buffer) {
+    const JsonRead read = ReadObject(path, value, buffer);
+    if (read.object) {
+        return true;
+    }
+    // A file that is there but torn (cut short, or all zeros after a power cut) gives way to the
+    // temporary a save wrote beside it, when that one is whole. A missing file does not: a stale
+    // temporary may outlive the record it was written for.
+    return read.read && ReadObject(Files::TemporaryFor(path), value, buffer).object;
 }
 
 bool WriteFileAtomic(const std::wstring& path, const Json::Value& value) {

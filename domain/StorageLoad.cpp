@@ -46,6 +46,19 @@ std::shared_ptr<Record> RecordFrom(bool read, const std::string& text) {
     return record && IsSafeId(record->id) ? record : nullptr;
 }
 
+// RecordFrom, but a file that was read and holds no record (torn: cut short, or zeros after a
+// power cut) gives way to the temporary its last save wrote beside it, when that one is whole.
+// Rare, so the temporary is read on the thread that parses.
+template <class Record>
+std::shared_ptr<Record> RecordOrTemporary(bool read, const std::string& text, const std::wstring& path) {
+    std::shared_ptr<Record> record = RecordFrom<Record>(read, text);
+    if (record || !read) {
+        return record;
+    }
+    std::string temporary;
+    return RecordFrom<Record>(Files::ReadTextUtf8Unrepaired(Files::TemporaryFor(path), temporary), temporary);
+}
+
 // One folder under "characters": whether its file was read, the character (null when skipped),
 // and its chat files in ascending order of their full paths.
 struct CharacterSlot {
@@ -58,7 +71,7 @@ struct CharacterSlot {
 // The folder's file system work: its file, and the list of its chats (left unused when the
 // character is skipped).
 void FetchCharacter(CharacterSlot& slot, std::string& buffer) {
-    slot.read = Files::ReadTextUtf8Unrepaired(Files::JoinPath(slot.folder, L"character.json"), buffer);
+    slot.read = Files::ReadTextUtf8Unrepaired(Detail::CharacterFile(slot.folder), buffer);
     if (slot.read) {
         slot.chatFiles = Files::ListFiles(Detail::ChatsDir(slot.folder), L"*.json", false);
         std::sort(slot.chatFiles.begin(), slot.chatFiles.end());
@@ -66,7 +79,8 @@ void FetchCharacter(CharacterSlot& slot, std::string& buffer) {
 }
 
 void UseCharacter(CharacterSlot& slot, const std::string& text) {
-    std::shared_ptr<Character> character = RecordFrom<Character>(slot.read, text);
+    std::shared_ptr<Character> character =
+        RecordOrTemporary<Character>(slot.read, text, Detail::CharacterFile(slot.folder));
     if (!character) {
         slot.chatFiles.clear();
         return;
@@ -134,7 +148,10 @@ std::vector<std::shared_ptr<Character>> LoadCharacters(size_t* skipped, size_t r
         [&](size_t index, std::string& buffer) {
             chats[index].read = Files::ReadTextUtf8Unrepaired(*chats[index].file, buffer);
         },
-        [&](size_t index, std::string& buffer) { chats[index].chat = RecordFrom<Chat>(chats[index].read, buffer); });
+        [&](size_t index, std::string& buffer) {
+            ChatSlot& slot = chats[index];
+            slot.chat = RecordOrTemporary<Chat>(slot.read, buffer, *slot.file);
+        });
 
     for (ChatSlot& slot : chats) {
         if (slot.chat) {
@@ -172,7 +189,7 @@ std::vector<std::shared_ptr<Persona>> LoadPersonas(size_t* skipped, size_t reque
         },
         [&](size_t index, std::string& buffer) {
             PersonaSlot& slot = slots[index];
-            slot.persona = RecordFrom<Persona>(slot.read, buffer);
+            slot.persona = RecordOrTemporary<Persona>(slot.read, buffer, slot.file);
             if (slot.persona) {
                 slot.persona->path = slot.file;
                 ResolveImagePath(slot.persona->photoPath);

@@ -27,8 +27,13 @@ std::wstring ChatsDir(const std::wstring& characterFolder) {
     return Files::JoinPath(characterFolder, L"chats");
 }
 
+std::wstring CharacterFile(const std::wstring& characterFolder) {
+    return Files::JoinPath(characterFolder, L"character.json");
+}
+
 }  // namespace Detail
 
+using Detail::CharacterFile;
 using Detail::CharactersDir;
 using Detail::ChatsDir;
 using Detail::PersonasDir;
@@ -60,7 +65,7 @@ bool SaveCharacter(Character& character) {
         }
         character.folder = folder;
     }
-    bool ok = WriteFileAtomic(Files::JoinPath(character.folder, L"character.json"), Character::ToJson(character));
+    bool ok = WriteFileAtomic(CharacterFile(character.folder), Character::ToJson(character));
     if (!Files::EnsureDir(ChatsDir(character))) {
         ok = false;
     }

@@ -3,6 +3,7 @@
 #include "foundation/Files.h"
 
 #include "foundation/Handle.h"
+#include "foundation/Retry.h"
 #include "foundation/Text.h"
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -163,6 +165,98 @@ bool MakeDirs(const std::wstring& path) {
     return IsDirAttributes(GetFileAttributesW(path.c_str()));
 }
 
+// Writes the whole file: ERROR_SUCCESS, or the error that stopped it. With `flush` the bytes are
+// on the disk before the handle closes.
+DWORD WriteWhole(const std::wstring& path, const void* bytes, std::size_t length, bool flush) {
+    const std::wstring parent = ParentPath(path);
+    if (!parent.empty()) {
+        MakeDirs(parent);
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (IsDirAttributes(attributes)) {
+        return ERROR_DIRECTORY;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        return GetLastError();
+    }
+    const char* data = static_cast<const char*>(bytes);
+    std::size_t done = 0;
+    while (done < length) {
+        const DWORD want = static_cast<DWORD>(std::min(length - done, kChunkBytes));
+        DWORD wrote = 0;
+        if (!WriteFile(file.Get(), data + done, want, &wrote, nullptr)) {
+            return GetLastError();
+        }
+        if (wrote == 0) {
+            return ERROR_WRITE_FAULT;
+        }
+        done += wrote;
+    }
+    if (flush && !FlushFileBuffers(file.Get())) {
+        return GetLastError();
+    }
+    return ERROR_SUCCESS;
+}
+
+// MoveFileExW after making the target's folder and clearing a read-only target that is to be
+// replaced: ERROR_SUCCESS or the move's error.
+DWORD MoveNow(const std::wstring& source, const std::wstring& target, DWORD flags) {
+    MakeDirs(ParentPath(target));
+    if ((flags & MOVEFILE_REPLACE_EXISTING) != 0) {
+        // Windows refuses to replace a read-only file; the caller asked for it to be replaced.
+        const DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+            SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+    }
+    return MoveFileExW(source.c_str(), target.c_str(), flags) ? ERROR_SUCCESS : GetLastError();
+}
+
+// How long one run of saves may wait for held files, and after how long without waiting a new
+// run begins.
+constexpr uint64_t kHeldWaitMs = 1000;
+constexpr uint64_t kHeldRunGapMs = 10000;
+
+// The end of this thread's window for waiting on held files; 0 while none is open. Saves that
+// keep finding their files held (a character's many chats, a folder that a permission or an
+// antivirus keeps locked) share one window instead of waiting a second each. A save that goes
+// through closes it, and so does a while with no waiting.
+thread_local uint64_t t_heldUntil = 0;
+
+uint64_t HeldDeadline() {
+    const uint64_t now = GetTickCount64();
+    if (t_heldUntil == 0 || now >= t_heldUntil + kHeldRunGapMs) {
+        t_heldUntil = now + kHeldWaitMs;
+    }
+    return t_heldUntil;
+}
+
+// A file that another program has open without sharing, is deleting, or has a range of locked:
+// what antivirus, indexers, backup and cloud-folder clients do for moments. Windows reports a
+// replaced target that is open as access denied. A folder in the file's place, the other lasting
+// cause of access denied besides a permission, fails before any step is tried.
+bool IsHeldError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// One step of a replacing write, made again while the file is held, within the thread's window.
+bool WhileHeld(const std::function<DWORD()>& step) {
+    const auto attempt = [&step] {
+        const DWORD error = step();
+        if (error == ERROR_SUCCESS) {
+            return Retry::Outcome::Done;
+        }
+        return IsHeldError(error) ? Retry::Outcome::Busy : Retry::Outcome::Failed;
+    };
+    return Retry::WhileBusy(attempt, HeldDeadline) == Retry::Outcome::Done;
+}
+
 }  // namespace
 
 bool IsFile(const std::wstring& path) {
@@ -224,27 +318,37 @@ bool IsLink(const std::wstring& path) {
     return IsReparseTagNameSurrogate(data.dwReserved0) || data.dwReserved0 == 0;
 }
 
+std::wstring TemporaryFor(const std::wstring& path) {
+    return path + L".tmp";
+}
+
 bool WriteReplacing(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temporary = path + L".tmp";
-    return WriteBytes(temporary, bytes) && Move(temporary, path, true);
+    if (path.empty() || IsDir(path)) {
+        return false;
+    }
+    const std::wstring temporary = TemporaryFor(path);
+    // Flushed before the move: NTFS journals names, not contents, so a move that reaches the disk
+    // before the bytes do leaves, after a power cut, a file of the right length and all zeros.
+    // Each step is one change against a test's limit, however many times it is tried.
+    if (!DropChange() &&
+        !WhileHeld([&] { return WriteWhole(temporary, bytes.data(), bytes.size(), true); })) {
+        return false;
+    }
+    if (!DropChange() && !WhileHeld([&] {
+            return MoveNow(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        })) {
+        return false;
+    }
+    t_heldUntil = 0;
+    return true;
 }
 
 bool Move(const std::wstring& source, const std::wstring& target, bool replace) {
     if (DropChange()) {
         return true;
     }
-    MakeDirs(ParentPath(target));
-    DWORD flags = MOVEFILE_COPY_ALLOWED;
-    if (replace) {
-        flags |= MOVEFILE_REPLACE_EXISTING;
-        // Windows refuses to replace a read-only file; the caller asked for it to be replaced.
-        const DWORD attributes = GetFileAttributesW(target.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
-            SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        }
-    }
-    return MoveFileExW(source.c_str(), target.c_str(), flags) != 0;
+    const DWORD flags = MOVEFILE_COPY_ALLOWED | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    return MoveNow(source, target, flags) == ERROR_SUCCESS;
 }
 
 bool Copy(const std::wstring& source, const std::wstring& target) {
@@ -338,30 +442,7 @@ bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length)
     if (DropChange()) {
         return true;
     }
-    const std::wstring parent = ParentPath(path);
-    if (!parent.empty()) {
-        MakeDirs(parent);
-    }
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    UniqueHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
-        return false;
-    }
-    const char* data = static_cast<const char*>(bytes);
-    std::size_t done = 0;
-    while (done < length) {
-        const DWORD want = static_cast<DWORD>(std::min(length - done, kChunkBytes));
-        DWORD wrote = 0;
-        if (!WriteFile(file.Get(), data + done, want, &wrote, nullptr) || wrote == 0) {
-            return false;
-        }
-        done += wrote;
-    }
-    return true;
+    return WriteWhole(path, bytes, length, false) == ERROR_SUCCESS;
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {

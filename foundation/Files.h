@@ -67,10 +67,17 @@ bool ReadTextUtf8Unrepaired(const std::wstring& path, std::string& text);
 // clearing the attributes of an existing file first. True when every byte was written.
 bool WriteBytes(const std::wstring& path, const void* bytes, std::size_t length);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
-// Writes path + ".tmp", then moves it over the target (replacing a read-only one too): the target
-// holds either its previous content or every byte of the new one. True when it holds the new one;
-// on failure a written ".tmp" may stay beside it.
+// Writes TemporaryFor(path), flushed to the disk, then moves it over the target (replacing a
+// read-only one too) with the move written through: the target holds either its previous content
+// or every byte of the new one, also after a power cut. True when it holds the new one; on failure
+// a written ".tmp" may stay beside it. A file another program holds (sharing, lock or access
+// errors) is tried again with short pauses. The calling thread waits about a second at most, and
+// writes on one thread that keep finding their files held share that second: after it ran out,
+// they try once each until one goes through or ten seconds pass.
 bool WriteReplacing(const std::wstring& path, const std::string& bytes);
+// The file WriteReplacing writes first, path + ".tmp". Left beside a target that a power cut cut
+// short or left as zeros, it holds the newest whole content when it is itself whole.
+std::wstring TemporaryFor(const std::wstring& path);
 
 // Full paths of the files matching the pattern, in the order the system returns them; when
 // recursive, followed by those of every sub-folder, depth first. Linked folders are not entered.

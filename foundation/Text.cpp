@@ -1,5 +1,7 @@
 #include "foundation/Text.h"
 
+#include "foundation/Retry.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 
@@ -466,6 +468,33 @@ ClipboardSeam& Clipboard() {
     return seam;
 }
 
+// Clipboard history, remote desktop and password managers open the clipboard for moments.
+constexpr uint64_t kClipboardWaitMs = 250;
+
+// Opens the clipboard for the window the user works in (the thread's active window), waiting a
+// moment while another program has it open. Opened without a window, EmptyClipboard leaves the
+// clipboard without an owner, and Windows may then refuse SetClipboardData.
+bool OpenClipboardSoon() {
+    const HWND owner = GetActiveWindow();
+    const auto attempt = [owner] { return OpenClipboard(owner) ? Retry::Outcome::Done : Retry::Outcome::Busy; };
+    return Retry::WhileBusy(attempt, [] { return GetTickCount64() + kClipboardWaitMs; }) == Retry::Outcome::Done;
+}
+
+// Every line break as CR LF, the form Windows programs paste (Notepad's older versions and many
+// other editors show a bare LF as nothing).
+std::wstring WindowsLineEnds(std::wstring_view text) {
+    const std::wstring lines = NormalizeNewlines(text);
+    std::wstring result;
+    result.reserve(lines.size() + static_cast<size_t>(std::count(lines.begin(), lines.end(), L'\n')));
+    for (const wchar_t c : lines) {
+        if (c == L'\n') {
+            result.push_back(L'\r');
+        }
+        result.push_back(c);
+    }
+    return result;
+}
+
 }  // namespace
 
 void SetClipboardForTesting(ClipboardSeam seam) {
@@ -476,15 +505,16 @@ bool CopyToClipboard(const std::wstring& text) {
     if (Clipboard().copy) {
         return Clipboard().copy(text);
     }
-    if (!OpenClipboard(nullptr)) {
+    const std::wstring copy = WindowsLineEnds(text);
+    if (!OpenClipboardSoon()) {
         return false;
     }
     EmptyClipboard();
     bool set = false;
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    const size_t bytes = (copy.size() + 1) * sizeof(wchar_t);
     if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
         if (void* target = GlobalLock(memory)) {
-            memcpy(target, text.c_str(), bytes);
+            memcpy(target, copy.c_str(), bytes);
             GlobalUnlock(memory);
             set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
         }
@@ -502,7 +532,7 @@ std::wstring ReadClipboard() {
         return Clipboard().read();
     }
     std::wstring text;
-    if (!OpenClipboard(nullptr)) {
+    if (!OpenClipboardSoon()) {
         return text;
     }
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {

@@ -53,7 +53,9 @@ std::string UrlEncode(std::string_view utf8);
 std::wstring FormatBytes(uint64_t bytes);
 std::string Sha256Hex(const std::string& bytes);
 
-// UI thread only.
+// Puts the text on the clipboard with every line break as CR LF, owned by the thread's active
+// window. Both clipboard calls wait up to a quarter of a second, on the calling thread, while
+// another program has the clipboard open. False when it could not be had. UI thread only.
 bool CopyToClipboard(const std::wstring& text);
 // The clipboard's Unicode text, read no further than its memory block reaches (a missing
 // terminator cannot run past it); empty when it cannot be opened or holds no text. UI thread only.

@@ -163,6 +163,7 @@ void MainWindow::Draw() {
     ui.hitSuspended = modal;
     if (themeReveal.pending) {
         themeReveal.Start(graphics, windowRect, ui.time, hwnd, [this] { DrawContent(); });
+        SaveSettings();
     } else {
         DrawContent();
         themeReveal.Draw(graphics, windowRect, ui.time);

@@ -69,8 +69,12 @@ public:
     void Draw() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     // Stops the running replies, saves the open chat, and writes the restored size in DIPs, the
-    // maximised state and the theme to the settings file. The close is never cancelled.
+    // maximised state and the theme to the settings file. When either save fails (a file another
+    // program kept held through the save's wait), the close is cancelled and a confirmation
+    // offers to close without saving; closing again tries the saves again.
     void OnClose(bool* cancel) override;
+    // Writes the settings file; a failure shows an error toast once per run of failures.
+    void SaveSettings();
     void OnDestroy() override;
     Color BackgroundColor() override;
 
@@ -150,6 +154,8 @@ private:
 
     bool connected_ = false;
     int seenTopOverlay_ = -1;
+    bool closeUnsaved_ = false;         // the user chose to close without the saves that failed
+    bool settingsSaveFailing_ = false;  // the last settings save failed and was reported
 };
 
 }  // namespace Lorvex::Main

@@ -14,11 +14,13 @@
 #include "domain/Settings.h"
 #include "main/MainWindow.h"
 #include "main/WindowRules.h"
+#include "main/dialogs/ConfirmDialog.h"
 #include "main/editors/PersonaFormScreen.h"
 #include "main/kit/KitColor.h"
 #include "services/state/AppState.h"
 #include "services/sync/CloudSync.h"
 #include "services/updates/Updates.h"
+#include "ui/Icons.h"
 #include "ui/Theme.h"
 
 namespace Lorvex::Main {
@@ -122,15 +124,15 @@ void MainWindow::SetIcons() {
             LoadImageW(module, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, width, height, LR_SHARED));
     };
     const HICON large = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    HICON small = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
-    if (!small) {
-        small = large;
+    HICON little = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    if (!little) {
+        little = large;
     }
     if (large) {
         SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
     }
-    if (small) {
-        SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (little) {
+        SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(little));
     }
 }
 
@@ -283,7 +285,7 @@ void MainWindow::OnClose(bool* cancel) {
     if (state.OnChanged) {
         state.OnChanged();
     }
-    state.SaveCurrentChat();
+    const bool chatSaved = state.SaveCurrentChat();
 
     Settings& settings = Settings::Instance();
     WINDOWPLACEMENT placement = {};
@@ -297,7 +299,37 @@ void MainWindow::OnClose(bool* cancel) {
         settings.maximized = placement.showCmd == SW_SHOWMAXIMIZED;
     }
     settings.dark_theme = UI::Material::DarkTheme;
-    Settings::Save();
+    const bool settingsSaved = Settings::Save();
+    if ((chatSaved && settingsSaved) || closeUnsaved_ || !confirmDialog) {
+        return;
+    }
+    // The saves waited for files held by another program and still could not write them: closing
+    // now would lose what only memory holds. The user may close anyway, or wait and close again,
+    // which tries the saves once more.
+    *cancel = true;
+    const std::wstring what = chatSaved ? L"la configuración" : settingsSaved ? L"el chat" : L"el chat ni la configuración";
+    confirmDialog->Open(L"No se pudo guardar", L"No se pudo guardar " + what +
+                        L": otro programa tiene el archivo abierto. Si cierras ahora, se perderán los últimos cambios. "
+                        L"Puedes esperar un momento y volver a cerrar.",
+                        L"Cerrar sin guardar", true,
+                        [this] {
+                            closeUnsaved_ = true;
+                            if (hwnd) {
+                                PostMessageW(hwnd, WM_CLOSE, 0, 0);
+                            }
+                        },
+                        UI::Material::Icon::AlertCircle);
+}
+
+void MainWindow::SaveSettings() {
+    if (Settings::Save()) {
+        settingsSaveFailing_ = false;
+    } else if (!settingsSaveFailing_) {
+        // Once per run of failures: every switch and slider saves, and the record keeps each change
+        // for the next save that goes through.
+        settingsSaveFailing_ = true;
+        toasts.Push(L"No se pudo guardar la configuración.", Kit::ToastKind::Error);
+    }
 }
 
 void MainWindow::OnDestroy() {

@@ -19,9 +19,10 @@ lorvex_require_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# LORVEX_TOOLCHAIN (optional) is another toolchain file, for a second compiler's build folder.
 lorvex_build() {
   cmake -S "$LORVEX_ROOT" -B "$LORVEX_BUILD" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$LORVEX_ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="${LORVEX_TOOLCHAIN:-$LORVEX_ROOT/cmake/mingw-w64-x86_64.cmake}" \
     -DCMAKE_BUILD_TYPE=${LORVEX_BUILD_TYPE:-Release} >/dev/null || return 1
   # LORVEX_TARGETS (optional, space-separated) builds only those targets.
   local targets=()

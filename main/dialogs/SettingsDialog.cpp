@@ -122,7 +122,7 @@ void SettingsDialog::SettingSwitch(UI::Ui& ui, const Rect& row, uint64_t salt, I
     const Rect control = Row(ui, row, icon, rowTitle, description, kSwitchWidth);
     if (UI::Material::Switch(ui, ControlId(salt), control, setting, true)) {
         setting = !setting;
-        Settings::Save();
+        owner->SaveSettings();
     }
 }
 
@@ -169,7 +169,7 @@ float SettingsDialog::ReplyRows(UI::Ui& ui, float x, float top, float width) {
     if (!dragging && std::abs(temperature - settings.temperature) > 0.001) {
         // The double nearest the step the slider shows, not the float copy widened.
         settings.temperature = std::round(temperature * 20.0) / 20.0;
-        Settings::Save();
+        owner->SaveSettings();
     }
 
     y += kSliderRowAdvance;
@@ -183,7 +183,7 @@ float SettingsDialog::ReplyRows(UI::Ui& ui, float x, float top, float width) {
     ValueText(ui, control, MaxTokensText(maxTokens));
     if (!dragging && static_cast<int32_t>(maxTokens) != settings.max_tokens) {
         settings.max_tokens = static_cast<int32_t>(maxTokens);
-        Settings::Save();
+        owner->SaveSettings();
     }
 
     y += kSliderRowAdvance;

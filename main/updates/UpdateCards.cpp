@@ -8,6 +8,7 @@
 
 #include "domain/Settings.h"
 #include "foundation/Text.h"
+#include "main/MainWindow.h"
 #include "main/kit/KitColor.h"
 #include "main/kit/Progress.h"
 #include "main/updates/UpdateDialog.h"
@@ -188,7 +189,7 @@ float UpdateDialog::DrawAutoCheckRow(UI::Ui& ui, float x, float y, float width, 
     if (UI::Material::Switch(ui, ControlId(kAutoCheckSalt), {x + width - kSwitchWidth, y, kSwitchWidth, kRowHeight},
                              settings.check_updates, true)) {
         settings.check_updates = !settings.check_updates;
-        Settings::Save();
+        owner->SaveSettings();
     }
     return y + kRowHeight;
 }

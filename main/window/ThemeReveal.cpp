@@ -46,9 +46,7 @@ void ThemeReveal::Start(Graphics& graphics, const Rect& window, double now, HWND
     UI::Material::ApplyTheme();
     targetIcon = IconFor(UI::Material::DarkTheme);
 
-    Settings& settings = Settings::Instance();
-    settings.dark_theme = UI::Material::DarkTheme;
-    Settings::Save();
+    Settings::Instance().dark_theme = UI::Material::DarkTheme;
 
     if (hwnd) {
         const BOOL dark = UI::Material::DarkTheme ? TRUE : FALSE;

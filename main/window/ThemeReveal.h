@@ -2,7 +2,7 @@
 // The theme switch: a request from the title bar or the settings dialog is played as a reveal.
 // The last frame of the old theme is kept as a picture over the new theme, and a growing circle
 // centred on the control that was used cuts it away until the new theme fills the window. The
-// new theme is written to the settings file as soon as it takes effect.
+// new theme is set in the settings as soon as it takes effect; the window writes them.
 // UI thread only; a snapshot that cannot be made only drops the animation (the theme still
 // switches), and a frame whose mask cannot be made shows the new theme alone.
 
@@ -47,7 +47,8 @@ public:
 
     // The frame a pending switch starts in, in place of drawing the screen layer: drawContent
     // draws the old theme's screen layer into a bitmap, which is shown this frame and kept as
-    // the snapshot; then the theme flips, is saved, and the window's native dark mode follows.
+    // the snapshot; then the theme flips, the settings take it (for the caller to save), and the
+    // window's native dark mode follows.
     // Without a bitmap the screen layer is drawn directly and the theme switches at once.
     void Start(Graphics& graphics, const Rect& window, double now, HWND hwnd, const std::function<void()>& drawContent);
 

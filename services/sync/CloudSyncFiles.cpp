@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "domain/Storage.h"
 #include "foundation/Async.h"
 #include "foundation/Files.h"
 #include "foundation/Paths.h"
@@ -79,13 +80,8 @@ void CloudSync::SaveAccount() const {
 }
 
 void CloudSync::LoadState() {
-    const std::optional<std::wstring> text = Files::ReadText(StatePath());
-    if (!text) {
-        return;
-    }
-    bool ok = false;
-    const Json::Value root = Json::Value::Parse(Text::ToUtf8(*text), &ok);
-    if (!ok || root.kind != Json::Type::Object) {
+    Json::Value root;
+    if (!Storage::ReadJsonFile(StatePath(), root)) {
         return;
     }
     stateUserId = root.Find("userId").AsWString();

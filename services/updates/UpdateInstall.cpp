@@ -3,7 +3,6 @@
 // script with the variables it reads its paths from.
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <optional>
@@ -11,6 +10,7 @@
 
 #include "foundation/Async.h"
 #include "foundation/Files.h"
+#include "foundation/Handle.h"
 #include "services/updates/UpdateStateDetail.h"
 #include "services/updates/Updates.h"
 
@@ -71,29 +71,51 @@ std::optional<std::wstring> Variable(const std::wstring& name) {
     return value;
 }
 
-// The started process inherits this process's variables; ours are put back afterwards.
+// cmd.exe from the system folder, never one found first in the current folder.
+std::wstring SystemCmd() {
+    std::wstring folder(MAX_PATH, L'\0');
+    const UINT length = GetSystemDirectoryW(folder.data(), MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    folder.resize(length);
+    return Files::JoinPath(folder, L"cmd.exe");
+}
+
 bool StartScript(const std::wstring& parameters, const Environment& environment) {
+    return StartScriptProcess(parameters, environment).IsOpen();
+}
+
+}  // namespace
+
+UniqueHandle StartScriptProcess(const std::wstring& parameters, const Environment& environment) {
+    const std::wstring cmd = SystemCmd();
+    if (cmd.empty()) {
+        return UniqueHandle();
+    }
+    // The started process inherits this process's variables; ours are put back afterwards.
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> previous;
     for (const auto& [name, value] : environment) {
         previous.emplace_back(name, Variable(name));
         SetEnvironmentVariableW(name.c_str(), value.c_str());
     }
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof(info);
-    // The process must exist, with our variables, before they are put back below.
-    info.fMask = SEE_MASK_NOASYNC;
-    info.lpVerb = L"open";
-    info.lpFile = L"cmd.exe";
-    info.lpParameters = parameters.c_str();
-    info.nShow = SW_HIDE;
-    const bool started = ShellExecuteExW(&info) != FALSE;
+    // No console at all: Windows 11's default terminal ignores the hidden show state that a
+    // ShellExecute start passes, and would open a terminal window over the closing program.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"\"" + cmd + L"\" " + parameters;
+    const bool started = CreateProcessW(cmd.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                                        nullptr, nullptr, &startup, &info) != FALSE;
     for (const auto& [name, value] : previous) {
         SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
     }
-    return started;
+    if (!started) {
+        return UniqueHandle();
+    }
+    CloseHandle(info.hThread);
+    return UniqueHandle(info.hProcess);
 }
-
-}  // namespace
 
 void SetScriptStarterForTesting(ScriptStarter starter) {
     StarterOverride() = std::move(starter);

@@ -142,7 +142,9 @@ void AfterStart() {
         AfterUpdateNotice() = L"Lorvex se ha actualizado a la versión " + running;
     }
     settings.last_version = running;
-    Settings::Save();
+    // Unwritten, the record still holds the version: the close-time save writes it again, and
+    // reports to the user when that fails too.
+    static_cast<void>(Settings::Save());
 }
 
 void SetProgramPathForTesting(std::wstring path) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/Cancel.h"
+#include "foundation/Handle.h"
 #include "services/updates/UpdateRelease.h"
 
 namespace Lorvex::Services::Updates {
@@ -136,6 +137,10 @@ using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 // The variables the started script reads: the process to wait for, the new file, the program
 // file, the log and the work folder; and the script's own path, which cmd's command line reads.
 Environment InstallEnvironment(const Downloaded& downloaded);
+// Starts the system's cmd.exe with these parameters, these variables added to this process's own,
+// and no console window (CREATE_NO_WINDOW); the process, or none when it could not start. What
+// WriteAndRunScript calls unless a test replaced it.
+UniqueHandle StartScriptProcess(const std::wstring& parameters, const Environment& environment);
 
 // The folder the running program file lies in, and the update work folder.
 std::wstring ProgramFolder();

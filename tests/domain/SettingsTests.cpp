@@ -179,7 +179,7 @@ TEST_F(SettingsFile, LoadAcceptsByteOrderMarkAndUtf16) {
 }
 
 TEST_F(SettingsFile, SaveWritesTheExactTextWithoutTemporaryLeftOver) {
-    Settings::Save();
+    EXPECT_TRUE(Settings::Save());
     EXPECT_EQ(Content(Paths::SettingsPath()), kDefaultText);
     EXPECT_FALSE(Exists(Paths::SettingsPath() + L".tmp"));
 }
@@ -189,7 +189,7 @@ TEST_F(SettingsFile, SaveThenLoadReproducesEveryField) {
     saved.temperature = 0.7;
     saved.last_version = L"3.0.2-\u00f1";
     Settings::Instance() = saved;
-    Settings::Save();
+    ASSERT_TRUE(Settings::Save());
 
     Settings::Instance() = Settings{};
     Settings::Load();
@@ -200,7 +200,7 @@ TEST_F(SettingsFile, SaveReplacesAReadOnlyFile) {
     Put("{}");
     ASSERT_TRUE(SetFileAttributesW(Paths::SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
     Settings::Instance().max_tokens = 1234;
-    Settings::Save();
+    EXPECT_TRUE(Settings::Save());
     Settings::Instance() = Settings{};
     Settings::Load();
     EXPECT_EQ(Settings::Instance().max_tokens, 1234);
@@ -208,15 +208,65 @@ TEST_F(SettingsFile, SaveReplacesAReadOnlyFile) {
 
 // The new text goes to a ".tmp" file first and only then replaces the file: a target that
 // cannot be replaced (here open without delete sharing, which an in-place write would still
-// overwrite) keeps its previous preferences whole.
+// overwrite) keeps its previous preferences whole, and the save says it failed.
 TEST_F(SettingsFile, FailedSaveKeepsThePreviousFile) {
     Put("{\"max_tokens\": 777}");
     {
         HeldFile held(Paths::SettingsPath(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
         ASSERT_TRUE(held.IsOpen());
         Settings::Instance().max_tokens = 1234;
-        Settings::Save();
+        EXPECT_FALSE(Settings::Save());
     }
     EXPECT_EQ(Content(Paths::SettingsPath()), "{\"max_tokens\": 777}");
     EXPECT_NE(Content(Paths::SettingsPath() + L".tmp").find("\"max_tokens\": 1234"), std::string::npos);
+}
+
+// Held only for a moment, as an antivirus or a backup client holds a file it has just seen change:
+// the save waits for it and goes through.
+TEST_F(SettingsFile, SaveWaitsForAFileHeldForAMoment) {
+    ASSERT_TRUE(Settings::Save());
+    HeldFile held(Paths::SettingsPath(), GENERIC_READ, 0);
+    ASSERT_TRUE(held.IsOpen());
+    PauseWatch watch([&held] { held.Close(); });
+    Settings::Instance().max_tokens = 1234;
+    EXPECT_TRUE(Settings::Save());
+    EXPECT_GE(watch.Pauses(), 1);
+    Settings::Instance() = Settings{};
+    Settings::Load();
+    EXPECT_EQ(Settings::Instance().max_tokens, 1234);
+}
+
+// After a power cut the file may be cut short or hold only zeros (NTFS had journalled the move
+// of a save whose bytes never reached the disk). The temporary beside it, when whole, holds the
+// newest preferences; without one (or with a torn one too) the file is as unreadable as any
+// other and the record keeps what it had.
+TEST_F(SettingsFile, ATornFileGivesWayToAWholeTemporary) {
+    Settings::Instance() = Customised();
+    ASSERT_TRUE(Settings::Save());
+    const std::string whole = Content(Paths::SettingsPath());
+    const std::string zeros(whole.size(), '\0');
+    const std::string cut = whole.substr(0, whole.size() / 2);
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string temporary;  // none when empty
+        bool fromTemporary;
+    };
+    const Case cases[] = {
+        {"zeros, whole temporary", zeros, whole, true},
+        {"cut, whole temporary", cut, whole, true},
+        {"zeros, no temporary", zeros, "", false},
+        {"cut, torn temporary", cut, zeros, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(c.file);
+        Files::RemoveFile(Files::TemporaryFor(Paths::SettingsPath()));
+        if (!c.temporary.empty()) {
+            ASSERT_TRUE(Files::WriteBytes(Files::TemporaryFor(Paths::SettingsPath()), c.temporary));
+        }
+        Settings::Instance() = Settings{};
+        Settings::Load();
+        ExpectSame(Settings::Instance(), c.fromTemporary ? Customised() : Settings{});
+    }
 }

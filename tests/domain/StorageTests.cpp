@@ -321,6 +321,87 @@ TEST_F(StoreTest, LoadSkipsWhatCannotBeRead) {
     EXPECT_EQ(Content(Data(L"characters\\Good\\chats\\broken.json")), "{");
 }
 
+// After a power cut a record's file may be cut short or hold only zeros: NTFS had journalled the
+// move of a save whose bytes never reached the disk. The temporary a save writes beside the file,
+// when whole, then stands in for it; without one the torn file is skipped like any unreadable one.
+TEST_F(StoreTest, ATornRecordGivesWayToAWholeTemporary) {
+    Character ana;
+    ana.id = L"ana";
+    ana.name = L"Ana";
+    ana.chats->push_back(MakeChat(L"c1", L"2025-01-01T10:00:00"));
+    ASSERT_TRUE(Storage::SaveCharacter(ana));
+    Persona me;
+    me.id = L"p1";
+    me.name = L"Yo";
+    ASSERT_TRUE(Storage::SavePersona(me));
+
+    struct Torn {
+        const char* what;
+        std::wstring file;
+    };
+    const Torn files[] = {
+        {"character", Files::JoinPath(ana.folder, L"character.json")},
+        {"chat", Files::JoinPath(ana.folder, L"chats\\c1.json")},
+        {"persona", me.path},
+    };
+    for (const Torn& torn : files) {
+        const std::string whole = Content(torn.file);
+        for (const std::string& damaged : {std::string(whole.size(), '\0'), whole.substr(0, whole.size() / 2)}) {
+            for (const bool temporary : {true, false}) {
+                SCOPED_TRACE(std::string(torn.what) + (damaged[0] == '\0' ? ", zeros" : ", cut") +
+                             (temporary ? ", whole temporary" : ", no temporary"));
+                Put(torn.file, damaged);
+                Files::RemoveFile(Files::TemporaryFor(torn.file));
+                if (temporary) {
+                    Put(Files::TemporaryFor(torn.file), whole);
+                }
+
+                size_t skipped = 0;
+                const auto characters = Storage::LoadCharacters(&skipped);
+                const auto personas = Storage::LoadPersonas(&skipped);
+                const bool lost = !temporary;
+                EXPECT_EQ(skipped, lost ? 1u : 0u);
+                const bool characterLost = lost && torn.file == files[0].file;
+                ASSERT_EQ(characters.size(), characterLost ? 0u : 1u);
+                if (!characterLost) {
+                    EXPECT_EQ(characters[0]->name, L"Ana");
+                    const bool chatLost = lost && torn.file == files[1].file;
+                    EXPECT_EQ(ChatIds(*characters[0]),
+                              chatLost ? std::vector<std::wstring>{} : std::vector<std::wstring>{L"c1"});
+                }
+                const bool personaLost = lost && torn.file == me.path;
+                ASSERT_EQ(personas.size(), personaLost ? 0u : 1u);
+                if (!personaLost) {
+                    EXPECT_EQ(personas[0]->name, L"Yo");
+                    EXPECT_EQ(personas[0]->path, me.path);
+                }
+                // The load writes nothing: the torn file waits for the next save.
+                EXPECT_EQ(Content(torn.file), damaged);
+            }
+        }
+        Put(torn.file, whole);
+    }
+}
+
+// ReadJsonFile, through which the sync reads records and state, takes a whole temporary in
+// place of a torn file too, but never in place of a missing one: a stale temporary may outlive
+// the record it was written for.
+TEST_F(StoreTest, ReadJsonFilePrefersAWholeTemporaryOnlyToATornFile) {
+    const std::wstring path = Data(L"x.json");
+    Put(Files::TemporaryFor(path), "{\"from\": \"temporary\"}");
+    Json::Value value;
+    EXPECT_FALSE(Storage::ReadJsonFile(path, value));
+    for (const std::string& damaged : {std::string(40, '\0'), std::string("{\"from\": \"fi")}) {
+        Put(path, damaged);
+        value = Json::Value();
+        EXPECT_TRUE(Storage::ReadJsonFile(path, value));
+        EXPECT_EQ(value.Find("from").AsString(), "temporary");
+    }
+    Put(path, "{\"from\": \"file\"}");
+    EXPECT_TRUE(Storage::ReadJsonFile(path, value));
+    EXPECT_EQ(value.Find("from").AsString(), "file");
+}
+
 TEST_F(StoreTest, ChatsLoadNewestFirstAndEqualStampsInFileOrder) {
     Put(Data(L"characters\\C\\character.json"), R"({"id": "c"})");
     // Enough chats that an unstable sort would mix equal stamps, written in reverse so the order

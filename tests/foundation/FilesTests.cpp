@@ -439,6 +439,75 @@ TEST_F(FilesFs, MoveCreatesTheTargetFolderAndRespectsReplace) {
     EXPECT_FALSE(Move(At(L"missing"), At(L"elsewhere"), true));
 }
 
+// A file another program holds for a moment (an antivirus scanning the target, or the temporary
+// an earlier failed save left): the save waits and goes through once the other handle is gone,
+// leaving the new content and no temporary.
+TEST_F(FilesFs, WriteReplacingWaitsForAFileHeldForAMoment) {
+    struct Case {
+        const char* what;
+        const wchar_t* held;
+    };
+    for (const Case& c : {Case{"the target", L"chat.json"}, Case{"the temporary", L"chat.json.tmp"}}) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteReplacing(At(L"chat.json"), "old"));
+        Put(L"chat.json.tmp", "left by a save that could not replace the target");
+        HeldFile held(At(c.held), GENERIC_READ, 0);
+        ASSERT_TRUE(held.IsOpen());
+        PauseWatch watch([&held] { held.Close(); });
+
+        EXPECT_TRUE(WriteReplacing(At(L"chat.json"), "new"));
+        EXPECT_GE(watch.Pauses(), 1);
+        EXPECT_EQ(ReadBytes(At(L"chat.json")), "new");
+        EXPECT_FALSE(Exists(At(L"chat.json.tmp")));
+    }
+}
+
+// Held for longer than the wait: the save reports failure and the target keeps its content. The
+// wait is about a second, and the next writes on the thread share it instead of each waiting a
+// second more, until one goes through.
+TEST_F(FilesFs, WriteReplacingGivesUpOnAFileHeldTooLong) {
+    ASSERT_TRUE(WriteReplacing(At(L"a.json"), "a"));
+    ASSERT_TRUE(WriteReplacing(At(L"b.json"), "b"));
+    HeldFile heldA(At(L"a.json"), GENERIC_READ, FILE_SHARE_READ);
+    HeldFile heldB(At(L"b.json"), GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(heldA.IsOpen() && heldB.IsOpen());
+    PauseWatch watch;
+
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(WriteReplacing(At(L"a.json"), "new a"));
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, 900u);
+    EXPECT_LT(waited, 3000u);
+    EXPECT_GE(watch.Pauses(), 3);
+    EXPECT_EQ(Content(At(L"a.json")), "a");
+
+    const int pauses = watch.Pauses();
+    EXPECT_FALSE(WriteReplacing(At(L"b.json"), "new b"));
+    EXPECT_EQ(watch.Pauses(), pauses);
+    EXPECT_EQ(Content(At(L"b.json")), "b");
+
+    heldA.Close();
+    EXPECT_TRUE(WriteReplacing(At(L"a.json"), "new a"));
+    EXPECT_EQ(Content(At(L"a.json")), "new a");
+    // A save went through: the next held file is waited for again.
+    PauseWatch release([&heldB] { heldB.Close(); });
+    EXPECT_TRUE(WriteReplacing(At(L"b.json"), "new b"));
+    EXPECT_GE(release.Pauses(), 1);
+    EXPECT_EQ(Content(At(L"b.json")), "new b");
+}
+
+// What waiting cannot mend fails at once.
+TEST_F(FilesFs, WriteReplacingFailsAtOnceWhereNoFileCanBeWritten) {
+    ASSERT_TRUE(EnsureDir(At(L"folder.json")));
+    Put(L"blocker", "a file where a folder would have to be");
+    PauseWatch watch;
+    EXPECT_FALSE(WriteReplacing(At(L"folder.json"), "x"));
+    EXPECT_TRUE(IsFolder(At(L"folder.json")));
+    EXPECT_FALSE(WriteReplacing(At(L"blocker\\inner.json"), "x"));
+    EXPECT_FALSE(WriteReplacing(L"", "x"));
+    EXPECT_EQ(watch.Pauses(), 0);
+}
+
 // The crash seam of the simulation: the changes it lets through reach the disk whole, every later
 // one is dropped while reporting success (as a killed process's would be), and lifting the limit
 // lets changes through again.
@@ -460,6 +529,12 @@ TEST_F(FilesFs, AWriteLimitDropsEveryChangeAfterItAndReportsItDone) {
     EXPECT_TRUE(EnsureDir(At(L"never")));
     EXPECT_TRUE(Move(At(L"moved\\first.txt"), At(L"again.txt"), false));
     EXPECT_TRUE(WritesDroppedForTesting());
+
+    // A replacing write is two changes: its temporary, then the move over the target.
+    SetWriteLimitForTesting(1);
+    EXPECT_TRUE(WriteReplacing(At(L"kept.txt"), "replaced"));
+    EXPECT_TRUE(WritesDroppedForTesting());
+    EXPECT_EQ(ReadBytes(At(L"kept.txt.tmp")), "replaced");
 
     SetWriteLimitForTesting(-1);
     EXPECT_EQ(ReadBytes(At(L"moved\\first.txt")), "1");

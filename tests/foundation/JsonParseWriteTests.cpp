@@ -138,8 +138,7 @@ TEST(JsonParse, RejectsMalformedText) {
         "[1}",
         "{\"a\":1]",
         "\v1",  // only space, tab, LF and CR count as whitespace
-        "\xC2\xA0"
-        "1",
+        "\u00A01",  // a no-break space before the digit
         "\"\\x\"",
         "\"\\u12\"",
         "\"\\u12g4\"",

@@ -237,6 +237,12 @@ TEST(TextClipboard, CopiesUnicodeText) {
     CloseClipboard();
 }
 
+// Windows programs paste CR LF; the editors hold bare LF (and a pasted lone CR is a break too).
+TEST(TextClipboard, CopiesEveryLineBreakAsCrLf) {
+    ASSERT_TRUE(CopyToClipboard(L"uno\ndos\r\ntres\rcuatro\n\n"));
+    EXPECT_EQ(ReadClipboard(), L"uno\r\ndos\r\ntres\r\ncuatro\r\n\r\n");
+}
+
 TEST(TextClipboard, ReadsBackWhatWasCopied) {
     const std::wstring text = L"línea 1\r\nlínea 2 \U0001F600";
     ASSERT_TRUE(CopyToClipboard(text));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -224,6 +225,29 @@ TEST(SettingsDialog, EachSwitchInvertsItsSettingAndWritesItAtOnce) {
         w.ClickSwitch(c.row);
         EXPECT_EQ(w.driver.StoredSettings().*c.setting, before);
     }
+}
+
+// The settings file held by another program through the save's wait: the switch still takes
+// effect, the user reads once that it was not saved, and the next save that goes through writes
+// every change.
+TEST(SettingsDialog, ASwitchWhoseFileStaysHeldSaysSoOnceAndIsWrittenLater) {
+    const std::wstring kNotSaved = L"No se pudo guardar la configuración.";
+    SettingsWindow w;
+    const bool before = Settings::Instance().stream_replies;
+    {
+        HeldFile held(Paths::SettingsPath(), GENERIC_READ, FILE_SHARE_READ);
+        ASSERT_TRUE(held.IsOpen());
+        w.ClickSwitch(kStreamRow);
+        w.ClickSwitch(kTimeRow);
+    }
+    EXPECT_EQ(Settings::Instance().stream_replies, !before);
+    EXPECT_EQ(w.driver.StoredSettings().stream_replies, before);
+    const std::vector<std::wstring> toasts = w.driver.Toasts();
+    EXPECT_EQ(std::count(toasts.begin(), toasts.end(), kNotSaved), 1);
+
+    w.ClickSwitch(kEnterRow);
+    EXPECT_EQ(w.driver.StoredSettings().stream_replies, !before);
+    EXPECT_EQ(w.driver.StoredSettings().enter_to_send, Settings::Instance().enter_to_send);
 }
 
 TEST(SettingsDialog, EnterToSendDescribesWhatEnterDoesNow) {

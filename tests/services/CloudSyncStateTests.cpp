@@ -200,6 +200,30 @@ TEST_F(CloudSyncFiles, StateFilesInOtherShapesReadAsFarAsTheyGo) {
     EXPECT_TRUE(Json::Value::Parse(FileBytes(CloudSync::StatePath())).Find("mergePending").kind == Json::Type::Bool);
 }
 
+// After a power cut "cloud.json" may be all zeros or cut short; the temporary its last save wrote
+// beside it, when whole, holds the state instead of the empty one a torn file reads as.
+TEST_F(CloudSyncFiles, ATornStateFileGivesWayToAWholeTemporary) {
+    SignIn();
+    cloud().cursor = "2025-03-01T10:00:00.5+00:00";
+    cloud().MarkChanged(Item(L"persona", L"p1"), Named(L"Ana"));
+    cloud().SaveState();
+    const std::string whole = FileBytes(CloudSync::StatePath());
+    for (const std::string& torn : {std::string(whole.size(), '\0'), whole.substr(0, whole.size() - 3)}) {
+        for (const bool temporary : {true, false}) {
+            SCOPED_TRACE(std::string(torn[0] == '\0' ? "zeros" : "cut") + (temporary ? ", whole temporary" : ""));
+            Put(CloudSync::StatePath(), torn);
+            Files::RemoveFile(Files::TemporaryFor(CloudSync::StatePath()));
+            if (temporary) {
+                Put(Files::TemporaryFor(CloudSync::StatePath()), whole);
+            }
+            CloudSync::ResetForTesting();
+            cloud().LoadState();
+            EXPECT_EQ(cloud().cursor, temporary ? "2025-03-01T10:00:00.5+00:00" : "");
+            EXPECT_EQ(cloud().pending.size(), temporary ? 1u : 0u);
+        }
+    }
+}
+
 TEST_F(CloudSyncFiles, AFailedWriteLeavesThePreviousFile) {
     SignIn();
     cloud().account.email = L"ana@example.com";

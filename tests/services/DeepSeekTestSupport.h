@@ -54,14 +54,23 @@ inline std::string Event(const std::string& text) {
     return Chunk(std::move(delta));
 }
 
-inline const std::string kDone = "data: [DONE]\n\n";
+// The texts below are built by functions, never from one another: each test file that includes
+// this header carries its own copy of their initialisation, and nothing orders one variable's
+// copies against another's across files (a clang build read kDone before it was made).
+inline std::string DoneEvent() {
+    return "data: [DONE]\n\n";
+}
+inline std::string FinishChunk() {
+    return Chunk(Json::Value(Json::Object{{"content", Json::Value("")}}), Json::Value("stop"));
+}
+
+inline const std::string kDone = DoneEvent();
 
 // The last chunk of a whole answer: it says why the model stopped.
-inline const std::string kFinishChunk =
-    Chunk(Json::Value(Json::Object{{"content", Json::Value("")}}), Json::Value("stop"));
+inline const std::string kFinishChunk = FinishChunk();
 
 // What ends a complete streamed answer: the chunk that says why it stopped, then "[DONE]".
-inline const std::string kFinished = kFinishChunk + kDone;
+inline const std::string kFinished = FinishChunk() + DoneEvent();
 
 // The start of a streamed answer as the provider sends it: a keep-alive comment while the request
 // waits for the model, then a chunk that names the role with empty content. Add the text events

@@ -3,7 +3,8 @@
 // a move that cannot happen leaves the program, the download and the move's log where they were
 // and still starts the program the user had. The script is written and its command line and
 // variables taken as the update writes and passes them; only the process id it waits for is one
-// that has already ended. Each case waits for cmd to end and for the started program's mark.
+// that has already ended. cmd is started as the update starts it, without a console window. Each
+// case waits for cmd to end and for the started program's mark.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -16,6 +17,7 @@
 
 #include "foundation/Files.h"
 #include "foundation/Handle.h"
+#include "foundation/Text.h"
 #include "services/updates/Updates.h"
 #include "tests/support/TestFiles.h"
 
@@ -121,19 +123,15 @@ protected:
         if (!Ended(gone, 30000)) {
             return false;
         }
-        std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved;
         for (auto& [name, value] : environment) {
             if (name == L"LORVEX_UPDATE_PID") {
                 value = std::to_wstring(GetProcessId(gone.Get()));
             }
-            std::wstring before(32768, L'\0');
-            const DWORD length = GetEnvironmentVariableW(name.c_str(), before.data(), 32768);
-            saved.emplace_back(name, length == 0 ? std::nullopt : std::optional<std::wstring>(before.substr(0, length)));
-            SetEnvironmentVariableW(name.c_str(), value.c_str());
         }
-        const UniqueHandle script = Start(SystemProgram(L"cmd.exe"), parameters);
-        for (const auto& [name, value] : saved) {
-            SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
+        // Started as the update starts it, and none of its variables stays in this process.
+        const UniqueHandle script = StartScriptProcess(parameters, environment);
+        for (const auto& [name, value] : environment) {
+            EXPECT_EQ(GetEnvironmentVariableW(name.c_str(), nullptr, 0), 0u) << Text::ToUtf8(name);
         }
         // Fifteen one-second retries when the move cannot happen.
         return Ended(script, 60000);

@@ -109,7 +109,7 @@ FrameDriver::FrameDriver(Options options) : localTime(StartTime()), options_(std
     data_ = MakeTempFolder(L"lorvex-driver");
     Paths::SetDataDirForTesting(data_);
     Settings::Instance() = options_.settings;
-    Settings::Save();
+    EXPECT_TRUE(Settings::Save());
     savedDark_ = UI::Material::DarkTheme;
     UI::Material::DarkTheme = options_.settings.dark_theme;
     UI::Material::ApplyTheme();

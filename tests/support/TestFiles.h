@@ -1,14 +1,18 @@
 #pragma once
 // File-system helpers shared by the test programs: a fresh folder per test, a handle held open to
-// provoke sharing violations, and plain existence checks that bypass the code under test.
+// provoke sharing violations and a watch on the waits it causes, and plain existence checks that
+// bypass the code under test.
 
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "foundation/Files.h"
 #include "foundation/Handle.h"
+#include "foundation/Retry.h"
 
 namespace Lorvex::Testing {
 
@@ -19,6 +23,30 @@ public:
         : UniqueHandle(
               CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     void Close() { Reset(); }
+};
+
+// Counts the pauses that a held file or clipboard makes the code under test take, calling
+// `onPause` before each (to let go of what the test holds at the moment another program would).
+// Gone with the watch. Any thread.
+class PauseWatch {
+public:
+    explicit PauseWatch(std::function<void()> onPause = {}) : onPause_(std::move(onPause)) {
+        Retry::SetPauseHookForTesting([this] {
+            ++pauses_;
+            if (onPause_) {
+                onPause_();
+            }
+        });
+    }
+    ~PauseWatch() { Retry::SetPauseHookForTesting({}); }
+    PauseWatch(const PauseWatch&) = delete;
+    PauseWatch& operator=(const PauseWatch&) = delete;
+
+    int Pauses() const { return pauses_.load(); }
+
+private:
+    std::function<void()> onPause_;
+    std::atomic<int> pauses_{0};
 };
 
 inline bool IsFolder(const std::wstring& path) {
