@@ -256,9 +256,12 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (fitToWorkArea) {
             Refit(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), dpi, suggested->left, suggested->top);
         } else {
+            // The new DPI first: the move asks for the minimum size (WM_GETMINMAXINFO), which must be
+            // counted at the DPI the window is going to, or a move to a lower DPI grows the window to
+            // the old DPI's minimum.
+            graphics.SetDpi(dpi);
             SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOACTIVATE | SWP_NOZORDER);
-            graphics.SetDpi(dpi);
             dirty = true;
         }
         return 0;

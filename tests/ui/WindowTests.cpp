@@ -34,8 +34,21 @@ public:
         *cancel = keepOpen;
     }
     void OnDestroy() override { ++destroyed; }
+    // The smallest size in DIPs, counted at the surface's DPI as the main window counts it.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (message != WM_GETMINMAXINFO || minWidth <= 0) {
+            return false;
+        }
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        const float perDip = graphics.Dpi() / 96;
+        info->ptMinTrackSize = {static_cast<LONG>(minWidth * perDip), static_cast<LONG>(minHeight * perDip)};
+        *result = 0;
+        return true;
+    }
 
     std::function<void()> onDraw;
+    float minWidth = 0;
+    float minHeight = 0;
     int draws = 0;
     float lastDt = 0;
     bool keepOpen = false;
@@ -259,16 +272,34 @@ TEST_F(WindowTest, AResizeDuringAFrameIsAppliedAfterItAndDrawsAgain) {
     EXPECT_EQ(FramesOver(0.1), 1);
 }
 
-TEST_F(WindowTest, DpiChangeMovesTheWindowAndScalesPositions) {
-    RECT suggested = {50, 60, 650, 460};
-    window.dirty = false;
-    Send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    EXPECT_FLOAT_EQ(window.graphics.Dpi(), 144);
-    EXPECT_TRUE(window.dirty);
-    RECT rect = {};
-    GetWindowRect(hwnd, &rect);
-    EXPECT_EQ(rect.right - rect.left, 600);
-    EXPECT_EQ(rect.bottom - rect.top, 400);
+TEST_F(WindowTest, ADpiChangeEitherWayTakesTheSuggestedRectAndScalesPositions) {
+    // A minimum of 300 x 200 DIPs: 600 x 400 pixels at 192 DPI, more than the rect suggested on
+    // the way back to 96 DPI, which a minimum still counted at the old DPI would grow.
+    window.minWidth = 300;
+    window.minHeight = 200;
+    struct Move {
+        WORD dpi;
+        RECT suggested;
+    };
+    const Move moves[] = {{192, {50, 60, 850, 660}}, {96, {70, 80, 470, 380}}, {144, {10, 20, 610, 470}}};
+    for (const Move& move : moves) {
+        SCOPED_TRACE(move.dpi);
+        window.dirty = false;
+        RECT suggested = move.suggested;
+        Send(WM_DPICHANGED, MAKEWPARAM(move.dpi, move.dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_FLOAT_EQ(window.graphics.Dpi(), move.dpi);
+        EXPECT_TRUE(window.dirty);
+        RECT rect = {};
+        GetWindowRect(hwnd, &rect);
+        EXPECT_EQ(rect.left, move.suggested.left);
+        EXPECT_EQ(rect.top, move.suggested.top);
+        EXPECT_EQ(rect.right - rect.left, move.suggested.right - move.suggested.left);
+        EXPECT_EQ(rect.bottom - rect.top, move.suggested.bottom - move.suggested.top);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        EXPECT_EQ(window.graphics.PixelWidth(), client.right);
+        EXPECT_EQ(window.graphics.PixelHeight(), client.bottom);
+    }
     Send(WM_MOUSEMOVE, 0, MAKELPARAM(150, 300));
     EXPECT_FLOAT_EQ(window.input.x, 100);
     EXPECT_FLOAT_EQ(window.input.y, 200);
