@@ -112,8 +112,9 @@ bool Graphics::Device::Initialize() {
         return true;
     }
 
-    const UINT hardwareFlags = D3D11_CREATE_DEVICE_BGRA_SUPPORT | D3D11_CREATE_DEVICE_VIDEO_SUPPORT;
-    if (!CreateD3DDevice(D3D_DRIVER_TYPE_HARDWARE, hardwareFlags, device) &&
+    // Only BGRA, which Direct2D needs: an adapter without video decoding (a virtual machine, some
+    // remote sessions) refuses a device asked for video support, which would drop to WARP.
+    if (!CreateD3DDevice(D3D_DRIVER_TYPE_HARDWARE, D3D11_CREATE_DEVICE_BGRA_SUPPORT, device) &&
         !CreateD3DDevice(D3D_DRIVER_TYPE_WARP, D3D11_CREATE_DEVICE_BGRA_SUPPORT, device)) {
         return false;
     }
