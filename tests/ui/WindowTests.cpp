@@ -13,7 +13,9 @@
 #include "foundation/Async.h"
 #include "graphics/Device.h"
 #include "graphics/Graphics.h"
+#include "graphics/Images.h"
 #include "tests/support/GfxOffscreen.h"
+#include "tests/support/TestFiles.h"
 #include "ui/Icons.h"
 #include "ui/Window.h"
 
@@ -360,6 +362,56 @@ TEST_F(WindowTest, AfterTheDeviceIsRebuiltTheWindowDrawsAndKeepsItsGeometries) {
     EXPECT_EQ(factory.Get(), static_cast<ID2D1Factory*>(Graphics::Device::Instance().d2dFactory.Get()));
     ASSERT_NE(window.graphics.Context(), nullptr);
     EXPECT_EQ(FramesOver(0.1), 1);
+}
+
+// A removed device shows first in whichever call uses it next: a frame's EndDraw or Present, or a
+// resize's buffers or new targets. Wherever it shows, the device is rebuilt and the very next frame
+// draws again, its picture too (pictures live on the device: a new one must decode them anew).
+TEST_F(WindowTest, ARemovedDeviceIsRebuiltWhereverItShowsAndTheNextFrameDrawsItsPicture) {
+    using Call = Graphics::Device::Call;
+    const std::wstring path = Files::JoinPath(Testing::MakeTempFolder(L"window-removed"), L"green.png");
+    ASSERT_TRUE(Testing::SavePng(path, 8, 8, std::vector<uint32_t>(64, 0xFF00C000u)));
+    window.onDraw = [&] { window.graphics.DrawImage(Images::LoadImage(path), {20, 30, 40, 40}, 0, 1); };
+    std::vector<uint32_t> drawn;
+    window.onDrawn = [&] { drawn = window.graphics.ReadPixels(); };
+    // The picture's middle, on the black background.
+    const auto showsPicture = [&] {
+        const size_t at = static_cast<size_t>(50) * window.graphics.PixelWidth() + 40;
+        return at < drawn.size() && Testing::Red(drawn[at]) <= 1 && std::abs(Testing::Green(drawn[at]) - 0xC0) <= 1 &&
+               Testing::Blue(drawn[at]) <= 1;
+    };
+
+    struct Case {
+        const char* name;
+        Call at;
+        bool inResize;  // shown by a resize between frames, else by the frame itself
+    };
+    const Case cases[] = {{"EndDraw", Call::EndDraw, false},
+                          {"Present", Call::Present, false},
+                          {"ResizeBuffers", Call::ResizeBuffers, true},
+                          {"back buffer and target", Call::Targets, true}};
+    int width = 400;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.Frame();
+        ASSERT_TRUE(showsPicture());
+        Graphics::Device::RemoveForTesting(c.at);
+        if (c.inResize) {
+            width += 20;
+            SetWindowPos(hwnd, nullptr, 0, 0, width, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            EXPECT_EQ(window.graphics.TargetBitmap(), nullptr);
+        } else {
+            window.Frame();
+        }
+        EXPECT_EQ(Graphics::Device::RemovedReason(), c.inResize ? DXGI_ERROR_DEVICE_REMOVED : S_OK);
+        drawn.clear();
+        window.Frame();
+        EXPECT_TRUE(showsPicture());
+        EXPECT_EQ(Graphics::Device::RemovedReason(), S_OK);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        EXPECT_EQ(window.graphics.PixelWidth(), client.right);
+    }
 }
 
 TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) {
