@@ -242,9 +242,17 @@ void Graphics::DropTarget() {
 
 void Graphics::ReleaseSwapChain() {
     DropTarget();
+    const bool had = static_cast<bool>(swapChain_);
     compositionVisual_.Reset();
     compositionTarget_.Reset();
     swapChain_.Reset();
+    // Direct3D destroys objects late, and a window takes a new flip-model swap chain only once its
+    // old one is gone: the destruction is carried out now.
+    ID3D11DeviceContext* d3d = Device::Instance().d3dContext.Get();
+    if (had && d3d) {
+        d3d->ClearState();
+        d3d->Flush();
+    }
 }
 
 void Graphics::ReleaseTargets() {
