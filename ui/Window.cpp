@@ -53,6 +53,11 @@ float MonitorDpi(HMONITOR monitor) {
     return 96;
 }
 
+// The timer that draws the frames due while the system's size/move loop runs, and its period: about
+// a display refresh (the system's timers tick at best every 10 ms or so).
+constexpr UINT_PTR kSizeMoveTimer = 0x4C56;
+constexpr UINT kSizeMoveTimerMs = 15;
+
 RECT OuterRect(float clientWidth, float clientHeight, DWORD style, DWORD exStyle, float dpi) {
     RECT rect = {0, 0, static_cast<int>(clientWidth), static_cast<int>(clientHeight)};
     AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi));
@@ -165,6 +170,18 @@ void Window::Refit(HMONITOR monitor, float dpi, int x, int y) {
     dirty = true;
 }
 
+void Window::FrameInSizeMove() {
+    // Animations go on while the window moves; the dispatcher waits for the loop's end, as it does
+    // for any other modal loop.
+    if (inFrame || !hwnd || IsIconic(hwnd)) {
+        return;
+    }
+    const double delay = NextFrameDelay();
+    if (delay >= 0 && Clock() - lastFrameTime >= delay) {
+        Frame();
+    }
+}
+
 LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self) {
@@ -249,7 +266,27 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         dirty = true;
+        // While the user drags an edge the new size is drawn at once, not the old frame stretched or
+        // cut with black beside it.
+        if (inSizeMove) {
+            FrameInSizeMove();
+        }
         return 0;
+    case WM_ENTERSIZEMOVE:
+        inSizeMove = true;
+        SetTimer(hwnd, kSizeMoveTimer, kSizeMoveTimerMs, nullptr);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_EXITSIZEMOVE:
+        inSizeMove = false;
+        KillTimer(hwnd, kSizeMoveTimer);
+        dirty = true;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_TIMER:
+        if (wParam == kSizeMoveTimer) {
+            FrameInSizeMove();
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_DPICHANGED: {
         const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
         const float dpi = static_cast<float>(HIWORD(wParam));

@@ -133,6 +133,9 @@ public:
     bool dirty = true;  // the next frame is due at once
     bool inFrame = false;
     bool resizePending = false;  // a size change that arrived while drawing
+    // Inside the system's modal loop that moves or sizes the window (WM_ENTERSIZEMOVE to
+    // WM_EXITSIZEMOVE): the main loop waits for it to end, so the window draws its own frames.
+    bool inSizeMove = false;
     bool continuous = false;
     bool continuousPaced = false;
     double continuousPeriod = 0;
@@ -174,6 +177,8 @@ private:
     void MoveToWaitingPress(const InputMessage& message);
     // At frame start: records the held messages in order, up to a press that must wait again.
     void ReplayHeldInput();
+    // Inside the size/move loop: the frame the main loop would draw now, if one is due.
+    void FrameInSizeMove();
     // Makes the surface ready, rebuilding it (and the device) when it was lost; false backs off.
     bool ReadySurface();
     void SurfaceFailed();

@@ -308,6 +308,60 @@ TEST_F(WindowTest, ADpiChangeEitherWayTakesTheSuggestedRectAndScalesPositions) {
     EXPECT_TRUE(window.input.inside && window.input.moved);
 }
 
+// The system's modal loop that moves or sizes the window (from WM_ENTERSIZEMOVE to WM_EXITSIZEMOVE)
+// keeps the main loop waiting: each size it sets is drawn at once, whole, and frames that fall due
+// meanwhile come from a timer whose messages the loop dispatches.
+TEST_F(WindowTest, InsideTheSizeMoveLoopEachSizeIsDrawnAtOnceAndDueFramesComeFromATimer) {
+    const Color fill = {0.2f, 0.4f, 0.8f, 1};
+    bool moving = false;
+    window.onDraw = [&] {
+        window.graphics.FillRect({0, 0, window.graphics.Width(), window.graphics.Height()}, fill);
+        window.ui.redraw = moving;  // something still moves: the next frame is due at once
+    };
+    std::vector<uint32_t> pixels;
+    window.onDrawn = [&] { pixels = window.graphics.ReadPixels(); };
+    window.Frame();
+    const int framesBefore = window.draws;
+
+    Send(WM_ENTERSIZEMOVE);
+    EXPECT_TRUE(window.inSizeMove);
+    int width = 400;
+    for (int i = 1; i <= 3; ++i) {
+        SCOPED_TRACE(i);
+        width += 37;
+        pixels.clear();
+        SetWindowPos(hwnd, nullptr, 0, 0, width, 320, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_EQ(window.draws, framesBefore + i);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        ASSERT_EQ(pixels.size(), static_cast<size_t>(client.right) * client.bottom);
+        EXPECT_EQ(pixels.back(), fill.ToArgb());  // the new bottom-right corner
+    }
+
+    // The loop dispatches the timer's messages; each one draws the frame that is due by then.
+    moving = true;
+    window.dirty = true;
+    const int timerFramesFrom = window.draws;
+    const DWORD deadline = GetTickCount() + 10000;
+    while (window.draws < timerFramesFrom + 3 && GetTickCount() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+    }
+    EXPECT_GE(window.draws, timerFramesFrom + 3);
+
+    // Once the loop ends, the main loop draws again: a size is no longer drawn from the message.
+    moving = false;
+    Send(WM_EXITSIZEMOVE);
+    EXPECT_FALSE(window.inSizeMove);
+    const int framesAtExit = window.draws;
+    SetWindowPos(hwnd, nullptr, 0, 0, 420, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(window.draws, framesAtExit);
+    EXPECT_TRUE(window.dirty);
+}
+
 TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
     bool destroyedCallback = false;
     window.onDestroyed = [&] { destroyedCallback = true; };
