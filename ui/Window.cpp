@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "foundation/Async.h"
+#include "ui/SystemMotion.h"
 
 namespace Lorvex::UI {
 namespace {
@@ -133,6 +134,7 @@ bool Window::Create(const Options& options) {
     if (s < 1) {
         graphics.SetDpi(dpi * s);
     }
+    FollowSystemMotion();
     if (options.showCommand != 0) {
         ShowWindow(hwnd, options.showCommand);
     }
@@ -167,6 +169,13 @@ void Window::Refit(HMONITOR monitor, float dpi, int x, int y) {
     }
     graphics.SetDpi(dpi * s);
     SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOACTIVATE | SWP_NOZORDER);
+    dirty = true;
+}
+
+void Window::FollowSystemMotion() {
+    const SystemMotion motion = ReadSystemMotion();
+    ui.animationsOff = !motion.animations;
+    ui.caretBlink = motion.caretBlink;
     dirty = true;
 }
 
@@ -305,6 +314,10 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:
+        if (message == WM_SETTINGCHANGE) {
+            // Whichever setting it names: the caret's blink rate has none of its own to name.
+            FollowSystemMotion();
+        }
         if (fitToWorkArea && (message == WM_DISPLAYCHANGE || wParam == SPI_SETWORKAREA)) {
             RECT rect = {};
             GetWindowRect(hwnd, &rect);

@@ -177,6 +177,8 @@ private:
     void MoveToWaitingPress(const InputMessage& message);
     // At frame start: records the held messages in order, up to a press that must wait again.
     void ReplayHeldInput();
+    // Takes the system's animation and caret settings (ui/SystemMotion.h) into the Ui.
+    void FollowSystemMotion();
     // Inside the size/move loop: the frame the main loop would draw now, if one is due.
     void FrameInSizeMove();
     // Makes the surface ready, rebuilding it (and the device) when it was lost; false backs off.

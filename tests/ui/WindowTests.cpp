@@ -17,6 +17,7 @@
 #include "tests/support/GfxOffscreen.h"
 #include "tests/support/TestFiles.h"
 #include "ui/Icons.h"
+#include "ui/SystemMotion.h"
 #include "ui/Window.h"
 
 namespace Lorvex::UI {
@@ -360,6 +361,45 @@ TEST_F(WindowTest, InsideTheSizeMoveLoopEachSizeIsDrawnAtOnceAndDueFramesComeFro
     SetWindowPos(hwnd, nullptr, 0, 0, 420, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(window.draws, framesAtExit);
     EXPECT_TRUE(window.dirty);
+}
+
+// The system's animation and caret settings reach the Ui when the window is made and on every
+// setting change: with animation effects off the ambient loops stand still and ask for no frames.
+TEST_F(WindowTest, TheSystemsMotionSettingsReachTheUiAtEverySettingChange) {
+    if (Testing::RunningUnderWine()) {
+        // What the system answers itself: Wine's defaults (its caret blinks at 0.5 s, Windows' at
+        // 0.53 s).
+        const SystemMotion system = ReadSystemMotion();
+        EXPECT_TRUE(system.animations);
+        EXPECT_DOUBLE_EQ(system.caretBlink, 0.5);
+    }
+    EXPECT_FALSE(window.ui.animationsOff);
+    EXPECT_DOUBLE_EQ(window.ui.caretBlink, ReadSystemMotion().caretBlink);
+    for (const auto& [milliseconds, seconds] : {std::pair{530u, 0.53}, std::pair{250u, 0.25},
+                                                std::pair{static_cast<UINT>(INFINITE), 0.0}, std::pair{0u, 0.53}}) {
+        EXPECT_DOUBLE_EQ(CaretBlinkSeconds(milliseconds), seconds) << milliseconds;
+    }
+
+    std::vector<double> loopTimes;
+    window.onDraw = [&] {
+        window.ui.RequestAmbientFrames({10, 10, 40, 40});
+        loopTimes.push_back(window.ui.AmbientTime());
+    };
+    EXPECT_GT(FramesOver(0.2), 5);
+    EXPECT_GT(loopTimes.back(), 0);
+
+    SetSystemMotionForTesting([] { return SystemMotion{false, 0}; });
+    Send(WM_SETTINGCHANGE, SPI_SETCLIENTAREAANIMATION);
+    SetSystemMotionForTesting({});
+    EXPECT_TRUE(window.ui.animationsOff);
+    EXPECT_DOUBLE_EQ(window.ui.caretBlink, 0);
+    loopTimes.clear();
+    EXPECT_EQ(FramesOver(1.0), 1);  // the change's own frame, then rest
+    EXPECT_EQ(loopTimes, std::vector<double>{0.0});
+
+    Send(WM_SETTINGCHANGE, SPI_SETCLIENTAREAANIMATION);
+    EXPECT_FALSE(window.ui.animationsOff);
+    EXPECT_GT(FramesOver(0.2), 5);
 }
 
 TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
