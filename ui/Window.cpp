@@ -172,6 +172,35 @@ void Window::Refit(HMONITOR monitor, float dpi, int x, int y) {
     dirty = true;
 }
 
+LRESULT Window::FromMaximizeButton(UINT message, LPARAM lParam) {
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(hwnd, &point);
+    const LPARAM client = MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)),
+                                     static_cast<WORD>(static_cast<short>(point.y)));
+    switch (message) {
+    case WM_NCMOUSEMOVE:
+        if (!trackingNonClientLeave) {
+            TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE | TME_NONCLIENT, hwnd, 0};
+            TrackMouseEvent(&track);
+            trackingNonClientLeave = true;
+            trackingLeave = false;
+        }
+        Arrive({WM_MOUSEMOVE, 0, client});
+        return 0;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+        // The press captures the mouse, as a client press does: the release then comes as
+        // WM_LBUTTONUP, wherever it is.
+        Arrive({message == WM_NCLBUTTONDOWN ? UINT{WM_LBUTTONDOWN} : UINT{WM_LBUTTONDBLCLK}, MK_LBUTTON, client});
+        Capture();
+        return 0;
+    default:
+        Arrive({WM_LBUTTONUP, 0, client});
+        Uncapture();
+        return 0;
+    }
+}
+
 void Window::FollowSystemMotion() {
     const SystemMotion motion = ReadSystemMotion();
     ui.animationsOff = !motion.animations;
@@ -222,16 +251,38 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, hwnd, 0};
             TrackMouseEvent(&track);
             trackingLeave = true;
+            trackingNonClientLeave = false;
         }
         Arrive({message, wParam, lParam});
         return 0;
-    case WM_MOUSELEAVE: {
-        trackingLeave = false;
-        InputMessage leave{message, wParam, lParam};
-        leave.leavesWindow = captureCount == 0;
-        Arrive(leave);
+    case WM_MOUSELEAVE:
+    case WM_NCMOUSELEAVE: {
+        // A leave of the area the pointer is no longer tracked in comes after the move into the
+        // other one (the client area and the maximise button): the pointer has not left.
+        bool& tracking = message == WM_MOUSELEAVE ? trackingLeave : trackingNonClientLeave;
+        if (message == WM_NCMOUSELEAVE && !tracking) {
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        const bool left = tracking || (message == WM_MOUSELEAVE && !trackingNonClientLeave);
+        tracking = false;
+        if (left) {
+            InputMessage leave{WM_MOUSELEAVE, 0, 0};
+            leave.leavesWindow = captureCount == 0;
+            Arrive(leave);
+        }
         return 0;
     }
+    // A window that draws its own caption answers HTMAXBUTTON for its maximise button, so that
+    // Windows 11 offers its snap layouts there; the pointer over that button then arrives in these
+    // messages. DefWindowProc would track and draw a button of its own and maximise on release.
+    case WM_NCMOUSEMOVE:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCLBUTTONUP:
+        if (wParam == HTMAXBUTTON) {
+            return FromMaximizeButton(message, lParam);
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != hwnd) {
             captureCount = 0;

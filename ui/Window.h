@@ -140,6 +140,9 @@ public:
     bool continuousPaced = false;
     double continuousPeriod = 0;
     bool trackingLeave = false;
+    // The pointer is over a caption button the window draws itself (its hit test answers
+    // HTMAXBUTTON), tracked for WM_NCMOUSELEAVE; the system tracks one of the two areas at a time.
+    bool trackingNonClientLeave = false;
     bool clickThrough = false;
     double lastFrameTime = 0;
     int captureCount = 0;
@@ -162,6 +165,9 @@ private:
     static bool KeyHeld(int vk);
     static InputMessage WithModifiers(InputMessage message);
     void SetPosition(LPARAM lParam);
+    // A pointer message over a maximise button the window draws itself, in screen coordinates:
+    // into the record as the client message it stands for.
+    LRESULT FromMaximizeButton(UINT message, LPARAM lParam);
     void Capture();
     void Uncapture();
     // Records the message, or holds it back (MustWait); everything that arrives after a held

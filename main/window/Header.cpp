@@ -263,9 +263,9 @@ void Draw(UI::Ui& ui, MainWindow& window, const Rect& bar) {
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
     }
     const MaximizeLook maximize = MaximizeButtonLook(maximized);
-    if (WindowButton(ui, window, ui.MakeIdFromText("win-max"),
-                     {right - 2 * kWindowButtonWidth, bar.y, kWindowButtonWidth, buttonHeight}, maximize.icon, false,
-                     maximize.tooltip) &&
+    const Rect maximizeRect = {right - 2 * kWindowButtonWidth, bar.y, kWindowButtonWidth, buttonHeight};
+    window.maximizeButton = maximizeRect;
+    if (WindowButton(ui, window, ui.MakeIdFromText("win-max"), maximizeRect, maximize.icon, false, maximize.tooltip) &&
         hwnd) {
         ShowWindow(hwnd, maximized ? SW_RESTORE : SW_MAXIMIZE);
     }
