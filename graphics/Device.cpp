@@ -38,6 +38,17 @@ HRESULT CreateCompositionDevice(IDXGIDevice* dxgiDevice, IDCompositionDevice** r
     return create(dxgiDevice, __uuidof(IDCompositionDevice), reinterpret_cast<void**>(result));
 }
 
+// The removal a test asked for: the call that shows it next, and whether it was shown.
+struct Removal {
+    std::optional<Graphics::Device::Call> armed;
+    bool removed = false;
+};
+
+Removal& RemovalForTesting() {
+    static Removal removal;
+    return removal;
+}
+
 std::optional<DrawingQuirks>& QuirksForTesting() {
     static std::optional<DrawingQuirks> quirks;
     return quirks;
@@ -69,6 +80,7 @@ void Graphics::Device::ReleaseDevice() {
     device.d3dDevice.Reset();
     device.deviceLevel2 = device.contextLevel2 = false;
     device.quirks_.reset();
+    RemovalForTesting().removed = false;
 }
 
 void Graphics::Device::ReleaseMembers() {
@@ -84,6 +96,34 @@ void Graphics::Device::ReleaseMembers() {
     d3dDevice.Reset();
     factoryLevel3 = deviceLevel2 = contextLevel2 = false;
     quirks_.reset();
+    RemovalForTesting().removed = false;
+}
+
+HRESULT Graphics::Device::RemovedReason() {
+    if (RemovalForTesting().removed) {
+        return DXGI_ERROR_DEVICE_REMOVED;
+    }
+    const Device& device = Instance();
+    return device.d3dDevice ? device.d3dDevice->GetDeviceRemovedReason() : S_OK;
+}
+
+void Graphics::Device::RemoveForTesting(Call at) {
+    RemovalForTesting().armed = at;
+}
+
+bool Graphics::Device::FailsAsRemoved(Call call) {
+    Removal& removal = RemovalForTesting();
+    if (!removal.removed && removal.armed == call) {
+        removal.armed.reset();
+        removal.removed = true;
+    }
+    return removal.removed;
+}
+
+HRESULT Graphics::Device::EndDraw(ID2D1DeviceContext* context) {
+    // Drawing is ended on the context either way: it would stay in its drawing state otherwise.
+    const HRESULT hr = context->EndDraw();
+    return FailsAsRemoved(Call::EndDraw) ? static_cast<HRESULT>(D2DERR_RECREATE_TARGET) : hr;
 }
 
 const DrawingQuirks& Graphics::Device::Quirks() {
@@ -112,8 +152,9 @@ bool Graphics::Device::Initialize() {
         return true;
     }
 
-    const UINT hardwareFlags = D3D11_CREATE_DEVICE_BGRA_SUPPORT | D3D11_CREATE_DEVICE_VIDEO_SUPPORT;
-    if (!CreateD3DDevice(D3D_DRIVER_TYPE_HARDWARE, hardwareFlags, device) &&
+    // Only BGRA, which Direct2D needs: an adapter without video decoding (a virtual machine, some
+    // remote sessions) refuses a device asked for video support, which would drop to WARP.
+    if (!CreateD3DDevice(D3D_DRIVER_TYPE_HARDWARE, D3D11_CREATE_DEVICE_BGRA_SUPPORT, device) &&
         !CreateD3DDevice(D3D_DRIVER_TYPE_WARP, D3D11_CREATE_DEVICE_BGRA_SUPPORT, device)) {
         return false;
     }

@@ -37,6 +37,25 @@ public:
     // formats made before stay usable with the device that Initialize makes next.
     static void ReleaseDevice();
 
+    // Why the Direct3D device stopped working (GetDeviceRemovedReason: DXGI_ERROR_DEVICE_REMOVED,
+    // _RESET, ...); S_OK while it works or while there is none. Windows removes a device when its
+    // driver is updated or reset or the adapter goes away; every later call on it then fails, and
+    // only a new device draws again.
+    static HRESULT RemovedReason();
+    // The calls in which a removal shows first: resizing a swap chain's buffers, making a
+    // surface's targets (the swap chain, its back buffer, the target bitmap), ending a drawing on
+    // a context of the device, presenting.
+    enum class Call { ResizeBuffers, Targets, EndDraw, Present };
+    // Tests only: the next such call fails as it does on a removed device, and from then on every
+    // one of them fails and RemovedReason says removed, until the device is released. A release
+    // that comes before that call leaves it armed for the next device.
+    static void RemoveForTesting(Call at);
+    // Whether the call must fail as on a removed device (only ever after RemoveForTesting).
+    static bool FailsAsRemoved(Call call);
+    // Ends the drawing of a context made on the device: its EndDraw, or D2DERR_RECREATE_TARGET, as
+    // a removed device answers, once the test seam removed it.
+    static HRESULT EndDraw(ID2D1DeviceContext* context);
+
     // A path geometry filled by the filler with the given fill mode; null on failure.
     static ComPtr<ID2D1PathGeometry> MakePathGeometry(const std::function<void(ID2D1GeometrySink*)>& filler,
                                                       D2D1_FILL_MODE fillMode);

@@ -10,6 +10,7 @@
 #include "foundation/ComPtr.h"
 #include "graphics/BitmapPixels.h"
 #include "graphics/D2DExtra.h"
+#include "graphics/Device.h"
 
 namespace Lorvex {
 namespace {
@@ -46,7 +47,7 @@ std::vector<uint32_t> DrawAndRead(ID2D1DeviceContext* context, const std::functi
     context->SetTransform(D2D1::IdentityMatrix());
     context->Clear(D2D1::ColorF(0, 0, 0, 0));
     draw();
-    const HRESULT hr = context->EndDraw();
+    const HRESULT hr = Graphics::Device::EndDraw(context);
     context->SetTarget(nullptr);
     if (FAILED(hr)) {
         return {};
@@ -120,13 +121,23 @@ bool LayersIgnoreMasks(ID2D1Factory1* factory, ID2D1DeviceContext* context, ID2D
     return !pixels.empty() && Alpha(pixels[kSide + 3]) > 127;
 }
 
+// Opaque red fills the bitmap: the control without which no other check tells anything.
+bool DrawsPlainFill(ID2D1DeviceContext* context, ID2D1SolidColorBrush* red) {
+    const auto pixels = DrawAndRead(context, [&] { context->FillRectangle(kWhole, red); });
+    return !pixels.empty() && Alpha(pixels[5]) == 255 && Red(pixels[5]) == 255;
+}
+
 // The glow's own road: the shadow effect takes a colour and a blur and draws something, and an
-// opacity-mask fill of an opaque bitmap paints the brush.
+// opacity-mask fill of an opaque bitmap paints the brush. Unavailable only where the effect is
+// missing or draws wrong; a source or a read-back that cannot be made is no answer.
 bool ShadowUnavailable(ID2D1DeviceContext* context, ID2D1SolidColorBrush* red) {
     const std::vector<uint32_t> white(kSide * kSide, 0xFFFFFFFFu);
     const ComPtr<ID2D1Bitmap1> source = MakeBitmapFromPixels(context, kSide, kSide, white, 96);
+    if (!source) {
+        return false;
+    }
     ComPtr<ID2D1Effect> shadow;
-    if (!source || FAILED(context->CreateEffect(D2DExtra::CLSID_Shadow, shadow.Put())) || !shadow) {
+    if (FAILED(context->CreateEffect(D2DExtra::CLSID_Shadow, shadow.Put())) || !shadow) {
         return true;
     }
     if (!D2DExtra::ConfigureShadow(shadow.Get(), source.Get(), {1, 1, 1, 1}, 0.5f)) {
@@ -142,7 +153,10 @@ bool ShadowUnavailable(ID2D1DeviceContext* context, ID2D1SolidColorBrush* red) {
         context->DrawImage(output.Get(), &origin, nullptr, D2D1_INTERPOLATION_MODE_LINEAR,
                            D2D1_COMPOSITE_MODE_SOURCE_OVER);
     });
-    if (blurred.empty() || Alpha(blurred[5]) == 0) {
+    if (blurred.empty()) {
+        return false;
+    }
+    if (Alpha(blurred[5]) == 0) {
         return true;
     }
     const auto masked = DrawAndRead(context, [&] {
@@ -151,7 +165,7 @@ bool ShadowUnavailable(ID2D1DeviceContext* context, ID2D1SolidColorBrush* red) {
         context->FillOpacityMask(source.Get(), red, D2D1_OPACITY_MASK_CONTENT_GRAPHICS, &kWhole, nullptr);
         context->SetAntialiasMode(saved);
     });
-    return masked.empty() || Red(masked[5]) < 128;
+    return !masked.empty() && Red(masked[5]) < 128;
 }
 
 // One UTF-16 character of text for the font fallback's question.
@@ -231,20 +245,24 @@ ComPtr<IDWriteFont> FallbackFont(IDWriteFontFallback* fallback, const wchar_t* f
 
 DrawingQuirks ProbeDrawingQuirks(ID2D1Factory1* factory, ID2D1DeviceContext* context, IDWriteFactory* fonts) {
     DrawingQuirks quirks;
-    if (context && factory) {
-        ComPtr<ID2D1SolidColorBrush> red;
-        context->CreateSolidColorBrush(D2D1::ColorF(1, 0, 0, 1), red.Put());
-        quirks.linearStopsPremultiplied = StopsPremultiplied(context, false);
-        quirks.radialStopsPremultiplied = StopsPremultiplied(context, true);
-        if (red) {
-            quirks.layersIgnoreOpacity = LayersIgnoreOpacity(context, red.Get());
-            quirks.layersIgnoreMasks = LayersIgnoreMasks(factory, context, red.Get());
-            quirks.shadowUnavailable = ShadowUnavailable(context, red.Get());
-        }
-    }
     if (fonts) {
         quirks.symbolsLackFallback = SymbolsLackFallback(fonts);
     }
+    if (!context || !factory) {
+        return quirks;
+    }
+    ComPtr<ID2D1SolidColorBrush> red;
+    context->CreateSolidColorBrush(D2D1::ColorF(1, 0, 0, 1), red.Put());
+    // A context that cannot draw and read back a plain fill (its device lost meanwhile, or out of
+    // memory) could not probe: nothing is replaced, and the next device is probed anew.
+    if (!red || !DrawsPlainFill(context, red.Get())) {
+        return quirks;
+    }
+    quirks.linearStopsPremultiplied = StopsPremultiplied(context, false);
+    quirks.radialStopsPremultiplied = StopsPremultiplied(context, true);
+    quirks.layersIgnoreOpacity = LayersIgnoreOpacity(context, red.Get());
+    quirks.layersIgnoreMasks = LayersIgnoreMasks(factory, context, red.Get());
+    quirks.shadowUnavailable = ShadowUnavailable(context, red.Get());
     return quirks;
 }
 

@@ -69,7 +69,7 @@ GlowEntry* Graphics::GlowSource(const std::wstring& key, float width, float heig
                 draw(resources, white.Get());
             }
             resources->SetTransform(D2D1::IdentityMatrix());
-            resources->EndDraw();
+            Device::EndDraw(resources);
             resources->SetTarget(nullptr);
             return bitmap;
         });
@@ -113,7 +113,7 @@ void Graphics::BakeGlow(GlowEntry& entry, float blur) {
     const D2D1_POINT_2F origin = {0, 0};
     resources->DrawImage(output.Get(), &origin, nullptr, D2D1_INTERPOLATION_MODE_LINEAR,
                          D2D1_COMPOSITE_MODE_SOURCE_OVER);
-    const HRESULT hr = resources->EndDraw();
+    const HRESULT hr = Device::EndDraw(resources);
     resources->SetTarget(nullptr);
     // The effect keeps this source as its input until the next bake: a null input crashes some
     // implementations (Wine), so it is never cleared.

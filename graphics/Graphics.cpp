@@ -137,7 +137,7 @@ bool Graphics::EnsureTargets() {
     if (targetBitmap_) {
         return true;
     }
-    if (!context_) {
+    if (!context_ || Device::FailsAsRemoved(Device::Call::Targets)) {
         return false;
     }
 
@@ -199,20 +199,29 @@ void Graphics::SetOffscreenSize(int pixelWidth, int pixelHeight) {
     EnsureTargets();
 }
 
-void Graphics::Resize() {
+bool Graphics::Resize() {
     if (!swapChain_ || !window_) {
-        return;
+        return EnsureTargets();
     }
     const SIZE size = ClientSize(window_);
     if (size.cx == pixelWidth_ && size.cy == pixelHeight_ && targetBitmap_) {
-        return;
+        return true;
     }
     pixelWidth_ = size.cx;
     pixelHeight_ = size.cy;
     DropTarget();
-    swapChain_->ResizeBuffers(0, static_cast<UINT>(pixelWidth_), static_cast<UINT>(pixelHeight_), DXGI_FORMAT_UNKNOWN,
-                              0);
-    EnsureTargets();
+    const HRESULT hr = Device::FailsAsRemoved(Device::Call::ResizeBuffers)
+                           ? static_cast<HRESULT>(DXGI_ERROR_DEVICE_REMOVED)
+                           : swapChain_->ResizeBuffers(0, static_cast<UINT>(pixelWidth_),
+                                                       static_cast<UINT>(pixelHeight_), DXGI_FORMAT_UNKNOWN, 0);
+    if (FAILED(hr)) {
+        // The buffers kept their old size, or the device is gone: a swap chain made anew by the
+        // next EnsureTargets has the window's size (on a removed device it cannot be made, and the
+        // window rebuilds the device).
+        ReleaseSwapChain();
+        return false;
+    }
+    return EnsureTargets();
 }
 
 bool Graphics::SetDpi(float dpi) {
@@ -231,6 +240,21 @@ void Graphics::DropTarget() {
     targetBitmap_.Reset();
 }
 
+void Graphics::ReleaseSwapChain() {
+    DropTarget();
+    const bool had = static_cast<bool>(swapChain_);
+    compositionVisual_.Reset();
+    compositionTarget_.Reset();
+    swapChain_.Reset();
+    // Direct3D destroys objects late, and a window takes a new flip-model swap chain only once its
+    // old one is gone: the destruction is carried out now.
+    ID3D11DeviceContext* d3d = Device::Instance().d3dContext.Get();
+    if (had && d3d) {
+        d3d->ClearState();
+        d3d->Flush();
+    }
+}
+
 void Graphics::ReleaseTargets() {
     DropTarget();
     state_->textLayouts.clear();
@@ -243,9 +267,7 @@ void Graphics::ReleaseTargets() {
     bakingShadow_.Reset();
     state_->linearBrushes.clear();
     state_->radialBrushes.clear();
-    compositionVisual_.Reset();
-    compositionTarget_.Reset();
-    swapChain_.Reset();
+    ReleaseSwapChain();
     solidBrush_.Reset();
     roundStroke_.Reset();
     context1_.Reset();

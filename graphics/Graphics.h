@@ -88,7 +88,9 @@ public:
     bool Initialize(HWND window, bool composition);
     bool EnsureTargets();
     void ReleaseTargets();
-    void Resize();
+    // Follows the window's client size; false when the targets could not be made at it (the
+    // swap chain is then made anew by the next EnsureTargets).
+    bool Resize();
     bool SetDpi(float dpi);
     void EndFrame();
     void SetOffscreenSize(int pixelWidth, int pixelHeight);
@@ -263,6 +265,7 @@ private:
     // A bitmap of the surface's pixel size and DPI that can be drawn into; null on failure.
     ComPtr<ID2D1Bitmap1> MakeTargetBitmap();
     bool CreateSwapChain();
+    void ReleaseSwapChain();
     // The shared brush in the colour, with the group opacity carried in where layers do not fade.
     void SetSolidColor(const Color& color);
     // A rectangle (radius 0 or less) or a rounded rectangle filled with the brush.

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "graphics/BitmapPixels.h"
+#include "graphics/Device.h"
 #include "graphics/Graphics.h"
 #include "graphics/GraphicsState.h"
 
@@ -105,7 +106,7 @@ HRESULT Graphics::EndDraw() {
         context_->PopAxisAlignedClip();
         regionClipOpen_ = false;
     }
-    return context_->EndDraw();
+    return Device::EndDraw(context_.Get());
 }
 
 bool Graphics::OutsideFrameRegion(const Rect& rect) const {
@@ -143,6 +144,9 @@ HRESULT Graphics::Present() {
     frameRegion_ = {};
     if (!swapChain_) {
         return S_OK;
+    }
+    if (Device::FailsAsRemoved(Device::Call::Present)) {
+        return DXGI_ERROR_DEVICE_REMOVED;
     }
     if (region.Empty()) {
         return swapChain_->Present(0, 0);

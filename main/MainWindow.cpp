@@ -143,6 +143,7 @@ void MainWindow::Draw() {
     railRect = {0, kTitleBarHeight, kRailWidth, h - kTitleBarHeight};
     contentRect = {kRailWidth, kTitleBarHeight, w - kRailWidth, h - kTitleBarHeight};
     headerHits.clear();
+    maximizeButton.reset();
     // Scroll bars read their colours from the palette themselves, so they follow the theme.
     UI::Material::ReadyPalette();
     if (splashStart < 0) {

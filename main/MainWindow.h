@@ -96,9 +96,12 @@ public:
 
     // The hit code for a point in DIPs from the client area's top-left corner, in a client area
     // of the given size in DIPs; points in a header rectangle belong to the client, and so do
-    // those the cover of an open overlay takes.
+    // those the cover of an open overlay takes. The maximise button answers HTMAXBUTTON, so that
+    // Windows 11 offers its snap layouts over it (its clicks then arrive as non-client messages,
+    // which UI::Window hands to the button).
     static LRESULT HitTest(float x, float y, float width, float height, bool maximized,
-                           const std::vector<Rect>& headerHits, const BandCover& cover = {});
+                           const std::vector<Rect>& headerHits, const BandCover& cover = {},
+                           const std::optional<Rect>& maximizeButton = {});
     // The cover of the top-most open overlay; empty while none is open.
     BandCover TopOverlayCover() const;
     // The slide direction of a switch from one screen to another: +1 from the right, -1 from the left.
@@ -141,6 +144,7 @@ public:
     ThemeReveal themeReveal;
     Kit::Toasts toasts;
     std::vector<Rect> headerHits;  // the title bar's buttons, refilled every frame
+    std::optional<Rect> maximizeButton;  // the one of them that maximises and restores
     double splashStart = -1.0;
 
 private:

@@ -180,7 +180,8 @@ BandCover MainWindow::TopOverlayCover() const {
 }
 
 LRESULT MainWindow::HitTest(float x, float y, float width, float height, bool maximized,
-                            const std::vector<Rect>& hits, const BandCover& cover) {
+                            const std::vector<Rect>& hits, const BandCover& cover,
+                            const std::optional<Rect>& maximizeButton) {
     const auto inside = [x, y](const Rect& r) { return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h; };
     if (!maximized) {
         const bool left = x < kResizeBorder;
@@ -213,6 +214,9 @@ LRESULT MainWindow::HitTest(float x, float y, float width, float height, bool ma
     // closes it: pressing the dialog's title, or beside it, never drags the window.
     if ((cover.panel && inside(*cover.panel)) || cover.takesBand) {
         return HTCLIENT;
+    }
+    if (maximizeButton && inside(*maximizeButton)) {
+        return HTMAXBUTTON;
     }
     for (const Rect& hit : hits) {
         if (inside(hit)) {
@@ -264,7 +268,7 @@ bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* 
         GetClientRect(hwnd, &client);
         const float perDip = graphics.Dpi() / 96.0f;
         *result = HitTest(point.x / perDip, point.y / perDip, client.right / perDip, client.bottom / perDip,
-                          IsZoomed(hwnd) != FALSE, headerHits, TopOverlayCover());
+                          IsZoomed(hwnd) != FALSE, headerHits, TopOverlayCover(), maximizeButton);
         return true;
     }
     case WM_NCACTIVATE:

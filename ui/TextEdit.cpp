@@ -12,8 +12,6 @@ namespace {
 
 constexpr float kLayoutHeight = 100000;
 constexpr float kSingleLineWidth = 100000;
-constexpr double kBlinkPeriod = 1.06;
-constexpr double kBlinkOn = 0.53;
 constexpr float kWheelStep = 32;
 
 class GraphicsMeasurer : public TextMeasurer {
@@ -231,14 +229,18 @@ bool Ui::TextEdit(uint64_t id, const Rect& rect, std::wstring& text, const Mater
     }
 
     if (focused) {
-        // The blink is an endless loop like the ambient ones: where those are held still, the caret
-        // stays shown and asks for no frames, so a window with a focused field can come to rest.
-        // Its frames redraw only the caret's few pixels (a pixel of margin for the edges).
+        // The blink is an endless loop like the ambient ones, at the system's rate: where it does
+        // not blink, or a test holds the loops, the caret stays shown and asks for no frames, so a
+        // window with a focused field can come to rest. Its frames redraw only the caret's few
+        // pixels (a pixel of margin for the edges).
         const Rect bar = {tx + caret.x, ty + caret.y, 1.2f, caret.height};
-        if (ambientHeld || std::fmod(time - caretTime, kBlinkPeriod) < kBlinkOn) {
+        const bool blinks = caretBlink > 0 && !ambientHeld;
+        if (!blinks || std::fmod(time - caretTime, 2 * caretBlink) < caretBlink) {
             g.FillRect(bar, style.caretColor);
         }
-        RequestAmbientFrames({bar.x - 1, bar.y - 1, bar.w + 2, bar.h + 2});
+        if (blinks) {
+            RequestCaretFrames({bar.x - 1, bar.y - 1, bar.w + 2, bar.h + 2});
+        }
     }
     PopClip();
 

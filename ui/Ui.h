@@ -208,13 +208,18 @@ public:
 
     // ---- Ambient animations ----
 
-    // Loops that never end (a drifting backdrop, a bobbing icon, a caret's blink) read this clock:
-    // the frame time, or a fixed moment while ambientHeld is set.
-    double AmbientTime() const { return ambientHeld ? 0.0 : time; }
+    // Loops that never end (a drifting backdrop, a bobbing icon, a breathing glow) stand still
+    // while a test holds them or the system's animation effects are off.
+    bool AmbientStill() const { return ambientHeld || animationsOff; }
+    // The clock those loops read: the frame time, or a fixed moment while they stand still.
+    double AmbientTime() const { return AmbientStill() ? 0.0 : time; }
     // Asks for the animation rate on behalf of such a loop, which changes nothing outside rect
-    // (local coordinates); nothing while they are held. A frame that only these loops asked for
+    // (local coordinates); nothing while they stand still. A frame that only these loops asked for
     // redraws just the union of their rects (ui/WindowFrame.cpp).
     void RequestAmbientFrames(const Rect& rect);
+    // The same for a blinking caret, which follows its own setting (caretBlink), not the
+    // animation effects; nothing while a test holds the loops.
+    void RequestCaretFrames(const Rect& rect);
 
     // ---- State read and written by windows, widgets and screens ----
 
@@ -242,6 +247,10 @@ public:
     // Where the focused editor drew its caret in this frame (window coordinates), for the system's
     // text input windows; none when no editor has the keyboard.
     std::optional<Rect> textCaret;
+    // The system's settings (ui/SystemMotion.h), kept up to date by the window: animation effects
+    // off, and the seconds the caret is shown, then hidden (0: it does not blink).
+    bool animationsOff = false;
+    double caretBlink = 0.53;
     int32_t cursor = kArrowCursor;
     int32_t nextCursor = kArrowCursor;
     // Current transform: a local point p is at p * scale + offset in the window.

@@ -41,6 +41,12 @@ void Ui::BeginFrame(Input& frameInput, double frameTime, float frameDt) {
 }
 
 void Ui::RequestAmbientFrames(const Rect& rect) {
+    if (!animationsOff) {
+        RequestCaretFrames(rect);
+    }
+}
+
+void Ui::RequestCaretFrames(const Rect& rect) {
     if (ambientHeld || !(rect.w > 0) || !(rect.h > 0)) {
         return;
     }

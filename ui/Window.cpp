@@ -9,6 +9,7 @@
 
 #include "App/Config/Resources.h"
 #include "foundation/Async.h"
+#include "ui/SystemMotion.h"
 
 namespace Lorvex::UI {
 namespace {
@@ -54,6 +55,11 @@ float MonitorDpi(HMONITOR monitor) {
     }
     return 96;
 }
+
+// The timer that draws the frames due while the system's size/move loop runs, and its period: about
+// a display refresh (the system's timers tick at best every 10 ms or so).
+constexpr UINT_PTR kSizeMoveTimer = 0x4C56;
+constexpr UINT kSizeMoveTimerMs = 15;
 
 RECT OuterRect(float clientWidth, float clientHeight, DWORD style, DWORD exStyle, float dpi) {
     RECT rect = {0, 0, static_cast<int>(clientWidth), static_cast<int>(clientHeight)};
@@ -130,6 +136,7 @@ bool Window::Create(const Options& options) {
     if (s < 1) {
         graphics.SetDpi(dpi * s);
     }
+    FollowSystemMotion();
     if (options.showCommand != 0) {
         ShowWindow(hwnd, options.showCommand);
     }
@@ -167,6 +174,54 @@ void Window::Refit(HMONITOR monitor, float dpi, int x, int y) {
     dirty = true;
 }
 
+LRESULT Window::FromMaximizeButton(UINT message, LPARAM lParam) {
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(hwnd, &point);
+    const LPARAM client = MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)),
+                                     static_cast<WORD>(static_cast<short>(point.y)));
+    switch (message) {
+    case WM_NCMOUSEMOVE:
+        if (!trackingNonClientLeave) {
+            TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE | TME_NONCLIENT, hwnd, 0};
+            TrackMouseEvent(&track);
+            trackingNonClientLeave = true;
+            trackingLeave = false;
+        }
+        Arrive({WM_MOUSEMOVE, 0, client});
+        return 0;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+        // The press captures the mouse, as a client press does: the release then comes as
+        // WM_LBUTTONUP, wherever it is.
+        Arrive({message == WM_NCLBUTTONDOWN ? UINT{WM_LBUTTONDOWN} : UINT{WM_LBUTTONDBLCLK}, MK_LBUTTON, client});
+        Capture();
+        return 0;
+    default:
+        Arrive({WM_LBUTTONUP, 0, client});
+        Uncapture();
+        return 0;
+    }
+}
+
+void Window::FollowSystemMotion() {
+    const SystemMotion motion = ReadSystemMotion();
+    ui.animationsOff = !motion.animations;
+    ui.caretBlink = motion.caretBlink;
+    dirty = true;
+}
+
+void Window::FrameInSizeMove() {
+    // Animations go on while the window moves; the dispatcher waits for the loop's end, as it does
+    // for any other modal loop.
+    if (inFrame || !hwnd || IsIconic(hwnd)) {
+        return;
+    }
+    const double delay = NextFrameDelay();
+    if (delay >= 0 && Clock() - lastFrameTime >= delay) {
+        Frame();
+    }
+}
+
 LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self) {
@@ -198,16 +253,38 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, hwnd, 0};
             TrackMouseEvent(&track);
             trackingLeave = true;
+            trackingNonClientLeave = false;
         }
         Arrive({message, wParam, lParam});
         return 0;
-    case WM_MOUSELEAVE: {
-        trackingLeave = false;
-        InputMessage leave{message, wParam, lParam};
-        leave.leavesWindow = captureCount == 0;
-        Arrive(leave);
+    case WM_MOUSELEAVE:
+    case WM_NCMOUSELEAVE: {
+        // A leave of the area the pointer is no longer tracked in comes after the move into the
+        // other one (the client area and the maximise button): the pointer has not left.
+        bool& tracking = message == WM_MOUSELEAVE ? trackingLeave : trackingNonClientLeave;
+        if (message == WM_NCMOUSELEAVE && !tracking) {
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        const bool left = tracking || (message == WM_MOUSELEAVE && !trackingNonClientLeave);
+        tracking = false;
+        if (left) {
+            InputMessage leave{WM_MOUSELEAVE, 0, 0};
+            leave.leavesWindow = captureCount == 0;
+            Arrive(leave);
+        }
         return 0;
     }
+    // A window that draws its own caption answers HTMAXBUTTON for its maximise button, so that
+    // Windows 11 offers its snap layouts there; the pointer over that button then arrives in these
+    // messages. DefWindowProc would track and draw a button of its own and maximise on release.
+    case WM_NCMOUSEMOVE:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCLBUTTONUP:
+        if (wParam == HTMAXBUTTON) {
+            return FromMaximizeButton(message, lParam);
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != hwnd) {
             captureCount = 0;
@@ -260,22 +337,49 @@ LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         dirty = true;
+        // While the user drags an edge the new size is drawn at once, not the old frame stretched or
+        // cut with black beside it.
+        if (inSizeMove) {
+            FrameInSizeMove();
+        }
         return 0;
+    case WM_ENTERSIZEMOVE:
+        inSizeMove = true;
+        SetTimer(hwnd, kSizeMoveTimer, kSizeMoveTimerMs, nullptr);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_EXITSIZEMOVE:
+        inSizeMove = false;
+        KillTimer(hwnd, kSizeMoveTimer);
+        dirty = true;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_TIMER:
+        if (wParam == kSizeMoveTimer) {
+            FrameInSizeMove();
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_DPICHANGED: {
         const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
         const float dpi = static_cast<float>(HIWORD(wParam));
         if (fitToWorkArea) {
             Refit(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), dpi, suggested->left, suggested->top);
         } else {
+            // The new DPI first: the move asks for the minimum size (WM_GETMINMAXINFO), which must be
+            // counted at the DPI the window is going to, or a move to a lower DPI grows the window to
+            // the old DPI's minimum.
+            graphics.SetDpi(dpi);
             SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOACTIVATE | SWP_NOZORDER);
-            graphics.SetDpi(dpi);
             dirty = true;
         }
         return 0;
     }
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:
+        if (message == WM_SETTINGCHANGE) {
+            // Whichever setting it names: the caret's blink rate has none of its own to name.
+            FollowSystemMotion();
+        }
         if (fitToWorkArea && (message == WM_DISPLAYCHANGE || wParam == SPI_SETWORKAREA)) {
             RECT rect = {};
             GetWindowRect(hwnd, &rect);

@@ -133,10 +133,16 @@ public:
     bool dirty = true;  // the next frame is due at once
     bool inFrame = false;
     bool resizePending = false;  // a size change that arrived while drawing
+    // Inside the system's modal loop that moves or sizes the window (WM_ENTERSIZEMOVE to
+    // WM_EXITSIZEMOVE): the main loop waits for it to end, so the window draws its own frames.
+    bool inSizeMove = false;
     bool continuous = false;
     bool continuousPaced = false;
     double continuousPeriod = 0;
     bool trackingLeave = false;
+    // The pointer is over a caption button the window draws itself (its hit test answers
+    // HTMAXBUTTON), tracked for WM_NCMOUSELEAVE; the system tracks one of the two areas at a time.
+    bool trackingNonClientLeave = false;
     bool clickThrough = false;
     double lastFrameTime = 0;
     int captureCount = 0;
@@ -159,6 +165,9 @@ private:
     static bool KeyHeld(int vk);
     static InputMessage WithModifiers(InputMessage message);
     void SetPosition(LPARAM lParam);
+    // A pointer message over a maximise button the window draws itself, in screen coordinates:
+    // into the record as the client message it stands for.
+    LRESULT FromMaximizeButton(UINT message, LPARAM lParam);
     void Capture();
     void Uncapture();
     // Records the message, or holds it back (MustWait); everything that arrives after a held
@@ -174,6 +183,10 @@ private:
     void MoveToWaitingPress(const InputMessage& message);
     // At frame start: records the held messages in order, up to a press that must wait again.
     void ReplayHeldInput();
+    // Takes the system's animation and caret settings (ui/SystemMotion.h) into the Ui.
+    void FollowSystemMotion();
+    // Inside the size/move loop: the frame the main loop would draw now, if one is due.
+    void FrameInSizeMove();
     // Makes the surface ready, rebuilding it (and the device) when it was lost; false backs off.
     bool ReadySurface();
     void SurfaceFailed();

@@ -142,10 +142,22 @@ void Window::SurfaceFailed() {
 }
 
 bool Window::ReadySurface() {
-    if (!graphics.Context() && !(Graphics::Device::Initialize() && graphics.Initialize(hwnd, graphics.Composition()))) {
-        return false;
+    const auto ready = [this] {
+        if (!graphics.Context() &&
+            !(Graphics::Device::Initialize() && graphics.Initialize(hwnd, graphics.Composition()))) {
+            return false;
+        }
+        return graphics.EnsureTargets();
+    };
+    if (ready()) {
+        return true;
     }
-    return graphics.EnsureTargets();
+    // A removal may show first where targets are made (a resize's buffers, the back buffer) rather
+    // than in a frame's EndDraw or Present; nothing made on that device works again.
+    if (FAILED(Graphics::Device::RemovedReason())) {
+        return RebuildDevice() || ready();
+    }
+    return false;
 }
 
 PixelRect Window::FrameRegion(bool ambientOnly, const Rect& ambientRegion, PixelRect& changed) const {

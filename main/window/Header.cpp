@@ -57,10 +57,11 @@ Rect Centered(float cx, float cy, float side) {
 
 // The brand tile's glow breathes on its own clock, which runs only in frames that are drawn
 // anyway: the title bar never keeps an idle window drawing, and the pulse resumes where it paused.
-// Like every ambient loop it stands still while they are held, so pictures taken then agree.
+// Like every ambient loop it stands still while they are held (pictures taken then agree) or the
+// system's animation effects are off.
 float GlowClock(UI::Ui& ui) {
     float& clock = ui.FloatState(UI::SaltedId(ui.MakeIdFromText("header-sub"), kGlowClockSalt), 0);
-    if (!ui.ambientHeld) {
+    if (!ui.AmbientStill()) {
         clock = std::fmod(clock + ui.dt, kGlowPeriod);
     }
     return clock;
@@ -261,9 +262,9 @@ void Draw(UI::Ui& ui, MainWindow& window, const Rect& bar) {
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
     }
     const MaximizeLook maximize = MaximizeButtonLook(maximized);
-    if (WindowButton(ui, window, ui.MakeIdFromText("win-max"),
-                     {right - 2 * kWindowButtonWidth, bar.y, kWindowButtonWidth, buttonHeight}, maximize.icon, false,
-                     maximize.tooltip) &&
+    const Rect maximizeRect = {right - 2 * kWindowButtonWidth, bar.y, kWindowButtonWidth, buttonHeight};
+    window.maximizeButton = maximizeRect;
+    if (WindowButton(ui, window, ui.MakeIdFromText("win-max"), maximizeRect, maximize.icon, false, maximize.tooltip) &&
         hwnd) {
         ShowWindow(hwnd, maximized ? SW_RESTORE : SW_MAXIMIZE);
     }

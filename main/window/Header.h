@@ -2,7 +2,8 @@
 // The title bar the window draws in place of the system's: the brand, the current screen's title
 // sliding in when it changes, the account, settings and theme buttons and the three window
 // buttons. Every button it draws is added to the window's header hit rectangles, so the hit test
-// leaves those to the client and lets the rest of the band drag the window.
+// leaves those to the client (the maximise button, kept apart, answers as the system's own) and
+// lets the rest of the band drag the window.
 // UI thread only; nothing fails (without a device nothing is drawn, the buttons still answer).
 
 #include <cstdint>

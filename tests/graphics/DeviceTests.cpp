@@ -28,6 +28,32 @@ TEST(GfxDevice, ASecondInitializeKeepsEveryObject) {
     EXPECT_EQ(device.resourceContext.Get(), resources);
 }
 
+// A probe whose drawing fails (its device removed meanwhile) has no answer: nothing is replaced,
+// and the next device is probed anew.
+TEST(GfxDevice, AProbeThatCannotDrawReplacesNothingAndTheNextDeviceIsProbedAgain) {
+    ASSERT_TRUE(Testing::GraphicsReady());
+    const DrawingQuirks probed = Device::Quirks();
+    Device::RemoveForTesting(Device::Call::EndDraw);
+    Device::ReleaseDevice();
+    ASSERT_TRUE(Device::Initialize());
+    DrawingQuirks unanswered;
+    unanswered.symbolsLackFallback = probed.symbolsLackFallback;  // asked of the fonts, not drawn
+    EXPECT_EQ(Device::Quirks(), unanswered);
+    EXPECT_EQ(Device::RemovedReason(), DXGI_ERROR_DEVICE_REMOVED);
+
+    Device::ReleaseDevice();
+    ASSERT_TRUE(Device::Initialize());
+    EXPECT_EQ(Device::RemovedReason(), S_OK);
+    EXPECT_EQ(Device::Quirks(), probed);
+    if (Testing::RunningUnderWine()) {
+        // Its read-backs contradict the documented composition: a probe not made again would keep
+        // the answer of the failed one.
+        EXPECT_TRUE(probed.linearStopsPremultiplied && probed.layersIgnoreOpacity && probed.shadowUnavailable);
+    }
+    // The pictures of the old device, as a rebuild drops them.
+    Images::ForgetAllImages();
+}
+
 TEST(GfxFonts, TheFirstInstalledFamilyWinsElseTheFirstListed) {
     ASSERT_TRUE(Testing::GraphicsReady());
     // The test prefix and every Windows carry Tahoma.

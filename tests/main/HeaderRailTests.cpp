@@ -236,6 +236,12 @@ TEST(RailTest, TheFolderButtonMakesTheMissingDataFolderAndHandsItToTheShell) {
     EXPECT_EQ(driver.shellOpened, std::vector<std::wstring>{driver.DataPath()});
 }
 
+// The maximise button answers as the system's own (Windows 11 offers its snap layouts over it);
+// every other button belongs to the client.
+LRESULT ButtonHitCode(int button) {
+    return button == kMaximize ? HTMAXBUTTON : HTCLIENT;
+}
+
 TEST(HeaderTest, EveryButtonIsLeftToTheClientAndTheBandBetweenDragsTheWindow) {
     FrameDriver driver(WithPersonaAndCharacter());
     MainWindow& window = driver.Window();
@@ -253,7 +259,7 @@ TEST(HeaderTest, EveryButtonIsLeftToTheClientAndTheBandBetweenDragsTheWindow) {
     for (int button = 0; button < kHeaderButtons; ++button) {
         SCOPED_TRACE(button);
         const Point centre = ButtonCentre(driver, static_cast<HeaderButton>(button));
-        EXPECT_EQ(hitTest(centre.x, centre.y), HTCLIENT);
+        EXPECT_EQ(hitTest(centre.x, centre.y), ButtonHitCode(button));
     }
     // Between the screen's title and the theme button, and between the theme and settings buttons.
     const Point theme = ButtonCentre(driver, kTheme);
@@ -291,9 +297,80 @@ TEST(HeaderTest, MaximisedEveryButtonAnswersToItsWholeRectangle) {
         SCOPED_TRACE(button);
         const Rect hit = window.headerHits[static_cast<size_t>(button)];
         // The last pixel inside, right and bottom: where a flung pointer ends up on the close button.
-        EXPECT_EQ(HitTestAt(window, hit.x + hit.w - 0.5f, hit.y + hit.h - 0.5f), HTCLIENT);
-        EXPECT_EQ(HitTestAt(window, hit.x, hit.y), HTCLIENT);
+        EXPECT_EQ(HitTestAt(window, hit.x + hit.w - 0.5f, hit.y + hit.h - 0.5f), ButtonHitCode(button));
+        EXPECT_EQ(HitTestAt(window, hit.x, hit.y), ButtonHitCode(button));
     }
+}
+
+// Over a button whose hit test answers HTMAXBUTTON the system sends non-client messages in screen
+// coordinates: WM_NCMOUSEMOVE, WM_NCLBUTTONDOWN, then (the press having captured the mouse)
+// WM_LBUTTONUP, or WM_NCLBUTTONUP where nothing holds the capture. The button still lights up,
+// maximises and restores, and the pointer leaving it ends its hover.
+TEST(HeaderTest, TheMaximiseButtonTakesTheSystemsNonClientMessagesAndStillWorks) {
+    FrameDriver driver(WithPersonaAndCharacter());
+    MainWindow& window = driver.Window();
+    TooltipRecorder tooltips(driver);
+    ASSERT_TRUE(driver.Settle(10, kLongestFrame));
+    const auto pointAt = [&](bool onScreen) {
+        const Point centre = ButtonCentre(driver, kMaximize);
+        const float perDip = window.graphics.Dpi() / 96.0f;
+        POINT point = {std::lround(centre.x * perDip), std::lround(centre.y * perDip)};
+        if (onScreen) {
+            ClientToScreen(window.hwnd, &point);
+        }
+        return MAKELPARAM(static_cast<WORD>(static_cast<short>(point.x)), static_cast<WORD>(static_cast<short>(point.y)));
+    };
+
+    struct Click {
+        const char* name;
+        UINT release;  // what the system sends when the button goes up
+        bool maximizedAfter;
+        const wchar_t* tooltipBefore;
+    };
+    const Click clicks[] = {{"maximise, released captured", WM_LBUTTONUP, true, L"Maximizar"},
+                            {"restore, released uncaptured", WM_NCLBUTTONUP, false, L"Restaurar"}};
+    for (const Click& click : clicks) {
+        SCOPED_TRACE(click.name);
+        ASSERT_EQ(window.Handle(WM_NCHITTEST, 0, pointAt(true)), HTMAXBUTTON);
+        tooltips.last.clear();
+        window.Handle(WM_NCMOUSEMOVE, HTMAXBUTTON, pointAt(true));
+        // A frame decides the hover where it moved, the next one owns it: then the tooltip's delay.
+        driver.RunFor(0.6, 0.1);
+        EXPECT_EQ(tooltips.last, click.tooltipBefore);
+
+        window.Handle(WM_NCLBUTTONDOWN, HTMAXBUTTON, pointAt(true));
+        driver.Frame();
+        if (click.release == WM_LBUTTONUP) {
+            EXPECT_EQ(GetCapture(), window.hwnd);
+            window.Handle(WM_LBUTTONUP, 0, pointAt(false));
+        } else {
+            ReleaseCapture();
+            window.Handle(WM_NCLBUTTONUP, HTMAXBUTTON, pointAt(true));
+        }
+        driver.Frame();
+        EXPECT_EQ(IsZoomed(window.hwnd) != FALSE, click.maximizedAfter);
+        EXPECT_EQ(window.captureCount, 0);
+        ASSERT_TRUE(driver.Settle(10, kLongestFrame));
+    }
+
+    // The system tracks the pointer's leaving of one area at a time, and posts the leave of the
+    // area it left after the move into the other: from the client area onto the button and back,
+    // the pointer never leaves the window. From the button onto the screen it does.
+    const Point minimize = ButtonCentre(driver, kMinimize);
+    driver.Move(minimize.x, minimize.y);
+    window.Handle(WM_NCMOUSEMOVE, HTMAXBUTTON, pointAt(true));
+    window.Handle(WM_MOUSELEAVE, 0, 0);
+    driver.Frame();
+    EXPECT_TRUE(window.input.inside);
+    driver.Move(minimize.x, minimize.y);
+    window.Handle(WM_NCMOUSELEAVE, 0, 0);
+    driver.Frame();
+    EXPECT_TRUE(window.input.inside);
+    window.Handle(WM_NCMOUSEMOVE, HTMAXBUTTON, pointAt(true));
+    driver.Frame();
+    window.Handle(WM_NCMOUSELEAVE, 0, 0);
+    driver.Frame();
+    EXPECT_FALSE(window.input.inside);
 }
 
 TEST(HeaderTest, UnderAnOpenDialogItsPanelAndTheBandAroundItAreTheDialogs) {

@@ -43,6 +43,29 @@ TEST(MainWindowRules, HitTestSizesAtTheEdgesDragsByTheTitleBandAndLeavesItsButto
     }
 }
 
+// The maximise button answers as the system's own, so that Windows 11 offers its snap layouts over
+// it; an overlay that takes the band takes it too.
+TEST(MainWindowRules, TheMaximiseButtonAnswersHtMaxButtonUnlessAnOverlayTakesTheBand) {
+    const std::vector<Rect> buttons = {{900, 12, 34, 34}, {940, 12, 34, 34}};
+    const std::optional<Rect> maximize = buttons[0];
+    struct Case {
+        float x, y;
+        bool maximized;
+        bool takesBand;
+        LRESULT code;
+    };
+    const Case cases[] = {
+        {900, 12, false, false, HTMAXBUTTON},    {933.9f, 45.9f, true, false, HTMAXBUTTON},
+        {934, 30, false, false, HTCAPTION},      {950, 20, false, false, HTCLIENT},
+        {910, 20, false, true, HTCLIENT},        {910, 2, false, false, HTTOP},  // the sizing edge first
+    };
+    for (const Case& c : cases) {
+        const BandCover cover{std::nullopt, c.takesBand};
+        EXPECT_EQ(MainWindow::HitTest(c.x, c.y, 1000, 700, c.maximized, buttons, cover, maximize), c.code)
+            << c.x << "," << c.y;
+    }
+}
+
 TEST(MainWindowRules, AnOpenOverlaysPanelIsNeverADragAndABandItClosesOnIsItsToo) {
     const std::vector<Rect> buttons = {{900, 12, 34, 34}};
     const Rect panel = {200, 32, 600, 500};

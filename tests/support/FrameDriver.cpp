@@ -43,7 +43,8 @@ private:
 // pointer resting over the new window, leaving it) never reaches the input record.
 bool IsUserInput(UINT message) {
     return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           message == WM_MOUSELEAVE || (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+           message == WM_MOUSELEAVE || message == WM_NCMOUSELEAVE ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
 // The character a key types as the system would translate it (a US layout), if any: Enter,

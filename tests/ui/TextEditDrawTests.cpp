@@ -245,12 +245,24 @@ TEST(TextEditDraw, DrawsSelectionAndCaretAndSavesAPicture) {
     std::ofstream("text-editor-selection.png", std::ios::binary)
         .write(selectionPng.data(), static_cast<std::streamsize>(selectionPng.size()));
 
-    // The caret blinks from the last caret change: 0.53 s shown, then 0.53 s hidden.
-    for (const auto& [since, shown] :
-         {std::pair{0.5, true}, std::pair{0.6, false}, std::pair{1.0, false}, std::pair{1.1, true}}) {
-        bench.h.ui.caretTime = bench.h.now + Testing::UiHarness::kFrameDt - since;
+    // The caret blinks from the last caret change at the system's rate: shown for the blink time,
+    // then hidden as long (Windows' default 0.53 s). Where the system says it does not blink it
+    // stays shown and asks for no frames.
+    struct Moment {
+        double blink;
+        double since;
+        bool shown;
+    };
+    const Moment moments[] = {{0.53, 0.5, true},  {0.53, 0.6, false}, {0.53, 1.0, false}, {0.53, 1.1, true},
+                              {0.25, 0.2, true},  {0.25, 0.3, false}, {0.25, 0.55, true}, {1.2, 1.1, true},
+                              {1.2, 1.3, false},  {0, 0.6, true},     {0, 5.3, true}};
+    for (const Moment& moment : moments) {
+        SCOPED_TRACE(testing::Message() << moment.blink << " s blink, " << moment.since << " s after");
+        bench.h.ui.caretBlink = moment.blink;
+        bench.h.ui.caretTime = bench.h.now + Testing::UiHarness::kFrameDt - moment.since;
         bench.Frame(drawAll);
-        EXPECT_EQ(count(bench.surface.Pixels(), insideMulti, reddish) > 10, shown) << since;
+        EXPECT_EQ(count(bench.surface.Pixels(), insideMulti, reddish) > 10, moment.shown);
+        EXPECT_EQ(bench.h.ui.ambient, moment.blink > 0);
     }
 }
 

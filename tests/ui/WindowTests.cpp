@@ -13,8 +13,11 @@
 #include "foundation/Async.h"
 #include "graphics/Device.h"
 #include "graphics/Graphics.h"
+#include "graphics/Images.h"
 #include "tests/support/GfxOffscreen.h"
+#include "tests/support/TestFiles.h"
 #include "ui/Icons.h"
+#include "ui/SystemMotion.h"
 #include "ui/Window.h"
 
 namespace Lorvex::UI {
@@ -34,8 +37,21 @@ public:
         *cancel = keepOpen;
     }
     void OnDestroy() override { ++destroyed; }
+    // The smallest size in DIPs, counted at the surface's DPI as the main window counts it.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (message != WM_GETMINMAXINFO || minWidth <= 0) {
+            return false;
+        }
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        const float perDip = graphics.Dpi() / 96;
+        info->ptMinTrackSize = {static_cast<LONG>(minWidth * perDip), static_cast<LONG>(minHeight * perDip)};
+        *result = 0;
+        return true;
+    }
 
     std::function<void()> onDraw;
+    float minWidth = 0;
+    float minHeight = 0;
     int draws = 0;
     float lastDt = 0;
     bool keepOpen = false;
@@ -259,20 +275,131 @@ TEST_F(WindowTest, AResizeDuringAFrameIsAppliedAfterItAndDrawsAgain) {
     EXPECT_EQ(FramesOver(0.1), 1);
 }
 
-TEST_F(WindowTest, DpiChangeMovesTheWindowAndScalesPositions) {
-    RECT suggested = {50, 60, 650, 460};
-    window.dirty = false;
-    Send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    EXPECT_FLOAT_EQ(window.graphics.Dpi(), 144);
-    EXPECT_TRUE(window.dirty);
-    RECT rect = {};
-    GetWindowRect(hwnd, &rect);
-    EXPECT_EQ(rect.right - rect.left, 600);
-    EXPECT_EQ(rect.bottom - rect.top, 400);
+TEST_F(WindowTest, ADpiChangeEitherWayTakesTheSuggestedRectAndScalesPositions) {
+    // A minimum of 300 x 200 DIPs: 600 x 400 pixels at 192 DPI, more than the rect suggested on
+    // the way back to 96 DPI, which a minimum still counted at the old DPI would grow.
+    window.minWidth = 300;
+    window.minHeight = 200;
+    struct Move {
+        WORD dpi;
+        RECT suggested;
+    };
+    const Move moves[] = {{192, {50, 60, 850, 660}}, {96, {70, 80, 470, 380}}, {144, {10, 20, 610, 470}}};
+    for (const Move& move : moves) {
+        SCOPED_TRACE(move.dpi);
+        window.dirty = false;
+        RECT suggested = move.suggested;
+        Send(WM_DPICHANGED, MAKEWPARAM(move.dpi, move.dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_FLOAT_EQ(window.graphics.Dpi(), move.dpi);
+        EXPECT_TRUE(window.dirty);
+        RECT rect = {};
+        GetWindowRect(hwnd, &rect);
+        EXPECT_EQ(rect.left, move.suggested.left);
+        EXPECT_EQ(rect.top, move.suggested.top);
+        EXPECT_EQ(rect.right - rect.left, move.suggested.right - move.suggested.left);
+        EXPECT_EQ(rect.bottom - rect.top, move.suggested.bottom - move.suggested.top);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        EXPECT_EQ(window.graphics.PixelWidth(), client.right);
+        EXPECT_EQ(window.graphics.PixelHeight(), client.bottom);
+    }
     Send(WM_MOUSEMOVE, 0, MAKELPARAM(150, 300));
     EXPECT_FLOAT_EQ(window.input.x, 100);
     EXPECT_FLOAT_EQ(window.input.y, 200);
     EXPECT_TRUE(window.input.inside && window.input.moved);
+}
+
+// The system's modal loop that moves or sizes the window (from WM_ENTERSIZEMOVE to WM_EXITSIZEMOVE)
+// keeps the main loop waiting: each size it sets is drawn at once, whole, and frames that fall due
+// meanwhile come from a timer whose messages the loop dispatches.
+TEST_F(WindowTest, InsideTheSizeMoveLoopEachSizeIsDrawnAtOnceAndDueFramesComeFromATimer) {
+    const Color fill = {0.2f, 0.4f, 0.8f, 1};
+    bool moving = false;
+    window.onDraw = [&] {
+        window.graphics.FillRect({0, 0, window.graphics.Width(), window.graphics.Height()}, fill);
+        window.ui.redraw = moving;  // something still moves: the next frame is due at once
+    };
+    std::vector<uint32_t> pixels;
+    window.onDrawn = [&] { pixels = window.graphics.ReadPixels(); };
+    window.Frame();
+    const int framesBefore = window.draws;
+
+    Send(WM_ENTERSIZEMOVE);
+    EXPECT_TRUE(window.inSizeMove);
+    int width = 400;
+    for (int i = 1; i <= 3; ++i) {
+        SCOPED_TRACE(i);
+        width += 37;
+        pixels.clear();
+        SetWindowPos(hwnd, nullptr, 0, 0, width, 320, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_EQ(window.draws, framesBefore + i);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        ASSERT_EQ(pixels.size(), static_cast<size_t>(client.right) * client.bottom);
+        EXPECT_EQ(pixels.back(), fill.ToArgb());  // the new bottom-right corner
+    }
+
+    // The loop dispatches the timer's messages; each one draws the frame that is due by then.
+    moving = true;
+    window.dirty = true;
+    const int timerFramesFrom = window.draws;
+    const DWORD deadline = GetTickCount() + 10000;
+    while (window.draws < timerFramesFrom + 3 && GetTickCount() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+    }
+    EXPECT_GE(window.draws, timerFramesFrom + 3);
+
+    // Once the loop ends, the main loop draws again: a size is no longer drawn from the message.
+    moving = false;
+    Send(WM_EXITSIZEMOVE);
+    EXPECT_FALSE(window.inSizeMove);
+    const int framesAtExit = window.draws;
+    SetWindowPos(hwnd, nullptr, 0, 0, 420, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(window.draws, framesAtExit);
+    EXPECT_TRUE(window.dirty);
+}
+
+// The system's animation and caret settings reach the Ui when the window is made and on every
+// setting change: with animation effects off the ambient loops stand still and ask for no frames.
+TEST_F(WindowTest, TheSystemsMotionSettingsReachTheUiAtEverySettingChange) {
+    if (Testing::RunningUnderWine()) {
+        // What the system answers itself: Wine's defaults (its caret blinks at 0.5 s, Windows' at
+        // 0.53 s).
+        const SystemMotion system = ReadSystemMotion();
+        EXPECT_TRUE(system.animations);
+        EXPECT_DOUBLE_EQ(system.caretBlink, 0.5);
+    }
+    EXPECT_FALSE(window.ui.animationsOff);
+    EXPECT_DOUBLE_EQ(window.ui.caretBlink, ReadSystemMotion().caretBlink);
+    for (const auto& [milliseconds, seconds] : {std::pair{530u, 0.53}, std::pair{250u, 0.25},
+                                                std::pair{static_cast<UINT>(INFINITE), 0.0}, std::pair{0u, 0.53}}) {
+        EXPECT_DOUBLE_EQ(CaretBlinkSeconds(milliseconds), seconds) << milliseconds;
+    }
+
+    std::vector<double> loopTimes;
+    window.onDraw = [&] {
+        window.ui.RequestAmbientFrames({10, 10, 40, 40});
+        loopTimes.push_back(window.ui.AmbientTime());
+    };
+    EXPECT_GT(FramesOver(0.2), 5);
+    EXPECT_GT(loopTimes.back(), 0);
+
+    SetSystemMotionForTesting([] { return SystemMotion{false, 0}; });
+    Send(WM_SETTINGCHANGE, SPI_SETCLIENTAREAANIMATION);
+    SetSystemMotionForTesting({});
+    EXPECT_TRUE(window.ui.animationsOff);
+    EXPECT_DOUBLE_EQ(window.ui.caretBlink, 0);
+    loopTimes.clear();
+    EXPECT_EQ(FramesOver(1.0), 1);  // the change's own frame, then rest
+    EXPECT_EQ(loopTimes, std::vector<double>{0.0});
+
+    Send(WM_SETTINGCHANGE, SPI_SETCLIENTAREAANIMATION);
+    EXPECT_FALSE(window.ui.animationsOff);
+    EXPECT_GT(FramesOver(0.2), 5);
 }
 
 TEST_F(WindowTest, ACancelledCloseKeepsTheWindow) {
@@ -329,6 +456,56 @@ TEST_F(WindowTest, AfterTheDeviceIsRebuiltTheWindowDrawsAndKeepsItsGeometries) {
     EXPECT_EQ(factory.Get(), static_cast<ID2D1Factory*>(Graphics::Device::Instance().d2dFactory.Get()));
     ASSERT_NE(window.graphics.Context(), nullptr);
     EXPECT_EQ(FramesOver(0.1), 1);
+}
+
+// A removed device shows first in whichever call uses it next: a frame's EndDraw or Present, or a
+// resize's buffers or new targets. Wherever it shows, the device is rebuilt and the very next frame
+// draws again, its picture too (pictures live on the device: a new one must decode them anew).
+TEST_F(WindowTest, ARemovedDeviceIsRebuiltWhereverItShowsAndTheNextFrameDrawsItsPicture) {
+    using Call = Graphics::Device::Call;
+    const std::wstring path = Files::JoinPath(Testing::MakeTempFolder(L"window-removed"), L"green.png");
+    ASSERT_TRUE(Testing::SavePng(path, 8, 8, std::vector<uint32_t>(64, 0xFF00C000u)));
+    window.onDraw = [&] { window.graphics.DrawImage(Images::LoadImage(path), {20, 30, 40, 40}, 0, 1); };
+    std::vector<uint32_t> drawn;
+    window.onDrawn = [&] { drawn = window.graphics.ReadPixels(); };
+    // The picture's middle, on the black background.
+    const auto showsPicture = [&] {
+        const size_t at = static_cast<size_t>(50) * window.graphics.PixelWidth() + 40;
+        return at < drawn.size() && Testing::Red(drawn[at]) <= 1 && std::abs(Testing::Green(drawn[at]) - 0xC0) <= 1 &&
+               Testing::Blue(drawn[at]) <= 1;
+    };
+
+    struct Case {
+        const char* name;
+        Call at;
+        bool inResize;  // shown by a resize between frames, else by the frame itself
+    };
+    const Case cases[] = {{"EndDraw", Call::EndDraw, false},
+                          {"Present", Call::Present, false},
+                          {"ResizeBuffers", Call::ResizeBuffers, true},
+                          {"back buffer and target", Call::Targets, true}};
+    int width = 400;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.Frame();
+        ASSERT_TRUE(showsPicture());
+        Graphics::Device::RemoveForTesting(c.at);
+        if (c.inResize) {
+            width += 20;
+            SetWindowPos(hwnd, nullptr, 0, 0, width, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            EXPECT_EQ(window.graphics.TargetBitmap(), nullptr);
+        } else {
+            window.Frame();
+        }
+        EXPECT_EQ(Graphics::Device::RemovedReason(), c.inResize ? DXGI_ERROR_DEVICE_REMOVED : S_OK);
+        drawn.clear();
+        window.Frame();
+        EXPECT_TRUE(showsPicture());
+        EXPECT_EQ(Graphics::Device::RemovedReason(), S_OK);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        EXPECT_EQ(window.graphics.PixelWidth(), client.right);
+    }
 }
 
 TEST_F(WindowTest, InputGetsExactlyOneFollowUpFrameAndAnIdleWindowDrawsNothing) {
